@@ -1,0 +1,70 @@
+#include "app/MessageBox.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace {
+struct Seam
+{
+    bool recording = false;
+    bool nextAnswer = false;
+    QStringList shown;
+};
+
+Seam& seam()
+{
+    static Seam value;
+    return value;
+}
+
+QWidget* ownerFor(QWidget* parent)
+{
+    return parent ? parent : QApplication::activeWindow();
+}
+} // namespace
+
+void MessageBox::show(const QString& text, QWidget* parent)
+{
+    if (seam().recording) {
+        seam().shown << text;
+        return;
+    }
+    QMessageBox::information(ownerFor(parent), QApplication::applicationDisplayName(), text);
+}
+
+void MessageBox::error(const QString& text, QWidget* parent)
+{
+    if (seam().recording) {
+        seam().shown << text;
+        return;
+    }
+    QMessageBox::critical(ownerFor(parent), QApplication::applicationDisplayName(), text);
+}
+
+bool MessageBox::question(const QString& text, QWidget* parent)
+{
+    if (seam().recording) {
+        seam().shown << text;
+        return seam().nextAnswer;
+    }
+    return QMessageBox::question(ownerFor(parent), QApplication::applicationDisplayName(), text) ==
+           QMessageBox::Yes;
+}
+
+void MessageBox::setRecording(bool recording)
+{
+    seam() = Seam{};
+    seam().recording = recording;
+}
+
+void MessageBox::setNextAnswer(bool yes)
+{
+    seam().nextAnswer = yes;
+}
+
+QStringList MessageBox::takeShown()
+{
+    QStringList result;
+    result.swap(seam().shown);
+    return result;
+}

@@ -1,0 +1,331 @@
+#include "app/TForm1.h"
+
+#include "admin/TForm7.h"
+#include "admin/TForm8.h"
+#include "app/Guarded.h"
+#include "app/MessageBox.h"
+#include "app/QueryModel.h"
+#include "app/TFrame1.h"
+#include "app/WindowSize.h"
+#include "device/TForm5.h"
+#include "display/DeviceTree.h"
+#include "link/TForm6.h"
+#include "store/Query.h"
+#include "store/Text.h"
+#include "users/Permission.h"
+#include "users/TForm2.h"
+#include "users/TForm3.h"
+#include "users/TForm4.h"
+
+#include <QCoreApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTimer>
+#include <QTreeWidget>
+
+namespace {
+const QString kAlarmLogSql = QStringLiteral("select 告警时间,告警纪录 from alarm_record order by 告警时间");
+
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, int left, int top, bool bold = false)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    if (bold) {
+        QFont font = label->font();
+        font.setBold(true);
+        label->setFont(font);
+    }
+    label->move(left, top);
+    label->adjustSize();
+    return label;
+}
+
+QFrame* makeSquare(QWidget* parent, const char* name, const QColor& colour, int left, int top)
+{
+    auto* square = new QFrame(parent);
+    square->setObjectName(QString::fromLatin1(name));
+    square->setGeometry(left, top, 16, 16);
+    square->setFrameShape(QFrame::Box);
+    square->setStyleSheet(QStringLiteral("QFrame#%1 { background-color: %2; border: 1px solid black; }")
+                              .arg(QString::fromLatin1(name), colour.name()));
+    return square;
+}
+} // namespace
+
+TForm1::TForm1(Connection& connection, int screenWidth, QWidget* parent)
+    : QMainWindow(parent), ADOConnection1(connection), ADOQuery1(new Query(connection, this)),
+      ADOQuery2(new Query(connection, this)), ADOQuery3(new Query(connection, this)),
+      ADOQuery4(new Query(connection, this)), ADOQuery5(new Query(connection, this))
+{
+    setObjectName(QStringLiteral("Form1"));
+    resize(WindowSize::kDesignWidth, WindowSize::kDesignHeight);
+    createControls();
+
+    ADOQuery1->setSql(kAlarmLogSql);
+    ADOQuery1->open();
+
+    FormCreate(screenWidth);
+
+    // The dialogs exist from the start, in this order, and share the connection.
+    Form2 = new TForm2(*this);
+    Form3 = new TForm3(*this);
+    Form4 = new TForm4(*this);
+    Form5 = new TForm5(*this);
+    Form6 = new TForm6(*this);
+    Form7 = new TForm7(*this);
+    Form8 = new TForm8(*this);
+}
+
+TForm1::~TForm1()
+{
+    // Dialogs are top-level windows of their own; the main window ends them.
+    delete Form2;
+    delete Form3;
+    delete Form4;
+    delete Form5;
+    delete Form6;
+    delete Form7;
+    delete Form8;
+}
+
+void TForm1::createControls()
+{
+    auto* central = new QWidget(this);
+    central->setObjectName(QStringLiteral("Form1Client"));
+    setCentralWidget(central);
+
+    const auto button = [central](const char* name, const QString& text, int left, int width) {
+        auto* b = new QPushButton(text, central);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setGeometry(left, 0, width, 33);
+        b->setAutoDefault(false);
+        return b;
+    };
+    BitBtn1 = button("BitBtn1", QStringLiteral("用户管理"), 0, 65);
+    BitBtn6 = button("BitBtn6", QStringLiteral("软件名称"), 64, 65);
+    BitBtn2 = button("BitBtn2", QStringLiteral("设备管理"), 128, 65);
+    BitBtn5 = button("BitBtn5", QStringLiteral("告警管理"), 192, 65);
+    BitBtn3 = button("BitBtn3", QStringLiteral("串口设置"), 256, 65);
+    BitBtn4 = button("BitBtn4", QStringLiteral("启动监控"), 320, 70);
+
+    StaticText4 = makeLabel(central, "StaticText4", QStringLiteral("监控周期(秒)"), 407, 10);
+    StaticText4->resize(70, 17);
+    Edit1 = new QLineEdit(QStringLiteral("Edit1"), central);
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Edit1->setGeometry(480, 8, 81, 21);
+    StaticText5 = makeLabel(central, "StaticText5", QStringLiteral("节点读取周期(毫秒)"), 575, 10);
+    StaticText5->resize(106, 17);
+    Edit2 = new QLineEdit(QStringLiteral("Edit2"), central);
+    Edit2->setObjectName(QStringLiteral("Edit2"));
+    Edit2->setGeometry(680, 8, 57, 21);
+    Edit1->installEventFilter(this);
+    Edit2->installEventFilter(this);
+
+    Shape1 = makeSquare(central, "Shape1", QColor(192, 220, 192), 429, 69);
+    StaticText6 = makeLabel(central, "StaticText6", QStringLiteral("设备正常"), 447, 70);
+    Shape2 = makeSquare(central, "Shape2", QColor(231, 0, 0), 534, 69);
+    StaticText7 = makeLabel(central, "StaticText7", QStringLiteral("设备报警"), 551, 70);
+    Shape3 = makeSquare(central, "Shape3", QColor(255, 255, 0), 637, 69);
+    StaticText8 = makeLabel(central, "StaticText8", QStringLiteral("通信异常"), 655, 70);
+
+    StaticText1 = makeLabel(central, "StaticText1", QStringLiteral("设备列表"), 8, 72, true);
+    TreeView1 = new QTreeWidget(central);
+    TreeView1->setObjectName(QStringLiteral("TreeView1"));
+    TreeView1->setGeometry(8, 88, 185, 600);
+    TreeView1->setHeaderHidden(true);
+    TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+
+    StaticText3 = makeLabel(central, "StaticText3", QStringLiteral("监控数据"), 200, 72, true);
+    Frame11 = new TFrame1(central);
+    Frame11->setGeometry(200, 88, 513, 600);
+
+    StaticText2 = makeLabel(central, "StaticText2", QStringLiteral("告警日志"), 720, 72, true);
+    DBGrid1 = new QTableView(central);
+    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    DBGrid1->setGeometry(720, 88, 457, 600);
+    DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    DataSource1 = new QueryModel(*ADOQuery1, this);
+    DataSource1->setObjectName(QStringLiteral("DataSource1"));
+    DBGrid1->setModel(DataSource1);
+    DBGrid1->horizontalHeader()->setStretchLastSection(true);
+    DBGrid1->verticalHeader()->setDefaultSectionSize(20);
+    connect(DataSource1, &QAbstractItemModel::modelReset, DBGrid1,
+            [this]() { DBGrid1->setColumnWidth(0, 140); });
+
+    StatusBar1 = statusBar();
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setFixedHeight(19);
+    StatusBar1->setSizeGripEnabled(false);
+    const int widths[5] = {150, 150, 150, 150, 50};
+    for (int i = 0; i < 5; ++i) {
+        m_panels[i] = new QLabel(StatusBar1);
+        m_panels[i]->setObjectName(QStringLiteral("Panel%1").arg(i));
+        m_panels[i]->setFixedWidth(widths[i]);
+        m_panels[i]->setFrameShape(QFrame::Panel);
+        m_panels[i]->setFrameShadow(QFrame::Sunken);
+        StatusBar1->addWidget(m_panels[i]);
+    }
+    m_panels[4]->setText(QStringLiteral("V1.0"));
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(2000);
+    Timer2 = new QTimer(this);
+    Timer2->setObjectName(QStringLiteral("Timer2"));
+    Timer2->setInterval(1000);
+    Timer2->start();
+
+    connect(BitBtn1, &QPushButton::clicked, this, &TForm1::BitBtn1Click);
+    connect(BitBtn6, &QPushButton::clicked, this, &TForm1::BitBtn6Click);
+    connect(BitBtn3, &QPushButton::clicked, this, &TForm1::BitBtn3Click);
+    connect(BitBtn2, &QPushButton::clicked, this, &TForm1::BitBtn2Click);
+    connect(BitBtn5, &QPushButton::clicked, this, &TForm1::BitBtn5Click);
+}
+
+void TForm1::FormCreate(int screenWidth)
+{
+    const WindowSize size = WindowSize::forScreenWidth(screenWidth);
+    resize(size.width, size.height);
+    for (QWidget* pane : {static_cast<QWidget*>(TreeView1), static_cast<QWidget*>(Frame11),
+                          static_cast<QWidget*>(DBGrid1)})
+        pane->resize(pane->width(), size.paneHeight);
+}
+
+void TForm1::setStatusText(int panel, const QString& text)
+{
+    m_panels.at(panel)->setText(text);
+}
+
+QString TForm1::statusText(int panel) const
+{
+    return m_panels.at(panel)->text();
+}
+
+void TForm1::reloadAlarmLog()
+{
+    ADOQuery1->close();
+    ADOQuery1->setSql(kAlarmLogSql + QLatin1Char(' '));
+    ADOQuery1->open();
+}
+
+void TForm1::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_shown) {
+        m_shown = true;
+        // Login runs once the main window is on screen behind it.
+        QTimer::singleShot(0, this, &TForm1::FormShow);
+    }
+}
+
+void TForm1::FormShow()
+{
+    guarded([this]() {
+        if (Form2) {
+            Form2->exec();
+            m_exitRequested = Form2->quitRequested();
+            delete Form2;
+            Form2 = nullptr;
+        }
+        if (m_exitRequested) {
+            // The program is ending: the window must not take input meanwhile.
+            setEnabled(false);
+            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        }
+        BuildDeviceTree(*this);
+        StaticText3->setText(QString());
+        reloadAlarmLog();
+    });
+}
+
+bool TForm1::permissionGranted()
+{
+    if (Permission::isAdministrator(state.LoggedInPermission))
+        return true;
+    MessageBox::show(QStringLiteral("用户权限不够"), this);
+    return false;
+}
+
+void TForm1::stopMonitoringForDialog()
+{
+    Timer1->stop();
+    setStatusText(2, QStringLiteral("未启动监控"));
+    BitBtn4->setText(QStringLiteral("启动监控"));
+}
+
+void TForm1::BitBtn1Click()
+{
+    guarded([this]() {
+        if (BitBtn1->text() == QStringLiteral("用户管理"))
+            Form3->exec();
+        else
+            Form4->exec();
+    });
+}
+
+void TForm1::BitBtn6Click()
+{
+    guarded([this]() { Form8->exec(); });
+}
+
+void TForm1::BitBtn3Click()
+{
+    guarded([this]() { Form6->exec(); });
+}
+
+void TForm1::BitBtn2Click()
+{
+    guarded([this]() {
+        if (!permissionGranted())
+            return;
+        stopMonitoringForDialog();
+        BitBtn3->setEnabled(true);
+        Form5->DialogKind = QStringLiteral("监控系统");
+        Form5->exec();
+    });
+}
+
+void TForm1::BitBtn5Click()
+{
+    guarded([this]() {
+        if (!permissionGranted())
+            return;
+        stopMonitoringForDialog();
+        Form7->exec();
+    });
+}
+
+void TForm1::Edit1KeyPress(QChar& key)
+{
+    if (!Text::isNumericKey(key))
+        key = QChar();
+}
+
+void TForm1::Edit2KeyPress(QChar& key)
+{
+    if (!Text::isNumericKey(key))
+        key = QChar();
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress && (watched == Edit1 || watched == Edit2)) {
+        const QString text = static_cast<QKeyEvent*>(event)->text();
+        if (!text.isEmpty()) {
+            QChar key = text.at(0);
+            if (watched == Edit1)
+                Edit1KeyPress(key);
+            else
+                Edit2KeyPress(key);
+            if (key.isNull())
+                return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}

@@ -1,0 +1,10 @@
+#include "display/DeviceTree.h"
+
+#include "app/TForm1.h"
+
+#include <QTreeWidget>
+
+void BuildDeviceTree(TForm1& form)
+{
+    form.TreeView1->clear();
+}

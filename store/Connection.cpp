@@ -1,0 +1,106 @@
+#include "store/Connection.h"
+
+#include "store/AppError.h"
+#include "store/Schema.h"
+
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUrl>
+
+Connection::Connection(QString name) : m_name(std::move(name)) {}
+
+Connection::~Connection()
+{
+    close();
+}
+
+QString Connection::missingFileHint(const QString& fileName)
+{
+    return QStringLiteral("请用以下命令创建数据库文件:\nspdmon-initdb %1 --admin 用户名 --password 密码\n"
+                          "(To create the database file: spdmon-initdb %1 --admin NAME --password PASSWORD)")
+        .arg(fileName);
+}
+
+void Connection::open(const QString& fileName)
+{
+    const QFileInfo info(fileName);
+    if (!info.exists() || !info.isFile()) {
+        throw AppError(QStringLiteral("数据库文件 \"%1\" 不存在 (database file \"%1\" not found, looked in %2).\n%3")
+                           .arg(fileName, info.absolutePath(), missingFileHint(fileName)));
+    }
+    openUri(fileName, QStringLiteral("rw"));
+    QStringList missing;
+    try {
+        configure();
+        missing = Schema::missingTables(database());
+    } catch (const AppError& e) {
+        close();
+        throw AppError(QStringLiteral("无法打开数据库文件 \"%1\" (cannot open database file \"%1\"): %2\n%3")
+                           .arg(fileName, e.text(), missingFileHint(fileName)));
+    }
+    if (!missing.isEmpty()) {
+        close();
+        throw AppError(QStringLiteral("数据库文件 \"%1\" 缺少数据表 (database file \"%1\" lacks the tables): %2\n%3")
+                           .arg(fileName, missing.join(QStringLiteral(", ")), missingFileHint(fileName)));
+    }
+}
+
+void Connection::create(const QString& fileName)
+{
+    if (QFileInfo::exists(fileName))
+        throw AppError(QStringLiteral("\"%1\" already exists").arg(fileName));
+    openUri(fileName, QStringLiteral("rwc"));
+    configure();
+    Schema::createTables(database());
+}
+
+void Connection::openUri(const QString& fileName, const QString& mode)
+{
+    close();
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+    // A URI lets us say "read-write, never create": a missing file must not be
+    // replaced by an empty one.
+    const QString path = QString::fromLatin1(QUrl::toPercentEncoding(fileName, "/"));
+    db.setDatabaseName(QStringLiteral("file:%1?mode=%2").arg(path, mode));
+    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=10000"));
+    if (!db.open()) {
+        const QString error = db.lastError().text();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_name);
+        throw AppError(QStringLiteral("无法打开数据库文件 \"%1\" (cannot open database file \"%1\"): %2\n%3")
+                           .arg(fileName, error, missingFileHint(fileName)));
+    }
+    m_fileName = fileName;
+}
+
+void Connection::configure()
+{
+    QSqlQuery query(database());
+    // WAL: readers never block the writer, and a commit costs one sync.
+    for (const char* pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", "PRAGMA busy_timeout=10000"}) {
+        if (!query.exec(QString::fromLatin1(pragma)))
+            throw AppError(query.lastError().text());
+    }
+}
+
+void Connection::close()
+{
+    if (!QSqlDatabase::contains(m_name))
+        return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_name, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(m_name);
+}
+
+bool Connection::isOpen() const
+{
+    return QSqlDatabase::contains(m_name) && QSqlDatabase::database(m_name, false).isOpen();
+}
+
+QSqlDatabase Connection::database() const
+{
+    return QSqlDatabase::database(m_name, false);
+}

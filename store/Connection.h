@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+
+// The one connection to the database file, shared by every window.
+// Another program may hold the same file: writes wait for it instead of failing.
+class Connection final
+{
+public:
+    explicit Connection(QString name = QStringLiteral("ADOConnection1"));
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    // Opens an existing database file read-write without ever creating it and
+    // checks that it holds the four tables. Throws AppError with a message that
+    // names the file and how to create one.
+    void open(const QString& fileName);
+    // Creates a new file with the four tables (set-up tool and tests only).
+    void create(const QString& fileName);
+    void close();
+
+    bool isOpen() const;
+    QString fileName() const { return m_fileName; }
+    QSqlDatabase database() const;
+
+    static QString missingFileHint(const QString& fileName);
+
+private:
+    void openUri(const QString& fileName, const QString& mode);
+    void configure();
+
+    QString m_name;
+    QString m_fileName;
+};

@@ -1,0 +1,432 @@
+#include "store/Query.h"
+
+#include "store/AppError.h"
+#include "store/Connection.h"
+#include "store/Text.h"
+
+#include <QDateTime>
+#include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+namespace {
+const QString kRowIdColumn = QStringLiteral("__rowid__");
+
+bool isNameChar(QChar c)
+{
+    return c.isLetterOrNumber() || c == u'_';
+}
+
+// Dates are stored in their display form, to the second, so that what the
+// operator sees is exactly what a later lookup compares against.
+QVariant toDatabase(const QVariant& value)
+{
+    if (!value.isValid() || value.isNull())
+        return QVariant();
+    switch (value.typeId()) {
+    case QMetaType::QDateTime:
+        return Text::dateTimeText(value.toDateTime());
+    case QMetaType::QDate:
+        return Text::dateTimeText(QDateTime(value.toDate(), QTime(0, 0)));
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::Short:
+        return value.toLongLong();
+    default:
+        return value;
+    }
+}
+
+QString quoted(const QString& identifier)
+{
+    return QLatin1Char('"') + QString(identifier).replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
+           QLatin1Char('"');
+}
+
+AppError sqlError(const QSqlQuery& query)
+{
+    const QSqlError error = query.lastError();
+    QString text = error.databaseText();
+    if (text.isEmpty())
+        text = error.text();
+    return AppError(text);
+}
+} // namespace
+
+Query::Query(Connection& connection, QObject* parent) : QObject(parent), m_connection(connection) {}
+
+void Query::close()
+{
+    const bool wasActive = m_active;
+    m_active = false;
+    m_columns.clear();
+    m_rows.clear();
+    m_rowIds.clear();
+    m_current = 0;
+    m_state = State::Browse;
+    m_buffer.clear();
+    m_assigned.clear();
+    if (wasActive)
+        emit changed();
+}
+
+void Query::setSql(const QString& text)
+{
+    close();
+    m_sql = text;
+    m_params.clear();
+}
+
+void Query::setParam(const QString& name, const QVariant& value)
+{
+    m_params.insert(name.toLower(), value);
+}
+
+void Query::setDateTime(const QString& name, const QDateTime& value)
+{
+    setParam(name, value);
+}
+
+void Query::prepareStatement(const QString& text, QString& positional, QStringList& names) const
+{
+    // Qt's own placeholder parser only knows ASCII names, so the statement's
+    // names are replaced by positional markers here.
+    positional.clear();
+    names.clear();
+    QChar quote;
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (!quote.isNull()) {
+            positional += c;
+            if (c == quote)
+                quote = QChar();
+            continue;
+        }
+        if (c == u'\'' || c == u'"') {
+            quote = c;
+        } else if (c == u'[') {
+            quote = QLatin1Char(']');
+        } else if (c == u':' && i + 1 < text.size() && isNameChar(text.at(i + 1))) {
+            int end = i + 1;
+            while (end < text.size() && isNameChar(text.at(end)))
+                ++end;
+            names << text.mid(i + 1, end - i - 1);
+            positional += QLatin1Char('?');
+            i = end - 1;
+            continue;
+        }
+        positional += c;
+    }
+}
+
+void Query::bindParams(QSqlQuery& query, const QStringList& names) const
+{
+    for (int i = 0; i < names.size(); ++i) {
+        const auto it = m_params.constFind(names.at(i).toLower());
+        if (it == m_params.constEnd())
+            throw AppError(QStringLiteral("Parameter '%1' not found").arg(names.at(i)));
+        query.bindValue(i, toDatabase(it.value()));
+    }
+}
+
+void Query::open()
+{
+    close();
+    QString positional;
+    QStringList names;
+    prepareStatement(m_sql, positional, names);
+
+    // A select on one table also fetches each row's id, so that a post can find
+    // exactly the row that was read.
+    static const QRegularExpression selectHead(QStringLiteral("^\\s*select\\s"),
+                                               QRegularExpression::CaseInsensitiveOption);
+    const bool withRowId = !tableName().isEmpty() && selectHead.match(positional).hasMatch();
+    QString statement = positional;
+    if (withRowId) {
+        const auto match = selectHead.match(positional);
+        statement = positional.left(match.capturedEnd()) + QStringLiteral("rowid AS ") + kRowIdColumn +
+                    QStringLiteral(", ") + positional.mid(match.capturedEnd());
+    }
+
+    QSqlQuery query(m_connection.database());
+    query.setForwardOnly(true);
+    if (!query.prepare(statement))
+        throw sqlError(query);
+    bindParams(query, names);
+    if (!query.exec())
+        throw sqlError(query);
+    if (!query.isSelect())
+        throw AppError(QStringLiteral("The statement returns no rows"));
+
+    const QSqlRecord record = query.record();
+    const int first = withRowId ? 1 : 0;
+    QStringList columns;
+    for (int i = first; i < record.count(); ++i)
+        columns << record.fieldName(i);
+    QVector<QVector<QVariant>> rows;
+    QVector<qint64> ids;
+    while (query.next()) {
+        QVector<QVariant> row;
+        row.reserve(columns.size());
+        for (int i = first; i < record.count(); ++i)
+            row << query.value(i);
+        rows << row;
+        ids << (withRowId ? query.value(0).toLongLong() : 0);
+    }
+    if (query.lastError().isValid())
+        throw sqlError(query);
+
+    m_columns = columns;
+    m_rows = std::move(rows);
+    m_rowIds = std::move(ids);
+    m_current = 0;
+    m_active = true;
+    emit changed();
+}
+
+void Query::execSql()
+{
+    close();
+    QString positional;
+    QStringList names;
+    prepareStatement(m_sql, positional, names);
+    QSqlQuery query(m_connection.database());
+    if (!query.prepare(positional))
+        throw sqlError(query);
+    bindParams(query, names);
+    if (!query.exec())
+        throw sqlError(query);
+    m_rowsAffected = query.numRowsAffected();
+}
+
+QString Query::tableName() const
+{
+    static const QRegularExpression fromClause(QStringLiteral("\\bfrom\\s+([A-Za-z_][A-Za-z0-9_]*)\\s*(?:$|where|order|\\()"),
+                                               QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression join(QStringLiteral("\\bjoin\\b|\\bgroup\\s+by\\b|\\bunion\\b"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    const auto match = fromClause.match(m_sql);
+    if (!match.hasMatch() || join.match(m_sql).hasMatch())
+        return QString();
+    return match.captured(1);
+}
+
+void Query::requireActive() const
+{
+    if (!m_active)
+        throw AppError(QStringLiteral("Cannot perform this operation on a closed dataset"));
+}
+
+void Query::first()
+{
+    requireActive();
+    m_current = 0;
+    emit changed();
+}
+
+void Query::next()
+{
+    requireActive();
+    if (m_current < m_rows.size())
+        ++m_current;
+    emit changed();
+}
+
+bool Query::eof() const
+{
+    return !m_active || m_current >= m_rows.size();
+}
+
+void Query::setRecNo(int row)
+{
+    requireActive();
+    m_current = qBound(0, row, int(m_rows.size()));
+    emit changed();
+}
+
+int Query::columnIndex(const QString& name) const
+{
+    for (int i = 0; i < m_columns.size(); ++i) {
+        if (m_columns.at(i).compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    throw AppError(QStringLiteral("Field '%1' not found").arg(name));
+}
+
+QVariant Query::value(int row, int column) const
+{
+    if (row < 0 || row >= m_rows.size() || column < 0 || column >= m_columns.size())
+        return QVariant();
+    return m_rows.at(row).at(column);
+}
+
+QVariant Query::fieldValue(const QString& name) const
+{
+    requireActive();
+    const int column = columnIndex(name);
+    if (m_state != State::Browse)
+        return m_buffer.at(column);
+    if (m_current >= m_rows.size())
+        throw AppError(QStringLiteral("Either BOF or EOF is True, or the current record has been deleted"));
+    return m_rows.at(m_current).at(column);
+}
+
+QString Query::fieldText(const QString& name) const
+{
+    const QVariant v = fieldValue(name);
+    if (v.isNull())
+        return QString();
+    if (v.typeId() == QMetaType::QDateTime)
+        return Text::dateTimeText(v.toDateTime());
+    return v.toString();
+}
+
+int Query::fieldInt(const QString& name) const
+{
+    const QVariant v = fieldValue(name);
+    if (v.isNull())
+        return 0;
+    switch (v.typeId()) {
+    case QMetaType::LongLong:
+    case QMetaType::Int:
+    case QMetaType::Double:
+        return int(v.toLongLong());
+    default:
+        return Text::toInt(v.toString());
+    }
+}
+
+QDateTime Query::fieldDateTime(const QString& name) const
+{
+    const QVariant v = fieldValue(name);
+    if (v.isNull())
+        return Text::zeroDateTime();
+    if (v.typeId() == QMetaType::QDateTime)
+        return v.toDateTime();
+    return Text::parseDateTime(v.toString());
+}
+
+void Query::edit()
+{
+    requireActive();
+    if (m_state != State::Browse)
+        return;
+    if (tableName().isEmpty())
+        throw AppError(QStringLiteral("The query cannot be edited"));
+    if (m_rows.isEmpty()) {
+        m_state = State::Insert;
+        m_buffer = QVector<QVariant>(m_columns.size());
+    } else {
+        if (m_current >= m_rows.size())
+            m_current = int(m_rows.size()) - 1;
+        m_state = State::Edit;
+        m_buffer = m_rows.at(m_current);
+    }
+    m_assigned = QVector<bool>(m_columns.size(), false);
+}
+
+void Query::setField(const QString& name, const QVariant& value)
+{
+    requireActive();
+    if (m_state == State::Browse)
+        throw AppError(QStringLiteral("Dataset not in edit or insert mode"));
+    const int column = columnIndex(name);
+    m_buffer[column] = toDatabase(value);
+    m_assigned[column] = true;
+}
+
+void Query::cancel()
+{
+    m_state = State::Browse;
+    m_buffer.clear();
+    m_assigned.clear();
+}
+
+void Query::post()
+{
+    requireActive();
+    if (m_state == State::Edit)
+        postEdit();
+    else if (m_state == State::Insert)
+        postInsert();
+    m_state = State::Browse;
+    m_buffer.clear();
+    m_assigned.clear();
+    emit changed();
+}
+
+void Query::postEdit()
+{
+    QStringList sets;
+    QVector<QVariant> values;
+    for (int i = 0; i < m_columns.size(); ++i) {
+        if (!m_assigned.at(i))
+            continue;
+        sets << quoted(m_columns.at(i)) + QStringLiteral("=?");
+        values << m_buffer.at(i);
+    }
+    if (sets.isEmpty())
+        return;
+    // The row must still hold every value that was read: another writer's
+    // change makes the post fail rather than be overwritten.
+    QStringList conditions{QStringLiteral("rowid=?")};
+    values << m_rowIds.at(m_current);
+    const QVector<QVariant>& original = m_rows.at(m_current);
+    for (int i = 0; i < m_columns.size(); ++i) {
+        conditions << quoted(m_columns.at(i)) + QStringLiteral(" IS ?");
+        values << original.at(i);
+    }
+    QSqlQuery query(m_connection.database());
+    const QString statement = QStringLiteral("UPDATE %1 SET %2 WHERE %3")
+                                  .arg(quoted(tableName()), sets.join(QStringLiteral(", ")),
+                                       conditions.join(QStringLiteral(" AND ")));
+    if (!query.prepare(statement))
+        throw sqlError(query);
+    for (int i = 0; i < values.size(); ++i)
+        query.bindValue(i, values.at(i));
+    if (!query.exec()) {
+        const AppError error = sqlError(query);
+        cancel();
+        throw error;
+    }
+    if (query.numRowsAffected() != 1) {
+        cancel();
+        throw AppError(QStringLiteral(
+            "Row cannot be located for updating. Some values may have been changed since it was last read."));
+    }
+    m_rows[m_current] = m_buffer;
+}
+
+void Query::postInsert()
+{
+    QStringList columns;
+    QStringList marks;
+    QVector<QVariant> values;
+    for (int i = 0; i < m_columns.size(); ++i) {
+        if (!m_assigned.at(i))
+            continue;
+        columns << quoted(m_columns.at(i));
+        marks << QStringLiteral("?");
+        values << m_buffer.at(i);
+    }
+    QSqlQuery query(m_connection.database());
+    const QString statement =
+        columns.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(tableName()))
+                          : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                .arg(quoted(tableName()), columns.join(QStringLiteral(", ")),
+                                     marks.join(QStringLiteral(", ")));
+    if (!query.prepare(statement))
+        throw sqlError(query);
+    for (int i = 0; i < values.size(); ++i)
+        query.bindValue(i, values.at(i));
+    if (!query.exec()) {
+        const AppError error = sqlError(query);
+        cancel();
+        throw error;
+    }
+    m_rows << m_buffer;
+    m_rowIds << query.lastInsertId().toLongLong();
+    m_current = int(m_rows.size()) - 1;
+}

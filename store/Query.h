@@ -1,0 +1,88 @@
+#pragma once
+
+#include <QHash>
+#include <QObject>
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+
+class Connection;
+class QDateTime;
+
+// A reusable query on the shared connection: close it, give it a statement and
+// named parameters, then open it (a select, whose rows are read at once so the
+// row count is known) or execute it (an insert or delete). Rows of a select on
+// one table can be edited and posted back; a post changes exactly the row that
+// was read, and only while that row is unchanged in the database.
+// Every failure throws AppError with the data layer's text.
+class Query final : public QObject
+{
+    Q_OBJECT
+public:
+    explicit Query(Connection& connection, QObject* parent = nullptr);
+
+    void close();
+    void setSql(const QString& text);
+    QString sql() const { return m_sql; }
+
+    // Parameter names may be any letters, Chinese included (":告警时间").
+    void setParam(const QString& name, const QVariant& value);
+    void setText(const QString& name, const QString& value) { setParam(name, value); }
+    void setInt(const QString& name, int value) { setParam(name, value); }
+    void setDateTime(const QString& name, const QDateTime& value);
+
+    void open();
+    void execSql();
+    int rowsAffected() const { return m_rowsAffected; }
+
+    bool isActive() const { return m_active; }
+    int recordCount() const { return int(m_rows.size()); }
+    void first();
+    void next();
+    bool eof() const;
+    int recNo() const { return m_current; }
+    void setRecNo(int row);
+
+    QStringList columnNames() const { return m_columns; }
+    QVariant value(int row, int column) const;
+    QVariant fieldValue(const QString& name) const;
+    // Empty columns read as "", 0 and 30 December 1899.
+    QString fieldText(const QString& name) const;
+    int fieldInt(const QString& name) const;
+    QDateTime fieldDateTime(const QString& name) const;
+
+    // Edit the current row; on an empty result, start a new row instead.
+    void edit();
+    void setField(const QString& name, const QVariant& value);
+    void post();
+    void cancel();
+    bool isEditing() const { return m_state != State::Browse; }
+
+signals:
+    // Opened, closed, moved or a row posted: grids showing this query refresh.
+    void changed();
+
+private:
+    enum class State { Browse, Edit, Insert };
+
+    void requireActive() const;
+    int columnIndex(const QString& name) const;
+    void prepareStatement(const QString& text, QString& positional, QStringList& names) const;
+    void bindParams(class QSqlQuery& query, const QStringList& names) const;
+    QString tableName() const;
+    void postEdit();
+    void postInsert();
+
+    Connection& m_connection;
+    QString m_sql;
+    QHash<QString, QVariant> m_params; // keyed by lower-case name
+    bool m_active = false;
+    QStringList m_columns;
+    QVector<QVector<QVariant>> m_rows;
+    QVector<qint64> m_rowIds; // 0 when the statement gave no row ids
+    int m_current = 0;
+    int m_rowsAffected = 0;
+    State m_state = State::Browse;
+    QVector<QVariant> m_buffer;
+    QVector<bool> m_assigned;
+};

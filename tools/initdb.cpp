@@ -1,0 +1,144 @@
+// Creates a new database file with the four tables, one settings row and one
+// administrator account; --demo adds a few KPV devices with their standard
+// nodes so the program can be tried on the bus simulator.
+#include "store/AppError.h"
+#include "store/Clock.h"
+#include "store/Connection.h"
+#include "store/Query.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <cstdio>
+
+namespace {
+
+struct StandardNode
+{
+    const char* name;
+    int code;
+    int reg;
+    const char* type;
+    int lower;
+    int upper;
+};
+
+const StandardNode kKpvNodes[] = {
+    {"设备状态", 3, 11, "开关量", 0, 65535},
+    {"浪涌保护器", 3, 9, "开关量", 65535, 65535},
+    {"浪涌次数", 3, 5, "模拟量", 0, 65535},
+};
+
+struct DemoDevice
+{
+    int address;
+    const char* name;
+    int ageDays;
+};
+
+const DemoDevice kDemoDevices[] = {
+    {1, "KPV1", 30}, {2, "KPV2", 400}, {3, "KPV3", 900}, {5, "配电室", 1500},
+};
+
+int usage()
+{
+    std::fprintf(stderr, "usage: spdmon-initdb FILE --admin NAME --password PASSWORD [--demo] [--com N]\n");
+    return 64;
+}
+
+void insertSettings(Connection& connection, int comNum)
+{
+    Query query(connection);
+    query.setSql(QStringLiteral("Insert into soft_record ([soft_name],[com_num],[com_baud],[com_data_bit],"
+                                "[com_stop_bit],[com_parity],[moniter_time],[node_read_time]) "
+                                "values(:soft_name,:com_num,:com_baud,:com_data_bit,:com_stop_bit,:com_parity,"
+                                ":moniter_time,:node_read_time)"));
+    query.setText(QStringLiteral("soft_name"), QStringLiteral("防雷监控软件"));
+    query.setInt(QStringLiteral("com_num"), comNum);
+    query.setInt(QStringLiteral("com_baud"), 9600);
+    query.setInt(QStringLiteral("com_data_bit"), 8);
+    query.setInt(QStringLiteral("com_stop_bit"), 1);
+    query.setText(QStringLiteral("com_parity"), QStringLiteral("n"));
+    query.setInt(QStringLiteral("moniter_time"), 5);
+    query.setInt(QStringLiteral("node_read_time"), 200);
+    query.execSql();
+}
+
+void insertAccount(Connection& connection, const QString& name, const QString& password)
+{
+    Query query(connection);
+    query.setSql(QStringLiteral("Insert into dd_user ([用户名],[密码],[权限]) values(:用户名,:密码,:权限)"));
+    query.setText(QStringLiteral("用户名"), name);
+    query.setText(QStringLiteral("密码"), password);
+    query.setText(QStringLiteral("权限"), QStringLiteral("管理员"));
+    query.execSql();
+}
+
+void insertDemoDevices(Connection& connection)
+{
+    Query query(connection);
+    query.setSql(QStringLiteral(
+        "Insert into node_record ([device_id],[device_name],[node_name],[node_code],[node_reg_add],"
+        "[con_data_type],[node_data_lower],[node_data_upper],[node_alarm_type],[install_date])\n"
+        "values(:device_id,:device_name,:node_name,:node_code,:node_reg_add,:con_data_type,:node_data_lower,"
+        ":node_data_upper,:node_alarm_type,:install_date)"));
+    const QDateTime today(Clock::now().date(), QTime(0, 0));
+    for (const DemoDevice& device : kDemoDevices) {
+        for (const StandardNode& node : kKpvNodes) {
+            query.setInt(QStringLiteral("device_id"), device.address);
+            query.setText(QStringLiteral("device_name"), QString::fromUtf8(device.name));
+            query.setText(QStringLiteral("node_name"), QString::fromUtf8(node.name));
+            query.setInt(QStringLiteral("node_code"), node.code);
+            query.setInt(QStringLiteral("node_reg_add"), node.reg);
+            query.setText(QStringLiteral("con_data_type"), QString::fromUtf8(node.type));
+            query.setInt(QStringLiteral("node_data_lower"), node.lower);
+            query.setInt(QStringLiteral("node_data_upper"), node.upper);
+            query.setText(QStringLiteral("node_alarm_type"), QStringLiteral("0000(正常)/FFFF(异常)"));
+            query.setDateTime(QStringLiteral("install_date"), today.addDays(-device.ageDays));
+            query.execSql();
+        }
+    }
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments().mid(1);
+    QString file;
+    QString admin;
+    QString password;
+    bool demo = false;
+    int comNum = 1;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& arg = args.at(i);
+        if (arg == QLatin1String("--admin") && i + 1 < args.size())
+            admin = args.at(++i);
+        else if (arg == QLatin1String("--password") && i + 1 < args.size())
+            password = args.at(++i);
+        else if (arg == QLatin1String("--com") && i + 1 < args.size())
+            comNum = args.at(++i).toInt();
+        else if (arg == QLatin1String("--demo"))
+            demo = true;
+        else if (!arg.startsWith(QLatin1String("--")) && file.isEmpty())
+            file = arg;
+        else
+            return usage();
+    }
+    if (file.isEmpty() || admin.trimmed().isEmpty() || password.trimmed().isEmpty())
+        return usage();
+
+    try {
+        Connection connection(QStringLiteral("initdb"));
+        connection.create(file);
+        insertSettings(connection, comNum);
+        insertAccount(connection, admin.trimmed(), password.trimmed());
+        if (demo)
+            insertDemoDevices(connection);
+    } catch (const AppError& e) {
+        std::fprintf(stderr, "spdmon-initdb: %s\n", e.text().toLocal8Bit().constData());
+        return 1;
+    }
+    std::printf("created %s\n", file.toLocal8Bit().constData());
+    return 0;
+}
