@@ -1,0 +1,40 @@
+#pragma once
+
+// Modbus RTU master on a serial port, one register read per request.
+// Ports are numbered: port N is "COMN" (see link/PORTS.md for how a number
+// becomes a device file). Every call may come from any thread.
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(MBRTU_BUILDING)
+#define MBRTU_API __attribute__((visibility("default")))
+#else
+#define MBRTU_API
+#endif
+
+// Opens (or reopens with new settings) port COM<port>. parity is "n", "o" or
+// "e"; baud one of the standard rates up to 115200; dataBits 5-8; stopBits 1-2.
+// Returns 1 when open, -1 otherwise.
+MBRTU_API int mbrtuComOpen(int port, int baud, int dataBits, const char* parity, int stopBits);
+
+// Allowance in milliseconds for the slave's turn-around and adapter latency,
+// added to the frame times to give the reply time-out. Applies to all ports.
+MBRTU_API void mbrtuSetDelay(int delay);
+
+// 1 while a request of this library is in progress on the port, else 0.
+MBRTU_API int mbrtuComWork(int port);
+
+// Read `count` (1-40) holding (03) or input (04) registers of `slave` (1-247)
+// from register `reg` into buffer[0..count-1], one register per element.
+// Returns the number of registers read, or -1 for no valid answer.
+MBRTU_API int mbrtufcn03(int port, int slave, int reg, int count, int* buffer);
+MBRTU_API int mbrtufcn04(int port, int slave, int reg, int count, int* buffer);
+
+// Closes the port; closing a port that is not open does nothing.
+MBRTU_API void mbrtuComClose(int port);
+
+#ifdef __cplusplus
+}
+#endif

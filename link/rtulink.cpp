@@ -1,0 +1,151 @@
+#include "link/rtulink.h"
+
+#include "link/portdirectory.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <modbus/modbus.h>
+
+namespace {
+
+constexpr std::array<int, 8> supportedBauds{1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+constexpr auto reconnectInterval = std::chrono::seconds(1);
+
+// Request of a register read: address, function, start, count, CRC.
+constexpr int requestBytes = 8;
+// Reply: address, function, byte count, 2 bytes per register, CRC.
+constexpr int replyBytes(int count)
+{
+    return 5 + 2 * count;
+}
+
+// Errors after which the descriptor is useless: adapter unplugged, pty
+// master gone, or the read saw end of file.
+bool portLost(int error)
+{
+    return error == EIO || error == ENXIO || error == EBADF || error == ENODEV || error == ECONNRESET;
+}
+
+class BusyScope final
+{
+public:
+    explicit BusyScope(std::atomic<bool>& flag) : m_flag(flag) { m_flag = true; }
+    ~BusyScope() { m_flag = false; }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    std::atomic<bool>& m_flag;
+};
+
+} // namespace
+
+RtuLink::RtuLink(int port, const LineSettings& settings) : m_port(port), m_settings(settings) {}
+
+RtuLink::~RtuLink()
+{
+    disconnect();
+}
+
+bool RtuLink::isValid(const LineSettings& settings)
+{
+    return std::find(supportedBauds.begin(), supportedBauds.end(), settings.baud) != supportedBauds.end() &&
+           settings.dataBits >= 5 && settings.dataBits <= 8 &&
+           (settings.parity == 'n' || settings.parity == 'o' || settings.parity == 'e') &&
+           (settings.stopBits == 1 || settings.stopBits == 2);
+}
+
+bool RtuLink::open()
+{
+    std::lock_guard<std::mutex> lock(m_requestMutex);
+    disconnect();
+    return connect();
+}
+
+int RtuLink::readRegisters(int function, int slave, int reg, int count, int* buffer, int delayMs)
+{
+    if ((function != 3 && function != 4) || slave < 1 || slave > 247 || reg < 0 || count < 1 ||
+        count > maxRegisters || reg + count > 0x10000 || !buffer)
+        return -1;
+    // Calls from two threads on one port: the second one is refused, not queued,
+    // so that no caller is held for more than one reply time-out.
+    std::unique_lock<std::mutex> lock(m_requestMutex, std::try_to_lock);
+    if (!lock.owns_lock())
+        return -1;
+    const BusyScope busy(m_busy);
+    if (!ensureConnected())
+        return -1;
+
+    const long timeout = replyTimeoutMicros(count, delayMs);
+    modbus_set_slave(m_context, slave);
+    modbus_set_response_timeout(m_context, static_cast<uint32_t>(timeout / 1000000),
+                                 static_cast<uint32_t>(timeout % 1000000));
+    // Bytes left over from an earlier exchange must not be taken for this reply.
+    modbus_flush(m_context);
+
+    std::array<uint16_t, maxRegisters> values{};
+    const int result = function == 3 ? modbus_read_registers(m_context, reg, count, values.data())
+                                     : modbus_read_input_registers(m_context, reg, count, values.data());
+    if (result != count) {
+        if (portLost(errno))
+            disconnect();
+        else
+            modbus_flush(m_context); // drop the rest of a bad or late reply
+        return -1;
+    }
+    std::copy_n(values.begin(), count, buffer);
+    return count;
+}
+
+bool RtuLink::connect()
+{
+    m_lastConnectAttempt = std::chrono::steady_clock::now();
+    // Resolved on every attempt: the comN link may have been pointed elsewhere.
+    const std::string device = PortDirectory(PortDirectory::userDirectory()).devicePath(m_port);
+    if (device.empty())
+        return false;
+    const char parity = m_settings.parity == 'o' ? 'O' : m_settings.parity == 'e' ? 'E' : 'N';
+    modbus_t* context =
+        modbus_new_rtu(device.c_str(), m_settings.baud, parity, m_settings.dataBits, m_settings.stopBits);
+    if (!context)
+        return false;
+    // libmodbus's own recovery sleeps and reconnects inside a request, which
+    // could hold the caller for seconds; failures are handled here instead.
+    modbus_set_error_recovery(context, MODBUS_ERROR_RECOVERY_NONE);
+    // No byte time-out: the response time-out then bounds the whole reply,
+    // including one that stops half-way.
+    modbus_set_byte_timeout(context, 0, 0);
+    if (modbus_connect(context) == -1) {
+        modbus_free(context);
+        return false;
+    }
+    m_context = context;
+    return true;
+}
+
+void RtuLink::disconnect()
+{
+    if (!m_context)
+        return;
+    modbus_close(m_context);
+    modbus_free(m_context);
+    m_context = nullptr;
+}
+
+bool RtuLink::ensureConnected()
+{
+    if (m_context)
+        return true;
+    if (std::chrono::steady_clock::now() - m_lastConnectAttempt < reconnectInterval)
+        return false;
+    return connect();
+}
+
+long RtuLink::replyTimeoutMicros(int count, int delayMs) const
+{
+    const long bitsPerChar = 1 + m_settings.dataBits + (m_settings.parity == 'n' ? 0 : 1) + m_settings.stopBits;
+    const long frameBits = (requestBytes + replyBytes(count)) * bitsPerChar;
+    const long frameMicros = (frameBits * 1000000 + m_settings.baud - 1) / m_settings.baud;
+    return frameMicros + std::max(delayMs, 0) * 1000L;
+}
