@@ -186,6 +186,7 @@ void TForm1::createControls()
     connect(BitBtn3, &QPushButton::clicked, this, &TForm1::BitBtn3Click);
     connect(BitBtn2, &QPushButton::clicked, this, &TForm1::BitBtn2Click);
     connect(BitBtn5, &QPushButton::clicked, this, &TForm1::BitBtn5Click);
+    connect(TreeView1, &QTreeWidget::itemClicked, this, &TForm1::TreeView1Click);
 }
 
 void TForm1::FormCreate(int screenWidth)
@@ -299,6 +300,11 @@ void TForm1::BitBtn5Click()
         stopMonitoringForDialog();
         Form7->exec();
     });
+}
+
+void TForm1::TreeView1Click()
+{
+    guarded([this]() { SelectTreeItem(*this, TreeView1->currentItem()); });
 }
 
 void TForm1::Edit1KeyPress(QChar& key)

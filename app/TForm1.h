@@ -110,6 +110,7 @@ public slots:
     void BitBtn3Click();
     void BitBtn2Click();
     void BitBtn5Click();
+    void TreeView1Click();
 
 protected:
     void showEvent(QShowEvent* event) override;

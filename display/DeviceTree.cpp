@@ -8,3 +8,5 @@ void BuildDeviceTree(TForm1& form)
 {
     form.TreeView1->clear();
 }
+
+void SelectTreeItem(TForm1&, QTreeWidgetItem*) {}
