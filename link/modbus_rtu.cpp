@@ -1,6 +1,6 @@
 #include "link/modbus_rtu.h"
 
-#include "link/rtulink.h"
+#include "link/RtuLink.h"
 
 #include <atomic>
 #include <map>

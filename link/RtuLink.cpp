@@ -1,6 +1,6 @@
-#include "link/rtulink.h"
+#include "link/RtuLink.h"
 
-#include "link/portdirectory.h"
+#include "link/PortDirectory.h"
 
 #include <algorithm>
 #include <array>

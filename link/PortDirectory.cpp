@@ -1,4 +1,4 @@
-#include "link/portdirectory.h"
+#include "link/PortDirectory.h"
 
 #include <algorithm>
 #include <array>

@@ -1,6 +1,6 @@
-#include "link/serialportlist.h"
+#include "link/SerialPortList.h"
 
-#include "link/portdirectory.h"
+#include "link/PortDirectory.h"
 
 #include <QFileInfo>
 #include <QSerialPortInfo>
