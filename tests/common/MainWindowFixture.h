@@ -1,0 +1,37 @@
+#pragma once
+
+#include "TestDatabase.h"
+
+#include "app/MessageBox.h"
+#include "app/TForm1.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QTimer>
+#include <memory>
+
+// A main window on a fresh database, with message boxes recorded, not shown.
+struct MainWindowFixture
+{
+    explicit MainWindowFixture(int screenWidth = 1280)
+    {
+        MessageBox::setRecording(true);
+        form = std::make_unique<TForm1>(db.connection(), screenWidth);
+    }
+    ~MainWindowFixture() { MessageBox::setRecording(false); }
+
+    TestDatabase db;
+    std::unique_ptr<TForm1> form;
+};
+
+// Closes the next modal dialog once it is up, after running check on it.
+template<typename Check>
+void whenModalOpens(Check check)
+{
+    QTimer::singleShot(0, [check]() {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        check(dialog);
+        if (dialog)
+            dialog->done(QDialog::Rejected);
+    });
+}
