@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+// The simulated KPV devices on one bus: their registers and how each one
+// answers. Register 11 is the device status, 9 the surge protector, 5 the
+// surge count; 0x0000 is normal and 0xFFFF abnormal.
+class KpvBus final
+{
+public:
+    static constexpr int statusRegister = 11;
+    static constexpr int protectorRegister = 9;
+    static constexpr int surgeCountRegister = 5;
+
+    struct Reply
+    {
+        QByteArray bytes; // empty: no answer at all
+        int delayMs = 0;
+    };
+
+    struct CommandResult
+    {
+        bool ok;
+        QStringList lines; // what to print; the last line starts with "ok" or "error:"
+    };
+
+    explicit KpvBus(const QList<int>& addresses);
+
+    static QString commandHelp();
+
+    QList<int> addresses() const { return m_devices.keys(); }
+    // The answer to a request frame whose CRC has already been checked.
+    Reply answer(const QByteArray& request) const;
+    CommandResult execute(const QString& commandLine);
+
+private:
+    enum class Behaviour { Answer, Silent, Garbage, Late };
+    enum class Garbage { Crc, Address, Short, Exception, Noise };
+
+    struct Device
+    {
+        QMap<int, quint16> registers;
+        Behaviour behaviour = Behaviour::Answer;
+        Garbage garbage = Garbage::Crc;
+        int lateMs = 0;
+    };
+
+    static QByteArray correctAnswer(const Device& device, const QByteArray& request);
+    static QByteArray spoil(const QByteArray& reply, Garbage garbage);
+    static QString describe(int address, const Device& device);
+    bool selectTargets(const QString& target, QList<int>* addresses, QString* error) const;
+
+    QMap<int, Device> m_devices;
+};

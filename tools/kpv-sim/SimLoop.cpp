@@ -1,0 +1,166 @@
+#include "tools/kpv-sim/SimLoop.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <poll.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+// Silence that ends a frame other than a read request. Longer than 3.5
+// characters at 2400 baud; on a pty, frames arrive in one piece anyway.
+constexpr auto frameGap = std::chrono::milliseconds(20);
+
+volatile std::sig_atomic_t stopSignal = 0;
+
+void onStopSignal(int)
+{
+    stopSignal = 1;
+}
+
+void installStopHandlers()
+{
+    struct sigaction action{};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    // No SA_RESTART: poll() must return so that the loop sees the signal.
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(signal, &action, nullptr);
+}
+
+void printLine(const QString& line)
+{
+    std::fputs(line.toLocal8Bit().constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+int millisecondsUntil(std::chrono::steady_clock::time_point when)
+{
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(when - std::chrono::steady_clock::now());
+    return std::max<int>(0, static_cast<int>(left.count()) + 1);
+}
+
+} // namespace
+
+SimLoop::SimLoop(int masterFd, KpvBus& bus) : m_masterFd(masterFd), m_bus(bus) {}
+
+bool SimLoop::runCommand(const QString& line)
+{
+    if (line.trimmed() == QLatin1String("quit")) {
+        m_quit = true;
+        printLine(QStringLiteral("ok quit"));
+        return true;
+    }
+    const KpvBus::CommandResult result = m_bus.execute(line);
+    for (const QString& text : result.lines)
+        printLine(text);
+    return result.ok;
+}
+
+void SimLoop::run()
+{
+    installStopHandlers();
+    while (!m_quit && !stopSignal) {
+        pollfd fds[2] = {{m_masterFd, POLLIN, 0}, {m_stdinOpen ? STDIN_FILENO : -1, POLLIN, 0}};
+        const int ready = poll(fds, 2, pollTimeoutMs());
+        if (ready < 0 && errno != EINTR)
+            break;
+        if (ready > 0 && (fds[0].revents & POLLIN))
+            readRequests();
+        else if (ready > 0 && (fds[0].revents & (POLLHUP | POLLERR)))
+            std::this_thread::sleep_for(frameGap); // nobody on the slave side: nothing to serve
+        if (m_framer.hasPending() && Clock::now() - m_lastByte >= frameGap) {
+            const QByteArray frame = m_framer.idle();
+            if (!frame.isEmpty())
+                handleFrame(frame);
+        }
+        if (ready > 0 && (fds[1].revents & (POLLIN | POLLHUP)))
+            readCommands();
+        sendDueReplies();
+    }
+}
+
+int SimLoop::pollTimeoutMs() const
+{
+    int timeout = -1;
+    if (m_framer.hasPending())
+        timeout = millisecondsUntil(m_lastByte + frameGap);
+    for (const PendingReply& reply : m_pending) {
+        const int left = millisecondsUntil(reply.due);
+        timeout = timeout < 0 ? left : std::min(timeout, left);
+    }
+    return timeout;
+}
+
+void SimLoop::readRequests()
+{
+    char buffer[512];
+    for (;;) {
+        const ssize_t got = ::read(m_masterFd, buffer, sizeof buffer);
+        if (got <= 0)
+            break;
+        m_lastByte = Clock::now();
+        const QList<QByteArray> frames = m_framer.feed(QByteArray(buffer, static_cast<int>(got)));
+        for (const QByteArray& frame : frames)
+            handleFrame(frame);
+    }
+}
+
+void SimLoop::readCommands()
+{
+    char buffer[512];
+    const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
+    if (got <= 0) {
+        // Started without a terminal (from a script): keep serving the bus.
+        m_stdinOpen = false;
+        return;
+    }
+    m_commandBuffer.append(buffer, static_cast<int>(got));
+    for (int end = m_commandBuffer.indexOf('\n'); end >= 0 && !m_quit; end = m_commandBuffer.indexOf('\n')) {
+        const QString line = QString::fromLocal8Bit(m_commandBuffer.left(end));
+        m_commandBuffer.remove(0, end + 1);
+        if (!line.trimmed().isEmpty())
+            runCommand(line);
+    }
+}
+
+void SimLoop::handleFrame(const QByteArray& frame)
+{
+    const KpvBus::Reply reply = m_bus.answer(frame);
+    if (reply.bytes.isEmpty())
+        return;
+    if (reply.delayMs == 0)
+        send(reply.bytes);
+    else
+        m_pending.append({Clock::now() + std::chrono::milliseconds(reply.delayMs), reply.bytes});
+}
+
+void SimLoop::sendDueReplies()
+{
+    const Clock::time_point now = Clock::now();
+    for (auto it = m_pending.begin(); it != m_pending.end();) {
+        if (it->due <= now) {
+            send(it->bytes);
+            it = m_pending.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void SimLoop::send(const QByteArray& bytes)
+{
+    // A reply that does not fit (nobody reading the slave side) is dropped,
+    // as it would be on a bus with no master listening.
+    qsizetype sent = 0;
+    while (sent < bytes.size()) {
+        const ssize_t written = ::write(m_masterFd, bytes.constData() + sent, static_cast<size_t>(bytes.size() - sent));
+        if (written <= 0)
+            return;
+        sent += written;
+    }
+}

@@ -1,0 +1,121 @@
+#include "link/PortDirectory.h"
+#include "tools/kpv-sim/KpvBus.h"
+#include "tools/kpv-sim/PtyEndpoint.h"
+#include "tools/kpv-sim/SimLoop.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <cstdio>
+
+namespace {
+
+void fail(const QString& message)
+{
+    std::fprintf(stderr, "kpv-sim: %s\n", qPrintable(message));
+    std::exit(2);
+}
+
+QList<int> addressesFromDatabase(const QString& file)
+{
+    const QString connection = QStringLiteral("kpv-sim");
+    QList<int> addresses;
+    QString error;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(file);
+        // Read-only, so that a mistyped name does not create an empty database.
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        QSqlQuery query(db);
+        if (!db.open())
+            error = db.lastError().text();
+        else if (!query.exec(QStringLiteral("select distinct device_id from node_record order by device_id")))
+            error = query.lastError().text();
+        while (error.isEmpty() && query.next())
+            addresses.append(query.value(0).toInt());
+    }
+    QSqlDatabase::removeDatabase(connection);
+    if (!error.isEmpty())
+        fail(QStringLiteral("cannot read %1: %2").arg(file, error));
+    return addresses;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kpv-sim"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Simulates a bus of KPV surge-protection devices, Modbus RTU slaves answering functions 03 "
+                       "and 04 on registers 11 (device status), 9 (surge protector) and 5 (surge count), on a "
+                       "pseudo-terminal reachable as port COM<N>. Prints \"open COM<N>\" once it is ready.\n\n") +
+        KpvBus::commandHelp());
+    parser.addHelpOption();
+    const QCommandLineOption comOption(QStringLiteral("com"),
+                                       QStringLiteral("Port number N: creates the link comN in the port directory "
+                                                      "($SPDMON_PORT_DIR, else ~/.config/spdmon/dosdevices)."),
+                                       QStringLiteral("N"));
+    const QCommandLineOption dbOption(QStringLiteral("db"),
+                                      QStringLiteral("Also simulate every device_id of node_record in this SQLite "
+                                                     "database."),
+                                      QStringLiteral("file"));
+    const QCommandLineOption commandOption({QStringLiteral("c"), QStringLiteral("command")},
+                                           QStringLiteral("Run a command at start, as if typed; repeatable, "
+                                                          "e.g. -c \"abnormal 2\" -c \"silent 3\"."),
+                                           QStringLiteral("command"));
+    parser.addOptions({comOption, dbOption, commandOption});
+    parser.addPositionalArgument(QStringLiteral("address"), QStringLiteral("Bus addresses to simulate, 1 to 247."),
+                                 QStringLiteral("[address...]"));
+    parser.process(app);
+
+    bool ok = false;
+    const int port = parser.value(comOption).toInt(&ok);
+    if (!parser.isSet(comOption) || !ok || port < 1)
+        fail(QStringLiteral("--com N is required, N a port number from 1"));
+    QList<int> addresses;
+    for (const QString& text : parser.positionalArguments()) {
+        const int address = text.toInt(&ok);
+        if (!ok || address < 1 || address > 247)
+            fail(QStringLiteral("\"%1\" is not a bus address (1 to 247)").arg(text));
+        addresses.append(address);
+    }
+    if (parser.isSet(dbOption)) {
+        for (const int address : addressesFromDatabase(parser.value(dbOption))) {
+            if (address >= 1 && address <= 247)
+                addresses.append(address);
+            else
+                std::fprintf(stderr, "kpv-sim: device_id %d is not a bus address, not simulated\n", address);
+        }
+    }
+    if (addresses.isEmpty())
+        fail(QStringLiteral("no device to simulate: give addresses or --db"));
+
+    KpvBus bus(addresses);
+    const std::string linkPath = PortDirectory(PortDirectory::userDirectory()).linkPath(port);
+    if (linkPath.empty())
+        fail(QStringLiteral("no port directory: set SPDMON_PORT_DIR or HOME"));
+    PtyEndpoint pty(QString::fromStdString(linkPath));
+    QString error;
+    if (!pty.open(&error))
+        fail(error);
+
+    SimLoop loop(pty.masterFd(), bus);
+    for (const QString& command : parser.values(commandOption)) {
+        if (!loop.runCommand(command))
+            fail(QStringLiteral("start command \"%1\" failed").arg(command));
+    }
+    QStringList shown;
+    for (const int address : bus.addresses())
+        shown.append(QString::number(address));
+    std::fprintf(stderr, "kpv-sim: %s -> %s, devices %s; type help for commands\n", linkPath.c_str(),
+                 qPrintable(pty.slavePath()), qPrintable(shown.join(QLatin1Char(' '))));
+    std::printf("open COM%d\n", port);
+    std::fflush(stdout);
+    loop.run();
+    return 0;
+}
