@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the demo need (only the
+# missing ones), then configures and builds into build/.
+set -euo pipefail
+
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev libqt6sql6-sqlite libqt6serialport6-dev
+          libmodbus-dev libbenchmark-dev python3 python3-pymodbus socat sqlite3
+          xvfb fonts-noto-cjk imagemagick xdotool)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  sudo=""
+  [[ $(id -u) -ne 0 ]] && sudo="sudo"
+  echo "Installing: ${missing[*]}"
+  $sudo apt-get update
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cmake -S "$here" -B "$here/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build "$here/build" -j"$(nproc)"
