@@ -9,6 +9,7 @@
 #include "app/WindowSize.h"
 #include "device/TForm5.h"
 #include "display/DeviceTree.h"
+#include "link/ModbusRtuBus.h"
 #include "link/TForm6.h"
 #include "store/Query.h"
 #include "store/Text.h"
@@ -60,7 +61,8 @@ QFrame* makeSquare(QWidget* parent, const char* name, const QColor& colour, int 
 TForm1::TForm1(Connection& connection, int screenWidth, QWidget* parent)
     : QMainWindow(parent), ADOConnection1(connection), ADOQuery1(new Query(connection, this)),
       ADOQuery2(new Query(connection, this)), ADOQuery3(new Query(connection, this)),
-      ADOQuery4(new Query(connection, this)), ADOQuery5(new Query(connection, this))
+      ADOQuery4(new Query(connection, this)), ADOQuery5(new Query(connection, this)),
+      m_ownBus(std::make_unique<ModbusRtuBus>()), m_bus(m_ownBus.get())
 {
     setObjectName(QStringLiteral("Form1"));
     resize(WindowSize::kDesignWidth, WindowSize::kDesignHeight);

@@ -6,8 +6,10 @@
 #include <QMainWindow>
 #include <QVector>
 #include <array>
+#include <memory>
 
 class Connection;
+class FieldBus;
 class Query;
 class QueryModel;
 class QFrame;
@@ -82,6 +84,10 @@ public:
 
     MainState state;
 
+    // The serial link; the real library unless a test put a scripted one here.
+    FieldBus* bus() const { return m_bus; }
+    void setBus(FieldBus* bus) { m_bus = bus; }
+
     TForm2* Form2 = nullptr;
     TForm3* Form3 = nullptr;
     TForm4* Form4 = nullptr;
@@ -123,6 +129,8 @@ private:
     void stopMonitoringForDialog();
 
     std::array<QLabel*, 5> m_panels{};
+    std::unique_ptr<FieldBus> m_ownBus;
+    FieldBus* m_bus;
     bool m_shown = false;
     bool m_exitRequested = false;
 };
