@@ -9,6 +9,7 @@
 #include "app/WindowSize.h"
 #include "device/TForm5.h"
 #include "display/DeviceTree.h"
+#include "display/TreeImages.h"
 #include "link/ModbusRtuBus.h"
 #include "link/TForm6.h"
 #include "store/Query.h"
@@ -67,6 +68,7 @@ TForm1::TForm1(Connection& connection, int screenWidth, QWidget* parent)
     setObjectName(QStringLiteral("Form1"));
     resize(WindowSize::kDesignWidth, WindowSize::kDesignHeight);
     createControls();
+    loadTreeImages(*this);
 
     ADOQuery1->setSql(kAlarmLogSql);
     ADOQuery1->open();
