@@ -1,0 +1,35 @@
+#pragma once
+
+#include "display/NodeCard.h"
+
+#include <QColor>
+
+class QString;
+class TForm1;
+
+// The cards of the data view on Frame11: header edit and list, slot n-1 of
+// CardHeaders and CardLists holding card n. Only a create call makes cards and
+// only FreeCards removes them; filling never creates or frees a control.
+namespace Cards {
+
+// Header background colours: normal, alarm and communication abnormal, the
+// colours of the main window's legend.
+QColor colour(CardState state);
+
+// Creates card n with an empty list, at its place on the frame.
+void create(TForm1& form, int cardNumber);
+
+// Rewrites what differs from what card n shows; a card that is not there is
+// left alone.
+void setHeader(TForm1& form, int cardNumber, CardState state, const QString& text);
+void setHeaderColour(TForm1& form, int cardNumber, CardState state);
+void setHeaderText(TForm1& form, int cardNumber, const QString& text);
+// A line beyond the end of the list is skipped.
+void setLine(TForm1& form, int cardNumber, int line, const QString& text);
+
+} // namespace Cards
+
+// Frees the header and then the list of cards 1 to CardCount, each only if
+// present, and empties their slots. CardCount is left for the create step
+// that follows every call to set anew.
+void FreeCards(TForm1& form);
