@@ -2,15 +2,46 @@
 
 #include <QDialog>
 
+class Query;
+class QComboBox;
+class QLabel;
+class QPushButton;
 class TForm1;
 
-// Serial port settings dialog.
+// Serial port settings: the operator picks the port and its line settings,
+// opens the port through the bus and closes it again. A successful opening
+// stores the settings in soft_record. Closed only with the window's close box.
 class TForm6 final : public QDialog
 {
     Q_OBJECT
 public:
     explicit TForm6(TForm1& main);
 
+    QLabel* Label1;
+    QComboBox* ComboBox1; // port
+    QLabel* Label2;
+    QComboBox* ComboBox2; // baud rate
+    QLabel* Label3;
+    QComboBox* ComboBox3; // data bits
+    QLabel* Label4;
+    QComboBox* ComboBox4; // stop bits
+    QLabel* Label5;
+    QComboBox* ComboBox5; // parity
+    QPushButton* BitBtn1;
+    QPushButton* BitBtn2;
+    Query* ADOQuery1;
+
+public slots:
+    void FormShow();
+    void BitBtn1Click();
+    void BitBtn2Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
+    void fillPortList(QComboBox& combo);
+    void storeLineSettings();
+
     TForm1& m_main;
 };
