@@ -12,6 +12,8 @@
 #include "display/TreeImages.h"
 #include "link/ModbusRtuBus.h"
 #include "link/TForm6.h"
+#include "monitor/MonitorControl.h"
+#include "monitor/PollCycle.h"
 #include "store/Query.h"
 #include "store/Text.h"
 #include "users/Permission.h"
@@ -72,6 +74,10 @@ TForm1::TForm1(Connection& connection, int screenWidth, QWidget* parent)
 
     ADOQuery1->setSql(kAlarmLogSql);
     ADOQuery1->open();
+
+    m_poll = std::make_unique<PollCycle>(state, *ADOQuery3, *ADOQuery1, m_bus);
+    m_poll->setMonitorPeriodText([this]() { return Edit1->text(); });
+    m_poll->setRefreshView([this]() { MonitorControl::refreshSelectedView(*this); });
 
     FormCreate(screenWidth);
 
@@ -191,6 +197,9 @@ void TForm1::createControls()
     connect(BitBtn2, &QPushButton::clicked, this, &TForm1::BitBtn2Click);
     connect(BitBtn5, &QPushButton::clicked, this, &TForm1::BitBtn5Click);
     connect(TreeView1, &QTreeWidget::itemClicked, this, &TForm1::TreeView1Click);
+    connect(BitBtn4, &QPushButton::clicked, this, &TForm1::BitBtn4Click);
+    connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+    connect(Timer2, &QTimer::timeout, this, &TForm1::Timer2Timer);
 }
 
 void TForm1::FormCreate(int screenWidth)
@@ -309,6 +318,27 @@ void TForm1::BitBtn5Click()
 void TForm1::TreeView1Click()
 {
     guarded([this]() { SelectTreeItem(*this, TreeView1->currentItem()); });
+}
+
+void TForm1::setBus(FieldBus* bus)
+{
+    m_bus = bus;
+    m_poll->setBus(bus);
+}
+
+void TForm1::BitBtn4Click()
+{
+    guarded([this]() { MonitorControl::BitBtn4Click(*this); });
+}
+
+void TForm1::Timer1Timer()
+{
+    guarded([this]() { m_poll->Timer1Timer(); });
+}
+
+void TForm1::Timer2Timer()
+{
+    guarded([this]() { MonitorControl::Timer2Timer(*this); });
 }
 
 void TForm1::Edit1KeyPress(QChar& key)

@@ -10,6 +10,7 @@
 
 class Connection;
 class FieldBus;
+class PollCycle;
 class Query;
 class QueryModel;
 class QFrame;
@@ -86,7 +87,8 @@ public:
 
     // The serial link; the real library unless a test put a scripted one here.
     FieldBus* bus() const { return m_bus; }
-    void setBus(FieldBus* bus) { m_bus = bus; }
+    void setBus(FieldBus* bus);
+    PollCycle& pollCycle() { return *m_poll; }
 
     TForm2* Form2 = nullptr;
     TForm3* Form3 = nullptr;
@@ -117,6 +119,9 @@ public slots:
     void BitBtn2Click();
     void BitBtn5Click();
     void TreeView1Click();
+    void BitBtn4Click();
+    void Timer1Timer();
+    void Timer2Timer();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -131,6 +136,7 @@ private:
     std::array<QLabel*, 5> m_panels{};
     std::unique_ptr<FieldBus> m_ownBus;
     FieldBus* m_bus;
+    std::unique_ptr<PollCycle> m_poll;
     bool m_shown = false;
     bool m_exitRequested = false;
 };
