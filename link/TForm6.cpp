@@ -95,8 +95,11 @@ void TForm6::showEvent(QShowEvent* event)
 {
     if (!event->spontaneous()) {
         // Centred on the screen at every showing, wherever it was left.
-        if (QScreen* s = screen())
-            move(s->availableGeometry().center() - rect().center());
+        if (QScreen* s = screen()) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(s->availableGeometry().center());
+            move(frame.topLeft());
+        }
         FormShow();
     }
     QDialog::showEvent(event);
