@@ -80,7 +80,7 @@ int RtuLink::readRegisters(int function, int slave, int reg, int count, int* buf
     const long timeout = replyTimeoutMicros(count, delayMs);
     modbus_set_slave(m_context, slave);
     modbus_set_response_timeout(m_context, static_cast<uint32_t>(timeout / 1000000),
-                                 static_cast<uint32_t>(timeout % 1000000));
+                                static_cast<uint32_t>(timeout % 1000000));
     // Bytes left over from an earlier exchange must not be taken for this reply.
     modbus_flush(m_context);
 
@@ -144,7 +144,8 @@ bool RtuLink::ensureConnected()
 
 long RtuLink::replyTimeoutMicros(int count, int delayMs) const
 {
-    const long bitsPerChar = 1 + m_settings.dataBits + (m_settings.parity == 'n' ? 0 : 1) + m_settings.stopBits;
+    const long bitsPerChar =
+        1 + m_settings.dataBits + (m_settings.parity == 'n' ? 0 : 1) + m_settings.stopBits;
     const long frameBits = (requestBytes + replyBytes(count)) * bitsPerChar;
     const long frameMicros = (frameBits * 1000000 + m_settings.baud - 1) / m_settings.baud;
     return frameMicros + std::max(delayMs, 0) * 1000L;

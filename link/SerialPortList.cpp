@@ -50,7 +50,8 @@ QStringList serialPortNames(const QStringList& systemLocations, const PortDirect
 QString portNumberText(const QString& portName)
 {
     qsizetype start = portName.size();
-    while (start > 0 && portName.at(start - 1) >= QLatin1Char('0') && portName.at(start - 1) <= QLatin1Char('9'))
+    while (start > 0 && portName.at(start - 1) >= QLatin1Char('0') &&
+           portName.at(start - 1) <= QLatin1Char('9'))
         --start;
     return portName.mid(start);
 }

@@ -52,9 +52,10 @@ int main(int argc, char* argv[])
     QTemporaryDir portDir;
     qputenv("SPDMON_PORT_DIR", portDir.path().toLocal8Bit());
     QProcess sim;
-    sim.start(QStringLiteral(KPV_SIM_PATH), {QStringLiteral("--com"), QString::number(port),
-                                             QString::number(answeringSlave), QString::number(silentSlave),
-                                             QStringLiteral("--command"), QStringLiteral("silent %1").arg(silentSlave)});
+    sim.start(QStringLiteral(KPV_SIM_PATH),
+              {QStringLiteral("--com"), QString::number(port), QString::number(answeringSlave),
+               QString::number(silentSlave), QStringLiteral("--command"),
+               QStringLiteral("silent %1").arg(silentSlave)});
     // Start commands echo their results first; the port is ready at "open COM<N>".
     bool ready = false;
     while (!ready && (sim.canReadLine() || sim.waitForReadyRead(10000)))

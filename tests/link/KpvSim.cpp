@@ -9,11 +9,13 @@ bool KpvSim::start(int port, const QList<int>& addresses)
         arguments.append(QString::number(address));
     if (!m_process.start(LinkTestTools::kpvSimPath(), arguments))
         return false;
-    return m_process.waitForLine({QStringLiteral("open COM%1").arg(port)}) == QStringLiteral("open COM%1").arg(port);
+    return m_process.waitForLine({QStringLiteral("open COM%1").arg(port)}) ==
+           QStringLiteral("open COM%1").arg(port);
 }
 
 bool KpvSim::command(const QString& line)
 {
     m_process.writeLine(line);
-    return m_process.waitForLine({QStringLiteral("ok"), QStringLiteral("error:")}).startsWith(QLatin1String("ok"));
+    return m_process.waitForLine({QStringLiteral("ok"), QStringLiteral("error:")})
+        .startsWith(QLatin1String("ok"));
 }

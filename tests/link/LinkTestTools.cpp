@@ -31,7 +31,8 @@ QString pymodbusPython()
             continue;
         QProcess probe;
         probe.start(python, {QStringLiteral("-c"), QStringLiteral("import pymodbus.server, serial")});
-        if (probe.waitForFinished(30000) && probe.exitStatus() == QProcess::NormalExit && probe.exitCode() == 0)
+        if (probe.waitForFinished(30000) && probe.exitStatus() == QProcess::NormalExit &&
+            probe.exitCode() == 0)
             return python;
     }
     return {};
@@ -39,7 +40,10 @@ QString pymodbusPython()
 
 int openDescriptorCount()
 {
-    return static_cast<int>(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot).size());
+    return static_cast<int>(
+        QDir(QStringLiteral("/proc/self/fd"))
+            .entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot)
+            .size());
 }
 
 double silentBoundMs(int baud, int dataBits, char parity, int stopBits, int delayMs)

@@ -75,9 +75,11 @@ void TestKpvSimProtocol::framing_data()
     for (const char byte : first)
         bytes.append(QByteArray(1, byte));
     QTest::newRow("byte by byte") << bytes << QList<QByteArray>{first};
-    QTest::newRow("two in one chunk") << QList<QByteArray>{first + second} << QList<QByteArray>{first, second};
-    QTest::newRow("split across chunks") << QList<QByteArray>{first.left(5), first.mid(5) + second.left(2), second.mid(2)}
-                                         << QList<QByteArray>{first, second};
+    QTest::newRow("two in one chunk")
+        << QList<QByteArray>{first + second} << QList<QByteArray>{first, second};
+    QTest::newRow("split across chunks")
+        << QList<QByteArray>{first.left(5), first.mid(5) + second.left(2), second.mid(2)}
+        << QList<QByteArray>{first, second};
     QByteArray corrupt = first;
     corrupt[7] = char(corrupt.at(7) ^ 0x10);
     QTest::newRow("bad CRC waits for the gap") << QList<QByteArray>{corrupt} << QList<QByteArray>();
@@ -117,10 +119,13 @@ void TestKpvSimProtocol::answers_data()
     QTest::addColumn<QByteArray>("reply"); // without CRC; empty: no answer
 
     QTest::newRow("status, normal") << "" << readRequest(2, 3, 11, 1) << hex("0203020000");
-    QTest::newRow("surge protector, abnormal") << "abnormal 2" << readRequest(2, 3, 9, 1) << hex("020302FFFF");
-    QTest::newRow("function 04 reads the same") << "abnormal 2" << readRequest(2, 4, 11, 1) << hex("020402FFFF");
+    QTest::newRow("surge protector, abnormal")
+        << "abnormal 2" << readRequest(2, 3, 9, 1) << hex("020302FFFF");
+    QTest::newRow("function 04 reads the same")
+        << "abnormal 2" << readRequest(2, 4, 11, 1) << hex("020402FFFF");
     QTest::newRow("surge count") << "surge 7 3" << readRequest(7, 3, 5, 1) << hex("0703020003");
-    QTest::newRow("three registers") << "set 2 10 0x1234" << readRequest(2, 3, 9, 3) << hex("020306000012340000");
+    QTest::newRow("three registers") << "set 2 10 0x1234" << readRequest(2, 3, 9, 3)
+                                     << hex("020306000012340000");
     QTest::newRow("missing register") << "" << readRequest(2, 3, 10, 1) << hex("028302");
     QTest::newRow("range with a gap") << "" << readRequest(2, 3, 9, 3) << hex("028302");
     QTest::newRow("count 0") << "" << readRequest(2, 3, 11, 0) << hex("028303");

@@ -167,7 +167,8 @@ void TestLinkKpvSim::readValues_data()
     for (const int function : {3, 4}) {
         for (const int slave : {1, 17, 247}) {
             for (const int value : {0, 1, 65535})
-                QTest::addRow("fc%02d slave %d value %d", function, slave, value) << function << slave << 11 << value;
+                QTest::addRow("fc%02d slave %d value %d", function, slave, value)
+                    << function << slave << 11 << value;
         }
     }
     QTest::newRow("register 0") << 3 << 2 << 0 << 4660;
@@ -283,8 +284,10 @@ void TestLinkKpvSim::silentSlaveBound()
         const double elapsed = timer.nsecsElapsed() / 1e6;
         // Never later than the bound (with slack for a loaded machine), and
         // not much earlier either: the delay is the slave's allowance.
-        QVERIFY2(elapsed <= bound + 400, qPrintable(QStringLiteral("%1 ms, bound %2 ms").arg(elapsed).arg(bound)));
-        QVERIFY2(elapsed >= 0.9 * bound, qPrintable(QStringLiteral("%1 ms, bound %2 ms").arg(elapsed).arg(bound)));
+        QVERIFY2(elapsed <= bound + 400,
+                 qPrintable(QStringLiteral("%1 ms, bound %2 ms").arg(elapsed).arg(bound)));
+        QVERIFY2(elapsed >= 0.9 * bound,
+                 qPrintable(QStringLiteral("%1 ms, bound %2 ms").arg(elapsed).arg(bound)));
     }
     // Another device on the same line is unaffected.
     QCOMPARE(read(3, 1, 11), 1);

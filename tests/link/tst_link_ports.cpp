@@ -135,7 +135,8 @@ void TestLinkPorts::danglingLinkStillNamesThePort()
 {
     // An unplugged adapter's link must not silently open some other device.
     makeLink(QStringLiteral("com5"), dir() + QStringLiteral("/gone"));
-    QCOMPARE(QString::fromStdString(PortDirectory(dir().toStdString()).devicePath(5)), dir() + QStringLiteral("/com5"));
+    QCOMPARE(QString::fromStdString(PortDirectory(dir().toStdString()).devicePath(5)),
+             dir() + QStringLiteral("/com5"));
 }
 
 void TestLinkPorts::onlyComLinksAreListed()
@@ -162,10 +163,22 @@ void TestLinkPorts::userDirectoryChoice_data()
     QTest::addColumn<QString>("xdg");
     QTest::addColumn<QString>("home");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("override wins") << "/srv/ports" << "/cfg" << "/home/op" << "/srv/ports";
-    QTest::newRow("XDG config") << "" << "/cfg" << "/home/op" << "/cfg/spdmon/dosdevices";
-    QTest::newRow("relative XDG ignored") << "" << "cfg" << "/home/op" << "/home/op/.config/spdmon/dosdevices";
-    QTest::newRow("home") << "" << "" << "/home/op" << "/home/op/.config/spdmon/dosdevices";
+    QTest::newRow("override wins") << "/srv/ports"
+                                   << "/cfg"
+                                   << "/home/op"
+                                   << "/srv/ports";
+    QTest::newRow("XDG config") << ""
+                                << "/cfg"
+                                << "/home/op"
+                                << "/cfg/spdmon/dosdevices";
+    QTest::newRow("relative XDG ignored") << ""
+                                          << "cfg"
+                                          << "/home/op"
+                                          << "/home/op/.config/spdmon/dosdevices";
+    QTest::newRow("home") << ""
+                          << ""
+                          << "/home/op"
+                          << "/home/op/.config/spdmon/dosdevices";
 }
 
 void TestLinkPorts::userDirectoryChoice()
@@ -200,7 +213,8 @@ void TestLinkPorts::portList_data()
         << QStringList{"/dev/ttyS2", "/dev/ttyS10", "/dev/ttyS1"} << QStringList()
         << QStringList{"ttyS1 = COM2", "ttyS10 = COM11", "ttyS2 = COM3"};
     QTest::newRow("ports without a number are left out")
-        << QStringList{"/dev/ttyS40", "/dev/rfcomm0", "/dev/ttyS3"} << QStringList() << QStringList{"ttyS3 = COM4"};
+        << QStringList{"/dev/ttyS40", "/dev/rfcomm0", "/dev/ttyS3"} << QStringList()
+        << QStringList{"ttyS3 = COM4"};
     QTest::newRow("links, case ignored in order")
         << QStringList() << QStringList{"com40=@/beta", "com41=@/Gamma", "com42=@/Alpha"}
         << QStringList{"@/Alpha = COM42", "@/beta = COM40", "@/Gamma = COM41"};
@@ -251,15 +265,24 @@ void TestLinkPorts::portNumberText_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("number");
-    QTest::newRow("port name") << "COM3" << "3";
-    QTest::newRow("bare number") << "3" << "3";
-    QTest::newRow("two digits") << "COM12" << "12";
-    QTest::newRow("list entry") << "ttyUSB0 = COM33" << "33";
-    QTest::newRow("leading zeros kept") << "COM007" << "007";
-    QTest::newRow("no digits") << "COM" << "";
-    QTest::newRow("empty") << "" << "";
-    QTest::newRow("trailing blank") << "COM3 " << "";
-    QTest::newRow("digits not at the end") << "12abc" << "";
+    QTest::newRow("port name") << "COM3"
+                               << "3";
+    QTest::newRow("bare number") << "3"
+                                 << "3";
+    QTest::newRow("two digits") << "COM12"
+                                << "12";
+    QTest::newRow("list entry") << "ttyUSB0 = COM33"
+                                << "33";
+    QTest::newRow("leading zeros kept") << "COM007"
+                                        << "007";
+    QTest::newRow("no digits") << "COM"
+                               << "";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("trailing blank") << "COM3 "
+                                    << "";
+    QTest::newRow("digits not at the end") << "12abc"
+                                           << "";
     QTest::newRow("full-width digit") << QString::fromUtf8("COM\xEF\xBC\x93") << "";
 }
 

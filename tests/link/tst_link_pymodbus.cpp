@@ -84,7 +84,8 @@ bool TestLinkPymodbus::startSlave()
                                 QString::number(wrongAddressSlave),
                                 QStringLiteral("--bad-crc=%1").arg(badCrcSlave),
                                 QStringLiteral("--wrong-address=%1").arg(wrongAddressSlave)};
-    return m_slave->start(m_python, arguments) && m_slave->waitForLine({QStringLiteral("ready")}, 30000) == "ready";
+    return m_slave->start(m_python, arguments) &&
+           m_slave->waitForLine({QStringLiteral("ready")}, 30000) == "ready";
 }
 
 void TestLinkPymodbus::initTestCase()
@@ -118,7 +119,8 @@ void TestLinkPymodbus::readValues_data()
     for (const int function : {3, 4}) {
         for (const int slave : {1, 100, 247}) {
             for (const int reg : {0, 1, 2, 7})
-                QTest::addRow("fc%02d slave %d register %d", function, slave, reg) << function << slave << reg;
+                QTest::addRow("fc%02d slave %d register %d", function, slave, reg)
+                    << function << slave << reg;
         }
     }
 }

@@ -9,7 +9,12 @@ namespace {
 constexpr quint16 abnormalValue = 0xFFFF;
 constexpr int maxReadCount = 125;
 
-enum ExceptionCode : char { illegalFunction = 1, illegalDataAddress = 2, illegalDataValue = 3, deviceFailure = 4 };
+enum ExceptionCode : char {
+    illegalFunction = 1,
+    illegalDataAddress = 2,
+    illegalDataValue = 3,
+    deviceFailure = 4
+};
 
 QByteArray exceptionReply(const QByteArray& request, char code)
 {
@@ -30,7 +35,7 @@ bool parseNumber(const QString& text, int low, int high, int* value)
 {
     bool ok = false;
     const int parsed = text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive) ? text.mid(2).toInt(&ok, 16)
-                                                                                   : text.toInt(&ok, 10);
+                                                                                 : text.toInt(&ok, 10);
     if (!ok || parsed < low || parsed > high)
         return false;
     *value = parsed;
@@ -159,9 +164,9 @@ KpvBus::CommandResult KpvBus::execute(const QString& commandLine)
         return {true, lines};
     }
 
-    static const QStringList withTarget{QStringLiteral("normal"),  QStringLiteral("abnormal"),
-                                        QStringLiteral("silent"),  QStringLiteral("garbage"),
-                                        QStringLiteral("late"),    QStringLiteral("surge"),
+    static const QStringList withTarget{QStringLiteral("normal"), QStringLiteral("abnormal"),
+                                        QStringLiteral("silent"), QStringLiteral("garbage"),
+                                        QStringLiteral("late"),   QStringLiteral("surge"),
                                         QStringLiteral("set")};
     if (!withTarget.contains(command))
         return failure(QStringLiteral("unknown command \"%1\" (try help)").arg(command));
@@ -191,7 +196,8 @@ KpvBus::CommandResult KpvBus::execute(const QString& commandLine)
             return failure(QStringLiteral("late needs a delay of 0 to 60000 ms"));
         behaviour = Behaviour::Late;
     } else if (command == QLatin1String("surge")) {
-        if (arguments.size() > 1 || (arguments.size() == 1 && !parseNumber(arguments.at(0), 1, 65535, &number)))
+        if (arguments.size() > 1 ||
+            (arguments.size() == 1 && !parseNumber(arguments.at(0), 1, 65535, &number)))
             return failure(QStringLiteral("surge count must be 1 to 65535"));
     } else if (command == QLatin1String("set")) {
         if (arguments.size() != 2 || !parseNumber(arguments.at(0), 0, 65535, &reg) ||
@@ -244,7 +250,8 @@ QString KpvBus::describe(int address, const Device& device)
 {
     static const char* const behaviours[] = {"answer", "silent", "garbage", "late"};
     static const char* const garbages[] = {"crc", "address", "short", "exception", "noise"};
-    QString line = QStringLiteral("%1: %2").arg(address).arg(QLatin1String(behaviours[int(device.behaviour)]));
+    QString line =
+        QStringLiteral("%1: %2").arg(address).arg(QLatin1String(behaviours[int(device.behaviour)]));
     if (device.behaviour == Behaviour::Garbage)
         line += QLatin1Char(' ') + QLatin1String(garbages[int(device.garbage)]);
     if (device.behaviour == Behaviour::Late)

@@ -27,7 +27,8 @@ bool PtyEndpoint::open(QString* error)
 {
     m_masterFd = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (m_masterFd < 0 || grantpt(m_masterFd) != 0 || unlockpt(m_masterFd) != 0) {
-        *error = QStringLiteral("cannot create a pseudo-terminal: %1").arg(QString::fromLocal8Bit(strerror(errno)));
+        *error = QStringLiteral("cannot create a pseudo-terminal: %1")
+                     .arg(QString::fromLocal8Bit(strerror(errno)));
         return false;
     }
     m_slavePath = QString::fromLocal8Bit(ptsname(m_masterFd));
@@ -36,7 +37,8 @@ bool PtyEndpoint::open(QString* error)
     m_slaveFd = ::open(ptsname(m_masterFd), O_RDWR | O_NOCTTY | O_CLOEXEC);
     termios settings{};
     if (m_slaveFd < 0 || tcgetattr(m_slaveFd, &settings) != 0) {
-        *error = QStringLiteral("cannot open %1: %2").arg(m_slavePath, QString::fromLocal8Bit(strerror(errno)));
+        *error =
+            QStringLiteral("cannot open %1: %2").arg(m_slavePath, QString::fromLocal8Bit(strerror(errno)));
         return false;
     }
     cfmakeraw(&settings);
@@ -65,7 +67,8 @@ bool PtyEndpoint::placeLink(QString* error)
     // Link under a temporary name and rename, so the port never lacks a link.
     const QString temporary = m_linkPath + QStringLiteral(".kpv-sim-%1").arg(getpid());
     QFile::remove(temporary);
-    if (::symlink(QFile::encodeName(m_slavePath).constData(), QFile::encodeName(temporary).constData()) != 0 ||
+    if (::symlink(QFile::encodeName(m_slavePath).constData(), QFile::encodeName(temporary).constData()) !=
+            0 ||
         ::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(m_linkPath).constData()) != 0) {
         *error = QStringLiteral("cannot create the link %1: %2")
                      .arg(m_linkPath, QString::fromLocal8Bit(strerror(errno)));

@@ -23,7 +23,9 @@ void onStopSignal(int)
 
 void installStopHandlers()
 {
-    struct sigaction action{};
+    struct sigaction action
+    {
+    };
     action.sa_handler = onStopSignal;
     sigemptyset(&action.sa_mask);
     // No SA_RESTART: poll() must return so that the loop sees the signal.
@@ -40,7 +42,8 @@ void printLine(const QString& line)
 
 int millisecondsUntil(std::chrono::steady_clock::time_point when)
 {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(when - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(when - std::chrono::steady_clock::now());
     return std::max<int>(0, static_cast<int>(left.count()) + 1);
 }
 
@@ -158,7 +161,8 @@ void SimLoop::send(const QByteArray& bytes)
     // as it would be on a bus with no master listening.
     qsizetype sent = 0;
     while (sent < bytes.size()) {
-        const ssize_t written = ::write(m_masterFd, bytes.constData() + sent, static_cast<size_t>(bytes.size() - sent));
+        const ssize_t written =
+            ::write(m_masterFd, bytes.constData() + sent, static_cast<size_t>(bytes.size() - sent));
         if (written <= 0)
             return;
         sent += written;

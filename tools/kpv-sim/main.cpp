@@ -51,25 +51,30 @@ int main(int argc, char* argv[])
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Simulates a bus of KPV surge-protection devices, Modbus RTU slaves answering functions 03 "
-                       "and 04 on registers 11 (device status), 9 (surge protector) and 5 (surge count), on a "
-                       "pseudo-terminal reachable as port COM<N>. Prints \"open COM<N>\" once it is ready.\n\n") +
+        QStringLiteral(
+            "Simulates a bus of KPV surge-protection devices, Modbus RTU slaves answering functions 03 "
+            "and 04 on registers 11 (device status), 9 (surge protector) and 5 (surge count), on a "
+            "pseudo-terminal reachable as port COM<N>. Prints \"open COM<N>\" once it is ready.\n\n") +
         KpvBus::commandHelp());
     parser.addHelpOption();
-    const QCommandLineOption comOption(QStringLiteral("com"),
-                                       QStringLiteral("Port number N: creates the link comN in the port directory "
-                                                      "($SPDMON_PORT_DIR, else ~/.config/spdmon/dosdevices)."),
-                                       QStringLiteral("N"));
-    const QCommandLineOption dbOption(QStringLiteral("db"),
-                                      QStringLiteral("Also simulate every device_id of node_record in this SQLite "
-                                                     "database."),
-                                      QStringLiteral("file"));
+    const QCommandLineOption comOption(
+        QStringLiteral("com"),
+        QStringLiteral("Port number N: creates the link comN in the port directory "
+                       "($SPDMON_PORT_DIR, else $XDG_CONFIG_HOME/spdmon/dosdevices "
+                       "or ~/.config/spdmon/dosdevices; see link/PORTS.md)."),
+        QStringLiteral("N"));
+    const QCommandLineOption dbOption(
+        QStringLiteral("db"),
+        QStringLiteral("Also simulate every device_id of node_record in this SQLite "
+                       "database."),
+        QStringLiteral("file"));
     const QCommandLineOption commandOption({QStringLiteral("c"), QStringLiteral("command")},
                                            QStringLiteral("Run a command at start, as if typed; repeatable, "
                                                           "e.g. -c \"abnormal 2\" -c \"silent 3\"."),
                                            QStringLiteral("command"));
     parser.addOptions({comOption, dbOption, commandOption});
-    parser.addPositionalArgument(QStringLiteral("address"), QStringLiteral("Bus addresses to simulate, 1 to 247."),
+    parser.addPositionalArgument(QStringLiteral("address"),
+                                 QStringLiteral("Bus addresses to simulate, 1 to 247."),
                                  QStringLiteral("[address...]"));
     parser.process(app);
 
