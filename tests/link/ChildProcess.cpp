@@ -6,7 +6,7 @@ ChildProcess::ChildProcess() = default;
 
 ChildProcess::~ChildProcess()
 {
-    kill();
+    stop();
 }
 
 bool ChildProcess::start(const QString& program, const QStringList& arguments)
@@ -38,12 +38,17 @@ void ChildProcess::writeLine(const QString& line)
     m_process.waitForBytesWritten(5000);
 }
 
-void ChildProcess::kill()
+void ChildProcess::stop()
 {
     if (!isRunning())
         return;
-    m_process.kill();
-    m_process.waitForFinished(5000);
+    // A link left dangling would name whatever pty gets its number next,
+    // possibly one of a test running in parallel.
+    m_process.terminate();
+    if (!m_process.waitForFinished(5000)) {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
 }
 
 QString ChildProcess::errorOutput()

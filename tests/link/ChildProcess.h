@@ -5,7 +5,7 @@
 #include <QStringList>
 
 // A helper program run by a test: started, talked to line by line on its
-// standard streams, and killed at the end of the test at the latest.
+// standard streams, and stopped at the end of the test at the latest.
 class ChildProcess final
 {
 public:
@@ -19,7 +19,9 @@ public:
     // returns it, or an empty text on time-out or exit.
     QString waitForLine(const QStringList& prefixes, int timeoutMs = 10000);
     void writeLine(const QString& line);
-    void kill();
+    // Asks the program to end (SIGTERM), so that kpv-sim and socat remove
+    // their port links; kills it if it does not.
+    void stop();
     bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
     // Everything the program wrote to its error output so far, for failure messages.
     QString errorOutput();

@@ -13,7 +13,6 @@ public:
     bool start(int port, const QList<int>& addresses);
     // Runs one stdin command and reports whether the simulator accepted it.
     bool command(const QString& line);
-    void kill() { m_process.kill(); }
 
 private:
     ChildProcess m_process;

@@ -12,7 +12,6 @@ public:
     explicit SocatPair(QString directory);
 
     bool start(int port);
-    void kill() { m_process.kill(); }
     QString peerPath() const { return m_peerPath; }
 
 private:

@@ -394,7 +394,7 @@ void TestLinkKpvSim::vanishingPortRecoversByItself()
     QCOMPARE(read(3, 247, 11), 1);
     const int descriptors = LinkTestTools::openDescriptorCount();
 
-    m_sim.reset(); // killed: the pty and its device file disappear
+    m_sim.reset(); // ended: the pty, its device file and the link disappear
     const double bound = LinkTestTools::silentBoundMs(9600, 8, 'n', 1, delay);
     QElapsedTimer timer;
     timer.start();
