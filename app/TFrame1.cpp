@@ -1,5 +1,7 @@
 #include "app/TFrame1.h"
 
+#include <QScrollBar>
+
 TFrame1::TFrame1(QWidget* parent) : QScrollArea(parent), m_host(new QWidget)
 {
     setObjectName(QStringLiteral("Frame11"));
@@ -19,7 +21,26 @@ TFrame1::TFrame1(QWidget* parent) : QScrollArea(parent), m_host(new QWidget)
 
 void TFrame1::updateExtent()
 {
+    // Fill what stays visible once the needed scroll bars take their room, so
+    // that one bar does not bring up the other without cause.
     const QRect used = m_host->childrenRect();
-    const QSize viewport = maximumViewportSize();
-    m_host->resize(qMax(viewport.width(), used.right() + 1), qMax(viewport.height(), used.bottom() + 1));
+    const QSize needed(used.right() + 1, used.bottom() + 1);
+    QSize area = maximumViewportSize();
+    const int barWidth = verticalScrollBar()->sizeHint().width();
+    const int barHeight = horizontalScrollBar()->sizeHint().height();
+    const bool vertical = needed.height() > area.height();
+    if (vertical)
+        area.rwidth() -= barWidth;
+    if (needed.width() > area.width()) {
+        area.rheight() -= barHeight;
+        if (!vertical && needed.height() > area.height())
+            area.rwidth() -= barWidth;
+    }
+    m_host->resize(qMax(area.width(), needed.width()), qMax(area.height(), needed.height()));
+}
+
+void TFrame1::resizeEvent(QResizeEvent* event)
+{
+    QScrollArea::resizeEvent(event);
+    updateExtent();
 }

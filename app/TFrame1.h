@@ -14,6 +14,10 @@ public:
     // Grows or shrinks the scrollable area to the cards now on the host.
     void updateExtent();
 
+protected:
+    // The host always covers at least the visible area, so it stays white.
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     QWidget* m_host;
 };
