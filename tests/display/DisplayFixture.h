@@ -5,9 +5,11 @@
 #include "app/MessageBox.h"
 #include "app/TForm1.h"
 #include "app/TFrame1.h"
+#include "users/TForm2.h"
 
 #include <QLineEdit>
 #include <QListWidget>
+#include <QTest>
 #include <memory>
 
 // A main window on a fresh database, message boxes recorded; the window is
@@ -30,6 +32,17 @@ public:
         if (!m_form)
             m_form = std::make_unique<TForm1>(m_db.connection(), 1280);
         return *m_form;
+    }
+
+    // Puts the window on screen as after a login, without the login dialog.
+    void show()
+    {
+        TForm1& f = form();
+        delete f.Form2;
+        f.Form2 = nullptr;
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        QTest::qWait(0);
     }
 
     QLineEdit* header(int card) { return form().CardHeaders.at(card - 1); }
