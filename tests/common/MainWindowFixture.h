@@ -4,9 +4,11 @@
 
 #include "app/MessageBox.h"
 #include "app/TForm1.h"
+#include "users/TForm2.h"
 
 #include <QApplication>
 #include <QDialog>
+#include <QTest>
 #include <QTimer>
 #include <memory>
 
@@ -19,6 +21,18 @@ struct MainWindowFixture
         form = std::make_unique<TForm1>(db.connection(), screenWidth);
     }
     ~MainWindowFixture() { MessageBox::setRecording(false); }
+
+    // Puts the main window on screen as after a login: the login dialog is
+    // gone, so showing it runs the rest of its first showing.
+    void showLoggedIn()
+    {
+        delete form->Form2;
+        form->Form2 = nullptr;
+        form->show();
+        if (!QTest::qWaitForWindowExposed(form.get()))
+            qWarning("main window not exposed");
+        QCoreApplication::processEvents();
+    }
 
     TestDatabase db;
     std::unique_ptr<TForm1> form;
