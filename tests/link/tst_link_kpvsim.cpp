@@ -27,8 +27,6 @@ private slots:
     void exportsExactlyTheSixOperations();
     void refusedOpen_data();
     void refusedOpen();
-    void lineSettings_data();
-    void lineSettings();
 
     void readValues_data();
     void readValues();
@@ -133,32 +131,6 @@ void TestLinkKpvSim::refusedOpen()
     // A refused reopen leaves the port closed, not open with the old settings.
     std::array<int, 40> buffer{};
     QCOMPARE(mbrtufcn03(portNumber, 1, 11, 1, buffer.data()), -1);
-}
-
-void TestLinkKpvSim::lineSettings_data()
-{
-    QTest::addColumn<int>("baud");
-    QTest::addColumn<int>("dataBits");
-    QTest::addColumn<QByteArray>("parity");
-    QTest::addColumn<int>("stopBits");
-    QTest::newRow("2400 8n1") << 2400 << 8 << QByteArray("n") << 1;
-    QTest::newRow("4800 8o1") << 4800 << 8 << QByteArray("o") << 1;
-    QTest::newRow("19200 7e1") << 19200 << 7 << QByteArray("e") << 1;
-    QTest::newRow("38400 8n2") << 38400 << 8 << QByteArray("n") << 2;
-}
-
-void TestLinkKpvSim::lineSettings()
-{
-    QFETCH(int, baud);
-    QFETCH(int, dataBits);
-    QFETCH(QByteArray, parity);
-    QFETCH(int, stopBits);
-    // Reopening an open port with new settings succeeds, as pressing "open" twice does.
-    QCOMPARE(mbrtuComOpen(port, baud, dataBits, parity.constData(), stopBits), 1);
-    QVERIFY(command(QStringLiteral("set 2 11 77")));
-    int value = 0;
-    QCOMPARE(read(3, 2, 11, &value), 1);
-    QCOMPARE(value, 77);
 }
 
 void TestLinkKpvSim::readValues_data()
