@@ -5,6 +5,43 @@
 #include "display/RemainingLife.h"
 #include "store/Query.h"
 
+#include <QDateTime>
+
+namespace {
+// The digits of text[pos, pos+count) as a number, -1 when one is no digit.
+int number(const QString& text, int pos, int count)
+{
+    int value = 0;
+    for (int i = pos; i < pos + count; ++i) {
+        const QChar c = text.at(i);
+        if (c < u'0' || c > u'9')
+            return -1;
+        value = value * 10 + (c.unicode() - u'0');
+    }
+    return value;
+}
+
+// install_date in the stored form "yyyy-MM-dd hh:mm:ss" is read here without
+// the time-zone look-ups of a date-time conversion, which would cost more than
+// the rest of a refresh together; any other form goes the query's way.
+qint64 installMoment(const Query& view, int position)
+{
+    const QString column = QStringLiteral("install_date");
+    const QVariant value = position >= 0 ? view.value(view.recNo(), position) : view.fieldValue(column);
+    if (value.typeId() == QMetaType::QString) {
+        const QString text = value.toString();
+        if (text.size() == 19 && text.at(4) == u'-' && text.at(7) == u'-' && text.at(10) == u' ' &&
+            text.at(13) == u':' && text.at(16) == u':') {
+            const QDate date(number(text, 0, 4), number(text, 5, 2), number(text, 8, 2));
+            const QTime time(number(text, 11, 2), number(text, 14, 2), number(text, 17, 2));
+            if (date.isValid() && time.isValid())
+                return RemainingLife::moment(date, time);
+        }
+    }
+    return RemainingLife::moment(view.fieldDateTime(column));
+}
+} // namespace
+
 const QString OverviewContent::kStatement =
     QStringLiteral("select * from node_record order by  device_id ASC, node_name ASC");
 
@@ -17,19 +54,40 @@ void DeviceCardContent::writeLine(int index, const QString& text)
 
 QVector<OverviewRow> OverviewContent::readRows(Query& view)
 {
+    // Text columns are read by position, found once: looking each one up by
+    // name for every row would cost a good part of a refresh.
+    const QStringList names = view.columnNames();
+    const auto column = [&names](const char* name) {
+        for (int i = 0; i < names.size(); ++i) {
+            if (names.at(i).compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+                return i;
+        }
+        return -1;
+    };
+    const auto text = [&view](int position, const char* name) {
+        return position >= 0 ? view.value(view.recNo(), position).toString() : view.fieldText(QLatin1String(name));
+    };
+    const int deviceName = column("device_name");
+    const int nodeName = column("node_name");
+    const int conData = column("con_data");
+    const int communication = column("communication_status");
+    const int alarm = column("alarm_status");
+    const int readTime = column("read_time");
+    const int installDate = column("install_date");
+
     QVector<OverviewRow> rows;
     rows.reserve(view.recordCount());
     view.first();
     while (!view.eof()) {
         OverviewRow row;
         row.deviceId = view.fieldInt(QStringLiteral("device_id"));
-        row.deviceName = view.fieldText(QStringLiteral("device_name"));
-        row.nodeName = view.fieldText(QStringLiteral("node_name"));
-        row.conData = view.fieldText(QStringLiteral("con_data"));
-        row.communicationStatus = view.fieldText(QStringLiteral("communication_status"));
-        row.alarmStatus = view.fieldText(QStringLiteral("alarm_status"));
-        row.installDate = view.fieldDateTime(QStringLiteral("install_date"));
-        row.readTime = view.fieldText(QStringLiteral("read_time"));
+        row.deviceName = text(deviceName, "device_name");
+        row.nodeName = text(nodeName, "node_name");
+        row.conData = text(conData, "con_data");
+        row.communicationStatus = text(communication, "communication_status");
+        row.alarmStatus = text(alarm, "alarm_status");
+        row.installed = installMoment(view, installDate);
+        row.readTime = text(readTime, "read_time");
         rows.append(std::move(row));
         view.next();
     }
@@ -59,8 +117,7 @@ QVector<QStringList> OverviewContent::newCards(const QVector<OverviewRow>& rows,
     return cards;
 }
 
-QVector<DeviceCardContent> OverviewContent::refresh(const QVector<OverviewRow>& rows, int cardCount,
-                                                    const QDateTime& now)
+QVector<DeviceCardContent> OverviewContent::refresh(const QVector<OverviewRow>& rows, int cardCount, qint64 now)
 {
     QVector<NodeKey> keys;
     keys.reserve(rows.size());
@@ -69,14 +126,15 @@ QVector<DeviceCardContent> OverviewContent::refresh(const QVector<OverviewRow>& 
     const NodeIndex index(keys);
 
     QVector<DeviceCardContent> cards(qMax(cardCount, 0));
+    // Header, remaining life and time are rewritten by every row of a device,
+    // so only its last row's show: they are made once, from that row.
+    QVector<const OverviewRow*> lastRows(cards.size(), nullptr);
     for (const OverviewRow& row : rows) {
         const int n = index.DeviceOrdinal(row.deviceId);
         if (n < 1 || n > cards.size())
             continue;
         const int k = index.NodeOrdinal(row.deviceId, row.nodeName);
-        const int count = index.NodeCountOfDevice(row.deviceId);
         DeviceCardContent& card = cards[n - 1];
-        card.header = deviceItemText(row.deviceName, QString::number(row.deviceId));
         if (row.communicationStatus != QStringLiteral("通信正常")) {
             card.state = CardState::CommLoss;
             card.writeLine(k - 1, row.nodeName + QStringLiteral(":???"));
@@ -86,9 +144,18 @@ QVector<DeviceCardContent> OverviewContent::refresh(const QVector<OverviewRow>& 
         } else {
             card.writeLine(k - 1, row.nodeName + QLatin1Char(':') + row.conData);
         }
-        const int life = RemainingLife::percent(row.installDate, now);
-        card.writeLine(count, QStringLiteral("设备剩余寿命:") + QString::number(life) + QLatin1Char('%'));
-        card.writeLine(count + 1, row.readTime);
+        lastRows[n - 1] = &row;
+    }
+    for (int i = 0; i < cards.size(); ++i) {
+        const OverviewRow* row = lastRows.at(i);
+        if (!row)
+            continue;
+        // A card holds one device, so its node lines all come before line count.
+        const int count = index.NodeCountOfDevice(row->deviceId);
+        const int life = RemainingLife::percent(row->installed, now);
+        cards[i].header = deviceItemText(row->deviceName, QString::number(row->deviceId));
+        cards[i].writeLine(count, QStringLiteral("设备剩余寿命:") + QString::number(life) + QLatin1Char('%'));
+        cards[i].writeLine(count + 1, row->readTime);
     }
     return cards;
 }

@@ -2,7 +2,6 @@
 
 #include "display/NodeCard.h"
 
-#include <QDateTime>
 #include <QStringList>
 #include <QVector>
 #include <optional>
@@ -18,7 +17,7 @@ struct OverviewRow
     QString conData;
     QString communicationStatus;
     QString alarmStatus;
-    QDateTime installDate;
+    qint64 installed = 0; // RemainingLife::moment of install_date
     QString readTime;
 };
 
@@ -51,7 +50,6 @@ public:
     static QVector<QStringList> newCards(const QVector<OverviewRow>& rows, int maxCards);
 
     // The content of cards 1 to cardCount (index n-1 for card n) that a
-    // refresh at the moment now gives.
-    static QVector<DeviceCardContent> refresh(const QVector<OverviewRow>& rows, int cardCount,
-                                              const QDateTime& now);
+    // refresh at now (a RemainingLife::moment) gives.
+    static QVector<DeviceCardContent> refresh(const QVector<OverviewRow>& rows, int cardCount, qint64 now);
 };

@@ -7,25 +7,34 @@ namespace RemainingLife {
 
 namespace {
 constexpr qint64 kMsecsPerDay = 24 * 60 * 60 * 1000;
-
-qint64 msecsSinceEpochDay(const QDateTime& value)
-{
-    return value.date().toJulianDay() * kMsecsPerDay + value.time().msecsSinceStartOfDay();
-}
 } // namespace
 
-int daysBetween(const QDateTime& a, const QDateTime& b)
+qint64 moment(const QDate& date, const QTime& time)
 {
-    return int(std::llabs(msecsSinceEpochDay(a) - msecsSinceEpochDay(b)) / kMsecsPerDay);
+    return date.toJulianDay() * kMsecsPerDay + time.msecsSinceStartOfDay();
 }
 
-int percent(const QDateTime& installDate, const QDateTime& now)
+qint64 moment(const QDateTime& value)
 {
-    const int days = daysBetween(now, installDate);
+    return moment(value.date(), value.time());
+}
+
+int daysBetween(qint64 a, qint64 b)
+{
+    return int(std::llabs(a - b) / kMsecsPerDay);
+}
+
+int percent(qint64 installed, qint64 now)
+{
+    const int days = daysBetween(now, installed);
     if (days < kServiceLifeDays)
         return (kServiceLifeDays - days) * 100 / kServiceLifeDays;
     return 0;
 }
 
-} // namespace RemainingLife
+int percent(const QDateTime& installed, const QDateTime& now)
+{
+    return percent(moment(installed), moment(now));
+}
 
+} // namespace RemainingLife

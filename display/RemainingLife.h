@@ -1,6 +1,10 @@
 #pragma once
 
+#include <QtGlobal>
+
+class QDate;
 class QDateTime;
+class QTime;
 
 // A device's remaining service life, counted down from its installation date
 // over a fixed life of 1825 days (five years of 365 days).
@@ -8,12 +12,18 @@ namespace RemainingLife {
 
 constexpr int kServiceLifeDays = 1825;
 
-// Whole days between the two moments, in either direction, truncated.
-// Local date and time as shown, without daylight-saving shifts.
-int daysBetween(const QDateTime& a, const QDateTime& b);
+// A local date and time as a count of milliseconds, days and time of day as
+// shown, without time-zone or daylight-saving shifts. Built from the parts so
+// that the overview, which needs one per node row, never asks the time zone.
+qint64 moment(const QDate& date, const QTime& time);
+qint64 moment(const QDateTime& value);
+
+// Whole days between two moments, in either direction, truncated.
+int daysBetween(qint64 a, qint64 b);
 
 // 100 on the day of installation, 80 after 365 days, 0 from 1807 days on. An
 // installation date in the future counts like one as far in the past.
-int percent(const QDateTime& installDate, const QDateTime& now);
+int percent(qint64 installed, qint64 now);
+int percent(const QDateTime& installed, const QDateTime& now);
 
 } // namespace RemainingLife

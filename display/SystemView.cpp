@@ -4,6 +4,7 @@
 #include "app/TFrame1.h"
 #include "display/Cards.h"
 #include "display/OverviewContent.h"
+#include "display/RemainingLife.h"
 #include "store/Clock.h"
 #include "store/Query.h"
 
@@ -27,7 +28,7 @@ void ShowSystemView(TForm1& form, const QString& mode)
         form.Frame11->updateExtent();
     }
 
-    const QVector<DeviceCardContent> cards = OverviewContent::refresh(rows, form.CardCount, Clock::now());
+    const QVector<DeviceCardContent> cards = OverviewContent::refresh(rows, form.CardCount, RemainingLife::moment(Clock::now()));
     for (int n = 1; n <= cards.size(); ++n) {
         const DeviceCardContent& card = cards.at(n - 1);
         Cards::setHeaderColour(form, n, card.state);

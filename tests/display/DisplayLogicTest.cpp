@@ -9,6 +9,7 @@
 #include "display/RemainingLife.h"
 #include "store/AppError.h"
 
+#include <QMap>
 #include <QRandomGenerator>
 #include <QTest>
 
@@ -70,6 +71,52 @@ int scanNodeCount(Query& q, int id)
     q.open();
     return q.recordCount();
 }
+// A table of up to 13 devices with 1 to 5 nodes each, in random order, with
+// few names so that devices share names and a device may repeat one, and an
+// id of 0 now and then, which the ordinal count does not see as a change.
+QVector<int> fillRandomTable(Connection& connection, QRandomGenerator& random, const QStringList& names)
+{
+    const QDateTime now(QDate(2024, 6, 15), QTime(12, 0));
+    const QStringList communication{QStringLiteral("通信正常"), QStringLiteral("通信正常"), QStringLiteral("通信异常"),
+                                    QString()};
+    QVector<int> ids;
+    const int devices = random.bounded(0, 14);
+    for (int i = 0; i < devices; ++i)
+        ids << (random.bounded(8) == 0 ? 0 : random.bounded(1, 248));
+    QVector<NodeRow> rows;
+    for (int id : ids) {
+        const int nodes = random.bounded(1, 6);
+        for (int n = 0; n < nodes; ++n) {
+            NodeRow row;
+            row.deviceId = id;
+            row.deviceName = QStringLiteral("D%1").arg(random.bounded(3));
+            row.nodeName = names.at(random.bounded(int(names.size())));
+            row.conData = QString::number(random.bounded(100));
+            row.communication = communication.at(random.bounded(int(communication.size())));
+            row.alarm = random.bounded(3) == 0 ? QStringLiteral("告警") : QStringLiteral("正常");
+            if (random.bounded(6) != 0)
+                row.installDate = now.addSecs(-qint64(random.bounded(2000 * 86400)));
+            row.readTime = now.addSecs(-random.bounded(3600));
+            rows << row;
+        }
+    }
+    for (int i = int(rows.size()) - 1; i > 0; --i)
+        std::swap(rows[i], rows[random.bounded(i + 1)]);
+    for (const NodeRow& row : rows)
+        insertNode(connection, row);
+    return ids;
+}
+
+QVector<OverviewRow> overviewRows(Connection& connection)
+{
+    Query view(connection);
+    view.setSql(OverviewContent::kStatement);
+    view.open();
+    return OverviewContent::readRows(view);
+}
+
+const QStringList kNames{QStringLiteral("设备状态"), QStringLiteral("浪涌保护器"), QStringLiteral("浪涌次数"),
+                         QStringLiteral("a"), QStringLiteral("B"), QString()};
 } // namespace
 
 class DisplayLogicTest final : public QObject
@@ -88,6 +135,8 @@ private slots:
 
     void lookupsAgreeWithTableScans_data();
     void lookupsAgreeWithTableScans();
+    void overviewAgreesWithRowByRowWrites_data();
+    void overviewAgreesWithRowByRowWrites();
     void lookupsOnEmptyTable();
 };
 
@@ -190,47 +239,82 @@ void DisplayLogicTest::lookupsAgreeWithTableScans()
     QFETCH(quint32, seed);
     QRandomGenerator random(seed);
     TestDatabase db;
+    QVector<int> ids = fillRandomTable(db.connection(), random, kNames);
 
-    // Few names so that devices share names and a device may repeat one; an
-    // id of 0 now and then, which the ordinal count does not see as a change.
-    const QStringList names{QStringLiteral("设备状态"), QStringLiteral("浪涌保护器"), QStringLiteral("浪涌次数"),
-                            QStringLiteral("a"), QStringLiteral("B"), QString()};
-    QVector<int> ids;
-    const int devices = random.bounded(0, 14);
-    for (int i = 0; i < devices; ++i)
-        ids << (random.bounded(8) == 0 ? 0 : random.bounded(1, 248));
-    QVector<NodeRow> rows;
-    for (int id : ids) {
-        const int nodes = random.bounded(1, 6);
-        for (int n = 0; n < nodes; ++n) {
-            NodeRow row;
-            row.deviceId = id;
-            row.nodeName = names.at(random.bounded(int(names.size())));
-            rows << row;
-        }
-    }
-    // Inserted in no particular order: the statement's order must decide.
-    for (int i = int(rows.size()) - 1; i > 0; --i)
-        std::swap(rows[i], rows[random.bounded(i + 1)]);
-    for (const NodeRow& row : rows)
-        insertNode(db.connection(), row);
-
-    Query view(db.connection());
-    view.setSql(OverviewContent::kStatement);
-    view.open();
     QVector<NodeKey> keys;
-    for (const OverviewRow& row : OverviewContent::readRows(view))
+    for (const OverviewRow& row : overviewRows(db.connection()))
         keys.append({row.deviceId, row.nodeName});
     const NodeIndex index(keys);
 
     Query scan(db.connection());
-    QVector<int> askedIds = ids;
-    askedIds << 248 << -1 << 0 << 1;
-    for (int id : askedIds) {
+    ids << 248 << -1 << 0 << 1;
+    for (int id : ids) {
         QCOMPARE(index.DeviceOrdinal(id), scanDeviceOrdinal(scan, id));
         QCOMPARE(index.NodeCountOfDevice(id), scanNodeCount(scan, id));
-        for (const QString& name : names + QStringList{QStringLiteral("absent")})
+        for (const QString& name : kNames + QStringList{QStringLiteral("absent")})
             QCOMPARE(index.NodeOrdinal(id, name), scanNodeOrdinal(scan, id, name));
+    }
+}
+
+void DisplayLogicTest::overviewAgreesWithRowByRowWrites_data()
+{
+    lookupsAgreeWithTableScans_data();
+}
+
+void DisplayLogicTest::overviewAgreesWithRowByRowWrites()
+{
+    QFETCH(quint32, seed);
+    QRandomGenerator random(seed);
+    TestDatabase db;
+    fillRandomTable(db.connection(), random, kNames);
+    const QVector<OverviewRow> rows = overviewRows(db.connection());
+    const int cardCount = int(OverviewContent::newCards(rows, 247).size());
+    const qint64 now = RemainingLife::moment(QDateTime(QDate(2024, 6, 15), QTime(12, 0)));
+
+    // Every row writes its card in turn, the lookups scanning the table.
+    struct Written
+    {
+        CardState state = CardState::Normal;
+        QString header;
+        QMap<int, QString> lines;
+    };
+    QVector<Written> expected(cardCount);
+    Query scan(db.connection());
+    for (const OverviewRow& row : rows) {
+        const int n = scanDeviceOrdinal(scan, row.deviceId);
+        if (n < 1 || n > cardCount)
+            continue;
+        const int k = scanNodeOrdinal(scan, row.deviceId, row.nodeName);
+        const int count = scanNodeCount(scan, row.deviceId);
+        Written& card = expected[n - 1];
+        card.header = row.deviceName + QStringLiteral("[地址:%1]").arg(row.deviceId);
+        if (row.communicationStatus != QStringLiteral("通信正常")) {
+            card.state = CardState::CommLoss;
+            card.lines[k - 1] = row.nodeName + QStringLiteral(":???");
+        } else if (row.alarmStatus == QStringLiteral("告警")) {
+            card.state = CardState::Alarm;
+            card.lines[k - 1] = row.nodeName + QStringLiteral(":") + row.conData + QStringLiteral("(告警)");
+        } else {
+            card.lines[k - 1] = row.nodeName + QStringLiteral(":") + row.conData;
+        }
+        card.lines[count] = QStringLiteral("设备剩余寿命:%1%").arg(RemainingLife::percent(row.installed, now));
+        card.lines[count + 1] = row.readTime;
+    }
+
+    const QVector<DeviceCardContent> cards = OverviewContent::refresh(rows, cardCount, now);
+    QCOMPARE(cards.size(), cardCount);
+    for (int i = 0; i < cardCount; ++i) {
+        QCOMPARE(cards.at(i).state, expected.at(i).state);
+        QCOMPARE(cards.at(i).header.value_or(QString()), expected.at(i).header);
+        QMap<int, QString> lines;
+        for (int line = 0; line < cards.at(i).lines.size(); ++line) {
+            if (cards.at(i).lines.at(line))
+                lines.insert(line, *cards.at(i).lines.at(line));
+        }
+        QCOMPARE(lines, expected.at(i).lines);
+        // The create step made the lines the refresh writes, the time line last.
+        QVERIFY(!lines.isEmpty());
+        QCOMPARE(OverviewContent::newCards(rows, 247).at(i).size(), lines.lastKey() + 1);
     }
 }
 
