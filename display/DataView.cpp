@@ -33,7 +33,8 @@ void ShowNodeView(TForm1& form, const QString& mode)
 {
     Query& view = *form.ADOQuery4;
     view.close();
-    view.setSql(QStringLiteral("select * from node_record where (device_id=:device_id)and(node_name=:node_name)"));
+    view.setSql(
+        QStringLiteral("select * from node_record where (device_id=:device_id)and(node_name=:node_name)"));
     view.setInt(QStringLiteral("device_id"), form.state.SelectedDeviceId);
     view.setText(QStringLiteral("node_name"), form.state.SelectedNodeName);
     view.open();

@@ -65,7 +65,8 @@ QVector<OverviewRow> OverviewContent::readRows(Query& view)
         return -1;
     };
     const auto text = [&view](int position, const char* name) {
-        return position >= 0 ? view.value(view.recNo(), position).toString() : view.fieldText(QLatin1String(name));
+        return position >= 0 ? view.value(view.recNo(), position).toString()
+                             : view.fieldText(QLatin1String(name));
     };
     const int deviceName = column("device_name");
     const int nodeName = column("node_name");
@@ -117,7 +118,8 @@ QVector<QStringList> OverviewContent::newCards(const QVector<OverviewRow>& rows,
     return cards;
 }
 
-QVector<DeviceCardContent> OverviewContent::refresh(const QVector<OverviewRow>& rows, int cardCount, qint64 now)
+QVector<DeviceCardContent> OverviewContent::refresh(const QVector<OverviewRow>& rows, int cardCount,
+                                                    qint64 now)
 {
     QVector<NodeKey> keys;
     keys.reserve(rows.size());

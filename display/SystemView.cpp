@@ -28,7 +28,8 @@ void ShowSystemView(TForm1& form, const QString& mode)
         form.Frame11->updateExtent();
     }
 
-    const QVector<DeviceCardContent> cards = OverviewContent::refresh(rows, form.CardCount, RemainingLife::moment(Clock::now()));
+    const QVector<DeviceCardContent> cards =
+        OverviewContent::refresh(rows, form.CardCount, RemainingLife::moment(Clock::now()));
     for (int n = 1; n <= cards.size(); ++n) {
         const DeviceCardContent& card = cards.at(n - 1);
         Cards::setHeaderColour(form, n, card.state);

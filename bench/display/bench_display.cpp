@@ -34,7 +34,8 @@ struct Bus
         connection->create(dir.filePath(QStringLiteral("table.db")));
         Query q(*connection);
         q.setSql(QStringLiteral(
-            "Insert into node_record ([device_id],[device_name],[node_name],[con_data_type],[node_alarm_type],"
+            "Insert into node_record "
+            "([device_id],[device_name],[node_name],[con_data_type],[node_alarm_type],"
             "[install_date],[con_data],[read_time],[communication_status],[alarm_status]) values(:device_id,"
             ":device_name,:node_name,:con_data_type,:node_alarm_type,:install_date,:con_data,:read_time,"
             ":communication_status,:alarm_status)"));
@@ -52,7 +53,8 @@ struct Bus
                 // Some devices lost and some in alarm, so every colour is drawn.
                 q.setText(QStringLiteral("communication_status"),
                           id % 11 == 0 ? QStringLiteral("通信异常") : QStringLiteral("通信正常"));
-                q.setText(QStringLiteral("alarm_status"), id % 7 == 0 ? QStringLiteral("告警") : QStringLiteral("正常"));
+                q.setText(QStringLiteral("alarm_status"),
+                          id % 7 == 0 ? QStringLiteral("告警") : QStringLiteral("正常"));
                 q.execSql();
             }
         }
@@ -71,7 +73,8 @@ struct Bus
         q.edit();
         q.setField(QStringLiteral("read_time"), QDateTime::currentDateTime().addSecs(step));
         q.setField(QStringLiteral("con_data"), step % 2 ? QStringLiteral("异常") : QStringLiteral("正常"));
-        q.setField(QStringLiteral("alarm_status"), step % 2 ? QStringLiteral("告警") : QStringLiteral("正常"));
+        q.setField(QStringLiteral("alarm_status"),
+                   step % 2 ? QStringLiteral("告警") : QStringLiteral("正常"));
         q.post();
     }
 
@@ -115,13 +118,13 @@ double threadCpuMs()
     return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
 }
 
-template<typename Call>
-Sample timed(Call call)
+template <typename Call> Sample timed(Call call)
 {
     const double cpuStart = threadCpuMs();
     const auto start = std::chrono::steady_clock::now();
     call();
-    const double wall = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    const double wall =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     return {wall, threadCpuMs() - cpuStart};
 }
 
@@ -145,7 +148,8 @@ void refreshUnchanged(benchmark::State& state)
 {
     Bus& b = bus(int(state.range(0)));
     for (auto _ : state) {
-        state.SetIterationTime(timed([&b]() { ShowSystemView(*b.form, QStringLiteral("更新")); }).wall / 1000);
+        state.SetIterationTime(timed([&b]() { ShowSystemView(*b.form, QStringLiteral("更新")); }).wall /
+                               1000);
     }
     state.counters["rows"] = double(state.range(0) * 3);
 }
@@ -202,7 +206,8 @@ int main(int argc, char* argv[])
         if (u == samples().end() || c == samples().end())
             continue;
         std::printf("  %d rows %.2f (%.2f) / %.2f (%.2f)", devices * 3, median(u->second, &Sample::wall),
-                    median(u->second, &Sample::cpu), median(c->second, &Sample::wall), median(c->second, &Sample::cpu));
+                    median(u->second, &Sample::cpu), median(c->second, &Sample::wall),
+                    median(c->second, &Sample::cpu));
     }
     std::printf("\n");
     return 0;

@@ -65,31 +65,37 @@ void DataViewTest::nodeCardShowsState_data()
     const QString alarm = QStringLiteral("告警");
     const QString normal = QStringLiteral("正常");
     const QString time = QStringLiteral("时间:2024-06-15 12:30:05");
-    const QStringList switchLines{QStringLiteral("数据类型:开关量"), QStringLiteral("报警:0000(正常)/FFFF(异常)"),
-                                  QString(), time};
+    const QStringList switchLines{QStringLiteral("数据类型:开关量"),
+                                  QStringLiteral("报警:0000(正常)/FFFF(异常)"), QString(), time};
     const QStringList analogueLines{QStringLiteral("数据类型:模拟量"), QStringLiteral("报警下限:10"),
                                     QStringLiteral("报警上限:200"), time};
 
     QTest::newRow("switch normal") << sw << ok << normal << Colours::normal << QStringLiteral("浪涌保护器")
                                    << (QStringList{QStringLiteral("数据:37")} + switchLines);
-    QTest::newRow("switch in alarm") << sw << ok << alarm << Colours::alarm << QStringLiteral("浪涌保护器[告警]")
+    QTest::newRow("switch in alarm") << sw << ok << alarm << Colours::alarm
+                                     << QStringLiteral("浪涌保护器[告警]")
                                      << (QStringList{QStringLiteral("数据:37")} + switchLines);
     // A failed read hides the stored alarm: the value was not delivered.
-    QTest::newRow("lost, stored alarm") << sw << lost << alarm << Colours::commLoss << QStringLiteral("浪涌保护器")
-                                        << (QStringList{QStringLiteral("数据:???")} + switchLines);
-    QTest::newRow("never read") << sw << QString() << QString() << Colours::commLoss << QStringLiteral("浪涌保护器")
+    QTest::newRow("lost, stored alarm")
+        << sw << lost << alarm << Colours::commLoss << QStringLiteral("浪涌保护器")
+        << (QStringList{QStringLiteral("数据:???")} + switchLines);
+    QTest::newRow("never read") << sw << QString() << QString() << Colours::commLoss
+                                << QStringLiteral("浪涌保护器")
                                 << (QStringList{QStringLiteral("数据:???")} + switchLines);
     QTest::newRow("analogue normal") << an << ok << normal << Colours::normal << QStringLiteral("浪涌保护器")
                                      << (QStringList{QStringLiteral("数据:37")} + analogueLines);
-    QTest::newRow("analogue in alarm") << an << ok << alarm << Colours::alarm << QStringLiteral("浪涌保护器[告警]")
-                                       << (QStringList{QStringLiteral("数据:37")} + analogueLines);
-    QTest::newRow("analogue lost") << an << lost << normal << Colours::commLoss << QStringLiteral("浪涌保护器")
+    QTest::newRow("analogue in alarm")
+        << an << ok << alarm << Colours::alarm << QStringLiteral("浪涌保护器[告警]")
+        << (QStringList{QStringLiteral("数据:37")} + analogueLines);
+    QTest::newRow("analogue lost") << an << lost << normal << Colours::commLoss
+                                   << QStringLiteral("浪涌保护器")
                                    << (QStringList{QStringLiteral("数据:???")} + analogueLines);
     // Only the exact alarm text is an alarm; any other type shows limits.
-    QTest::newRow("other type, other alarm text") << QStringLiteral("x") << ok << QStringLiteral("告警 ")
-                                                  << Colours::normal << QStringLiteral("浪涌保护器")
-                                                  << QStringList{QStringLiteral("数据:37"), QStringLiteral("数据类型:x"),
-                                                                 analogueLines.at(1), analogueLines.at(2), time};
+    QTest::newRow("other type, other alarm text")
+        << QStringLiteral("x") << ok << QStringLiteral("告警 ") << Colours::normal
+        << QStringLiteral("浪涌保护器")
+        << QStringList{QStringLiteral("数据:37"), QStringLiteral("数据类型:x"), analogueLines.at(1),
+                       analogueLines.at(2), time};
 }
 
 void DataViewTest::nodeCardShowsState()
@@ -190,7 +196,8 @@ void DataViewTest::deviceViewFillsRowsOfThree()
     ShowDeviceView(form, kCreate);
     QCOMPARE(form.CardCount, 4);
     const QPoint places[] = {{8, 8}, {176, 8}, {344, 8}, {8, 138}};
-    const QString names[] = {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("d")};
+    const QString names[] = {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"),
+                             QStringLiteral("d")};
     for (int card = 1; card <= 4; ++card) {
         QCOMPARE(f.header(card)->pos(), places[card - 1]);
         QCOMPARE(f.list(card)->pos(), places[card - 1] + QPoint(0, 21));

@@ -39,7 +39,8 @@ void click(TForm1& form, QTreeWidgetItem* item)
     form.TreeView1Click();
 }
 
-const QStringList kKpvNodes{QStringLiteral("设备状态"), QStringLiteral("浪涌保护器"), QStringLiteral("浪涌次数")};
+const QStringList kKpvNodes{QStringLiteral("设备状态"), QStringLiteral("浪涌保护器"),
+                            QStringLiteral("浪涌次数")};
 } // namespace
 
 class DeviceTreeTest final : public QObject
@@ -116,8 +117,9 @@ void DeviceTreeTest::devicesInAddressOrderEvenWithSameName()
     QTreeWidgetItem* root = form.TreeView1->topLevelItem(0);
     QCOMPARE(childTexts(root), (QStringList{QStringLiteral("KPV[地址:3]"), QStringLiteral("配电室[地址:7]"),
                                             QStringLiteral("KPV[地址:12]")}));
-    QCOMPARE(childTexts(root->child(0)), (QStringList{QStringLiteral("浪涌保护器"), QStringLiteral("浪涌次数"),
-                                                      QStringLiteral("设备状态")}));
+    QCOMPARE(
+        childTexts(root->child(0)),
+        (QStringList{QStringLiteral("浪涌保护器"), QStringLiteral("浪涌次数"), QStringLiteral("设备状态")}));
     QCOMPARE(childTexts(root->child(1)), (QStringList{QStringLiteral("x"), QStringLiteral("y")}));
     QCOMPARE(childTexts(root->child(2)), QStringList{QStringLiteral("x")});
 }
@@ -172,12 +174,12 @@ void DeviceTreeTest::clickSelectsShowsAndScopes_data()
 
     QTest::newRow("root") << QStringLiteral("监控系统") << QStringLiteral("监控系统") << 0 << QString()
                           << QStringLiteral("系统数据") << 3
-                          << QStringList{QStringLiteral("1:a"), QStringLiteral("1:b"), QStringLiteral("3:浪涌保护器"),
-                                         QStringLiteral("3:浪涌次数"), QStringLiteral("3:设备状态"),
-                                         QStringLiteral("5:z")}
+                          << QStringList{QStringLiteral("1:a"),          QStringLiteral("1:b"),
+                                         QStringLiteral("3:浪涌保护器"), QStringLiteral("3:浪涌次数"),
+                                         QStringLiteral("3:设备状态"),   QStringLiteral("5:z")}
                           << none;
-    QTest::newRow("device") << QStringLiteral("监控系统/KPV1[地址:3]") << QStringLiteral("设备") << 3 << QString()
-                            << QStringLiteral("KPV1[地址:3]") << 3
+    QTest::newRow("device") << QStringLiteral("监控系统/KPV1[地址:3]") << QStringLiteral("设备") << 3
+                            << QString() << QStringLiteral("KPV1[地址:3]") << 3
                             << QStringList{QStringLiteral("3:浪涌保护器"), QStringLiteral("3:浪涌次数"),
                                            QStringLiteral("3:设备状态")}
                             << none;
@@ -185,15 +187,15 @@ void DeviceTreeTest::clickSelectsShowsAndScopes_data()
                           << QStringLiteral("浪涌次数") << QStringLiteral("浪涌次数   KPV1[地址:3]") << 1
                           << QStringList{QStringLiteral("3:浪涌次数")} << none;
     // The first brackets of the text hold the address: A[1] selects device 1.
-    QTest::newRow("device named A[1]") << QStringLiteral("监控系统/A[1][地址:5]") << QStringLiteral("设备") << 1
-                                       << QString() << QStringLiteral("A[1][地址:5]") << 2
+    QTest::newRow("device named A[1]") << QStringLiteral("监控系统/A[1][地址:5]") << QStringLiteral("设备")
+                                       << 1 << QString() << QStringLiteral("A[1][地址:5]") << 2
                                        << QStringList{QStringLiteral("1:a"), QStringLiteral("1:b")} << none;
     // Device 1 has no node z: the new card cannot be filled, and the click
     // ends before the scope query is reopened.
-    QTest::newRow("node of A[1]") << QStringLiteral("监控系统/A[1][地址:5]/z") << QStringLiteral("节点") << 1
-                                  << QStringLiteral("z") << QStringLiteral("z   A[1][地址:5]") << 1 << QStringList()
-                                  << QStringList{QStringLiteral(
-                                         "Either BOF or EOF is True, or the current record has been deleted")};
+    QTest::newRow("node of A[1]")
+        << QStringLiteral("监控系统/A[1][地址:5]/z") << QStringLiteral("节点") << 1 << QStringLiteral("z")
+        << QStringLiteral("z   A[1][地址:5]") << 1 << QStringList()
+        << QStringList{QStringLiteral("Either BOF or EOF is True, or the current record has been deleted")};
 }
 
 void DeviceTreeTest::clickSelectsShowsAndScopes()
@@ -230,7 +232,8 @@ void DeviceTreeTest::clickSelectsShowsAndScopes()
     QCOMPARE(q.recNo(), 0);
     QStringList rows;
     for (int r = 0; r < q.recordCount(); ++r)
-        rows << QStringLiteral("%1:%2").arg(q.value(r, q.columnNames().indexOf(QStringLiteral("device_id"))).toInt())
+        rows << QStringLiteral("%1:%2")
+                    .arg(q.value(r, q.columnNames().indexOf(QStringLiteral("device_id"))).toInt())
                     .arg(q.value(r, q.columnNames().indexOf(QStringLiteral("node_name"))).toString());
     QCOMPARE(rows, scope);
 }

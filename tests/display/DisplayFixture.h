@@ -60,7 +60,10 @@ public:
     QColor headerColour(int card) { return header(card)->palette().color(QPalette::Base); }
 
     // The cards' controls now on the frame.
-    QList<QWidget*> cardControls() { return form().Frame11->host()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly); }
+    QList<QWidget*> cardControls()
+    {
+        return form().Frame11->host()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+    }
 
 private:
     TestDatabase m_db;

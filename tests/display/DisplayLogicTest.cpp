@@ -77,8 +77,8 @@ int scanNodeCount(Query& q, int id)
 QVector<int> fillRandomTable(Connection& connection, QRandomGenerator& random, const QStringList& names)
 {
     const QDateTime now(QDate(2024, 6, 15), QTime(12, 0));
-    const QStringList communication{QStringLiteral("通信正常"), QStringLiteral("通信正常"), QStringLiteral("通信异常"),
-                                    QString()};
+    const QStringList communication{QStringLiteral("通信正常"), QStringLiteral("通信正常"),
+                                    QStringLiteral("通信异常"), QString()};
     QVector<int> ids;
     const int devices = random.bounded(0, 14);
     for (int i = 0; i < devices; ++i)
@@ -116,7 +116,7 @@ QVector<OverviewRow> overviewRows(Connection& connection)
 }
 
 const QStringList kNames{QStringLiteral("设备状态"), QStringLiteral("浪涌保护器"), QStringLiteral("浪涌次数"),
-                         QStringLiteral("a"), QStringLiteral("B"), QString()};
+                         QStringLiteral("a"),        QStringLiteral("B"),          QString()};
 } // namespace
 
 class DisplayLogicTest final : public QObject
@@ -297,7 +297,8 @@ void DisplayLogicTest::overviewAgreesWithRowByRowWrites()
         } else {
             card.lines[k - 1] = row.nodeName + QStringLiteral(":") + row.conData;
         }
-        card.lines[count] = QStringLiteral("设备剩余寿命:%1%").arg(RemainingLife::percent(row.installed, now));
+        card.lines[count] =
+            QStringLiteral("设备剩余寿命:%1%").arg(RemainingLife::percent(row.installed, now));
         card.lines[count + 1] = row.readTime;
     }
 

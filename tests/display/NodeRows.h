@@ -32,7 +32,8 @@ inline void insertNode(Connection& connection, const NodeRow& row)
         "Insert into node_record ([device_id],[device_name],[node_name],[con_data_type],[node_data_lower],"
         "[node_data_upper],[node_alarm_type],[install_date],[con_data],[read_time],[communication_status],"
         "[alarm_status]) values(:device_id,:device_name,:node_name,:con_data_type,:node_data_lower,"
-        ":node_data_upper,:node_alarm_type,:install_date,:con_data,:read_time,:communication_status,:alarm_status)"));
+        ":node_data_upper,:node_alarm_type,:install_date,:con_data,:read_time,:communication_status,:alarm_"
+        "status)"));
     q.setInt(QStringLiteral("device_id"), row.deviceId);
     q.setText(QStringLiteral("device_name"), row.deviceName);
     q.setText(QStringLiteral("node_name"), row.nodeName);

@@ -116,11 +116,12 @@ void SystemViewTest::headerTakesLastAbnormalNodeInNameOrder()
 void SystemViewTest::linesFollowEachDevicesNodeCount()
 {
     DisplayFixture f;
-    for (const QString& name : {QStringLiteral("设备状态"), QStringLiteral("浪涌保护器"), QStringLiteral("浪涌次数")})
+    for (const QString& name :
+         {QStringLiteral("设备状态"), QStringLiteral("浪涌保护器"), QStringLiteral("浪涌次数")})
         insertNode(f.connection(), node(1, name, Node::Normal));
     insertNode(f.connection(), node(2, QStringLiteral("x"), Node::Lost));
-    for (const QString& name : {QStringLiteral("e"), QStringLiteral("c"), QStringLiteral("a"), QStringLiteral("d"),
-                                QStringLiteral("b")})
+    for (const QString& name : {QStringLiteral("e"), QStringLiteral("c"), QStringLiteral("a"),
+                                QStringLiteral("d"), QStringLiteral("b")})
         insertNode(f.connection(), node(3, name, Node::Normal, name.toUpper()));
     TForm1& form = f.form();
     ShowSystemView(form, kCreate);
@@ -175,7 +176,8 @@ void SystemViewTest::timeLineIsThatOfTheLastNodeInNameOrder()
     TForm1& form = f.form();
     ShowSystemView(form, kCreate);
     // The install date of that same last row gives the remaining life.
-    QCOMPARE(f.lines(1).mid(2), (QStringList{QStringLiteral("设备剩余寿命:60%"), QStringLiteral("2024-06-15 11:50:00")}));
+    QCOMPARE(f.lines(1).mid(2),
+             (QStringList{QStringLiteral("设备剩余寿命:60%"), QStringLiteral("2024-06-15 11:50:00")}));
     QCOMPARE(f.lines(2).at(2), QString());
 }
 
@@ -212,13 +214,15 @@ void SystemViewTest::updateRewritesInPlace()
     QCOMPARE(f.cardControls(), before);
     QCOMPARE(form.CardCount, 2);
     QCOMPARE(f.headerColour(1), Colours::alarm);
-    QCOMPARE(f.lines(1), (QStringList{QStringLiteral("a:9(告警)"), QStringLiteral("b:5"),
-                                      QStringLiteral("设备剩余寿命:60%"), QStringLiteral("2024-06-15 12:00:00")}));
+    QCOMPARE(f.lines(1),
+             (QStringList{QStringLiteral("a:9(告警)"), QStringLiteral("b:5"),
+                          QStringLiteral("设备剩余寿命:60%"), QStringLiteral("2024-06-15 12:00:00")}));
     QCOMPARE(f.headerColour(2), Colours::commLoss);
     QCOMPARE(f.lines(2).at(0), QStringLiteral("a:???"));
 
     // Every refresh starts from green: recovered devices lose their colour.
-    f.db().exec(QStringLiteral("UPDATE node_record SET alarm_status='正常', communication_status='通信正常'"));
+    f.db().exec(
+        QStringLiteral("UPDATE node_record SET alarm_status='正常', communication_status='通信正常'"));
     ShowSystemView(form, kUpdate);
     QCOMPARE(f.headerColour(1), Colours::normal);
     QCOMPARE(f.headerColour(2), Colours::normal);
