@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs the program on a demo database
+# with the bus simulator standing in for the RS-485 line.
+#
+#   demo/table.db             the demo database (made once; delete it to start over)
+#   demo/sim-commands.txt     append simulator commands here, e.g.
+#                               echo "abnormal 2" >> demo/sim-commands.txt
+#   demo/kpv-sim.log          what the simulator answered
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+"$here/scripts/setup.sh"
+
+demo="$here/demo"
+port=40
+mkdir -p "$demo"
+cd "$demo"
+if [[ ! -f table.db ]]; then
+  "$here/build/tools/spdmon-initdb" table.db --admin admin --password admin --demo --com "$port"
+fi
+
+: > sim-commands.txt
+tail -n0 -F sim-commands.txt 2>/dev/null | "$here/build/tools/kpv-sim/kpv-sim" --com "$port" --db table.db > kpv-sim.log 2>&1 &
+sim=$!
+xvfb=""
+cleanup() {
+  pkill -TERM -P "$$" kpv-sim 2>/dev/null || true
+  kill "$sim" 2>/dev/null || true
+  [[ -n "$xvfb" ]] && kill "$xvfb" 2>/dev/null || true
+}
+trap cleanup EXIT
+
+for _ in $(seq 50); do grep -q "open COM$port" kpv-sim.log 2>/dev/null && break; sleep 0.1; done
+echo "Bus simulator: $(head -n1 kpv-sim.log)"
+
+if [[ -z "${DISPLAY:-}" ]]; then
+  # No desktop: run on a virtual screen; look at it with
+  #   DISPLAY=:99 import -window root shot.png
+  Xvfb :99 -screen 0 1280x1024x24 >/dev/null 2>&1 &
+  xvfb=$!
+  export DISPLAY=:99
+  sleep 1
+  echo "No display found: running on Xvfb $DISPLAY"
+fi
+
+cat <<TEXT
+Log in as admin / admin. In 串口设置 choose COM$port and press 打开, then press 启动监控.
+Make device 2 abnormal:   echo "abnormal 2" >> $demo/sim-commands.txt
+Make device 3 silent:     echo "silent 3"   >> $demo/sim-commands.txt
+Back to normal:           echo "normal all" >> $demo/sim-commands.txt
+TEXT
+"$here/build/app/spdmon"
