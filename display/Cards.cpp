@@ -63,8 +63,15 @@ void create(TForm1& form, int cardNumber)
     auto* lines = new QListWidget(host);
     lines->setObjectName(QStringLiteral("CardList%1").arg(cardNumber));
     lines->setGeometry(CardLayout::listRect(cardNumber));
-    lines->setFrameShape(QFrame::NoFrame);
+    // Flat: a plain line round the list, no sunken 3-D edge.
+    lines->setFrameShape(QFrame::Box);
+    lines->setFrameShadow(QFrame::Plain);
+    lines->setLineWidth(1);
     lines->setFont(cardFont(form, false));
+    // Long lines are cut at the edge, as a plain list box does, rather than
+    // bringing up a scroll bar that would hide the last line.
+    lines->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    lines->setTextElideMode(Qt::ElideNone);
     form.CardLists[cardNumber - 1] = lines;
 
     edit->show();

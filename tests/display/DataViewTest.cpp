@@ -180,7 +180,7 @@ void DataViewTest::cardsHaveTheirLook()
     QCOMPARE(header->font().family(), form.font().family());
     QCOMPARE(list->font().pointSize(), 10);
     QVERIFY(!list->font().bold());
-    QCOMPARE(list->frameShape(), QFrame::NoFrame);
+    QCOMPARE(list->frameShadow(), QFrame::Plain);
     QCOMPARE(list->geometry(), QRect(8, 29, 160, 100));
     QVERIFY(!header->isHidden() && !list->isHidden());
 }
