@@ -29,7 +29,7 @@ void MessageBox::show(const QString& text, QWidget* parent)
         seam().shown << text;
         return;
     }
-    QMessageBox::information(ownerFor(parent), QApplication::applicationDisplayName(), text);
+    QMessageBox::information(ownerFor(parent), QApplication::applicationName(), text);
 }
 
 void MessageBox::error(const QString& text, QWidget* parent)
@@ -38,7 +38,7 @@ void MessageBox::error(const QString& text, QWidget* parent)
         seam().shown << text;
         return;
     }
-    QMessageBox::critical(ownerFor(parent), QApplication::applicationDisplayName(), text);
+    QMessageBox::critical(ownerFor(parent), QApplication::applicationName(), text);
 }
 
 bool MessageBox::question(const QString& text, QWidget* parent)
@@ -47,7 +47,7 @@ bool MessageBox::question(const QString& text, QWidget* parent)
         seam().shown << text;
         return seam().nextAnswer;
     }
-    return QMessageBox::question(ownerFor(parent), QApplication::applicationDisplayName(), text) ==
+    return QMessageBox::question(ownerFor(parent), QApplication::applicationName(), text) ==
            QMessageBox::Yes;
 }
 

@@ -8,7 +8,6 @@
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationDisplayName(QStringLiteral("spdmon"));
 
     Connection connection;
     if (!Startup::openDatabase(connection, Startup::kDatabaseFile))

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 
 TForm2::TForm2(TForm1& main) : m_main(main)
 {
@@ -51,6 +52,8 @@ TForm2::TForm2(TForm1& main) : m_main(main)
 void TForm2::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
+    if (const QScreen* screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
     FormShow();
 }
 
