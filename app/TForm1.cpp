@@ -333,7 +333,13 @@ void TForm1::BitBtn4Click()
 
 void TForm1::Timer1Timer()
 {
+    // A failed step reports in a modal box, whose event loop keeps the timer
+    // ticking: no further step until the operator has closed that box.
+    if (m_polling)
+        return;
+    m_polling = true;
     guarded([this]() { m_poll->Timer1Timer(); });
+    m_polling = false;
 }
 
 void TForm1::Timer2Timer()

@@ -139,4 +139,5 @@ private:
     std::unique_ptr<PollCycle> m_poll;
     bool m_shown = false;
     bool m_exitRequested = false;
+    bool m_polling = false;
 };

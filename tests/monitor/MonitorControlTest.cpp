@@ -54,6 +54,7 @@ private slots:
     void countdownTexts();
     void pollTimerReadsThroughTheBusAndRefreshesTheOverview();
     void restartAfterAlarmCommandEnablesControls();
+    void failingStepReportsOnceWithoutNestedSteps();
 };
 
 void MonitorControlTest::refusedWhilePortNotOpen_data()
@@ -257,6 +258,40 @@ void MonitorControlTest::restartAfterAlarmCommandEnablesControls()
     f.form->BitBtn4Click();
     QVERIFY(f.form->BitBtn3->isEnabled());
     QVERIFY(f.form->Edit1->isEnabled());
+}
+
+void MonitorControlTest::failingStepReportsOnceWithoutNestedSteps()
+{
+    // The poll timer fires inside the error box's event loop; here the nested
+    // tick comes from inside the failing step itself.
+    MonitorFixture f;
+    f.form->BitBtn4Click();
+    f.db.exec(QStringLiteral("CREATE TRIGGER readonly BEFORE UPDATE ON node_record "
+                             "BEGIN SELECT RAISE(ABORT, 'disk I/O error'); END"));
+    struct NestingBus final : FieldBus
+    {
+        TForm1* form = nullptr;
+        int reads = 0;
+        int comOpen(int, int, int, const QByteArray&, int) override { return 1; }
+        void setDelay(int) override {}
+        int comWork(int) override { return 0; }
+        int fcn03(int, int, int, int, int*) override
+        {
+            if (++reads == 1)
+                form->Timer1Timer();
+            return 1;
+        }
+        int fcn04(int, int, int, int, int*) override { return 1; }
+        void comClose(int) override {}
+    } bus;
+    bus.form = f.form.get();
+    f.form->setBus(&bus);
+    f.form->Timer1Timer();
+    QCOMPARE(bus.reads, 1);
+    QCOMPARE(MessageBox::takeShown(), QStringList{QStringLiteral("disk I/O error")});
+    // The next tick tries again.
+    f.form->Timer1Timer();
+    QCOMPARE(bus.reads, 2);
 }
 
 QTEST_MAIN(MonitorControlTest)
