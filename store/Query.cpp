@@ -378,25 +378,32 @@ void Query::postEdit()
         conditions << quoted(m_columns.at(i)) + QStringLiteral(" IS ?");
         values << original.at(i);
     }
-    QSqlQuery query(m_connection.database());
-    const QString statement = QStringLiteral("UPDATE %1 SET %2 WHERE %3")
-                                  .arg(quoted(tableName()), sets.join(QStringLiteral(", ")),
-                                       conditions.join(QStringLiteral(" AND ")));
-    if (!query.prepare(statement))
-        throw sqlError(query);
-    for (int i = 0; i < values.size(); ++i)
-        query.bindValue(i, values.at(i));
-    if (!query.exec()) {
-        const AppError error = sqlError(query);
-        cancel();
-        throw error;
-    }
+    const QSqlQuery query = runWrite(QStringLiteral("UPDATE %1 SET %2 WHERE %3")
+                                         .arg(quoted(tableName()), sets.join(QStringLiteral(", ")),
+                                              conditions.join(QStringLiteral(" AND "))),
+                                     values);
     if (query.numRowsAffected() != 1) {
         cancel();
         throw AppError(QStringLiteral(
             "Row cannot be located for updating. Some values may have been changed since it was last read."));
     }
     m_rows[m_current] = m_buffer;
+}
+
+QSqlQuery Query::runWrite(const QString& statement, const QVector<QVariant>& values)
+{
+    QSqlQuery query(m_connection.database());
+    bool done = query.prepare(statement);
+    for (int i = 0; done && i < values.size(); ++i)
+        query.bindValue(i, values.at(i));
+    done = done && query.exec();
+    if (!done) {
+        // A failed post leaves the row as it was read, out of edit mode.
+        const AppError error = sqlError(query);
+        cancel();
+        throw error;
+    }
+    return query;
 }
 
 void Query::postInsert()
@@ -411,21 +418,12 @@ void Query::postInsert()
         marks << QStringLiteral("?");
         values << m_buffer.at(i);
     }
-    QSqlQuery query(m_connection.database());
     const QString statement =
         columns.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(tableName()))
                           : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                                 .arg(quoted(tableName()), columns.join(QStringLiteral(", ")),
                                      marks.join(QStringLiteral(", ")));
-    if (!query.prepare(statement))
-        throw sqlError(query);
-    for (int i = 0; i < values.size(); ++i)
-        query.bindValue(i, values.at(i));
-    if (!query.exec()) {
-        const AppError error = sqlError(query);
-        cancel();
-        throw error;
-    }
+    const QSqlQuery query = runWrite(statement, values);
     m_rows << m_buffer;
     m_rowIds << query.lastInsertId().toLongLong();
     m_current = int(m_rows.size()) - 1;

@@ -70,6 +70,7 @@ private:
     void prepareStatement(const QString& text, QString& positional, QStringList& names) const;
     void bindParams(class QSqlQuery& query, const QStringList& names) const;
     QString tableName() const;
+    class QSqlQuery runWrite(const QString& statement, const QVector<QVariant>& values);
     void postEdit();
     void postInsert();
 
