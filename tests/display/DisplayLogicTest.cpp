@@ -1,5 +1,5 @@
 // The widget-free rules of the display: item texts, card places, remaining
-// life, and the overview's lookups against the plain table scans they replace.
+// life, and the overview's one-pass lookups against the table scans they replace.
 #include "NodeRows.h"
 
 #include "display/CardLayout.h"
@@ -7,96 +7,80 @@
 #include "display/NodeIndex.h"
 #include "display/OverviewContent.h"
 #include "display/RemainingLife.h"
-#include "store/AppError.h"
+#include "store/Text.h"
 
 #include <QMap>
 #include <QRandomGenerator>
 #include <QTest>
 
 namespace {
-const QString kOrdered = QStringLiteral("select * from node_record order by  device_id ASC, node_name ASC");
+const QDateTime kNow(QDate(2024, 6, 15), QTime(12, 0));
 
-// The lookups as first written: two whole-table scans per question. Kept
-// here only as the reference the one-pass index must agree with.
+// The lookups as first written, two whole-table scans per question: the
+// reference the one-pass index must agree with.
 int scanDeviceOrdinal(Query& q, int id)
 {
-    q.close();
-    q.setSql(kOrdered);
+    q.setSql(OverviewContent::kStatement);
     q.open();
-    q.first();
     int counter = 0;
     int previous = 0;
-    while (!q.eof()) {
+    for (q.first(); !q.eof(); q.next()) {
         const int value = q.fieldInt(QStringLiteral("device_id"));
         if (value != previous) {
             ++counter;
             previous = value;
         }
-        if (value == id) {
-            q.close();
+        if (value == id)
             return counter;
-        }
-        q.next();
     }
-    q.close();
     return 0;
 }
 
 int scanNodeOrdinal(Query& q, int id, const QString& name)
 {
-    q.close();
-    q.setSql(kOrdered);
+    q.setSql(OverviewContent::kStatement);
     q.open();
-    q.first();
     int position = 1;
-    while (!q.eof()) {
-        if (q.fieldInt(QStringLiteral("device_id")) == id) {
-            if (q.fieldText(QStringLiteral("node_name")) == name) {
-                q.close();
-                return position;
-            }
-            ++position;
-        }
-        q.next();
+    for (q.first(); !q.eof(); q.next()) {
+        if (q.fieldInt(QStringLiteral("device_id")) != id)
+            continue;
+        if (q.fieldText(QStringLiteral("node_name")) == name)
+            return position;
+        ++position;
     }
-    q.close();
     return position;
 }
 
 int scanNodeCount(Query& q, int id)
 {
-    q.close();
     q.setSql(QStringLiteral("select * from node_record   where device_id=:device_id order by node_name"));
     q.setInt(QStringLiteral("device_id"), id);
     q.open();
     return q.recordCount();
 }
-// A table of up to 13 devices with 1 to 5 nodes each, in random order, with
-// few names so that devices share names and a device may repeat one, and an
-// id of 0 now and then, which the ordinal count does not see as a change.
+
+// Up to 13 devices of 1 to 5 nodes in random order; few names, so devices
+// share names and may repeat one; now and then an id of 0, which the ordinal
+// count does not see as a change of device.
 QVector<int> fillRandomTable(Connection& connection, QRandomGenerator& random, const QStringList& names)
 {
-    const QDateTime now(QDate(2024, 6, 15), QTime(12, 0));
     const QStringList communication{QStringLiteral("通信正常"), QStringLiteral("通信正常"),
                                     QStringLiteral("通信异常"), QString()};
     QVector<int> ids;
-    const int devices = random.bounded(0, 14);
-    for (int i = 0; i < devices; ++i)
-        ids << (random.bounded(8) == 0 ? 0 : random.bounded(1, 248));
     QVector<NodeRow> rows;
-    for (int id : ids) {
-        const int nodes = random.bounded(1, 6);
-        for (int n = 0; n < nodes; ++n) {
+    for (int i = random.bounded(0, 14); i > 0; --i) {
+        ids << (random.bounded(8) == 0 ? 0 : random.bounded(1, 248));
+        for (int n = random.bounded(1, 6); n > 0; --n) {
             NodeRow row;
-            row.deviceId = id;
+            row.deviceId = ids.last();
             row.deviceName = QStringLiteral("D%1").arg(random.bounded(3));
             row.nodeName = names.at(random.bounded(int(names.size())));
             row.conData = QString::number(random.bounded(100));
             row.communication = communication.at(random.bounded(int(communication.size())));
             row.alarm = random.bounded(3) == 0 ? QStringLiteral("告警") : QStringLiteral("正常");
             if (random.bounded(6) != 0)
-                row.installDate = now.addSecs(-qint64(random.bounded(2000 * 86400)));
-            row.readTime = now.addSecs(-random.bounded(3600));
+                row.installDate = kNow.addSecs(-qint64(random.bounded(2000 * 86400)));
+            row.readTime = kNow.addSecs(-random.bounded(3600));
             rows << row;
         }
     }
@@ -106,17 +90,6 @@ QVector<int> fillRandomTable(Connection& connection, QRandomGenerator& random, c
         insertNode(connection, row);
     return ids;
 }
-
-QVector<OverviewRow> overviewRows(Connection& connection)
-{
-    Query view(connection);
-    view.setSql(OverviewContent::kStatement);
-    view.open();
-    return OverviewContent::readRows(view);
-}
-
-const QStringList kNames{QStringLiteral("设备状态"), QStringLiteral("浪涌保护器"), QStringLiteral("浪涌次数"),
-                         QStringLiteral("a"),        QStringLiteral("B"),          QString()};
 } // namespace
 
 class DisplayLogicTest final : public QObject
@@ -125,19 +98,12 @@ class DisplayLogicTest final : public QObject
 private slots:
     void addressFromItemText_data();
     void addressFromItemText();
-    void deviceItemTextRoundTrips();
-
     void cardPlaces_data();
     void cardPlaces();
-
     void remainingLife_data();
     void remainingLife();
-
-    void lookupsAgreeWithTableScans_data();
-    void lookupsAgreeWithTableScans();
-    void overviewAgreesWithRowByRowWrites_data();
-    void overviewAgreesWithRowByRowWrites();
-    void lookupsOnEmptyTable();
+    void overviewAgreesWithTableScans_data();
+    void overviewAgreesWithTableScans();
 };
 
 void DisplayLogicTest::addressFromItemText_data()
@@ -152,8 +118,8 @@ void DisplayLogicTest::addressFromItemText_data()
     QTest::newRow("open without close") << QStringLiteral("KPV9[地址:3") << QStringLiteral("3");
     QTest::newRow("close without open") << QStringLiteral("12]34") << QStringLiteral("12");
     QTest::newRow("no digits") << QStringLiteral("KPV1[地址:]") << QString();
-    QTest::newRow("node item text") << QStringLiteral("浪涌次数") << QString();
-    QTest::newRow("empty") << QString() << QString();
+    QTest::newRow("round trip") << deviceItemText(QStringLiteral("配电室2"), QStringLiteral("247"))
+                                << QStringLiteral("247");
 }
 
 void DisplayLogicTest::addressFromItemText()
@@ -163,39 +129,25 @@ void DisplayLogicTest::addressFromItemText()
     QCOMPARE(AddressFromItemText(text), digits);
 }
 
-void DisplayLogicTest::deviceItemTextRoundTrips()
-{
-    const QString text = deviceItemText(QStringLiteral("配电室2"), QStringLiteral("247"));
-    QCOMPARE(text, QStringLiteral("配电室2[地址:247]"));
-    QCOMPARE(Text::toInt(AddressFromItemText(text)), 247);
-    // The callers' strict conversion turns a digitless address into an error.
-    QVERIFY_THROWS_EXCEPTION(AppError, Text::toInt(AddressFromItemText(QStringLiteral("KPV1[地址:]"))));
-}
-
 void DisplayLogicTest::cardPlaces_data()
 {
     QTest::addColumn<int>("card");
     QTest::addColumn<QPoint>("header");
-    QTest::addColumn<QPoint>("list");
-    QTest::newRow("1") << 1 << QPoint(8, 8) << QPoint(8, 29);
-    QTest::newRow("2") << 2 << QPoint(176, 8) << QPoint(176, 29);
-    QTest::newRow("3") << 3 << QPoint(344, 8) << QPoint(344, 29);
-    QTest::newRow("4 starts row 2") << 4 << QPoint(8, 138) << QPoint(8, 159);
-    QTest::newRow("8") << 8 << QPoint(176, 268) << QPoint(176, 289);
-    QTest::newRow("13") << 13 << QPoint(8, 528) << QPoint(8, 549);
-    QTest::newRow("247") << 247 << QPoint(8, 10668) << QPoint(8, 10689);
+    QTest::newRow("1") << 1 << QPoint(8, 8);
+    QTest::newRow("3") << 3 << QPoint(344, 8);
+    QTest::newRow("4 starts row 2") << 4 << QPoint(8, 138);
+    QTest::newRow("8") << 8 << QPoint(176, 268);
+    QTest::newRow("13") << 13 << QPoint(8, 528);
+    QTest::newRow("247") << 247 << QPoint(8, 10668);
 }
 
 void DisplayLogicTest::cardPlaces()
 {
     QFETCH(int, card);
     QFETCH(QPoint, header);
-    QFETCH(QPoint, list);
     QCOMPARE(CardLayout::headerRect(card).topLeft(), header);
-    QCOMPARE(CardLayout::listRect(card).topLeft(), list);
-    QCOMPARE(CardLayout::headerRect(card).width(), 160);
-    QCOMPARE(CardLayout::listRect(card).size(), QSize(160, 100));
-    // The header ends where the list begins: nothing of it hides behind the list.
+    QCOMPARE(CardLayout::listRect(card), QRect(header + QPoint(0, 21), QSize(160, 100)));
+    // The header ends where the list begins: none of it hides behind the list.
     QCOMPARE(CardLayout::headerRect(card).bottom() + 1, CardLayout::listRect(card).top());
 }
 
@@ -203,19 +155,14 @@ void DisplayLogicTest::remainingLife_data()
 {
     QTest::addColumn<QDateTime>("installed");
     QTest::addColumn<int>("percent");
-    const QDateTime now(QDate(2024, 6, 15), QTime(12, 0));
-    QTest::newRow("same moment") << now << 100;
-    QTest::newRow("earlier today") << QDateTime(QDate(2024, 6, 15), QTime(0, 0)) << 100;
-    QTest::newRow("a second short of a day") << now.addSecs(-86399) << 100;
-    QTest::newRow("one full day") << now.addDays(-1) << 99;
-    QTest::newRow("365 days") << now.addDays(-365) << 80;
-    QTest::newRow("730 days") << now.addDays(-730) << 60;
-    QTest::newRow("1806 days") << now.addDays(-1806) << 1;
-    QTest::newRow("1807 days") << now.addDays(-1807) << 0;
-    QTest::newRow("1825 days") << now.addDays(-1825) << 0;
-    QTest::newRow("ten years") << now.addDays(-3650) << 0;
-    QTest::newRow("future 365 days") << now.addDays(365) << 80;
-    QTest::newRow("future 1807 days") << now.addDays(1807) << 0;
+    QTest::newRow("same moment") << kNow << 100;
+    QTest::newRow("a second short of a day") << kNow.addSecs(-86399) << 100;
+    QTest::newRow("one full day") << kNow.addDays(-1) << 99;
+    QTest::newRow("365 days") << kNow.addDays(-365) << 80;
+    QTest::newRow("1806 days") << kNow.addDays(-1806) << 1;
+    QTest::newRow("1807 days") << kNow.addDays(-1807) << 0;
+    QTest::newRow("ten years") << kNow.addDays(-3650) << 0;
+    QTest::newRow("future 730 days") << kNow.addDays(730) << 60;
     QTest::newRow("tomorrow morning") << QDateTime(QDate(2024, 6, 16), QTime(8, 0)) << 100;
     QTest::newRow("empty date") << Text::zeroDateTime() << 0;
 }
@@ -224,62 +171,51 @@ void DisplayLogicTest::remainingLife()
 {
     QFETCH(QDateTime, installed);
     QFETCH(int, percent);
-    QCOMPARE(RemainingLife::percent(installed, QDateTime(QDate(2024, 6, 15), QTime(12, 0))), percent);
+    QCOMPARE(RemainingLife::percent(installed, kNow), percent);
 }
 
-void DisplayLogicTest::lookupsAgreeWithTableScans_data()
+void DisplayLogicTest::overviewAgreesWithTableScans_data()
 {
     QTest::addColumn<quint32>("seed");
     for (quint32 seed = 1; seed <= 24; ++seed)
         QTest::newRow(qPrintable(QStringLiteral("seed %1").arg(seed))) << seed;
 }
 
-void DisplayLogicTest::lookupsAgreeWithTableScans()
+void DisplayLogicTest::overviewAgreesWithTableScans()
 {
     QFETCH(quint32, seed);
     QRandomGenerator random(seed);
     TestDatabase db;
-    QVector<int> ids = fillRandomTable(db.connection(), random, kNames);
+    const QStringList names{QStringLiteral("设备状态"), QStringLiteral("浪涌次数"), QStringLiteral("a"),
+                            QStringLiteral("B"), QString()};
+    QVector<int> ids = fillRandomTable(db.connection(), random, names);
+    Query view(db.connection());
+    view.setSql(OverviewContent::kStatement);
+    view.open();
+    const QVector<OverviewRow> rows = OverviewContent::readRows(view);
+    Query scan(db.connection());
 
     QVector<NodeKey> keys;
-    for (const OverviewRow& row : overviewRows(db.connection()))
+    for (const OverviewRow& row : rows)
         keys.append({row.deviceId, row.nodeName});
     const NodeIndex index(keys);
-
-    Query scan(db.connection());
-    ids << 248 << -1 << 0 << 1;
-    for (int id : ids) {
+    for (int id : ids + QVector<int>{248, -1, 0, 1}) {
         QCOMPARE(index.DeviceOrdinal(id), scanDeviceOrdinal(scan, id));
         QCOMPARE(index.NodeCountOfDevice(id), scanNodeCount(scan, id));
-        for (const QString& name : kNames + QStringList{QStringLiteral("absent")})
+        for (const QString& name : names + QStringList{QStringLiteral("absent")})
             QCOMPARE(index.NodeOrdinal(id, name), scanNodeOrdinal(scan, id, name));
     }
-}
 
-void DisplayLogicTest::overviewAgreesWithRowByRowWrites_data()
-{
-    lookupsAgreeWithTableScans_data();
-}
-
-void DisplayLogicTest::overviewAgreesWithRowByRowWrites()
-{
-    QFETCH(quint32, seed);
-    QRandomGenerator random(seed);
-    TestDatabase db;
-    fillRandomTable(db.connection(), random, kNames);
-    const QVector<OverviewRow> rows = overviewRows(db.connection());
-    const int cardCount = int(OverviewContent::newCards(rows, 247).size());
-    const qint64 now = RemainingLife::moment(QDateTime(QDate(2024, 6, 15), QTime(12, 0)));
-
-    // Every row writes its card in turn, the lookups scanning the table.
+    // Every row writing its card in turn, as the lookups answer for it.
     struct Written
     {
         CardState state = CardState::Normal;
         QString header;
         QMap<int, QString> lines;
     };
+    const int cardCount = int(OverviewContent::newCards(rows, 247).size());
+    const qint64 now = RemainingLife::moment(kNow);
     QVector<Written> expected(cardCount);
-    Query scan(db.connection());
     for (const OverviewRow& row : rows) {
         const int n = scanDeviceOrdinal(scan, row.deviceId);
         if (n < 1 || n > cardCount)
@@ -288,14 +224,13 @@ void DisplayLogicTest::overviewAgreesWithRowByRowWrites()
         const int count = scanNodeCount(scan, row.deviceId);
         Written& card = expected[n - 1];
         card.header = row.deviceName + QStringLiteral("[地址:%1]").arg(row.deviceId);
+        card.lines[k - 1] = row.nodeName + QLatin1Char(':') + row.conData;
         if (row.communicationStatus != QStringLiteral("通信正常")) {
             card.state = CardState::CommLoss;
             card.lines[k - 1] = row.nodeName + QStringLiteral(":???");
         } else if (row.alarmStatus == QStringLiteral("告警")) {
             card.state = CardState::Alarm;
-            card.lines[k - 1] = row.nodeName + QStringLiteral(":") + row.conData + QStringLiteral("(告警)");
-        } else {
-            card.lines[k - 1] = row.nodeName + QStringLiteral(":") + row.conData;
+            card.lines[k - 1] += QStringLiteral("(告警)");
         }
         card.lines[count] =
             QStringLiteral("设备剩余寿命:%1%").arg(RemainingLife::percent(row.installed, now));
@@ -314,17 +249,8 @@ void DisplayLogicTest::overviewAgreesWithRowByRowWrites()
         }
         QCOMPARE(lines, expected.at(i).lines);
         // The create step made the lines the refresh writes, the time line last.
-        QVERIFY(!lines.isEmpty());
         QCOMPARE(OverviewContent::newCards(rows, 247).at(i).size(), lines.lastKey() + 1);
     }
-}
-
-void DisplayLogicTest::lookupsOnEmptyTable()
-{
-    const NodeIndex index{QVector<NodeKey>()};
-    QCOMPARE(index.DeviceOrdinal(1), 0);
-    QCOMPARE(index.NodeCountOfDevice(1), 0);
-    QCOMPARE(index.NodeOrdinal(1, QStringLiteral("a")), 1);
 }
 
 QTEST_GUILESS_MAIN(DisplayLogicTest)

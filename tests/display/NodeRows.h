@@ -3,7 +3,6 @@
 #include "TestDatabase.h"
 
 #include "store/Query.h"
-#include "store/Text.h"
 
 #include <QDateTime>
 #include <QVariant>
@@ -27,25 +26,29 @@ struct NodeRow
 
 inline void insertNode(Connection& connection, const NodeRow& row)
 {
+    const QList<QPair<QString, QVariant>> values{{QStringLiteral("device_id"), row.deviceId},
+                                                 {QStringLiteral("device_name"), row.deviceName},
+                                                 {QStringLiteral("node_name"), row.nodeName},
+                                                 {QStringLiteral("con_data_type"), row.dataType},
+                                                 {QStringLiteral("node_data_lower"), row.lower},
+                                                 {QStringLiteral("node_data_upper"), row.upper},
+                                                 {QStringLiteral("node_alarm_type"), row.alarmType},
+                                                 {QStringLiteral("install_date"), row.installDate},
+                                                 {QStringLiteral("con_data"), row.conData},
+                                                 {QStringLiteral("read_time"), row.readTime},
+                                                 {QStringLiteral("communication_status"), row.communication},
+                                                 {QStringLiteral("alarm_status"), row.alarm}};
+    QStringList columns;
+    QStringList names;
+    for (const auto& value : values) {
+        columns << QLatin1Char('[') + value.first + QLatin1Char(']');
+        names << QLatin1Char(':') + value.first;
+    }
     Query q(connection);
-    q.setSql(QStringLiteral(
-        "Insert into node_record ([device_id],[device_name],[node_name],[con_data_type],[node_data_lower],"
-        "[node_data_upper],[node_alarm_type],[install_date],[con_data],[read_time],[communication_status],"
-        "[alarm_status]) values(:device_id,:device_name,:node_name,:con_data_type,:node_data_lower,"
-        ":node_data_upper,:node_alarm_type,:install_date,:con_data,:read_time,:communication_status,:alarm_"
-        "status)"));
-    q.setInt(QStringLiteral("device_id"), row.deviceId);
-    q.setText(QStringLiteral("device_name"), row.deviceName);
-    q.setText(QStringLiteral("node_name"), row.nodeName);
-    q.setText(QStringLiteral("con_data_type"), row.dataType);
-    q.setInt(QStringLiteral("node_data_lower"), row.lower);
-    q.setInt(QStringLiteral("node_data_upper"), row.upper);
-    q.setText(QStringLiteral("node_alarm_type"), row.alarmType);
-    q.setParam(QStringLiteral("install_date"), row.installDate);
-    q.setText(QStringLiteral("con_data"), row.conData);
-    q.setParam(QStringLiteral("read_time"), row.readTime);
-    q.setText(QStringLiteral("communication_status"), row.communication);
-    q.setText(QStringLiteral("alarm_status"), row.alarm);
+    q.setSql(QStringLiteral("Insert into node_record (%1) values(%2)")
+                 .arg(columns.join(QLatin1Char(',')), names.join(QLatin1Char(','))));
+    for (const auto& value : values)
+        q.setParam(value.first, value.second);
     q.execSql();
 }
 
