@@ -30,16 +30,16 @@ cleanup() {
 trap cleanup EXIT
 
 for _ in $(seq 50); do grep -q "open COM$port" kpv-sim.log 2>/dev/null && break; sleep 0.1; done
-echo "Bus simulator: $(head -n1 kpv-sim.log)"
+echo "Bus simulator: $(grep -m1 "open COM" kpv-sim.log || head -n1 kpv-sim.log)"
 
 if [[ -z "${DISPLAY:-}" ]]; then
-  # No desktop: run on a virtual screen; look at it with
-  #   DISPLAY=:99 import -window root shot.png
-  Xvfb :99 -screen 0 1280x1024x24 >/dev/null 2>&1 &
+  # No desktop: run on a virtual screen, on the first free display number.
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 3>xvfb.display >/dev/null 2>&1 &
   xvfb=$!
-  export DISPLAY=:99
-  sleep 1
-  echo "No display found: running on Xvfb $DISPLAY"
+  for _ in $(seq 50); do [[ -s xvfb.display ]] && break; sleep 0.1; done
+  export DISPLAY=":$(cat xvfb.display)"
+  echo "No display found: running on Xvfb $DISPLAY; look at it with"
+  echo "  DISPLAY=$DISPLAY import -window root shot.png"
 fi
 
 cat <<TEXT
