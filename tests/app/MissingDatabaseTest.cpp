@@ -26,9 +26,9 @@ void MissingDatabaseTest::initTestCase()
     if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty() ||
         QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
         QSKIP("needs Xvfb and xdotool");
-    m_xvfb.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
-                                           QStringLiteral("-screen"), QStringLiteral("0"),
-                                           QStringLiteral("1024x768x24")});
+    m_xvfb.start(QStringLiteral("Xvfb"),
+                 {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                  QStringLiteral("0"), QStringLiteral("1024x768x24")});
     QVERIFY(m_xvfb.waitForStarted());
     QTRY_VERIFY_WITH_TIMEOUT(m_xvfb.canReadLine(), 10000);
     m_display = QLatin1Char(':') + QString::fromLatin1(m_xvfb.readLine()).trimmed();
@@ -61,7 +61,8 @@ void MissingDatabaseTest::reportsAndExitsWithoutCreatingTheFile()
     };
     // The box is up: the program waits for the operator.
     QTRY_VERIFY_WITH_TIMEOUT(
-        !xdotool({QStringLiteral("search"), QStringLiteral("--name"), QStringLiteral("spdmon")}).isEmpty(), 15000);
+        !xdotool({QStringLiteral("search"), QStringLiteral("--name"), QStringLiteral("spdmon")}).isEmpty(),
+        15000);
     QVERIFY(!program.waitForFinished(300));
     QVERIFY(QDir(dir.path()).isEmpty());
 
