@@ -8,8 +8,7 @@
 // Runs an event handler the way the operator expects: an error ends the
 // handler, its text is shown in a box, and what was done before stays done.
 // Returns false when the handler was ended by an error.
-template<typename Handler>
-bool guarded(Handler&& handler)
+template <typename Handler> bool guarded(Handler&& handler)
 {
     try {
         handler();

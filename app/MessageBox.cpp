@@ -47,8 +47,7 @@ bool MessageBox::question(const QString& text, QWidget* parent)
         seam().shown << text;
         return seam().nextAnswer;
     }
-    return QMessageBox::question(ownerFor(parent), QApplication::applicationName(), text) ==
-           QMessageBox::Yes;
+    return QMessageBox::question(ownerFor(parent), QApplication::applicationName(), text) == QMessageBox::Yes;
 }
 
 void MessageBox::setRecording(bool recording)

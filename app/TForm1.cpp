@@ -35,7 +35,8 @@
 namespace {
 const QString kAlarmLogSql = QStringLiteral("select 告警时间,告警纪录 from alarm_record order by 告警时间");
 
-QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, int left, int top, bool bold = false)
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, int left, int top,
+                  bool bold = false)
 {
     auto* label = new QLabel(text, parent);
     label->setObjectName(QString::fromLatin1(name));
@@ -206,8 +207,8 @@ void TForm1::FormCreate(int screenWidth)
 {
     const WindowSize size = WindowSize::forScreenWidth(screenWidth);
     resize(size.width, size.height);
-    for (QWidget* pane : {static_cast<QWidget*>(TreeView1), static_cast<QWidget*>(Frame11),
-                          static_cast<QWidget*>(DBGrid1)})
+    for (QWidget* pane :
+         {static_cast<QWidget*>(TreeView1), static_cast<QWidget*>(Frame11), static_cast<QWidget*>(DBGrid1)})
         pane->resize(pane->width(), size.paneHeight);
 }
 

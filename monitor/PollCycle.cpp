@@ -21,8 +21,7 @@ constexpr int kConfirmations = 3;
 
 PollCycle::PollCycle(MainState& state, Query& scope, Query& alarmLog, FieldBus* bus)
     : m_state(state), m_scope(scope), m_alarmLog(alarmLog), m_bus(bus)
-{
-}
+{}
 
 void PollCycle::Timer1Timer()
 {
@@ -142,14 +141,16 @@ bool PollCycle::EvaluateAlarm(int value)
         return true;
     m_state.AlarmConfirmCount = 0;
     writeField(QStringLiteral("alarm_status"), kAlarm);
-    AddAlarmRecord(recordHead + m_scope.fieldText(QStringLiteral("con_data")) + QStringLiteral(";  信息:超限告警"));
+    AddAlarmRecord(recordHead + m_scope.fieldText(QStringLiteral("con_data")) +
+                   QStringLiteral(";  信息:超限告警"));
     return false;
 }
 
 void PollCycle::AddAlarmRecord(const QString& text)
 {
     m_alarmLog.close();
-    m_alarmLog.setSql(QStringLiteral("Insert into alarm_record ([告警时间],[告警纪录])\nvalues(:告警时间,:告警纪录)"));
+    m_alarmLog.setSql(
+        QStringLiteral("Insert into alarm_record ([告警时间],[告警纪录])\nvalues(:告警时间,:告警纪录)"));
     m_alarmLog.setDateTime(QStringLiteral("告警时间"), Clock::now());
     m_alarmLog.setText(QStringLiteral("告警纪录"), text);
     try {

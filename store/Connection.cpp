@@ -26,8 +26,9 @@ void Connection::open(const QString& fileName)
 {
     const QFileInfo info(fileName);
     if (!info.exists() || !info.isFile()) {
-        throw AppError(QStringLiteral("数据库文件 \"%1\" 不存在 (database file \"%1\" not found, looked in %2).\n%3")
-                           .arg(fileName, info.absolutePath(), missingFileHint(fileName)));
+        throw AppError(
+            QStringLiteral("数据库文件 \"%1\" 不存在 (database file \"%1\" not found, looked in %2).\n%3")
+                .arg(fileName, info.absolutePath(), missingFileHint(fileName)));
     }
     openUri(fileName, QStringLiteral("rw"));
     QStringList missing;
@@ -41,8 +42,9 @@ void Connection::open(const QString& fileName)
     }
     if (!missing.isEmpty()) {
         close();
-        throw AppError(QStringLiteral("数据库文件 \"%1\" 缺少数据表 (database file \"%1\" lacks the tables): %2\n%3")
-                           .arg(fileName, missing.join(QStringLiteral(", ")), missingFileHint(fileName)));
+        throw AppError(
+            QStringLiteral("数据库文件 \"%1\" 缺少数据表 (database file \"%1\" lacks the tables): %2\n%3")
+                .arg(fileName, missing.join(QStringLiteral(", ")), missingFileHint(fileName)));
     }
 }
 
@@ -78,7 +80,8 @@ void Connection::configure()
 {
     QSqlQuery query(database());
     // WAL: readers never block the writer, and a commit costs one sync.
-    for (const char* pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", "PRAGMA busy_timeout=10000"}) {
+    for (const char* pragma :
+         {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", "PRAGMA busy_timeout=10000"}) {
         if (!query.exec(QString::fromLatin1(pragma)))
             throw AppError(query.lastError().text());
     }

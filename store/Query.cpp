@@ -203,8 +203,9 @@ void Query::execSql()
 
 QString Query::tableName() const
 {
-    static const QRegularExpression fromClause(QStringLiteral("\\bfrom\\s+([A-Za-z_][A-Za-z0-9_]*)\\s*(?:$|where|order|\\()"),
-                                               QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression fromClause(
+        QStringLiteral("\\bfrom\\s+([A-Za-z_][A-Za-z0-9_]*)\\s*(?:$|where|order|\\()"),
+        QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression join(QStringLiteral("\\bjoin\\b|\\bgroup\\s+by\\b|\\bunion\\b"),
                                          QRegularExpression::CaseInsensitiveOption);
     const auto match = fromClause.match(m_sql);
@@ -418,11 +419,11 @@ void Query::postInsert()
         marks << QStringLiteral("?");
         values << m_buffer.at(i);
     }
-    const QString statement =
-        columns.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(tableName()))
-                          : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                .arg(quoted(tableName()), columns.join(QStringLiteral(", ")),
-                                     marks.join(QStringLiteral(", ")));
+    const QString statement = columns.isEmpty()
+                                  ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(tableName()))
+                                  : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                        .arg(quoted(tableName()), columns.join(QStringLiteral(", ")),
+                                             marks.join(QStringLiteral(", ")));
     const QSqlQuery query = runWrite(statement, values);
     m_rows << m_buffer;
     m_rowIds << query.lastInsertId().toLongLong();

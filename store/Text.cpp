@@ -24,7 +24,9 @@ int hexDigit(QChar c)
 
 int toInt(const QString& text)
 {
-    const auto fail = [&text]() { return AppError(QStringLiteral("'%1' is not a valid integer value").arg(text)); };
+    const auto fail = [&text]() {
+        return AppError(QStringLiteral("'%1' is not a valid integer value").arg(text));
+    };
     int pos = 0;
     const int n = text.size();
     while (pos < n && text.at(pos) == u' ')
@@ -38,18 +40,21 @@ int toInt(const QString& text)
     if (pos < n && (text.at(pos) == u'$' || text.at(pos) == u'x' || text.at(pos) == u'X')) {
         base = 16;
         ++pos;
-    } else if (pos + 1 < n && text.at(pos) == u'0' && (text.at(pos + 1) == u'x' || text.at(pos + 1) == u'X')) {
+    } else if (pos + 1 < n && text.at(pos) == u'0' &&
+               (text.at(pos + 1) == u'x' || text.at(pos + 1) == u'X')) {
         base = 16;
         pos += 2;
     }
     if (pos >= n)
         throw fail();
     // Accumulate as a magnitude so that the most negative value still fits.
-    const qint64 limit = negative ? qint64(std::numeric_limits<int>::max()) + 1 : std::numeric_limits<int>::max();
+    const qint64 limit =
+        negative ? qint64(std::numeric_limits<int>::max()) + 1 : std::numeric_limits<int>::max();
     qint64 value = 0;
     for (; pos < n; ++pos) {
-        const int digit = base == 16 ? hexDigit(text.at(pos))
-                                     : (text.at(pos) >= u'0' && text.at(pos) <= u'9' ? text.at(pos).unicode() - u'0' : -1);
+        const int digit =
+            base == 16 ? hexDigit(text.at(pos))
+                       : (text.at(pos) >= u'0' && text.at(pos) <= u'9' ? text.at(pos).unicode() - u'0' : -1);
         if (digit < 0)
             throw fail();
         value = value * base + digit;

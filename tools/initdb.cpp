@@ -36,7 +36,10 @@ struct DemoDevice
 };
 
 const DemoDevice kDemoDevices[] = {
-    {1, "KPV1", 30}, {2, "KPV2", 400}, {3, "KPV3", 900}, {5, "配电室", 1500},
+    {1, "KPV1", 30},
+    {2, "KPV2", 400},
+    {3, "KPV3", 900},
+    {5, "配电室", 1500},
 };
 
 int usage()
@@ -48,10 +51,11 @@ int usage()
 void insertSettings(Connection& connection, int comNum)
 {
     Query query(connection);
-    query.setSql(QStringLiteral("Insert into soft_record ([soft_name],[com_num],[com_baud],[com_data_bit],"
-                                "[com_stop_bit],[com_parity],[moniter_time],[node_read_time]) "
-                                "values(:soft_name,:com_num,:com_baud,:com_data_bit,:com_stop_bit,:com_parity,"
-                                ":moniter_time,:node_read_time)"));
+    query.setSql(
+        QStringLiteral("Insert into soft_record ([soft_name],[com_num],[com_baud],[com_data_bit],"
+                       "[com_stop_bit],[com_parity],[moniter_time],[node_read_time]) "
+                       "values(:soft_name,:com_num,:com_baud,:com_data_bit,:com_stop_bit,:com_parity,"
+                       ":moniter_time,:node_read_time)"));
     query.setText(QStringLiteral("soft_name"), QStringLiteral("防雷监控软件"));
     query.setInt(QStringLiteral("com_num"), comNum);
     query.setInt(QStringLiteral("com_baud"), 9600);

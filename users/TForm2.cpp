@@ -146,7 +146,7 @@ void TForm2::FormClose()
     }
     m_main.setWindowTitle(s.SoftwareName);
     m_main.BitBtn1->setText(Permission::isAdministrator(s.LoggedInPermission) ? QStringLiteral("用户管理")
-                                                                               : QStringLiteral("修改密码"));
+                                                                              : QStringLiteral("修改密码"));
     m_main.setStatusText(1, QStringLiteral("串口未打开"));
     m_main.setStatusText(2, QStringLiteral("未启动监控"));
     m_main.setStatusText(3, QString());

@@ -41,17 +41,19 @@ void fillBus(Connection& connection, int devices)
 {
     QSqlQuery q(connection.database());
     q.exec(QStringLiteral("BEGIN"));
-    const char* const nodes[][4] = {
-        {"设备状态", "11", "开关量", "0"}, {"浪涌保护器", "9", "开关量", "65535"}, {"浪涌次数", "5", "模拟量", "0"}};
+    const char* const nodes[][4] = {{"设备状态", "11", "开关量", "0"},
+                                    {"浪涌保护器", "9", "开关量", "65535"},
+                                    {"浪涌次数", "5", "模拟量", "0"}};
     for (int device = 1; device <= devices; ++device) {
         for (const auto& node : nodes) {
-            q.exec(QStringLiteral("INSERT INTO node_record (device_id, device_name, node_name, node_code, "
-                                  "node_reg_add, con_data_type, node_data_lower, node_data_upper, node_alarm_type, "
-                                  "install_date) VALUES (%1, 'KPV%1', '%2', 3, %3, '%4', %5, 65535, "
-                                  "'0000(正常)/FFFF(异常)', '2025-01-01 00:00:00')")
+            q.exec(QStringLiteral(
+                       "INSERT INTO node_record (device_id, device_name, node_name, node_code, "
+                       "node_reg_add, con_data_type, node_data_lower, node_data_upper, node_alarm_type, "
+                       "install_date) VALUES (%1, 'KPV%1', '%2', 3, %3, '%4', %5, 65535, "
+                       "'0000(正常)/FFFF(异常)', '2025-01-01 00:00:00')")
                        .arg(device)
-                       .arg(QString::fromUtf8(node[0]), QString::fromUtf8(node[1]), QString::fromUtf8(node[2]),
-                            QString::fromUtf8(node[3])));
+                       .arg(QString::fromUtf8(node[0]), QString::fromUtf8(node[1]),
+                            QString::fromUtf8(node[2]), QString::fromUtf8(node[3])));
         }
     }
     q.exec(QStringLiteral("COMMIT"));
@@ -80,7 +82,12 @@ void pollStep(benchmark::State& state)
     state.counters["nodes"] = devices * 3;
 }
 
-BENCHMARK(pollStep)->Arg(247)->Arg(10)->Unit(benchmark::kMillisecond)->Iterations(741)->Repetitions(5)
+BENCHMARK(pollStep)
+    ->Arg(247)
+    ->Arg(10)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(741)
+    ->Repetitions(5)
     ->ReportAggregatesOnly(true);
 
 } // namespace

@@ -64,7 +64,9 @@ void MainWindowTest::resizeByScreenWidth()
 void MainWindowTest::designLayoutAndTexts()
 {
     MainWindowFixture f;
-    const auto button = [&f](const char* name) { return f.form->findChild<QPushButton*>(QLatin1String(name)); };
+    const auto button = [&f](const char* name) {
+        return f.form->findChild<QPushButton*>(QLatin1String(name));
+    };
     QCOMPARE(button("BitBtn1")->text(), QStringLiteral("用户管理"));
     QCOMPARE(button("BitBtn6")->geometry(), QRect(64, 0, 65, 33));
     QCOMPARE(button("BitBtn4")->geometry(), QRect(320, 0, 70, 33));
@@ -90,10 +92,18 @@ void MainWindowTest::periodFieldsFilterTypedKeys_data()
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("result");
-    QTest::newRow("Edit1 digits") << "Edit1" << "120" << "120";
-    QTest::newRow("Edit1 letters dropped") << "Edit1" << "1a2b" << "12";
-    QTest::newRow("Edit2 dot kept") << "Edit2" << "1.5" << "1.5";
-    QTest::newRow("Edit2 sign and blank dropped") << "Edit2" << "-1 0" << "10";
+    QTest::newRow("Edit1 digits") << "Edit1"
+                                  << "120"
+                                  << "120";
+    QTest::newRow("Edit1 letters dropped") << "Edit1"
+                                           << "1a2b"
+                                           << "12";
+    QTest::newRow("Edit2 dot kept") << "Edit2"
+                                    << "1.5"
+                                    << "1.5";
+    QTest::newRow("Edit2 sign and blank dropped") << "Edit2"
+                                                  << "-1 0"
+                                                  << "10";
 }
 
 void MainWindowTest::periodFieldsFilterTypedKeys()

@@ -1,5 +1,5 @@
-#include "app/MessageBox.h"
 #include "app/Startup.h"
+#include "app/MessageBox.h"
 #include "store/Connection.h"
 
 #include <QDir>

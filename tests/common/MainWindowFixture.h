@@ -39,8 +39,7 @@ struct MainWindowFixture
 };
 
 // Closes the next modal dialog once it is up, after running check on it.
-template<typename Check>
-void whenModalOpens(Check check)
+template <typename Check> void whenModalOpens(Check check)
 {
     QTimer::singleShot(0, [check]() {
         auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());

@@ -24,7 +24,11 @@ public:
     int comOpen(int port, int baud, int dataBits, const QByteArray& parity, int stopBits) override
     {
         calls << QStringLiteral("open %1 %2 %3 %4 %5")
-                     .arg(port).arg(baud).arg(dataBits).arg(QString::fromLatin1(parity.constData())).arg(stopBits);
+                     .arg(port)
+                     .arg(baud)
+                     .arg(dataBits)
+                     .arg(QString::fromLatin1(parity.constData()))
+                     .arg(stopBits);
         if (openThrows == 1)
             throw AppError(QStringLiteral("library fault"));
         if (openThrows == 2)
@@ -77,7 +81,8 @@ struct SerialFixture
     {
         QStringList rows;
         QSqlQuery q(f.db.connection().database());
-        q.exec(QStringLiteral("SELECT com_num, com_baud, com_data_bit, com_stop_bit, com_parity FROM soft_record"));
+        q.exec(QStringLiteral(
+            "SELECT com_num, com_baud, com_data_bit, com_stop_bit, com_parity FROM soft_record"));
         while (q.next())
             rows << QStringLiteral("%1 %2 %3 %4 %5")
                         .arg(q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
@@ -211,11 +216,26 @@ void SerialDialogTest::valuesAreTakenFromTheTexts_data()
     QTest::addColumn<QString>("parity");
     QTest::addColumn<QString>("opened");
     QTest::addColumn<QString>("stored");
-    QTest::newRow("port name") << "COM12" << "19200" << "none" << "open 12 19200 7 n 2" << "12 19200 7 2 n";
-    QTest::newRow("listed link") << "ttyUSB0 = COM33" << "2400" << "even" << "open 33 2400 7 e 2"
+    QTest::newRow("port name") << "COM12"
+                               << "19200"
+                               << "none"
+                               << "open 12 19200 7 n 2"
+                               << "12 19200 7 2 n";
+    QTest::newRow("listed link") << "ttyUSB0 = COM33"
+                                 << "2400"
+                                 << "even"
+                                 << "open 33 2400 7 e 2"
                                  << "33 2400 7 2 e";
-    QTest::newRow("bare number, odd") << "5" << "38400" << "odd" << "open 5 38400 7 o 2" << "5 38400 7 2 o";
-    QTest::newRow("typed baud, padded") << " 8" << " 4800" << "o" << "open 8 4800 7 o 2" << "8 4800 7 2 o";
+    QTest::newRow("bare number, odd") << "5"
+                                      << "38400"
+                                      << "odd"
+                                      << "open 5 38400 7 o 2"
+                                      << "5 38400 7 2 o";
+    QTest::newRow("typed baud, padded") << " 8"
+                                        << " 4800"
+                                        << "o"
+                                        << "open 8 4800 7 o 2"
+                                        << "8 4800 7 2 o";
 }
 
 void SerialDialogTest::valuesAreTakenFromTheTexts()
@@ -256,12 +276,18 @@ void SerialDialogTest::emptyFieldsAreCheckedInOrder_data()
     QTest::addColumn<QStringList>("texts");
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("focus");
-    QTest::newRow("all empty") << QStringList({"", "", "", "", ""}) << "请选择串口号" << "ComboBox1";
-    QTest::newRow("blank port") << QStringList({" \t", "9600", "8", "1", "n"}) << "请选择串口号" << "ComboBox1";
-    QTest::newRow("baud before parity") << QStringList({"3", "", "8", "1", ""}) << "请选择波特率" << "ComboBox2";
-    QTest::newRow("data bits") << QStringList({"3", "9600", "  ", "", "n"}) << "请选择数据位" << "ComboBox3";
-    QTest::newRow("stop bits") << QStringList({"3", "9600", "8", "", "n"}) << "请选择停止位" << "ComboBox4";
-    QTest::newRow("parity") << QStringList({"COM4", "4800", "7", "2", " "}) << "请选择校验" << "ComboBox5";
+    QTest::newRow("all empty") << QStringList({"", "", "", "", ""}) << "请选择串口号"
+                               << "ComboBox1";
+    QTest::newRow("blank port") << QStringList({" \t", "9600", "8", "1", "n"}) << "请选择串口号"
+                                << "ComboBox1";
+    QTest::newRow("baud before parity") << QStringList({"3", "", "8", "1", ""}) << "请选择波特率"
+                                        << "ComboBox2";
+    QTest::newRow("data bits") << QStringList({"3", "9600", "  ", "", "n"}) << "请选择数据位"
+                               << "ComboBox3";
+    QTest::newRow("stop bits") << QStringList({"3", "9600", "8", "", "n"}) << "请选择停止位"
+                               << "ComboBox4";
+    QTest::newRow("parity") << QStringList({"COM4", "4800", "7", "2", " "}) << "请选择校验"
+                            << "ComboBox5";
 }
 
 void SerialDialogTest::emptyFieldsAreCheckedInOrder()
@@ -292,16 +318,21 @@ void SerialDialogTest::conversionErrorKeepsEarlierValues_data()
     QTest::addColumn<QStringList>("texts");
     QTest::addColumn<QString>("error");
     QTest::addColumn<QString>("state"); // ComNum ComBaud ComParity ComDataBit ComStopBit afterwards
-    QTest::newRow("port without number") << QStringList({"COMx", "4800", "7", "2", "even"})
-                                         << "'' is not a valid integer value" << "3 9600 n 8 1";
+    QTest::newRow("port without number")
+        << QStringList({"COMx", "4800", "7", "2", "even"}) << "'' is not a valid integer value"
+        << "3 9600 n 8 1";
     QTest::newRow("port number too large") << QStringList({"COM99999999999", "4800", "7", "2", "even"})
-                                           << "'99999999999' is not a valid integer value" << "3 9600 n 8 1";
-    QTest::newRow("baud not numeric") << QStringList({"COM5", "96OO", "7", "2", "even"})
-                                      << "'96OO' is not a valid integer value" << "5 9600 n 8 1";
+                                           << "'99999999999' is not a valid integer value"
+                                           << "3 9600 n 8 1";
+    QTest::newRow("baud not numeric")
+        << QStringList({"COM5", "96OO", "7", "2", "even"}) << "'96OO' is not a valid integer value"
+        << "5 9600 n 8 1";
     QTest::newRow("data bits") << QStringList({"5", "4800", "eight", "2", "even"})
-                               << "'eight' is not a valid integer value" << "5 4800 e 8 1";
+                               << "'eight' is not a valid integer value"
+                               << "5 4800 e 8 1";
     QTest::newRow("stop bits") << QStringList({"5", "4800", "7", "1.5", "odd"})
-                               << "'1.5' is not a valid integer value" << "5 4800 o 7 1";
+                               << "'1.5' is not a valid integer value"
+                               << "5 4800 o 7 1";
 }
 
 void SerialDialogTest::conversionErrorKeepsEarlierValues()
@@ -314,7 +345,12 @@ void SerialDialogTest::conversionErrorKeepsEarlierValues()
     s.dialog().BitBtn1Click();
     QCOMPARE(MessageBox::takeShown(), QStringList{error});
     const MainState& m = s.f.form->state;
-    QCOMPARE(QStringLiteral("%1 %2 %3 %4 %5").arg(m.ComNum).arg(m.ComBaud).arg(m.ComParity).arg(m.ComDataBit).arg(m.ComStopBit),
+    QCOMPARE(QStringLiteral("%1 %2 %3 %4 %5")
+                 .arg(m.ComNum)
+                 .arg(m.ComBaud)
+                 .arg(m.ComParity)
+                 .arg(m.ComDataBit)
+                 .arg(m.ComStopBit),
              state);
     QVERIFY(s.bus.calls.isEmpty());
     QCOMPARE(m.PortState, QStringLiteral("关闭"));
@@ -333,7 +369,8 @@ void SerialDialogTest::settingsStoredOnlyWithExactlyOneRow()
 {
     QFETCH(int, rows);
     SerialFixture s(rows);
-    s.type(QStringLiteral("6"), QStringLiteral("2400"), QStringLiteral("7"), QStringLiteral("2"), QStringLiteral("even"));
+    s.type(QStringLiteral("6"), QStringLiteral("2400"), QStringLiteral("7"), QStringLiteral("2"),
+           QStringLiteral("even"));
     s.dialog().BitBtn1Click();
     QCOMPARE(s.bus.calls, QStringList({"open 6 2400 7 e 2", "delay 64"}));
     QCOMPARE(s.f.form->state.PortState, QStringLiteral("打开"));
@@ -349,11 +386,21 @@ void SerialDialogTest::openResultDecidesState_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("status");
     QTest::addColumn<QString>("portState");
-    QTest::newRow("failed") << -1 << 0 << "打开串口失败" << "串口打开失败" << "失败";
-    QTest::newRow("zero") << 0 << 0 << "" << "串口未打开" << "关闭";
-    QTest::newRow("two") << 2 << 0 << "" << "串口未打开" << "关闭";
-    QTest::newRow("throws AppError") << 1 << 1 << "" << "串口未打开" << "关闭";
-    QTest::newRow("throws std exception") << 1 << 2 << "" << "串口未打开" << "关闭";
+    QTest::newRow("failed") << -1 << 0 << "打开串口失败"
+                            << "串口打开失败"
+                            << "失败";
+    QTest::newRow("zero") << 0 << 0 << ""
+                          << "串口未打开"
+                          << "关闭";
+    QTest::newRow("two") << 2 << 0 << ""
+                         << "串口未打开"
+                         << "关闭";
+    QTest::newRow("throws AppError") << 1 << 1 << ""
+                                     << "串口未打开"
+                                     << "关闭";
+    QTest::newRow("throws std exception") << 1 << 2 << ""
+                                          << "串口未打开"
+                                          << "关闭";
 }
 
 void SerialDialogTest::openResultDecidesState()
@@ -366,7 +413,8 @@ void SerialDialogTest::openResultDecidesState()
     SerialFixture s;
     s.bus.openResult = result;
     s.bus.openThrows = throws;
-    s.type(QStringLiteral("COM7"), QStringLiteral("4800"), QStringLiteral("8"), QStringLiteral("1"), QStringLiteral("none"));
+    s.type(QStringLiteral("COM7"), QStringLiteral("4800"), QStringLiteral("8"), QStringLiteral("1"),
+           QStringLiteral("none"));
     s.dialog().BitBtn1Click();
     QCOMPARE(s.bus.calls, QStringList({"open 7 4800 8 n 1"})); // no delay without a success
     QCOMPARE(MessageBox::takeShown(), message.isEmpty() ? QStringList() : QStringList{message});
@@ -387,7 +435,8 @@ void SerialDialogTest::closeUsesTheLastTypedPort()
     QCOMPARE(s.f.form->state.PortState, QStringLiteral("关闭"));
 
     s.bus.openResult = -1;
-    s.type(QStringLiteral("COM9"), QStringLiteral("9600"), QStringLiteral("8"), QStringLiteral("1"), QStringLiteral("n"));
+    s.type(QStringLiteral("COM9"), QStringLiteral("9600"), QStringLiteral("8"), QStringLiteral("1"),
+           QStringLiteral("n"));
     s.dialog().BitBtn1Click();
     QCOMPARE(s.f.form->state.PortState, QStringLiteral("失败"));
     s.dialog().BitBtn2Click();
@@ -419,7 +468,8 @@ void SerialDialogTest::serialCommandOpensDialogModallyAndCentred()
     QVERIFY(modal);
     QCOMPARE(shownPort, QStringLiteral("4"));
     const QPoint screenCentre = s.dialog().screen()->availableGeometry().center();
-    QVERIFY2((centre - screenCentre).manhattanLength() <= 2, qPrintable(QStringLiteral("%1,%2").arg(centre.x()).arg(centre.y())));
+    QVERIFY2((centre - screenCentre).manhattanLength() <= 2,
+             qPrintable(QStringLiteral("%1,%2").arg(centre.x()).arg(centre.y())));
     QCOMPARE(s.bus.calls, QStringList({"open 4 9600 8 n 1", "delay 64"}));
     QCOMPARE(s.f.form->statusText(1), QStringLiteral("串口4:打开"));
 }

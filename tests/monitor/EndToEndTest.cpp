@@ -51,13 +51,14 @@ void EndToEndTest::abnormalAndSilentDevicesAreRecorded()
     db.exec(QStringLiteral("INSERT INTO soft_record VALUES ('E2E', %1, 9600, 8, 1, 'n', 0, 100)").arg(kPort));
     for (int device = 1; device <= 3; ++device) {
         for (const auto& node : kNodes) {
-            db.exec(QStringLiteral("INSERT INTO node_record (device_id, device_name, node_name, node_code, "
-                                   "node_reg_add, con_data_type, node_data_lower, node_data_upper, "
-                                   "node_alarm_type, install_date) VALUES (%1, 'KPV%1', '%2', 3, %3, '%4', %5, "
-                                   "%6, '0000(正常)/FFFF(异常)', '2026-01-01 00:00:00')")
-                        .arg(device)
-                        .arg(QString::fromUtf8(node[0]), QString::fromUtf8(node[1]), QString::fromUtf8(node[2]),
-                             QString::fromUtf8(node[3]), QString::fromUtf8(node[4])));
+            db.exec(
+                QStringLiteral("INSERT INTO node_record (device_id, device_name, node_name, node_code, "
+                               "node_reg_add, con_data_type, node_data_lower, node_data_upper, "
+                               "node_alarm_type, install_date) VALUES (%1, 'KPV%1', '%2', 3, %3, '%4', %5, "
+                               "%6, '0000(正常)/FFFF(异常)', '2026-01-01 00:00:00')")
+                    .arg(device)
+                    .arg(QString::fromUtf8(node[0]), QString::fromUtf8(node[1]), QString::fromUtf8(node[2]),
+                         QString::fromUtf8(node[3]), QString::fromUtf8(node[4])));
         }
     }
 
@@ -94,11 +95,11 @@ void EndToEndTest::abnormalAndSilentDevicesAreRecorded()
     QVERIFY(sim.command(QStringLiteral("silent 3")));
     QVERIFY(sim.command(QStringLiteral("surge 1 4")));
 
-    QTRY_COMPARE_WITH_TIMEOUT(countWhere(QStringLiteral("device_id=3 AND communication_status='通信异常'")), 3,
-                              30000);
+    QTRY_COMPARE_WITH_TIMEOUT(countWhere(QStringLiteral("device_id=3 AND communication_status='通信异常'")),
+                              3, 30000);
     QTRY_COMPARE_WITH_TIMEOUT(countWhere(QStringLiteral("device_id=2 AND alarm_status='告警'")), 2, 30000);
-    QTRY_COMPARE_WITH_TIMEOUT(countWhere(QStringLiteral("device_id=1 AND node_name='浪涌次数' AND con_data='4'")), 1,
-                              30000);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        countWhere(QStringLiteral("device_id=1 AND node_name='浪涌次数' AND con_data='4'")), 1, 30000);
     // A few more passes: nothing is logged twice.
     QTest::qWait(1500);
     f.form->BitBtn4Click();
@@ -110,7 +111,8 @@ void EndToEndTest::abnormalAndSilentDevicesAreRecorded()
     QStringList records;
     while (q.next())
         records << q.value(0).toString();
-    QCOMPARE(records, (QStringList{QStringLiteral("KPV2[2];  浪涌保护器:异常"), QStringLiteral("KPV2[2];  设备状态:异常")}));
+    QCOMPARE(records, (QStringList{QStringLiteral("KPV2[2];  浪涌保护器:异常"),
+                                   QStringLiteral("KPV2[2];  设备状态:异常")}));
     QCOMPARE(f.form->DBGrid1->model()->rowCount(), 2);
 
     // Device 2 answers: values and communication stay normal, its surge count normal.
@@ -119,16 +121,19 @@ void EndToEndTest::abnormalAndSilentDevicesAreRecorded()
     QCOMPARE(countWhere(QStringLiteral("device_id=2 AND con_data='异常' AND node_data=65535")), 2);
     // Device 3 lost communication but keeps its last readings.
     QCOMPARE(countWhere(QStringLiteral("device_id=3 AND alarm_status='正常'")), 3);
-    QCOMPARE(countWhere(QStringLiteral("device_id=1 AND alarm_status='正常' AND communication_status='通信正常'")), 3);
+    QCOMPARE(
+        countWhere(QStringLiteral("device_id=1 AND alarm_status='正常' AND communication_status='通信正常'")),
+        3);
     QCOMPARE(countWhere(QStringLiteral("read_time IS NULL")), 0);
 
     // Nothing else written: the rows are the same ones, the settings row keeps its values.
     QCOMPARE(db.count(QStringLiteral("node_record")), 9);
     QCOMPARE(db.count(QStringLiteral("dd_user")), 1);
     QCOMPARE(db.count(QStringLiteral("soft_record")), 1);
-    QVERIFY(q.exec(QStringLiteral("SELECT soft_name, com_num, com_baud, com_parity, moniter_time, node_read_time "
-                                  "FROM soft_record")) &&
-            q.next());
+    QVERIFY(
+        q.exec(QStringLiteral("SELECT soft_name, com_num, com_baud, com_parity, moniter_time, node_read_time "
+                              "FROM soft_record")) &&
+        q.next());
     QCOMPARE(q.value(0).toString(), QStringLiteral("E2E"));
     QCOMPARE(q.value(1).toInt(), kPort);
     QCOMPARE(q.value(2).toInt(), 9600);

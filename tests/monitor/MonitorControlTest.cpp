@@ -23,12 +23,13 @@ struct MonitorFixture : MainWindowFixture
         form->Edit2->setText(QStringLiteral("200"));
         for (int device : {1, 2}) {
             for (const char* node : {"设备状态", "浪涌保护器"}) {
-                db.exec(QStringLiteral("INSERT INTO node_record (device_id, device_name, node_name, node_code, "
-                                       "node_reg_add, con_data_type, node_data_lower, node_data_upper, "
-                                       "node_alarm_type, install_date) VALUES (%1, 'KPV%1', '%2', 3, 11, "
-                                       "'开关量', 0, 65535, '0000(正常)/FFFF(异常)', '2026-01-01 00:00:00')")
-                            .arg(device)
-                            .arg(QString::fromUtf8(node)));
+                db.exec(
+                    QStringLiteral("INSERT INTO node_record (device_id, device_name, node_name, node_code, "
+                                   "node_reg_add, con_data_type, node_data_lower, node_data_upper, "
+                                   "node_alarm_type, install_date) VALUES (%1, 'KPV%1', '%2', 3, 11, "
+                                   "'开关量', 0, 65535, '0000(正常)/FFFF(异常)', '2026-01-01 00:00:00')")
+                        .arg(device)
+                        .arg(QString::fromUtf8(node)));
             }
         }
     }
@@ -116,10 +117,14 @@ void MonitorControlTest::badPeriodChangesNothing_data()
 {
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("text");
-    QTest::newRow("monitoring period with a dot") << "Edit1" << "1.5";
-    QTest::newRow("monitoring period empty") << "Edit1" << "";
-    QTest::newRow("node read period with a dot") << "Edit2" << "200.5";
-    QTest::newRow("node read period empty") << "Edit2" << "";
+    QTest::newRow("monitoring period with a dot") << "Edit1"
+                                                  << "1.5";
+    QTest::newRow("monitoring period empty") << "Edit1"
+                                             << "";
+    QTest::newRow("node read period with a dot") << "Edit2"
+                                                 << "200.5";
+    QTest::newRow("node read period empty") << "Edit2"
+                                            << "";
 }
 
 void MonitorControlTest::badPeriodChangesNothing()
@@ -133,7 +138,8 @@ void MonitorControlTest::badPeriodChangesNothing()
     auto* edit = f.form->findChild<QLineEdit*>(field);
     edit->setText(text);
     f.form->BitBtn4Click();
-    QCOMPARE(MessageBox::takeShown(), QStringList{QStringLiteral("'%1' is not a valid integer value").arg(text)});
+    QCOMPARE(MessageBox::takeShown(),
+             QStringList{QStringLiteral("'%1' is not a valid integer value").arg(text)});
     QVERIFY(!f.running());
     QVERIFY(f.form->Edit1->isEnabled());
     QVERIFY(f.form->BitBtn3->isEnabled());
@@ -164,7 +170,8 @@ void MonitorControlTest::startSwitchesToSystemAndStoresPeriods()
     QCOMPARE(f.form->statusText(2), QStringLiteral("已经启动监控"));
     QCOMPARE(f.form->Timer1->interval(), 250);
     QSqlQuery q(f.db.connection().database());
-    QVERIFY(q.exec(QStringLiteral("SELECT moniter_time, node_read_time, soft_name FROM soft_record")) && q.next());
+    QVERIFY(q.exec(QStringLiteral("SELECT moniter_time, node_read_time, soft_name FROM soft_record")) &&
+            q.next());
     QCOMPARE(q.value(0).toInt(), 30);
     QCOMPARE(q.value(1).toInt(), 250);
     QCOMPARE(q.value(2).toString(), QStringLiteral("T"));

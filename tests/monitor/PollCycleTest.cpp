@@ -44,11 +44,12 @@ struct PollFixture
     void add(const Node& n)
     {
         Query q(db.connection());
-        q.setSql(QStringLiteral("Insert into node_record ([device_id],[device_name],[node_name],[node_code],"
-                                "[node_reg_add],[con_data_type],[node_data_lower],[node_data_upper],"
-                                "[node_alarm_type],[communication_status],[alarm_status]) values(:device_id,"
-                                ":device_name,:node_name,:node_code,:node_reg_add,:con_data_type,:node_data_lower,"
-                                ":node_data_upper,:node_alarm_type,:c,:a)"));
+        q.setSql(
+            QStringLiteral("Insert into node_record ([device_id],[device_name],[node_name],[node_code],"
+                           "[node_reg_add],[con_data_type],[node_data_lower],[node_data_upper],"
+                           "[node_alarm_type],[communication_status],[alarm_status]) values(:device_id,"
+                           ":device_name,:node_name,:node_code,:node_reg_add,:con_data_type,:node_data_lower,"
+                           ":node_data_upper,:node_alarm_type,:c,:a)"));
         q.setInt(QStringLiteral("device_id"), n.device);
         q.setText(QStringLiteral("device_name"), QStringLiteral("KPV%1").arg(n.device));
         q.setText(QStringLiteral("node_name"), n.node);
@@ -79,7 +80,8 @@ struct PollFixture
     QString column(int device, const QString& node, const QString& name)
     {
         QSqlQuery q(db.connection().database());
-        q.prepare(QStringLiteral("SELECT \"%1\" FROM node_record WHERE device_id=? AND node_name=?").arg(name));
+        q.prepare(
+            QStringLiteral("SELECT \"%1\" FROM node_record WHERE device_id=? AND node_name=?").arg(name));
         q.addBindValue(device);
         q.addBindValue(node);
         if (!q.exec() || !q.next())
@@ -146,7 +148,8 @@ private slots:
 void PollCycleTest::threeFailuresMarkCommunicationLoss()
 {
     PollFixture f;
-    f.add({1, QStringLiteral("a"), kSwitch, kZeroNormal, 0, 0, QStringLiteral("通信正常"), QStringLiteral("正常")});
+    f.add({1, QStringLiteral("a"), kSwitch, kZeroNormal, 0, 0, QStringLiteral("通信正常"),
+           QStringLiteral("正常")});
     f.add({2, QStringLiteral("b")});
     f.openScope();
     f.bus.silence(1);
@@ -156,9 +159,11 @@ void PollCycleTest::threeFailuresMarkCommunicationLoss()
         readTimes << f.column(1, QStringLiteral("a"), QStringLiteral("read_time"));
     }
     QCOMPARE(f.slavesRead(), (QVector<int>{1, 1, 1}));
-    QCOMPARE(readTimes, (QStringList{QStringLiteral("2026-06-01 08:00:01"), QStringLiteral("2026-06-01 08:00:02"),
-                                     QStringLiteral("2026-06-01 08:00:03")}));
-    QCOMPARE(f.column(1, QStringLiteral("a"), QStringLiteral("communication_status")), QStringLiteral("通信异常"));
+    QCOMPARE(readTimes,
+             (QStringList{QStringLiteral("2026-06-01 08:00:01"), QStringLiteral("2026-06-01 08:00:02"),
+                          QStringLiteral("2026-06-01 08:00:03")}));
+    QCOMPARE(f.column(1, QStringLiteral("a"), QStringLiteral("communication_status")),
+             QStringLiteral("通信异常"));
     QCOMPARE(f.state.CommFailCount, 0);
     QCOMPARE(f.refreshes, 1); // holds refresh nothing
     // Reading, value and alarm state of the lost node keep their last values.
@@ -178,7 +183,8 @@ void PollCycleTest::nodeAlreadyLostIsNotHeld()
     f.step();
     QCOMPARE(f.slavesRead(), (QVector<int>{1, 2}));
     QCOMPARE(f.state.CommFailCount, 0);
-    QCOMPARE(f.column(1, QStringLiteral("a"), QStringLiteral("communication_status")), QStringLiteral("通信异常"));
+    QCOMPARE(f.column(1, QStringLiteral("a"), QStringLiteral("communication_status")),
+             QStringLiteral("通信异常"));
 }
 
 void PollCycleTest::nodeNeverReadKeepsEmptyStatus()
@@ -193,7 +199,8 @@ void PollCycleTest::nodeNeverReadKeepsEmptyStatus()
     }
     QCOMPARE(f.slavesRead().size(), 4);
     QCOMPARE(f.column(1, QStringLiteral("a"), QStringLiteral("communication_status")), QString());
-    QCOMPARE(f.column(1, QStringLiteral("a"), QStringLiteral("read_time")), QStringLiteral("2026-06-01 08:00:04"));
+    QCOMPARE(f.column(1, QStringLiteral("a"), QStringLiteral("read_time")),
+             QStringLiteral("2026-06-01 08:00:04"));
     QCOMPARE(f.state.CommFailCount, 0);
 }
 
@@ -208,14 +215,17 @@ void PollCycleTest::failureCountCarriesOverBetweenNodes()
     QCOMPARE(f.state.CommFailCount, 1);
     f.step();
     QCOMPARE(f.state.CommFailCount, 1); // a success does not reset it
-    QCOMPARE(f.column(1, QStringLiteral("A"), QStringLiteral("communication_status")), QStringLiteral("通信正常"));
+    QCOMPARE(f.column(1, QStringLiteral("A"), QStringLiteral("communication_status")),
+             QStringLiteral("通信正常"));
     f.bus.silence(2);
     f.step();
     QCOMPARE(f.state.CommFailCount, 2);
-    QCOMPARE(f.column(2, QStringLiteral("B"), QStringLiteral("communication_status")), QStringLiteral("通信正常"));
+    QCOMPARE(f.column(2, QStringLiteral("B"), QStringLiteral("communication_status")),
+             QStringLiteral("通信正常"));
     f.step();
     QCOMPARE(f.state.CommFailCount, 0);
-    QCOMPARE(f.column(2, QStringLiteral("B"), QStringLiteral("communication_status")), QStringLiteral("通信异常"));
+    QCOMPARE(f.column(2, QStringLiteral("B"), QStringLiteral("communication_status")),
+             QStringLiteral("通信异常"));
     QCOMPARE(f.slavesRead(), (QVector<int>{1, 1, 2, 2}));
 }
 
@@ -226,7 +236,8 @@ void PollCycleTest::successWritesValueAndStatusInOneGo()
     f.openScope();
     f.bus.answer(4, 65535);
     f.step();
-    QCOMPARE(f.column(4, QStringLiteral("n"), QStringLiteral("communication_status")), QStringLiteral("通信正常"));
+    QCOMPARE(f.column(4, QStringLiteral("n"), QStringLiteral("communication_status")),
+             QStringLiteral("通信正常"));
     QCOMPARE(f.column(4, QStringLiteral("n"), QStringLiteral("node_data")), QStringLiteral("65535"));
     QCOMPARE(f.column(4, QStringLiteral("n"), QStringLiteral("con_data")), QStringLiteral("65535"));
     QCOMPARE(f.bus.calls.first().port, 7);
@@ -239,7 +250,8 @@ void PollCycleTest::oneNodeScopePausesAfterEachRead()
     PollFixture f;
     f.add({1, QStringLiteral("a")});
     f.add({1, QStringLiteral("b")});
-    f.scope.setSql(QStringLiteral("select * from node_record where (device_id=:device_id)and(node_name=:node_name)"));
+    f.scope.setSql(
+        QStringLiteral("select * from node_record where (device_id=:device_id)and(node_name=:node_name)"));
     f.scope.setInt(QStringLiteral("device_id"), 1);
     f.scope.setText(QStringLiteral("node_name"), QStringLiteral("b"));
     f.scope.open();
@@ -308,7 +320,8 @@ void PollCycleTest::unknownFunctionCodeCountsAsZero()
     f.bus.answer(1, 0xFFFF);
     f.step();
     QVERIFY(f.bus.calls.isEmpty());
-    QCOMPARE(f.column(1, QStringLiteral("a"), QStringLiteral("communication_status")), QStringLiteral("通信正常"));
+    QCOMPARE(f.column(1, QStringLiteral("a"), QStringLiteral("communication_status")),
+             QStringLiteral("通信正常"));
     QCOMPARE(f.column(1, QStringLiteral("a"), QStringLiteral("con_data")), QStringLiteral("正常"));
     f.step();
     QCOMPARE(f.slavesRead(), QVector<int>{2});
@@ -355,7 +368,8 @@ void PollCycleTest::switchJudgement()
     f.step();
     QCOMPARE(f.column(1, QStringLiteral("a"), QStringLiteral("con_data")), conData);
     // Abnormal: a hold, the alarm state untouched; normal: "正常" and on.
-    QCOMPARE(f.column(1, QStringLiteral("a"), QStringLiteral("alarm_status")), abnormal ? QString() : QStringLiteral("正常"));
+    QCOMPARE(f.column(1, QStringLiteral("a"), QStringLiteral("alarm_status")),
+             abnormal ? QString() : QStringLiteral("正常"));
     QCOMPARE(f.state.AlarmConfirmCount, abnormal ? 1 : 0);
     f.step();
     QCOMPARE(f.slavesRead().last(), abnormal ? 1 : 2);
@@ -388,7 +402,8 @@ void PollCycleTest::analogueLimitsAreInclusive()
     f.bus.answer(1, value);
     f.step();
     QCOMPARE(f.column(1, QStringLiteral("n"), QStringLiteral("con_data")), QString::number(value));
-    QCOMPARE(f.column(1, QStringLiteral("n"), QStringLiteral("alarm_status")), normal ? QStringLiteral("正常") : QString());
+    QCOMPARE(f.column(1, QStringLiteral("n"), QStringLiteral("alarm_status")),
+             normal ? QStringLiteral("正常") : QString());
     QCOMPARE(f.state.AlarmConfirmCount, normal ? 0 : 1);
 }
 
@@ -404,7 +419,8 @@ void PollCycleTest::switchAlarmEpisodeIsLoggedOnce()
     QCOMPARE(f.column(1, QStringLiteral("浪涌保护器"), QStringLiteral("alarm_status")), QString());
     QVERIFY(f.records().isEmpty());
     f.step();
-    QCOMPARE(f.column(1, QStringLiteral("浪涌保护器"), QStringLiteral("alarm_status")), QStringLiteral("告警"));
+    QCOMPARE(f.column(1, QStringLiteral("浪涌保护器"), QStringLiteral("alarm_status")),
+             QStringLiteral("告警"));
     QCOMPARE(f.records(), QStringList{QStringLiteral("KPV1[1];  浪涌保护器:异常")});
     QCOMPARE(f.log.recordCount(), 1); // the grid's query was reopened
     QCOMPARE(f.log.fieldText(QStringLiteral("告警时间")), QStringLiteral("2026-06-01 08:00:03"));
@@ -416,7 +432,8 @@ void PollCycleTest::switchAlarmEpisodeIsLoggedOnce()
 
     f.bus.answer(1, 0);
     f.step();
-    QCOMPARE(f.column(1, QStringLiteral("浪涌保护器"), QStringLiteral("alarm_status")), QStringLiteral("正常"));
+    QCOMPARE(f.column(1, QStringLiteral("浪涌保护器"), QStringLiteral("alarm_status")),
+             QStringLiteral("正常"));
     QCOMPARE(f.column(1, QStringLiteral("浪涌保护器"), QStringLiteral("con_data")), QStringLiteral("正常"));
     QCOMPARE(f.records().size(), 1);
 
@@ -464,12 +481,14 @@ void PollCycleTest::alarmCountCarriesOverBetweenNodes()
 void PollCycleTest::nodeInAlarmThatLosesCommunicationStaysInAlarm()
 {
     PollFixture f;
-    f.add({1, QStringLiteral("a"), kSwitch, kZeroNormal, 0, 0, QStringLiteral("通信正常"), QStringLiteral("告警")});
+    f.add({1, QStringLiteral("a"), kSwitch, kZeroNormal, 0, 0, QStringLiteral("通信正常"),
+           QStringLiteral("告警")});
     f.openScope();
     f.bus.silence(1);
     for (int i = 0; i < 3; ++i)
         f.step();
-    QCOMPARE(f.column(1, QStringLiteral("a"), QStringLiteral("communication_status")), QStringLiteral("通信异常"));
+    QCOMPARE(f.column(1, QStringLiteral("a"), QStringLiteral("communication_status")),
+             QStringLiteral("通信异常"));
     QCOMPARE(f.column(1, QStringLiteral("a"), QStringLiteral("alarm_status")), QStringLiteral("告警"));
     QVERIFY(f.records().isEmpty());
 }
@@ -478,7 +497,8 @@ void PollCycleTest::failedAlarmInsertKeepsTheGridFilled()
 {
     PollFixture f;
     f.db.exec(QStringLiteral("INSERT INTO alarm_record VALUES ('2026-01-01 00:00:00', 'old')"));
-    f.db.exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON alarm_record BEGIN SELECT RAISE(ABORT, 'disk full'); END"));
+    f.db.exec(QStringLiteral(
+        "CREATE TRIGGER refuse BEFORE INSERT ON alarm_record BEGIN SELECT RAISE(ABORT, 'disk full'); END"));
     f.log.close();
     f.log.open();
     QCOMPARE(f.log.recordCount(), 1);

@@ -158,7 +158,8 @@ void QueryTest::editPostChangesOnlyThatRow()
 
     // Two identical rows: exactly one changed.
     QSqlQuery check(db.connection().database());
-    QVERIFY(check.exec(QStringLiteral("SELECT con_data, node_data, read_time FROM node_record ORDER BY rowid")));
+    QVERIFY(
+        check.exec(QStringLiteral("SELECT con_data, node_data, read_time FROM node_record ORDER BY rowid")));
     QVERIFY(check.next());
     QCOMPARE(check.value(0).toString(), QStringLiteral("x"));
     QVERIFY(check.next());
@@ -170,7 +171,8 @@ void QueryTest::editPostChangesOnlyThatRow()
     q.edit();
     q.setField(QStringLiteral("con_data"), QStringLiteral("异常"));
     q.post();
-    QVERIFY(check.exec(QStringLiteral("SELECT COUNT(*) FROM node_record WHERE con_data='异常'")) && check.next());
+    QVERIFY(check.exec(QStringLiteral("SELECT COUNT(*) FROM node_record WHERE con_data='异常'")) &&
+            check.next());
     QCOMPARE(check.value(0).toInt(), 1);
 }
 
@@ -251,7 +253,8 @@ void QueryTest::writeWaitsForAnotherWriter()
     bool held = false;
     std::thread other([path, &held]() {
         {
-            QSqlDatabase conn = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder"));
+            QSqlDatabase conn =
+                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder"));
             conn.setDatabaseName(path);
             if (conn.open()) {
                 QSqlQuery q(conn);

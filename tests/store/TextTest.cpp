@@ -1,5 +1,5 @@
-#include "store/AppError.h"
 #include "store/Text.h"
+#include "store/AppError.h"
 
 #include <QTest>
 

@@ -31,12 +31,30 @@ void LoginTest::blankOrWrongInputStaysOnMessageLine_data()
     QTest::addColumn<QString>("password");
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("focus");
-    QTest::newRow("empty name") << "" << "pw" << "用户名不能为空！" << "Edit1";
-    QTest::newRow("blank name") << " \t " << "pw" << "用户名不能为空！" << "Edit1";
-    QTest::newRow("empty password") << "admin" << "" << "密码不能为空！" << "Edit2";
-    QTest::newRow("blank password") << "admin" << "   " << "密码不能为空！" << "Edit2";
-    QTest::newRow("wrong password") << "admin" << "nope" << "用户或密码错误！" << "";
-    QTest::newRow("unknown user") << "ghost" << "secret" << "用户或密码错误！" << "";
+    QTest::newRow("empty name") << ""
+                                << "pw"
+                                << "用户名不能为空！"
+                                << "Edit1";
+    QTest::newRow("blank name") << " \t "
+                                << "pw"
+                                << "用户名不能为空！"
+                                << "Edit1";
+    QTest::newRow("empty password") << "admin"
+                                    << ""
+                                    << "密码不能为空！"
+                                    << "Edit2";
+    QTest::newRow("blank password") << "admin"
+                                    << "   "
+                                    << "密码不能为空！"
+                                    << "Edit2";
+    QTest::newRow("wrong password") << "admin"
+                                    << "nope"
+                                    << "用户或密码错误！"
+                                    << "";
+    QTest::newRow("unknown user") << "ghost"
+                                  << "secret"
+                                  << "用户或密码错误！"
+                                  << "";
 }
 
 void LoginTest::blankOrWrongInputStaysOnMessageLine()
@@ -98,10 +116,14 @@ void LoginTest::permissionChoosesFirstCommand_data()
 {
     QTest::addColumn<QString>("permission");
     QTest::addColumn<QString>("caption");
-    QTest::newRow("administrator") << "管理员" << "用户管理";
-    QTest::newRow("super administrator") << "超级管理员" << "用户管理";
-    QTest::newRow("ordinary user") << "普通用户" << "修改密码";
-    QTest::newRow("other text") << "guest" << "修改密码";
+    QTest::newRow("administrator") << "管理员"
+                                   << "用户管理";
+    QTest::newRow("super administrator") << "超级管理员"
+                                         << "用户管理";
+    QTest::newRow("ordinary user") << "普通用户"
+                                   << "修改密码";
+    QTest::newRow("other text") << "guest"
+                                << "修改密码";
 }
 
 void LoginTest::permissionChoosesFirstCommand()
