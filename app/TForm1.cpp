@@ -15,6 +15,7 @@
 #include "monitor/MonitorControl.h"
 #include "monitor/PollCycle.h"
 #include "store/Query.h"
+#include "store/StatusTexts.h"
 #include "store/Text.h"
 #include "users/Permission.h"
 #include "users/TForm2.h"
@@ -33,7 +34,6 @@
 #include <QTreeWidget>
 
 namespace {
-const QString kAlarmLogSql = QStringLiteral("select 告警时间,告警纪录 from alarm_record order by 告警时间");
 
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, int left, int top,
                   bool bold = false)
@@ -73,7 +73,7 @@ TForm1::TForm1(Connection& connection, int screenWidth, QWidget* parent)
     createControls();
     loadTreeImages(*this);
 
-    ADOQuery1->setSql(kAlarmLogSql);
+    ADOQuery1->setSql(StatusTexts::kAlarmLogSql);
     ADOQuery1->open();
 
     m_poll = std::make_unique<PollCycle>(state, *ADOQuery3, *ADOQuery1, m_bus);
@@ -225,7 +225,7 @@ QString TForm1::statusText(int panel) const
 void TForm1::reloadAlarmLog()
 {
     ADOQuery1->close();
-    ADOQuery1->setSql(kAlarmLogSql + QLatin1Char(' '));
+    ADOQuery1->setSql(StatusTexts::kAlarmLogSql + QLatin1Char(' '));
     ADOQuery1->open();
 }
 

@@ -1,19 +1,20 @@
 #include "display/NodeCard.h"
 
 #include "store/Query.h"
+#include "store/StatusTexts.h"
 
 NodeCard NodeCard::fromCurrentRow(const Query& query)
 {
     const auto field = [&query](const char* name) { return query.fieldText(QString::fromLatin1(name)); };
     NodeCard card;
     const QString nodeName = field("node_name");
-    if (field("communication_status") != QStringLiteral("通信正常")) {
+    if (field("communication_status") != StatusTexts::kCommNormal) {
         card.state = CardState::CommLoss;
         card.header = nodeName;
         card.lines[0] = QStringLiteral("数据:???");
     } else {
         card.lines[0] = QStringLiteral("数据:") + field("con_data");
-        if (field("alarm_status") == QStringLiteral("告警")) {
+        if (field("alarm_status") == StatusTexts::kAlarm) {
             card.state = CardState::Alarm;
             card.header = nodeName + QStringLiteral("[告警]");
         } else {

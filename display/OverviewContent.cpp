@@ -4,6 +4,7 @@
 #include "display/NodeIndex.h"
 #include "display/RemainingLife.h"
 #include "store/Query.h"
+#include "store/StatusTexts.h"
 
 #include <QDateTime>
 
@@ -137,10 +138,10 @@ QVector<DeviceCardContent> OverviewContent::refresh(const QVector<OverviewRow>& 
             continue;
         const int k = index.NodeOrdinal(row.deviceId, row.nodeName);
         DeviceCardContent& card = cards[n - 1];
-        if (row.communicationStatus != QStringLiteral("通信正常")) {
+        if (row.communicationStatus != StatusTexts::kCommNormal) {
             card.state = CardState::CommLoss;
             card.writeLine(k - 1, row.nodeName + QStringLiteral(":???"));
-        } else if (row.alarmStatus == QStringLiteral("告警")) {
+        } else if (row.alarmStatus == StatusTexts::kAlarm) {
             card.state = CardState::Alarm;
             card.writeLine(k - 1, row.nodeName + QLatin1Char(':') + row.conData + QStringLiteral("(告警)"));
         } else {

@@ -5,17 +5,14 @@
 #include "store/AppError.h"
 #include "store/Clock.h"
 #include "store/Query.h"
+#include "store/StatusTexts.h"
 #include "store/Text.h"
 
 #include <array>
 
+using namespace StatusTexts;
+
 namespace {
-const QString kCommNormal = QStringLiteral("通信正常");
-const QString kCommAbnormal = QStringLiteral("通信异常");
-const QString kNormal = QStringLiteral("正常");
-const QString kAlarm = QStringLiteral("告警");
-const QString kAbnormal = QStringLiteral("异常");
-const QString kAlarmLogSql = QStringLiteral("select 告警时间,告警纪录 from alarm_record order by 告警时间");
 constexpr int kConfirmations = 3;
 } // namespace
 
