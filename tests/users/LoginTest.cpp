@@ -1,12 +1,9 @@
 #include "MainWindowFixture.h"
 
-#include "users/TForm2.h"
-
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
-#include <QTest>
 
 class LoginTest final : public QObject
 {
@@ -14,53 +11,26 @@ class LoginTest final : public QObject
 private slots:
     void blankOrWrongInputStaysOnMessageLine_data();
     void blankOrWrongInputStaysOnMessageLine();
-    void trimmedNameLogsInAndAppliesSettings();
-    void permissionChoosesFirstCommand_data();
-    void permissionChoosesFirstCommand();
-    void emptySettingsTableGivesDefaults();
-    void nodeReadPeriodOutOfRangeBecomes1000_data();
-    void nodeReadPeriodOutOfRangeBecomes1000();
-    void closeBoxWithoutLoginAppliesThenEnds();
-    void cancelEndsWithoutApplying();
-    void formShowRunsLoginThenTreeAndAlarmLog();
+    void loginAppliesUserAndSettings_data();
+    void loginAppliesUserAndSettings();
+    void loginDecidesWhetherTheProgramGoesOn_data();
+    void loginDecidesWhetherTheProgramGoesOn();
 };
 
 void LoginTest::blankOrWrongInputStaysOnMessageLine_data()
 {
-    QTest::addColumn<QString>("user");
-    QTest::addColumn<QString>("password");
+    QTest::addColumn<QStringList>("input");
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("focus");
-    QTest::newRow("empty name") << ""
-                                << "pw"
-                                << "用户名不能为空！"
-                                << "Edit1";
-    QTest::newRow("blank name") << " \t "
-                                << "pw"
-                                << "用户名不能为空！"
-                                << "Edit1";
-    QTest::newRow("empty password") << "admin"
-                                    << ""
-                                    << "密码不能为空！"
-                                    << "Edit2";
-    QTest::newRow("blank password") << "admin"
-                                    << "   "
-                                    << "密码不能为空！"
-                                    << "Edit2";
-    QTest::newRow("wrong password") << "admin"
-                                    << "nope"
-                                    << "用户或密码错误！"
-                                    << "";
-    QTest::newRow("unknown user") << "ghost"
-                                  << "secret"
-                                  << "用户或密码错误！"
-                                  << "";
+    QTest::newRow("blank name") << QStringList{" \t ", "pw"} << "用户名不能为空！" << QStringLiteral("Edit1");
+    QTest::newRow("blank password") << QStringList{"admin", "   "} << "密码不能为空！"
+                                    << QStringLiteral("Edit2");
+    QTest::newRow("wrong password") << QStringList{"admin", "nope"} << "用户或密码错误！" << QString();
 }
 
 void LoginTest::blankOrWrongInputStaysOnMessageLine()
 {
-    QFETCH(QString, user);
-    QFETCH(QString, password);
+    QFETCH(QStringList, input);
     QFETCH(QString, message);
     QFETCH(QString, focus);
     MainWindowFixture f;
@@ -69,173 +39,104 @@ void LoginTest::blankOrWrongInputStaysOnMessageLine()
     login->show();
     QVERIFY(QTest::qWaitForWindowExposed(login));
     QCOMPARE(login->StaticText3->text(), QString()); // emptied when shown
-    login->Edit1->setText(user);
-    login->Edit2->setText(password);
+    login->Edit1->setText(input[0]);
+    login->Edit2->setText(input[1]);
     login->Button1Click();
     QCOMPARE(login->StaticText3->text(), message);
     if (!focus.isEmpty())
         QCOMPARE(QApplication::focusWidget()->objectName(), focus);
-    QVERIFY(login->isVisible());
+    QVERIFY(login->isVisible() && !login->quitRequested());
     QVERIFY(MessageBox::takeShown().isEmpty());
     QVERIFY(f.form->state.LoggedInUser.isEmpty());
-    QVERIFY(!login->quitRequested());
 }
 
-void LoginTest::trimmedNameLogsInAndAppliesSettings()
-{
-    MainWindowFixture f;
-    f.db.addUser(QStringLiteral("admin"), QStringLiteral("secret"), QStringLiteral("管理员"));
-    f.db.addSettings(QStringLiteral("  防雷监控  "), 30, 500);
-    TForm2* login = f.form->Form2;
-    login->Edit1->setText(QStringLiteral("  admin "));
-    login->Edit2->setText(QStringLiteral(" secret"));
-    login->Button1Click();
-    const MainState& s = f.form->state;
-    QCOMPARE(s.LoggedInUser, QStringLiteral("admin"));
-    QCOMPARE(s.LoggedInPassword, QStringLiteral("secret"));
-    QCOMPARE(s.LoggedInPermission, QStringLiteral("管理员"));
-    QCOMPARE(f.form->statusText(0), QStringLiteral("管理员:admin"));
-    QCOMPARE(s.SoftwareName, QStringLiteral("防雷监控"));
-    QCOMPARE(f.form->windowTitle(), QStringLiteral("防雷监控"));
-    QCOMPARE(s.ComNum, 3);
-    QCOMPARE(s.ComBaud, 9600);
-    QCOMPARE(s.ComDataBit, 8);
-    QCOMPARE(s.ComStopBit, 1);
-    QCOMPARE(s.ComParity, QStringLiteral("n"));
-    QCOMPARE(s.PortState, QStringLiteral("关闭"));
-    QCOMPARE(f.form->statusText(1), QStringLiteral("串口未打开"));
-    QCOMPARE(f.form->statusText(2), QStringLiteral("未启动监控"));
-    QCOMPARE(f.form->statusText(3), QString());
-    QCOMPARE(f.form->Edit1->text(), QStringLiteral("30"));
-    QCOMPARE(f.form->Edit2->text(), QStringLiteral("500"));
-    QVERIFY(!login->quitRequested());
-    QCOMPARE(login->result(), int(QDialog::Accepted));
-}
-
-void LoginTest::permissionChoosesFirstCommand_data()
+void LoginTest::loginAppliesUserAndSettings_data()
 {
     QTest::addColumn<QString>("permission");
-    QTest::addColumn<QString>("caption");
-    QTest::newRow("administrator") << "管理员"
-                                   << "用户管理";
-    QTest::newRow("super administrator") << "超级管理员"
-                                         << "用户管理";
-    QTest::newRow("ordinary user") << "普通用户"
-                                   << "修改密码";
-    QTest::newRow("other text") << "guest"
-                                << "修改密码";
+    QTest::addColumn<QString>("firstCommand");
+    QTest::addColumn<int>("nodeReadPeriod");
+    QTest::addColumn<int>("used");
+    QTest::newRow("administrator, 50 ms") << QStringLiteral("管理员") << "用户管理" << 50 << 1000;
+    QTest::newRow("ordinary user, 100 ms") << QStringLiteral("普通用户") << "修改密码" << 100 << 100;
+    QTest::newRow("other permission, 10000 ms") << QStringLiteral("guest") << "修改密码" << 10000 << 10000;
+    QTest::newRow("super administrator, 20000 ms")
+        << QStringLiteral("超级管理员") << "用户管理" << 20000 << 1000;
 }
 
-void LoginTest::permissionChoosesFirstCommand()
+void LoginTest::loginAppliesUserAndSettings()
 {
     QFETCH(QString, permission);
-    QFETCH(QString, caption);
+    QFETCH(QString, firstCommand);
+    QFETCH(int, nodeReadPeriod);
+    QFETCH(int, used);
     MainWindowFixture f;
-    f.db.addUser(QStringLiteral("u"), QStringLiteral("p"), QStringLiteral(" ") + permission);
-    f.db.addSettings(QStringLiteral("T"), 5, 1000);
-    f.form->Form2->Edit1->setText(QStringLiteral("u"));
-    f.form->Form2->Edit2->setText(QStringLiteral("p"));
+    f.db.addUser("admin", "secret", " " + permission);
+    f.db.addSettings("  防雷监控  ", 30, nodeReadPeriod);
+    f.form->Form2->Edit1->setText("  admin ");
+    f.form->Form2->Edit2->setText(" secret");
     f.form->Form2->Button1Click();
-    QCOMPARE(f.form->BitBtn1->text(), caption);
-    QCOMPARE(f.form->state.LoggedInPermission, permission);
-}
-
-void LoginTest::emptySettingsTableGivesDefaults()
-{
-    MainWindowFixture f;
-    f.db.addUser(QStringLiteral("u"), QStringLiteral("p"), QStringLiteral("普通用户"));
-    f.form->Form2->Edit1->setText(QStringLiteral("u"));
-    f.form->Form2->Edit2->setText(QStringLiteral("p"));
-    f.form->Form2->Button1Click();
-    QCOMPARE(f.form->windowTitle(), QStringLiteral("监控软件"));
-    QCOMPARE(f.form->state.PortState, QStringLiteral("关闭"));
-    QCOMPARE(f.form->state.ComNum, 0);
-    QCOMPARE(f.form->Edit1->text(), QStringLiteral("0"));
-    QCOMPARE(f.form->Edit2->text(), QStringLiteral("1000"));
-    QCOMPARE(f.db.count(QStringLiteral("soft_record")), 0);
-}
-
-void LoginTest::nodeReadPeriodOutOfRangeBecomes1000_data()
-{
-    QTest::addColumn<int>("stored");
-    QTest::addColumn<int>("shown");
-    QTest::newRow("50") << 50 << 1000;
-    QTest::newRow("99") << 99 << 1000;
-    QTest::newRow("100") << 100 << 100;
-    QTest::newRow("10000") << 10000 << 10000;
-    QTest::newRow("10001") << 10001 << 1000;
-    QTest::newRow("20000") << 20000 << 1000;
-    QTest::newRow("negative") << -5 << 1000;
-}
-
-void LoginTest::nodeReadPeriodOutOfRangeBecomes1000()
-{
-    QFETCH(int, stored);
-    QFETCH(int, shown);
-    MainWindowFixture f;
-    f.db.addUser(QStringLiteral("u"), QStringLiteral("p"), QStringLiteral("管理员"));
-    f.db.addSettings(QStringLiteral("T"), 7, stored);
-    f.form->Form2->Edit1->setText(QStringLiteral("u"));
-    f.form->Form2->Edit2->setText(QStringLiteral("p"));
-    f.form->Form2->Button1Click();
-    QCOMPARE(f.form->Edit2->text(), QString::number(shown));
-    QCOMPARE(f.form->state.NodeReadPeriod, shown);
+    const MainState& s = f.form->state;
+    const TForm1& w = *f.form;
+    QCOMPARE((QStringList{s.LoggedInUser, s.LoggedInPassword, s.LoggedInPermission, w.statusText(0),
+                          w.BitBtn1->text()}),
+             (QStringList{"admin", "secret", permission, permission + ":admin", firstCommand}));
+    QCOMPARE(
+        (QStringList{w.windowTitle(), s.ComParity, s.PortState, w.statusText(1), w.statusText(2),
+                     w.statusText(3), w.Edit1->text(), w.Edit2->text()}),
+        (QStringList{"防雷监控", "n", "关闭", "串口未打开", "未启动监控", "", "30", QString::number(used)}));
+    QCOMPARE((QList<int>{s.ComNum, s.ComBaud, s.ComDataBit, s.ComStopBit, s.NodeReadPeriod}),
+             (QList<int>{3, 9600, 8, 1, used}));
     // Only the value in memory changes; the table keeps what it had.
-    Query q(f.db.connection());
-    q.setSql(QStringLiteral("select * from soft_record"));
-    q.open();
-    QCOMPARE(q.fieldInt(QStringLiteral("node_read_time")), stored);
+    QCOMPARE(f.db.count(QStringLiteral("soft_record WHERE node_read_time=%1").arg(nodeReadPeriod)), 1);
 }
 
-void LoginTest::closeBoxWithoutLoginAppliesThenEnds()
+void LoginTest::loginDecidesWhetherTheProgramGoesOn_data()
 {
-    MainWindowFixture f;
-    f.db.addSettings(QStringLiteral("T"), 9, 300);
-    TForm2* login = f.form->Form2;
-    login->show();
-    QVERIFY(QTest::qWaitForWindowExposed(login));
-    login->close();
-    QVERIFY(login->quitRequested());
-    QVERIFY(!login->isVisible());
-    QCOMPARE(f.form->windowTitle(), QStringLiteral("T"));
-    QCOMPARE(f.form->Edit1->text(), QStringLiteral("9"));
+    QTest::addColumn<QString>("way");
+    QTest::addColumn<bool>("stored"); // a settings row exists
+    QTest::addColumn<bool>("ends");
+    QTest::addColumn<QString>("title"); // empty: nothing applied
+    QTest::addColumn<QString>("periods");
+    QTest::newRow("login button") << "login" << true << false << QStringLiteral("T") << "9/300";
+    QTest::newRow("login, no settings row")
+        << "login" << false << false << QStringLiteral("监控软件") << "0/1000";
+    QTest::newRow("escape, as the close box") << "escape" << true << true << QStringLiteral("T") << "9/300";
+    QTest::newRow("cancel") << "cancel" << true << true << QString() << "Edit1/Edit2";
 }
 
-void LoginTest::cancelEndsWithoutApplying()
+// The main window's first showing runs the login; leaving it without a login
+// ends the program, the close box after applying the stored settings.
+void LoginTest::loginDecidesWhetherTheProgramGoesOn()
 {
-    MainWindowFixture f;
-    f.db.addSettings(QStringLiteral("T"), 9, 300);
-    f.form->Form2->Button2Click();
-    QVERIFY(f.form->Form2->quitRequested());
-    QCOMPARE(f.form->Edit1->text(), QStringLiteral("Edit1"));
-    QVERIFY(f.form->windowTitle() != QStringLiteral("T"));
-}
-
-void LoginTest::formShowRunsLoginThenTreeAndAlarmLog()
-{
-    // Cancelled: the main window takes no input and the program is ending.
-    {
-        MainWindowFixture f;
-        QTimer::singleShot(0, [&f]() { f.form->Form2->Button2->click(); });
-        f.form->FormShow();
-        QVERIFY(f.form->exitRequested());
-        QVERIFY(!f.form->isEnabled());
-        QVERIFY(f.form->Form2 == nullptr);
-    }
-    // Logged in through the dialog's own button.
+    QFETCH(QString, way);
+    QFETCH(bool, stored);
+    QFETCH(bool, ends);
+    QFETCH(QString, title);
+    QFETCH(QString, periods);
     MainWindowFixture f;
     f.db.addUser(QStringLiteral("u"), QStringLiteral("p"), QStringLiteral("管理员"));
+    if (stored)
+        f.db.addSettings(QStringLiteral("T"), 9, 300);
     f.db.exec(QStringLiteral("INSERT INTO alarm_record VALUES ('2026-01-01 00:00:01', 'r')"));
-    QTimer::singleShot(0, [&f]() {
+    QTimer::singleShot(0, [&f, way]() {
         TForm2* login = f.form->Form2;
         QTest::keyClicks(login->Edit1, QStringLiteral("u"));
         QTest::keyClicks(login->Edit2, QStringLiteral("p"));
-        QTest::mouseClick(login->Button1, Qt::LeftButton);
+        if (way == QStringLiteral("escape"))
+            QTest::keyClick(login, Qt::Key_Escape);
+        else
+            QTest::mouseClick(way == QStringLiteral("cancel") ? login->Button2 : login->Button1,
+                              Qt::LeftButton);
     });
     f.form->FormShow();
-    QVERIFY(!f.form->exitRequested());
-    QVERIFY(f.form->isEnabled());
-    QCOMPARE(f.form->state.LoggedInUser, QStringLiteral("u"));
+    QCOMPARE(f.form->exitRequested(), ends);
+    QCOMPARE(f.form->isEnabled(), !ends); // an ending program takes no input
+    QCOMPARE(f.form->state.LoggedInUser, QString(ends ? "" : "u"));
+    QCOMPARE(f.form->windowTitle(), title);
+    QCOMPARE(f.form->Edit1->text() + QLatin1Char('/') + f.form->Edit2->text(), periods);
+    QCOMPARE(f.form->state.PortState, title.isEmpty() ? QString() : QStringLiteral("关闭"));
+    QCOMPARE(f.db.count(QStringLiteral("soft_record")), stored ? 1 : 0);
+    // The tree and the alarm log are loaded either way.
     QCOMPARE(f.form->StaticText3->text(), QString());
     QCOMPARE(f.form->DBGrid1->model()->rowCount(), 1);
 }
