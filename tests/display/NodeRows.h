@@ -7,6 +7,12 @@
 #include <QDateTime>
 #include <QVariant>
 
+// "a|b|c" as a list: expected texts kept on one line.
+inline QStringList texts(const char* joined)
+{
+    return QString::fromUtf8(joined).split(QLatin1Char('|'));
+}
+
 // One node_record row as the tests need it; unset columns stay empty.
 struct NodeRow
 {
@@ -16,8 +22,8 @@ struct NodeRow
     QString conData;
     QString dataType = QStringLiteral("开关量");
     QString alarmType = QStringLiteral("0000(正常)/FFFF(异常)");
-    int lower = 0;
-    int upper = 65535;
+    int lower = 10;
+    int upper = 200;
     QVariant installDate;
     QVariant readTime;
     QString communication = QStringLiteral("通信正常");
@@ -26,41 +32,30 @@ struct NodeRow
 
 inline void insertNode(Connection& connection, const NodeRow& row)
 {
-    const QList<QPair<QString, QVariant>> values{{QStringLiteral("device_id"), row.deviceId},
-                                                 {QStringLiteral("device_name"), row.deviceName},
-                                                 {QStringLiteral("node_name"), row.nodeName},
-                                                 {QStringLiteral("con_data_type"), row.dataType},
-                                                 {QStringLiteral("node_data_lower"), row.lower},
-                                                 {QStringLiteral("node_data_upper"), row.upper},
-                                                 {QStringLiteral("node_alarm_type"), row.alarmType},
-                                                 {QStringLiteral("install_date"), row.installDate},
-                                                 {QStringLiteral("con_data"), row.conData},
-                                                 {QStringLiteral("read_time"), row.readTime},
-                                                 {QStringLiteral("communication_status"), row.communication},
-                                                 {QStringLiteral("alarm_status"), row.alarm}};
-    QStringList columns;
-    QStringList names;
-    for (const auto& value : values) {
-        columns << QLatin1Char('[') + value.first + QLatin1Char(']');
-        names << QLatin1Char(':') + value.first;
-    }
+    const QStringList columns =
+        QStringLiteral("device_id device_name node_name con_data_type node_data_lower node_data_upper "
+                       "node_alarm_type install_date con_data read_time communication_status alarm_status")
+            .split(QLatin1Char(' '));
+    const QVariantList values{row.deviceId, row.deviceName, row.nodeName,      row.dataType,
+                              row.lower,    row.upper,      row.alarmType,     row.installDate,
+                              row.conData,  row.readTime,   row.communication, row.alarm};
     Query q(connection);
-    q.setSql(QStringLiteral("Insert into node_record (%1) values(%2)")
-                 .arg(columns.join(QLatin1Char(',')), names.join(QLatin1Char(','))));
-    for (const auto& value : values)
-        q.setParam(value.first, value.second);
+    q.setSql(QStringLiteral("Insert into node_record (%1) values(:%2)")
+                 .arg(columns.join(QLatin1Char(',')), columns.join(QStringLiteral(",:"))));
+    for (int i = 0; i < columns.size(); ++i)
+        q.setParam(columns.at(i), values.at(i));
     q.execSql();
 }
 
 // A device of the given nodes, all communicating and normal.
 inline void insertDevice(Connection& connection, int id, const QString& name, const QStringList& nodes)
 {
+    NodeRow row;
+    row.deviceId = id;
+    row.deviceName = name;
+    row.conData = QStringLiteral("正常");
     for (const QString& node : nodes) {
-        NodeRow row;
-        row.deviceId = id;
-        row.deviceName = name;
         row.nodeName = node;
-        row.conData = QStringLiteral("正常");
         insertNode(connection, row);
     }
 }
