@@ -31,10 +31,13 @@ void Connection::open(const QString& fileName)
                 .arg(fileName, info.absolutePath(), missingFileHint(fileName)));
     }
     openUri(fileName, QStringLiteral("rw"));
+    // The tables are checked before anything is set, so that a file refused
+    // here is left exactly as it was (journal mode included).
     QStringList missing;
     try {
-        configure();
         missing = Schema::missingTables(database());
+        if (missing.isEmpty())
+            configure();
     } catch (const AppError& e) {
         close();
         throw AppError(QStringLiteral("无法打开数据库文件 \"%1\" (cannot open database file \"%1\"): %2\n%3")

@@ -198,7 +198,6 @@ void Query::execSql()
     bindParams(query, names);
     if (!query.exec())
         throw sqlError(query);
-    m_rowsAffected = query.numRowsAffected();
 }
 
 QString Query::tableName() const

@@ -33,7 +33,6 @@ public:
 
     void open();
     void execSql();
-    int rowsAffected() const { return m_rowsAffected; }
 
     bool isActive() const { return m_active; }
     int recordCount() const { return int(m_rows.size()); }
@@ -82,7 +81,6 @@ private:
     QVector<QVector<QVariant>> m_rows;
     QVector<qint64> m_rowIds; // 0 when the statement gave no row ids
     int m_current = 0;
-    int m_rowsAffected = 0;
     State m_state = State::Browse;
     QVector<QVariant> m_buffer;
     QVector<bool> m_assigned;

@@ -184,7 +184,9 @@ void QueryTest::writeWaitsForAnotherWriter()
         held = q.exec(QStringLiteral("BEGIN IMMEDIATE")) &&
                q.exec(QStringLiteral("INSERT INTO dd_user (用户名) VALUES ('held')"));
         tried = true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        // Longer than the SQLite driver's own default wait of 5 s: only the
+        // connection's longer busy timeout lets the other write through.
+        std::this_thread::sleep_for(std::chrono::milliseconds(5500));
         q.exec(QStringLiteral("COMMIT"));
     });
     while (!tried)
@@ -201,6 +203,20 @@ void QueryTest::openRefusesUnusableFile()
     db.exec(QStringLiteral("DROP TABLE node_record"));
     db.exec(QStringLiteral("DROP TABLE alarm_record"));
     const QString missing = QDir(db.dir()).filePath(QStringLiteral("missing.db"));
+    // A database of some other program, in the default rollback journal.
+    const QString foreign = QDir(db.dir()).filePath(QStringLiteral("foreign.db"));
+    {
+        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("foreign"));
+        other.setDatabaseName(foreign);
+        QVERIFY(other.open() && QSqlQuery(other).exec(QStringLiteral("CREATE TABLE t (x)")));
+        other.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("foreign"));
+    const auto bytes = [](const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("unreadable");
+    };
+    const QByteArray foreignBytes = bytes(foreign);
     QFile garbage(QDir(db.dir()).filePath(QStringLiteral("garbage.db")));
     QVERIFY(garbage.open(QIODevice::WriteOnly) && garbage.write(QByteArray(4096, 'x')) == 4096);
     garbage.close();
@@ -216,6 +232,10 @@ void QueryTest::openRefusesUnusableFile()
     error = refusal(db.path());
     QVERIFY2(error.contains(QStringLiteral("node_record")) && error.contains(QStringLiteral("alarm_record")),
              qPrintable(error));
+    error = refusal(foreign);
+    QVERIFY2(error.contains(QStringLiteral("soft_record")), qPrintable(error));
+    QCOMPARE(bytes(foreign), foreignBytes);
+    QVERIFY(!QFile::exists(foreign + QStringLiteral("-wal")));
     error = refusal(garbage.fileName());
     QVERIFY2(error.contains(garbage.fileName()), qPrintable(error));
     QVERIFY(garbage.open(QIODevice::ReadOnly));
