@@ -1,19 +1,22 @@
 #pragma once
 
-#include "ChildProcess.h"
-
 #include <QList>
+#include <QProcess>
 
-// kpv-sim run by a test on port COM<port> of the test's port directory.
+// kpv-sim on port COM<port> of the port directory ($SPDMON_PORT_DIR).
 class KpvSim final
 {
 public:
-    KpvSim() = default;
-
+    // Asks the simulator to end (SIGTERM) so that it removes its port link: a
+    // dangling one would name whatever pty gets its number next.
+    ~KpvSim();
     bool start(int port, const QList<int>& addresses);
-    // Runs one stdin command and reports whether the simulator accepted it.
+    // Runs one stdin command; true when the simulator accepted it.
     bool command(const QString& line);
 
 private:
-    ChildProcess m_process;
+    // The first output line starting with one of the prefixes; empty on time-out or exit.
+    QString waitForLine(const QStringList& prefixes);
+
+    QProcess m_process;
 };
