@@ -3,11 +3,14 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <array>
 #include <future>
 #include <memory>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -246,12 +249,30 @@ private slots:
         // Gone: reads fail at once, without a crash, until the port is back;
         // the library then reopens it by itself, without a new mbrtuComOpen.
         m_sim.reset(); // the pty, its device file and the link disappear
+        // Meanwhile the port names a file that is no terminal: each reopen
+        // attempt opens it, which inotify counts (close events are watched
+        // too, since inotify merges repeated identical events).
+        const QString decoy = m_portDir.filePath(u"not-a-tty"_s);
+        const QString link = m_portDir.filePath(u"com%1"_s.arg(port));
+        QVERIFY(QFile(decoy).open(QIODevice::WriteOnly) && QFile::link(decoy, link));
+        const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        QVERIFY(inotify_add_watch(watch, QFile::encodeName(decoy).constData(), IN_OPEN | IN_CLOSE) >= 0);
         QElapsedTimer timer;
         timer.start();
         int reads = 0;
-        for (; timer.elapsed() < 1500; ++reads)
+        for (; timer.elapsed() < 2500; ++reads)
             QCOMPARE(read(3, 247, 11), -1);
-        QVERIFY2(reads > 100, qPrintable(u"%1 reads in 1.5 s"_s.arg(reads)));
+        QVERIFY2(reads > 100, qPrintable(u"%1 reads in 2.5 s"_s.arg(reads)));
+        int opens = 0;
+        alignas(inotify_event) char events[4096];
+        for (ssize_t got; (got = ::read(watch, events, sizeof events)) > 0;) {
+            for (char* at = events; at < events + got;
+                 at += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(at)->len)
+                opens += (reinterpret_cast<inotify_event*>(at)->mask & IN_OPEN) ? 1 : 0;
+        }
+        ::close(watch);
+        QVERIFY(QFile::remove(link));
+        QVERIFY2(opens >= 2 && opens <= 3, qPrintable(u"%1 reopen attempts in 2.5 s"_s.arg(opens)));
         m_sim = std::make_unique<KpvSim>();
         QVERIFY(m_sim->start(port, {1, 2, 17, 247}));
         QVERIFY(command(u"set 247 11 556"_s));
