@@ -19,10 +19,12 @@ void MissingDatabaseTest::reportsAndExitsWithoutCreatingTheFile()
     if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty() ||
         QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
         QFAIL("needs Xvfb and xdotool (./test.sh installs them)");
+    // -noreset: by default the server resets whenever its last client leaves,
+    // refusing connections meanwhile, and every xdotool call is such a client.
     QProcess xvfb;
     xvfb.start(QStringLiteral("Xvfb"),
-               {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                QStringLiteral("0"), QStringLiteral("1024x768x24")});
+               {QStringLiteral("-noreset"), QStringLiteral("-displayfd"), QStringLiteral("1"),
+                QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1024x768x24")});
     QVERIFY(xvfb.waitForStarted());
     const auto stopXvfb = qScopeGuard([&xvfb]() {
         xvfb.terminate();
@@ -32,20 +34,30 @@ void MissingDatabaseTest::reportsAndExitsWithoutCreatingTheFile()
     // Inherited by the program and by xdotool, so the key goes to the virtual screen.
     qputenv("DISPLAY", ':' + xvfb.readLine().trimmed());
     qputenv("QT_QPA_PLATFORM", "xcb");
+    const auto xdotool = [](const QStringList& arguments) {
+        QProcess tool;
+        tool.start(QStringLiteral("xdotool"), arguments);
+        return tool.waitForFinished(5000) && tool.exitCode() == 0;
+    };
+    // Ready once a client gets through.
+    QTRY_VERIFY2_WITH_TIMEOUT(xdotool({QStringLiteral("getmouselocation")}),
+                              (qgetenv("DISPLAY") + " " + xvfb.readAllStandardError()).constData(), 10000);
 
     QTemporaryDir dir;
     QProcess program;
     program.setWorkingDirectory(dir.path());
     program.start(QStringLiteral(SPDMON_PATH), {});
     QVERIFY(program.waitForStarted());
-    const auto xdotool = [](const QStringList& arguments) {
-        QProcess tool;
-        tool.start(QStringLiteral("xdotool"), arguments);
-        return tool.waitForFinished(5000) && tool.exitCode() == 0;
-    };
     const QStringList findBox{QStringLiteral("search"), QStringLiteral("--onlyvisible"),
                               QStringLiteral("--name"), QStringLiteral("spdmon")};
-    QTRY_VERIFY_WITH_TIMEOUT(xdotool(findBox), 15000);
+    // What the program printed so far, kept for the checks at the end.
+    QString errors;
+    const auto state = [&program, &errors]() {
+        errors += QString::fromLocal8Bit(program.readAllStandardError());
+        return QStringLiteral("program %1, its errors: %2")
+            .arg(program.state() == QProcess::Running ? "running" : "ended", errors);
+    };
+    QTRY_VERIFY2_WITH_TIMEOUT(xdotool(findBox), qPrintable(state()), 15000);
     QVERIFY(!program.waitForFinished(300)); // waits for the operator
     // With no window manager the box may not have the focus yet when it shows:
     // give it the focus and press Return until the program ends.
@@ -58,7 +70,7 @@ void MissingDatabaseTest::reportsAndExitsWithoutCreatingTheFile()
 
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QVERIFY(program.exitCode() != 0);
-    const QString errors = QString::fromLocal8Bit(program.readAllStandardError());
+    errors += QString::fromLocal8Bit(program.readAllStandardError());
     QVERIFY2(errors.contains(QStringLiteral("table.db")) && errors.contains(QStringLiteral("spdmon-initdb")),
              qPrintable(errors));
     QVERIFY(QDir(dir.path()).isEmpty());
