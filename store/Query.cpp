@@ -61,6 +61,7 @@ void Query::close()
 {
     const bool wasActive = m_active;
     m_active = false;
+    m_table.clear();
     m_columns.clear();
     m_rows.clear();
     m_rowIds.clear();
@@ -131,6 +132,18 @@ void Query::bindParams(QSqlQuery& query, const QStringList& names) const
     }
 }
 
+QSqlQuery Query::execute(const QString& statement, const QStringList& names, bool forwardOnly) const
+{
+    QSqlQuery query(m_connection.database());
+    query.setForwardOnly(forwardOnly);
+    if (!query.prepare(statement))
+        throw sqlError(query);
+    bindParams(query, names);
+    if (!query.exec())
+        throw sqlError(query);
+    return query;
+}
+
 void Query::open()
 {
     close();
@@ -142,21 +155,15 @@ void Query::open()
     // exactly the row that was read.
     static const QRegularExpression selectHead(QStringLiteral("^\\s*select\\s"),
                                                QRegularExpression::CaseInsensitiveOption);
-    const bool withRowId = !tableName().isEmpty() && selectHead.match(positional).hasMatch();
-    QString statement = positional;
-    if (withRowId) {
-        const auto match = selectHead.match(positional);
-        statement = positional.left(match.capturedEnd()) + QStringLiteral("rowid AS ") + kRowIdColumn +
-                    QStringLiteral(", ") + positional.mid(match.capturedEnd());
-    }
+    const QString table = tableName();
+    const auto head = selectHead.match(positional);
+    const bool withRowId = !table.isEmpty() && head.hasMatch();
+    const QString statement = withRowId ? positional.left(head.capturedEnd()) + QStringLiteral("rowid AS ") +
+                                              kRowIdColumn + QStringLiteral(", ") +
+                                              positional.mid(head.capturedEnd())
+                                        : positional;
 
-    QSqlQuery query(m_connection.database());
-    query.setForwardOnly(true);
-    if (!query.prepare(statement))
-        throw sqlError(query);
-    bindParams(query, names);
-    if (!query.exec())
-        throw sqlError(query);
+    QSqlQuery query = execute(statement, names, true);
     if (!query.isSelect())
         throw AppError(QStringLiteral("The statement returns no rows"));
 
@@ -178,6 +185,7 @@ void Query::open()
     if (query.lastError().isValid())
         throw sqlError(query);
 
+    m_table = table;
     m_columns = columns;
     m_rows = std::move(rows);
     m_rowIds = std::move(ids);
@@ -192,12 +200,7 @@ void Query::execSql()
     QString positional;
     QStringList names;
     prepareStatement(m_sql, positional, names);
-    QSqlQuery query(m_connection.database());
-    if (!query.prepare(positional))
-        throw sqlError(query);
-    bindParams(query, names);
-    if (!query.exec())
-        throw sqlError(query);
+    execute(positional, names, false);
 }
 
 QString Query::tableName() const
@@ -313,7 +316,7 @@ void Query::edit()
     requireActive();
     if (m_state != State::Browse)
         return;
-    if (tableName().isEmpty())
+    if (m_table.isEmpty())
         throw AppError(QStringLiteral("The query cannot be edited"));
     if (m_rows.isEmpty()) {
         m_state = State::Insert;
@@ -378,10 +381,10 @@ void Query::postEdit()
         conditions << quoted(m_columns.at(i)) + QStringLiteral(" IS ?");
         values << original.at(i);
     }
-    const QSqlQuery query = runWrite(QStringLiteral("UPDATE %1 SET %2 WHERE %3")
-                                         .arg(quoted(tableName()), sets.join(QStringLiteral(", ")),
-                                              conditions.join(QStringLiteral(" AND "))),
-                                     values);
+    const QSqlQuery query = runWrite(
+        QStringLiteral("UPDATE %1 SET %2 WHERE %3")
+            .arg(quoted(m_table), sets.join(QStringLiteral(", ")), conditions.join(QStringLiteral(" AND "))),
+        values);
     if (query.numRowsAffected() != 1) {
         cancel();
         throw AppError(QStringLiteral(
@@ -418,11 +421,11 @@ void Query::postInsert()
         marks << QStringLiteral("?");
         values << m_buffer.at(i);
     }
-    const QString statement = columns.isEmpty()
-                                  ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(tableName()))
-                                  : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                        .arg(quoted(tableName()), columns.join(QStringLiteral(", ")),
-                                             marks.join(QStringLiteral(", ")));
+    const QString statement =
+        columns.isEmpty()
+            ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(m_table))
+            : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                  .arg(quoted(m_table), columns.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
     const QSqlQuery query = runWrite(statement, values);
     m_rows << m_buffer;
     m_rowIds << query.lastInsertId().toLongLong();

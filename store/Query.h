@@ -68,6 +68,7 @@ private:
     int columnIndex(const QString& name) const;
     void prepareStatement(const QString& text, QString& positional, QStringList& names) const;
     void bindParams(class QSqlQuery& query, const QStringList& names) const;
+    class QSqlQuery execute(const QString& statement, const QStringList& names, bool forwardOnly) const;
     QString tableName() const;
     class QSqlQuery runWrite(const QString& statement, const QVector<QVariant>& values);
     void postEdit();
@@ -77,6 +78,7 @@ private:
     QString m_sql;
     QHash<QString, QVariant> m_params; // keyed by lower-case name
     bool m_active = false;
+    QString m_table; // the one table a select reads, empty when it cannot be edited
     QStringList m_columns;
     QVector<QVector<QVariant>> m_rows;
     QVector<qint64> m_rowIds; // 0 when the statement gave no row ids
