@@ -10,6 +10,7 @@ namespace Text {
 namespace {
 const char* const kDateTimeFormat = "yyyy-MM-dd hh:mm:ss";
 
+// Value of a decimal or hexadecimal digit, -1 for anything else.
 int hexDigit(QChar c)
 {
     if (c >= u'0' && c <= u'9')
@@ -52,10 +53,8 @@ int toInt(const QString& text)
         negative ? qint64(std::numeric_limits<int>::max()) + 1 : std::numeric_limits<int>::max();
     qint64 value = 0;
     for (; pos < n; ++pos) {
-        const int digit =
-            base == 16 ? hexDigit(text.at(pos))
-                       : (text.at(pos) >= u'0' && text.at(pos) <= u'9' ? text.at(pos).unicode() - u'0' : -1);
-        if (digit < 0)
+        const int digit = hexDigit(text.at(pos));
+        if (digit < 0 || digit >= base)
             throw fail();
         value = value * base + digit;
         if (value > limit)

@@ -26,12 +26,10 @@ QDateTime parseDateTime(const QString& text);
 // The empty date: 30 December 1899, midnight.
 QDateTime zeroDateTime();
 
-} // namespace Text
-
-namespace Text {
 // Key filter of the numeric fields: digits, ".", Backspace and Enter pass.
 inline bool isNumericKey(QChar key)
 {
     return (key >= u'0' && key <= u'9') || key == u'.' || key.unicode() == 8 || key.unicode() == 13;
 }
+
 } // namespace Text
