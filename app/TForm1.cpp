@@ -8,6 +8,7 @@
 #include "app/TFrame1.h"
 #include "app/WindowSize.h"
 #include "device/TForm5.h"
+#include "display/Cards.h"
 #include "display/DeviceTree.h"
 #include "display/TreeImages.h"
 #include "link/ModbusRtuBus.h"
@@ -137,11 +138,11 @@ void TForm1::createControls()
     Edit1->installEventFilter(this);
     Edit2->installEventFilter(this);
 
-    Shape1 = makeSquare(central, "Shape1", QColor(192, 220, 192), 429, 69);
+    Shape1 = makeSquare(central, "Shape1", Cards::colour(CardState::Normal), 429, 69);
     StaticText6 = makeLabel(central, "StaticText6", QStringLiteral("设备正常"), 447, 70);
-    Shape2 = makeSquare(central, "Shape2", QColor(231, 0, 0), 534, 69);
+    Shape2 = makeSquare(central, "Shape2", Cards::colour(CardState::Alarm), 534, 69);
     StaticText7 = makeLabel(central, "StaticText7", QStringLiteral("设备报警"), 551, 70);
-    Shape3 = makeSquare(central, "Shape3", QColor(255, 255, 0), 637, 69);
+    Shape3 = makeSquare(central, "Shape3", Cards::colour(CardState::CommLoss), 637, 69);
     StaticText8 = makeLabel(central, "StaticText8", QStringLiteral("通信异常"), 655, 70);
 
     StaticText1 = makeLabel(central, "StaticText1", QStringLiteral("设备列表"), 8, 72, true);
@@ -267,13 +268,6 @@ bool TForm1::permissionGranted()
     return false;
 }
 
-void TForm1::stopMonitoringForDialog()
-{
-    Timer1->stop();
-    setStatusText(2, QStringLiteral("未启动监控"));
-    BitBtn4->setText(QStringLiteral("启动监控"));
-}
-
 void TForm1::BitBtn1Click()
 {
     guarded([this]() {
@@ -299,7 +293,7 @@ void TForm1::BitBtn2Click()
     guarded([this]() {
         if (!permissionGranted())
             return;
-        stopMonitoringForDialog();
+        MonitorControl::stopPolling(*this);
         BitBtn3->setEnabled(true);
         Form5->DialogKind = QStringLiteral("监控系统");
         Form5->exec();
@@ -311,7 +305,7 @@ void TForm1::BitBtn5Click()
     guarded([this]() {
         if (!permissionGranted())
             return;
-        stopMonitoringForDialog();
+        MonitorControl::stopPolling(*this);
         Form7->exec();
     });
 }

@@ -131,7 +131,6 @@ private:
     void createControls();
     void FormCreate(int screenWidth);
     bool permissionGranted();
-    void stopMonitoringForDialog();
 
     std::array<QLabel*, 5> m_panels{};
     std::unique_ptr<FieldBus> m_ownBus;

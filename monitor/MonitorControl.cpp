@@ -26,9 +26,7 @@ void stop(TForm1& form)
 {
     form.state.Countdown = 0;
     form.Edit1->setEnabled(true);
-    form.Timer1->stop();
-    form.setStatusText(2, QStringLiteral("未启动监控"));
-    form.BitBtn4->setText(kStart);
+    stopPolling(form);
     form.BitBtn3->setEnabled(true);
 }
 
@@ -92,6 +90,13 @@ void BitBtn4Click(TForm1& form)
         stop(form);
     else
         start(form);
+}
+
+void stopPolling(TForm1& form)
+{
+    form.Timer1->stop();
+    form.setStatusText(2, QStringLiteral("未启动监控"));
+    form.BitBtn4->setText(kStart);
 }
 
 void Timer2Timer(TForm1& form)
