@@ -33,8 +33,7 @@ void ShowNodeView(TForm1& form, const QString& mode)
 {
     Query& view = *form.ADOQuery4;
     view.close();
-    view.setSql(
-        QStringLiteral("select * from node_record where (device_id=:device_id)and(node_name=:node_name)"));
+    view.setSql(DataView::kNodeStatement);
     view.setInt(QStringLiteral("device_id"), form.state.SelectedDeviceId);
     view.setText(QStringLiteral("node_name"), form.state.SelectedNodeName);
     view.open();
@@ -51,7 +50,7 @@ void ShowDeviceView(TForm1& form, const QString& mode)
 {
     Query& view = *form.ADOQuery4;
     view.close();
-    view.setSql(QStringLiteral("select * from node_record   where device_id=:device_id order by node_name"));
+    view.setSql(DataView::kDeviceStatement);
     view.setInt(QStringLiteral("device_id"), form.state.SelectedDeviceId);
     view.open();
     view.first();

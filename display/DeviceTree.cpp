@@ -4,6 +4,7 @@
 #include "display/Cards.h"
 #include "display/DataView.h"
 #include "display/ItemText.h"
+#include "display/OverviewContent.h"
 #include "display/SystemView.h"
 #include "store/Query.h"
 #include "store/Text.h"
@@ -112,19 +113,14 @@ void OpenScopeQuery(TForm1& form, const QString& kind)
 {
     Query& scope = *form.ADOQuery3;
     if (kind == QStringLiteral("节点")) {
-        scope.close();
-        scope.setSql(QStringLiteral(
-            "select * from node_record where (device_id=:device_id)and(node_name=:node_name)"));
+        scope.setSql(DataView::kNodeStatement);
         scope.setInt(QStringLiteral("device_id"), form.state.SelectedDeviceId);
         scope.setText(QStringLiteral("node_name"), form.state.SelectedNodeName);
     } else if (kind == QStringLiteral("设备")) {
-        scope.close();
-        scope.setSql(
-            QStringLiteral("select * from node_record   where device_id=:device_id order by node_name"));
+        scope.setSql(DataView::kDeviceStatement);
         scope.setInt(QStringLiteral("device_id"), form.state.SelectedDeviceId);
     } else if (kind == QStringLiteral("系统")) {
-        scope.close();
-        scope.setSql(QStringLiteral("select * from node_record order by  device_id ASC, node_name ASC"));
+        scope.setSql(OverviewContent::kStatement);
     } else {
         return;
     }
