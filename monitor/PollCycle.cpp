@@ -145,7 +145,10 @@ bool PollCycle::EvaluateAlarm(int value)
 
 void PollCycle::AddAlarmRecord(const QString& text)
 {
-    m_alarmLog.close();
+    const auto reopenLog = [this]() {
+        m_alarmLog.setSql(kAlarmLogSql);
+        m_alarmLog.open();
+    };
     m_alarmLog.setSql(
         QStringLiteral("Insert into alarm_record ([告警时间],[告警纪录])\nvalues(:告警时间,:告警纪录)"));
     m_alarmLog.setDateTime(QStringLiteral("告警时间"), Clock::now());
@@ -154,11 +157,8 @@ void PollCycle::AddAlarmRecord(const QString& text)
         m_alarmLog.execSql();
     } catch (const AppError&) {
         // The grid must not go empty because one insert failed.
-        m_alarmLog.setSql(kAlarmLogSql);
-        m_alarmLog.open();
+        reopenLog();
         throw;
     }
-    m_alarmLog.close();
-    m_alarmLog.setSql(kAlarmLogSql);
-    m_alarmLog.open();
+    reopenLog();
 }

@@ -5,6 +5,7 @@
 #include "store/Clock.h"
 #include "store/Connection.h"
 #include "store/Query.h"
+#include "users/Permission.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -73,7 +74,7 @@ void insertAccount(Connection& connection, const QString& name, const QString& p
     query.setSql(QStringLiteral("Insert into dd_user ([用户名],[密码],[权限]) values(:用户名,:密码,:权限)"));
     query.setText(QStringLiteral("用户名"), name);
     query.setText(QStringLiteral("密码"), password);
-    query.setText(QStringLiteral("权限"), QStringLiteral("管理员"));
+    query.setText(QStringLiteral("权限"), Permission::kAdministrator);
     query.execSql();
 }
 

@@ -151,9 +151,7 @@ void TForm2::FormClose()
     m_main.setStatusText(2, QStringLiteral("未启动监控"));
     m_main.setStatusText(3, QString());
     m_main.Edit1->setText(QString::number(s.MonitorPeriod));
-    if (s.NodeReadPeriod < 100)
-        s.NodeReadPeriod = 1000;
-    if (s.NodeReadPeriod > 10000)
+    if (s.NodeReadPeriod < 100 || s.NodeReadPeriod > 10000)
         s.NodeReadPeriod = 1000;
     m_main.Edit2->setText(QString::number(s.NodeReadPeriod));
 }
