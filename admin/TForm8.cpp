@@ -1,6 +1,6 @@
 #include "admin/TForm8.h"
 
-TForm8::TForm8(TForm1& main) : m_main(main)
+TForm8::TForm8(Connection& /*connection*/, MainState& /*state*/)
 {
     setObjectName(QStringLiteral("Form8"));
     setWindowTitle(QStringLiteral("软件名称"));

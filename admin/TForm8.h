@@ -2,15 +2,17 @@
 
 #include <QDialog>
 
-class TForm1;
+class Connection;
+struct MainState;
 
 // Software name dialog; its commands arrive with the software name work.
 class TForm8 final : public QDialog
 {
     Q_OBJECT
 public:
-    explicit TForm8(TForm1& main);
+    TForm8(Connection& connection, MainState& state);
 
-private:
-    TForm1& m_main;
+signals:
+    // The main window's title follows the stored name.
+    void softwareNameChanged(const QString& name);
 };

@@ -1,6 +1,6 @@
 #include "app/Startup.h"
 
-#include "app/MessageBox.h"
+#include "kit/MessageBox.h"
 #include "store/AppError.h"
 #include "store/Connection.h"
 

@@ -2,30 +2,32 @@
 
 #include "admin/TForm7.h"
 #include "admin/TForm8.h"
-#include "app/Guarded.h"
-#include "app/MessageBox.h"
-#include "app/QueryModel.h"
 #include "app/TFrame1.h"
 #include "app/WindowSize.h"
 #include "device/TForm5.h"
 #include "display/Cards.h"
+#include "display/DataPanel.h"
 #include "display/DeviceTree.h"
 #include "display/TreeImages.h"
+#include "kit/Guarded.h"
+#include "kit/KeyFilter.h"
+#include "kit/MessageBox.h"
+#include "kit/QueryModel.h"
 #include "link/ModbusRtuBus.h"
 #include "link/TForm6.h"
 #include "monitor/MonitorControl.h"
 #include "monitor/PollCycle.h"
+#include "store/FixedTexts.h"
+#include "store/Permission.h"
 #include "store/Query.h"
 #include "store/StatusTexts.h"
 #include "store/Text.h"
-#include "users/Permission.h"
 #include "users/TForm2.h"
 #include "users/TForm3.h"
 #include "users/TForm4.h"
 
 #include <QCoreApplication>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -72,25 +74,41 @@ TForm1::TForm1(Connection& connection, int screenWidth, QWidget* parent)
     setObjectName(QStringLiteral("Form1"));
     resize(WindowSize::kDesignWidth, WindowSize::kDesignHeight);
     createControls();
-    loadTreeImages(*this);
+    ImageList1 = drawTreeImages();
+    prepareTreeForImages(*TreeView1);
+    m_panel = std::make_unique<DataPanel>(state, *ADOQuery4, Frame11->host(),
+                                          [this]() { Frame11->updateExtent(); });
 
     ADOQuery1->setSql(StatusTexts::kAlarmLogSql);
     ADOQuery1->open();
 
     m_poll = std::make_unique<PollCycle>(state, *ADOQuery3, *ADOQuery1, m_bus);
     m_poll->setMonitorPeriodText([this]() { return Edit1->text(); });
-    m_poll->setRefreshView([this]() { MonitorControl::refreshSelectedView(*this); });
+    m_poll->setRefreshView([this]() { ShowSelectedView(*m_panel, ViewMode::kUpdate); });
+
+    m_monitor = new MonitorControl(
+        state, *ADOQuery5, MonitorControls{Edit1, Edit2, BitBtn3, BitBtn4, Timer1},
+        [this]() { ShowSystemSelection(*m_panel, *ADOQuery3, *StaticText3); }, this);
+    connect(m_monitor, &MonitorControl::statusTextChanged, this, &TForm1::setStatusText);
 
     FormCreate(screenWidth);
+    createDialogs();
+}
 
+void TForm1::createDialogs()
+{
     // The dialogs exist from the start, in this order, and share the connection.
-    Form2 = new TForm2(*this);
-    Form3 = new TForm3(*this);
-    Form4 = new TForm4(*this);
-    Form5 = new TForm5(*this);
-    Form6 = new TForm6(*this);
-    Form7 = new TForm7(*this);
-    Form8 = new TForm8(*this);
+    Form2 = new TForm2(ADOConnection1, state, LoginTargets{this, BitBtn1, Edit1, Edit2});
+    connect(Form2, &TForm2::statusTextChanged, this, &TForm1::setStatusText);
+    Form3 = new TForm3(ADOConnection1);
+    Form4 = new TForm4(ADOConnection1, state);
+    Form5 = new TForm5(ADOConnection1, *ADOQuery2, ImageList1);
+    connect(Form5, &TForm5::treeChanged, this, &TForm1::rebuildDeviceTree);
+    Form6 = new TForm6(ADOConnection1, state, m_bus);
+    connect(Form6, &TForm6::statusTextChanged, this, &TForm1::setStatusText);
+    Form7 = new TForm7(*ADOQuery1, *DataSource1);
+    Form8 = new TForm8(ADOConnection1, state);
+    connect(Form8, &TForm8::softwareNameChanged, this, &QWidget::setWindowTitle);
 }
 
 TForm1::~TForm1()
@@ -135,8 +153,8 @@ void TForm1::createControls()
     Edit2 = new QLineEdit(QStringLiteral("Edit2"), central);
     Edit2->setObjectName(QStringLiteral("Edit2"));
     Edit2->setGeometry(680, 8, 57, 21);
-    Edit1->installEventFilter(this);
-    Edit2->installEventFilter(this);
+    KeyFilter::install(Edit1, [this](QChar& key) { Edit1KeyPress(key); });
+    KeyFilter::install(Edit2, [this](QChar& key) { Edit2KeyPress(key); });
 
     Shape1 = makeSquare(central, "Shape1", Cards::colour(CardState::Normal), 429, 69);
     StaticText6 = makeLabel(central, "StaticText6", QStringLiteral("设备正常"), 447, 70);
@@ -165,6 +183,7 @@ void TForm1::createControls()
     DataSource1 = new QueryModel(*ADOQuery1, this);
     DataSource1->setObjectName(QStringLiteral("DataSource1"));
     DBGrid1->setModel(DataSource1);
+    DBGrid1->setSelectionModel(DataSource1->selection());
     DBGrid1->horizontalHeader()->setStretchLastSection(true);
     DBGrid1->verticalHeader()->setDefaultSectionSize(20);
     connect(DataSource1, &QAbstractItemModel::modelReset, DBGrid1,
@@ -230,6 +249,14 @@ void TForm1::reloadAlarmLog()
     ADOQuery1->open();
 }
 
+void TForm1::rebuildDeviceTree()
+{
+    guarded([this]() {
+        TreeView1->clear();
+        BuildDeviceTree(*ADOQuery2, *TreeView1, ImageList1);
+    });
+}
+
 void TForm1::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
@@ -254,7 +281,7 @@ void TForm1::FormShow()
             setEnabled(false);
             QTimer::singleShot(0, qApp, &QCoreApplication::quit);
         }
-        BuildDeviceTree(*this);
+        BuildDeviceTree(*ADOQuery2, *TreeView1, ImageList1);
         StaticText3->setText(QString());
         reloadAlarmLog();
     });
@@ -293,9 +320,9 @@ void TForm1::BitBtn2Click()
     guarded([this]() {
         if (!permissionGranted())
             return;
-        MonitorControl::stopPolling(*this);
+        m_monitor->stopPolling();
         BitBtn3->setEnabled(true);
-        Form5->DialogKind = QStringLiteral("监控系统");
+        Form5->DialogKind = SelectionKind::kSystem;
         Form5->exec();
     });
 }
@@ -305,25 +332,26 @@ void TForm1::BitBtn5Click()
     guarded([this]() {
         if (!permissionGranted())
             return;
-        MonitorControl::stopPolling(*this);
+        m_monitor->stopPolling();
         Form7->exec();
     });
 }
 
 void TForm1::TreeView1Click()
 {
-    guarded([this]() { SelectTreeItem(*this, TreeView1->currentItem()); });
+    guarded([this]() { SelectTreeItem(*m_panel, *ADOQuery3, *StaticText3, TreeView1->currentItem()); });
 }
 
 void TForm1::setBus(FieldBus* bus)
 {
     m_bus = bus;
     m_poll->setBus(bus);
+    Form6->setBus(bus);
 }
 
 void TForm1::BitBtn4Click()
 {
-    guarded([this]() { MonitorControl::BitBtn4Click(*this); });
+    guarded([this]() { m_monitor->BitBtn4Click(); });
 }
 
 void TForm1::Timer1Timer()
@@ -339,7 +367,7 @@ void TForm1::Timer1Timer()
 
 void TForm1::Timer2Timer()
 {
-    guarded([this]() { MonitorControl::Timer2Timer(*this); });
+    guarded([this]() { m_monitor->Timer2Timer(); });
 }
 
 void TForm1::Edit1KeyPress(QChar& key)
@@ -352,21 +380,4 @@ void TForm1::Edit2KeyPress(QChar& key)
 {
     if (!Text::isNumericKey(key))
         key = QChar();
-}
-
-bool TForm1::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() == QEvent::KeyPress && (watched == Edit1 || watched == Edit2)) {
-        const QString text = static_cast<QKeyEvent*>(event)->text();
-        if (!text.isEmpty()) {
-            QChar key = text.at(0);
-            if (watched == Edit1)
-                Edit1KeyPress(key);
-            else
-                Edit2KeyPress(key);
-            if (key.isNull())
-                return true;
-        }
-    }
-    return QMainWindow::eventFilter(watched, event);
 }

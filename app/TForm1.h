@@ -1,22 +1,23 @@
 #pragma once
 
-#include "app/MainState.h"
+#include "display/TreeImages.h"
+#include "store/MainState.h"
 
 #include <QIcon>
 #include <QMainWindow>
-#include <QVector>
 #include <array>
 #include <memory>
 
 class Connection;
+struct DataPanel;
 class FieldBus;
+class MonitorControl;
 class PollCycle;
 class Query;
 class QueryModel;
 class QFrame;
 class QLabel;
 class QLineEdit;
-class QListWidget;
 class QPushButton;
 class QStatusBar;
 class QTableView;
@@ -40,8 +41,6 @@ class TForm1 final : public QMainWindow
 public:
     explicit TForm1(Connection& connection, int screenWidth, QWidget* parent = nullptr);
     ~TForm1() override;
-
-    static constexpr int kMaxCards = 247;
 
     Connection& ADOConnection1;
     Query* ADOQuery1; // alarm log
@@ -76,14 +75,12 @@ public:
     QueryModel* DataSource1;
     QTimer* Timer1;
     QTimer* Timer2;
-    std::array<QIcon, 3> ImageList1;
-
-    // Cards of the data view, created on Frame11 at run time.
-    int CardCount = 0;
-    std::array<QLineEdit*, kMaxCards> CardHeaders{};
-    std::array<QListWidget*, kMaxCards> CardLists{};
+    TreeImageList ImageList1;
 
     MainState state;
+
+    // The cards of the data view on Frame11 and what the views work on.
+    DataPanel& panel() { return *m_panel; }
 
     // The serial link; the real library unless a test put a scripted one here.
     FieldBus* bus() const { return m_bus; }
@@ -103,6 +100,8 @@ public:
 
     // Closes and reopens the alarm log query so both grids show the table.
     void reloadAlarmLog();
+    // Builds the device tree anew from the table.
+    void rebuildDeviceTree();
 
     // True once the login was abandoned: the program is ending.
     bool exitRequested() const { return m_exitRequested; }
@@ -125,17 +124,19 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void createControls();
     void FormCreate(int screenWidth);
+    void createDialogs();
     bool permissionGranted();
 
     std::array<QLabel*, 5> m_panels{};
     std::unique_ptr<FieldBus> m_ownBus;
     FieldBus* m_bus;
     std::unique_ptr<PollCycle> m_poll;
+    std::unique_ptr<DataPanel> m_panel;
+    MonitorControl* m_monitor = nullptr;
     bool m_shown = false;
     bool m_exitRequested = false;
     bool m_polling = false;

@@ -1,6 +1,6 @@
 #include "device/TForm5.h"
 
-TForm5::TForm5(TForm1& main) : m_main(main)
+TForm5::TForm5(Connection& /*connection*/, Query& /*treeQuery*/, const TreeImageList& /*images*/)
 {
     setObjectName(QStringLiteral("Form5"));
     setWindowTitle(QStringLiteral("设备管理"));

@@ -1,8 +1,7 @@
 #include "display/Cards.h"
 
-#include "app/TForm1.h"
-#include "app/TFrame1.h"
 #include "display/CardLayout.h"
+#include "display/DataPanel.h"
 
 #include <QLineEdit>
 #include <QListWidget>
@@ -10,26 +9,26 @@
 namespace Cards {
 
 namespace {
-QFont cardFont(const TForm1& form, bool bold)
+QFont cardFont(const DataPanel& panel, bool bold)
 {
-    QFont font = form.font();
+    QFont font = panel.host->font();
     font.setPointSize(10);
     font.setBold(bold);
     return font;
 }
 
-QLineEdit* header(TForm1& form, int cardNumber)
+QLineEdit* header(DataPanel& panel, int cardNumber)
 {
-    if (cardNumber < 1 || cardNumber > TForm1::kMaxCards)
+    if (cardNumber < 1 || cardNumber > DataPanel::kMaxCards)
         return nullptr;
-    return form.CardHeaders[cardNumber - 1];
+    return panel.CardHeaders[cardNumber - 1];
 }
 
-QListWidget* list(TForm1& form, int cardNumber)
+QListWidget* list(DataPanel& panel, int cardNumber)
 {
-    if (cardNumber < 1 || cardNumber > TForm1::kMaxCards)
+    if (cardNumber < 1 || cardNumber > DataPanel::kMaxCards)
         return nullptr;
-    return form.CardLists[cardNumber - 1];
+    return panel.CardLists[cardNumber - 1];
 }
 } // namespace
 
@@ -46,19 +45,19 @@ QColor colour(CardState state)
     return QColor(192, 220, 192);
 }
 
-void create(TForm1& form, int cardNumber)
+void create(DataPanel& panel, int cardNumber)
 {
-    QWidget* host = form.Frame11->host();
+    QWidget* host = panel.host;
 
     auto* edit = new QLineEdit(host);
     edit->setObjectName(QStringLiteral("CardHeader%1").arg(cardNumber));
     edit->setGeometry(CardLayout::headerRect(cardNumber));
     edit->setReadOnly(true);
     edit->setFrame(false);
-    edit->setFont(cardFont(form, true));
+    edit->setFont(cardFont(panel, true));
     edit->setAutoFillBackground(true);
-    form.CardHeaders[cardNumber - 1] = edit;
-    setHeaderColour(form, cardNumber, CardState::Normal);
+    panel.CardHeaders[cardNumber - 1] = edit;
+    setHeaderColour(panel, cardNumber, CardState::Normal);
 
     auto* lines = new QListWidget(host);
     lines->setObjectName(QStringLiteral("CardList%1").arg(cardNumber));
@@ -67,20 +66,20 @@ void create(TForm1& form, int cardNumber)
     lines->setFrameShape(QFrame::Box);
     lines->setFrameShadow(QFrame::Plain);
     lines->setLineWidth(1);
-    lines->setFont(cardFont(form, false));
+    lines->setFont(cardFont(panel, false));
     // Long lines are cut at the edge, as a plain list box does, rather than
     // bringing up a scroll bar that would hide the last line.
     lines->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     lines->setTextElideMode(Qt::ElideNone);
-    form.CardLists[cardNumber - 1] = lines;
+    panel.CardLists[cardNumber - 1] = lines;
 
     edit->show();
     lines->show();
 }
 
-void setHeaderColour(TForm1& form, int cardNumber, CardState state)
+void setHeaderColour(DataPanel& panel, int cardNumber, CardState state)
 {
-    QLineEdit* edit = header(form, cardNumber);
+    QLineEdit* edit = header(panel, cardNumber);
     if (!edit)
         return;
     const QColor wanted = colour(state);
@@ -92,24 +91,24 @@ void setHeaderColour(TForm1& form, int cardNumber, CardState state)
     edit->setPalette(pal);
 }
 
-void setHeaderText(TForm1& form, int cardNumber, const QString& text)
+void setHeaderText(DataPanel& panel, int cardNumber, const QString& text)
 {
-    QLineEdit* edit = header(form, cardNumber);
+    QLineEdit* edit = header(panel, cardNumber);
     if (edit && edit->text() != text) {
         edit->setText(text);
         edit->setCursorPosition(0);
     }
 }
 
-void setHeader(TForm1& form, int cardNumber, CardState state, const QString& text)
+void setHeader(DataPanel& panel, int cardNumber, CardState state, const QString& text)
 {
-    setHeaderColour(form, cardNumber, state);
-    setHeaderText(form, cardNumber, text);
+    setHeaderColour(panel, cardNumber, state);
+    setHeaderText(panel, cardNumber, text);
 }
 
-void setLine(TForm1& form, int cardNumber, int line, const QString& text)
+void setLine(DataPanel& panel, int cardNumber, int line, const QString& text)
 {
-    QListWidget* lines = list(form, cardNumber);
+    QListWidget* lines = list(panel, cardNumber);
     if (!lines || line < 0 || line >= lines->count())
         return;
     QListWidgetItem* item = lines->item(line);
@@ -119,14 +118,14 @@ void setLine(TForm1& form, int cardNumber, int line, const QString& text)
 
 } // namespace Cards
 
-void FreeCards(TForm1& form)
+void FreeCards(DataPanel& panel)
 {
-    const int count = qBound(0, form.CardCount, TForm1::kMaxCards);
+    const int count = qBound(0, panel.CardCount, DataPanel::kMaxCards);
     for (int i = 0; i < count; ++i) {
         // Emptied so that a second call before the next create frees nothing twice.
-        delete form.CardHeaders[i];
-        form.CardHeaders[i] = nullptr;
-        delete form.CardLists[i];
-        form.CardLists[i] = nullptr;
+        delete panel.CardHeaders[i];
+        panel.CardHeaders[i] = nullptr;
+        delete panel.CardLists[i];
+        panel.CardLists[i] = nullptr;
     }
 }

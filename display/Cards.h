@@ -5,7 +5,7 @@
 #include <QColor>
 
 class QString;
-class TForm1;
+struct DataPanel;
 
 // The cards of the data view on Frame11: header edit and list, slot n-1 of
 // CardHeaders and CardLists holding card n. Only a create call makes cards and
@@ -17,19 +17,19 @@ namespace Cards {
 QColor colour(CardState state);
 
 // Creates card n with an empty list, at its place on the frame.
-void create(TForm1& form, int cardNumber);
+void create(DataPanel& panel, int cardNumber);
 
 // Rewrites what differs from what card n shows; a card that is not there is
 // left alone.
-void setHeader(TForm1& form, int cardNumber, CardState state, const QString& text);
-void setHeaderColour(TForm1& form, int cardNumber, CardState state);
-void setHeaderText(TForm1& form, int cardNumber, const QString& text);
+void setHeader(DataPanel& panel, int cardNumber, CardState state, const QString& text);
+void setHeaderColour(DataPanel& panel, int cardNumber, CardState state);
+void setHeaderText(DataPanel& panel, int cardNumber, const QString& text);
 // A line beyond the end of the list is skipped.
-void setLine(TForm1& form, int cardNumber, int line, const QString& text);
+void setLine(DataPanel& panel, int cardNumber, int line, const QString& text);
 
 } // namespace Cards
 
 // Frees the header and then the list of cards 1 to CardCount, each only if
 // present, and empties their slots. CardCount is left for the create step
 // that follows every call to set anew.
-void FreeCards(TForm1& form);
+void FreeCards(DataPanel& panel);

@@ -1,71 +1,70 @@
 #include "display/DataView.h"
 
-#include "app/TForm1.h"
-#include "app/TFrame1.h"
 #include "display/Cards.h"
+#include "display/DataPanel.h"
 #include "display/NodeCard.h"
+#include "store/FixedTexts.h"
+#include "store/MainState.h"
 #include "store/Query.h"
 
 #include <QListWidget>
 
 namespace {
-const QString kCreate = QStringLiteral("创建");
-
-void createNodeCard(TForm1& form, int cardNumber)
+void createNodeCard(DataPanel& panel, int cardNumber)
 {
-    Cards::create(form, cardNumber);
+    Cards::create(panel, cardNumber);
     // Five lines for the fill that follows in the same call to overwrite.
-    QListWidget* lines = form.CardLists[cardNumber - 1];
+    QListWidget* lines = panel.CardLists[cardNumber - 1];
     for (int i = 0; i < NodeCard::kLineCount; ++i)
         lines->addItem(QString());
 }
 
-void fillNodeCard(TForm1& form, int cardNumber)
+void fillNodeCard(DataPanel& panel, int cardNumber)
 {
-    const NodeCard card = NodeCard::fromCurrentRow(*form.ADOQuery4);
-    Cards::setHeader(form, cardNumber, card.state, card.header);
+    const NodeCard card = NodeCard::fromCurrentRow(panel.ADOQuery4);
+    Cards::setHeader(panel, cardNumber, card.state, card.header);
     for (int i = 0; i < NodeCard::kLineCount; ++i)
-        Cards::setLine(form, cardNumber, i, card.lines[i]);
+        Cards::setLine(panel, cardNumber, i, card.lines[i]);
 }
 } // namespace
 
-void ShowNodeView(TForm1& form, const QString& mode)
+void ShowNodeView(DataPanel& panel, const QString& mode)
 {
-    Query& view = *form.ADOQuery4;
+    Query& view = panel.ADOQuery4;
     view.close();
     view.setSql(DataView::kNodeStatement);
-    view.setInt(QStringLiteral("device_id"), form.state.SelectedDeviceId);
-    view.setText(QStringLiteral("node_name"), form.state.SelectedNodeName);
+    view.setInt(QStringLiteral("device_id"), panel.state.SelectedDeviceId);
+    view.setText(QStringLiteral("node_name"), panel.state.SelectedNodeName);
     view.open();
     view.first();
-    if (mode == kCreate) {
-        form.CardCount = 1;
-        createNodeCard(form, 1);
-        form.Frame11->updateExtent();
+    if (mode == ViewMode::kCreate) {
+        panel.CardCount = 1;
+        createNodeCard(panel, 1);
+        panel.fitToCards();
     }
-    fillNodeCard(form, 1);
+    fillNodeCard(panel, 1);
 }
 
-void ShowDeviceView(TForm1& form, const QString& mode)
+void ShowDeviceView(DataPanel& panel, const QString& mode)
 {
-    Query& view = *form.ADOQuery4;
+    Query& view = panel.ADOQuery4;
     view.close();
     view.setSql(DataView::kDeviceStatement);
-    view.setInt(QStringLiteral("device_id"), form.state.SelectedDeviceId);
+    view.setInt(QStringLiteral("device_id"), panel.state.SelectedDeviceId);
     view.open();
     view.first();
-    if (mode == kCreate) {
-        form.CardCount = 0;
-        while (!view.eof() && form.CardCount < TForm1::kMaxCards) {
-            ++form.CardCount;
-            createNodeCard(form, form.CardCount);
+    if (mode == ViewMode::kCreate) {
+        panel.CardCount = 0;
+        while (!view.eof() && panel.CardCount < DataPanel::kMaxCards) {
+            ++panel.CardCount;
+            createNodeCard(panel, panel.CardCount);
             view.next();
         }
-        form.Frame11->updateExtent();
+        panel.fitToCards();
     }
     view.first();
     for (int card = 1; !view.eof(); ++card) {
-        fillNodeCard(form, card);
+        fillNodeCard(panel, card);
         view.next();
     }
 }

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-class TForm1;
+struct DataPanel;
 
 // The rows of one node and of one device; the scope query of polling reads
 // the same rows as the view of the selection.
@@ -14,13 +14,13 @@ inline const QString kDeviceStatement =
 } // namespace DataView
 
 // The node and device views of the data view, read through ADOQuery4 from the
-// selection in form.state. mode "创建" creates the cards (right after
+// selection in panel.state. mode "创建" creates the cards (right after
 // FreeCards) and fills them; any other text, "更新" from the poll cycle, only
 // refills the cards that exist: no control is created or freed and CardCount
 // stays. Database errors are thrown as AppError.
 
 // One card for the node (SelectedDeviceId, SelectedNodeName).
-void ShowNodeView(TForm1& form, const QString& mode);
+void ShowNodeView(DataPanel& panel, const QString& mode);
 
 // One card per node of device SelectedDeviceId, in node name order.
-void ShowDeviceView(TForm1& form, const QString& mode);
+void ShowDeviceView(DataPanel& panel, const QString& mode);

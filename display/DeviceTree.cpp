@@ -1,11 +1,13 @@
 #include "display/DeviceTree.h"
 
-#include "app/TForm1.h"
 #include "display/Cards.h"
+#include "display/DataPanel.h"
 #include "display/DataView.h"
 #include "display/ItemText.h"
 #include "display/OverviewContent.h"
 #include "display/SystemView.h"
+#include "store/FixedTexts.h"
+#include "store/MainState.h"
 #include "store/Query.h"
 #include "store/Text.h"
 
@@ -13,19 +15,19 @@
 #include <QTreeWidget>
 
 namespace {
-QTreeWidgetItem* newItem(TForm1& form, const QString& text, int imageIndex, int selectedIndex)
+QTreeWidgetItem* newItem(const TreeImageList& images, const QString& text, int imageIndex, int selectedIndex)
 {
     auto* item = new QTreeWidgetItem(QStringList{text});
-    item->setIcon(0, form.ImageList1.at(imageIndex));
+    item->setIcon(0, images.at(imageIndex));
     item->setData(0, Qt::UserRole, selectedIndex);
     return item;
 }
 
 // The label sits at a fixed place without a layout: it must grow with its text.
-void setCaption(TForm1& form, const QString& text)
+void setCaption(QLabel& caption, const QString& text)
 {
-    form.StaticText3->setText(text);
-    form.StaticText3->adjustSize();
+    caption.setText(text);
+    caption.adjustSize();
 }
 
 int deviceIdOf(const QTreeWidgetItem* item)
@@ -34,15 +36,14 @@ int deviceIdOf(const QTreeWidgetItem* item)
 }
 } // namespace
 
-void BuildDeviceTree(TForm1& form)
+void BuildDeviceTree(Query& query, QTreeWidget& tree, const TreeImageList& images)
 {
-    Query& query = *form.ADOQuery2;
     query.close();
     query.setSql(QStringLiteral("select * from node_record order by  device_id ASC, node_name DESC"));
     query.open();
 
-    auto* root = newItem(form, QStringLiteral("监控系统"), DeviceTree::kSystem, DeviceTree::kSystem);
-    form.TreeView1->insertTopLevelItem(0, root);
+    auto* root = newItem(images, SelectionKind::kSystem, DeviceTree::kSystem, DeviceTree::kSystem);
+    tree.insertTopLevelItem(0, root);
 
     QString previousDevice;
     QTreeWidgetItem* lastNode = nullptr;
@@ -51,11 +52,11 @@ void BuildDeviceTree(TForm1& form)
     for (int i = 0; i < rows; ++i) {
         const QString deviceId = query.fieldText(QStringLiteral("device_id"));
         const QString nodeName = query.fieldText(QStringLiteral("node_name"));
-        auto* node = newItem(form, nodeName, DeviceTree::kNode, DeviceTree::kNode);
+        auto* node = newItem(images, nodeName, DeviceTree::kNode, DeviceTree::kNode);
         if (deviceId != previousDevice) {
             previousDevice = deviceId;
             const QString text = deviceItemText(query.fieldText(QStringLiteral("device_name")), deviceId);
-            auto* device = newItem(form, text, DeviceTree::kDevice, DeviceTree::kDevice);
+            auto* device = newItem(images, text, DeviceTree::kDevice, DeviceTree::kDevice);
             root->addChild(device);
             device->addChild(node);
             lastNode = node;
@@ -70,56 +71,71 @@ void BuildDeviceTree(TForm1& form)
         }
         query.next();
     }
-    form.TreeView1->expandAll();
+    tree.expandAll();
 }
 
-void SelectTreeItem(TForm1& form, QTreeWidgetItem* item)
+void ShowSystemSelection(DataPanel& panel, Query& scope, QLabel& caption)
+{
+    panel.state.SelectedKind = SelectionKind::kSystem;
+    setCaption(caption, QStringLiteral("系统数据"));
+    FreeCards(panel);
+    ShowSystemView(panel, ViewMode::kCreate);
+    OpenScopeQuery(scope, panel.state, ScopeKind::kSystem);
+}
+
+void SelectTreeItem(DataPanel& panel, Query& scope, QLabel& caption, QTreeWidgetItem* item)
 {
     if (!item)
         return;
-    MainState& state = form.state;
+    MainState& state = panel.state;
     switch (item->data(0, Qt::UserRole).toInt()) {
     case DeviceTree::kSystem:
-        state.SelectedKind = QStringLiteral("监控系统");
-        setCaption(form, QStringLiteral("系统数据"));
-        FreeCards(form);
-        ShowSystemView(form, QStringLiteral("创建"));
-        OpenScopeQuery(form, QStringLiteral("系统"));
+        ShowSystemSelection(panel, scope, caption);
         break;
     case DeviceTree::kDevice:
-        state.SelectedKind = QStringLiteral("设备");
+        state.SelectedKind = SelectionKind::kDevice;
         state.SelectedDeviceId = deviceIdOf(item);
-        setCaption(form, item->text(0));
-        FreeCards(form);
-        ShowDeviceView(form, QStringLiteral("创建"));
-        OpenScopeQuery(form, QStringLiteral("设备"));
+        setCaption(caption, item->text(0));
+        FreeCards(panel);
+        ShowDeviceView(panel, ViewMode::kCreate);
+        OpenScopeQuery(scope, state, ScopeKind::kDevice);
         break;
     case DeviceTree::kNode:
-        state.SelectedKind = QStringLiteral("节点");
+        state.SelectedKind = SelectionKind::kNode;
         state.SelectedDeviceId = deviceIdOf(item->parent());
         state.SelectedNodeName = item->text(0);
-        setCaption(form, item->text(0) + QStringLiteral("   ") +
-                             (item->parent() ? item->parent()->text(0) : QString()));
-        FreeCards(form);
-        ShowNodeView(form, QStringLiteral("创建"));
-        OpenScopeQuery(form, QStringLiteral("节点"));
+        setCaption(caption, item->text(0) + QStringLiteral("   ") +
+                                (item->parent() ? item->parent()->text(0) : QString()));
+        FreeCards(panel);
+        ShowNodeView(panel, ViewMode::kCreate);
+        OpenScopeQuery(scope, state, ScopeKind::kNode);
         break;
     default:
         break;
     }
 }
 
-void OpenScopeQuery(TForm1& form, const QString& kind)
+void ShowSelectedView(DataPanel& panel, const QString& mode)
 {
-    Query& scope = *form.ADOQuery3;
-    if (kind == QStringLiteral("节点")) {
+    const QString& kind = panel.state.SelectedKind;
+    if (kind == SelectionKind::kSystem)
+        ShowSystemView(panel, mode);
+    else if (kind == SelectionKind::kDevice)
+        ShowDeviceView(panel, mode);
+    else if (kind == SelectionKind::kNode)
+        ShowNodeView(panel, mode);
+}
+
+void OpenScopeQuery(Query& scope, const MainState& state, const QString& kind)
+{
+    if (kind == ScopeKind::kNode) {
         scope.setSql(DataView::kNodeStatement);
-        scope.setInt(QStringLiteral("device_id"), form.state.SelectedDeviceId);
-        scope.setText(QStringLiteral("node_name"), form.state.SelectedNodeName);
-    } else if (kind == QStringLiteral("设备")) {
+        scope.setInt(QStringLiteral("device_id"), state.SelectedDeviceId);
+        scope.setText(QStringLiteral("node_name"), state.SelectedNodeName);
+    } else if (kind == ScopeKind::kDevice) {
         scope.setSql(DataView::kDeviceStatement);
-        scope.setInt(QStringLiteral("device_id"), form.state.SelectedDeviceId);
-    } else if (kind == QStringLiteral("系统")) {
+        scope.setInt(QStringLiteral("device_id"), state.SelectedDeviceId);
+    } else if (kind == ScopeKind::kSystem) {
         scope.setSql(OverviewContent::kStatement);
     } else {
         return;

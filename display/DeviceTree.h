@@ -1,8 +1,14 @@
 #pragma once
 
+#include "display/TreeImages.h"
+
+class QLabel;
 class QString;
+class QTreeWidget;
 class QTreeWidgetItem;
-class TForm1;
+class Query;
+struct DataPanel;
+struct MainState;
 
 // The device tree of the main window and the selection it drives. Each item
 // keeps its selected-image index, which is also its kind, in Qt::UserRole:
@@ -16,17 +22,24 @@ constexpr int kNode = 2;
 // Adds the root "监控系统", one item per device in address order and under it
 // the device's nodes in name order, then expands everything. It never clears
 // the tree: callers clear it first or call it on an empty tree.
-void BuildDeviceTree(TForm1& form);
+void BuildDeviceTree(Query& ADOQuery2, QTreeWidget& tree, const TreeImageList& images);
 
 // The click on a tree item (TreeView1Click): records the selection in
-// form.state, sets the caption over the data view, frees the cards, creates
+// panel.state, sets the caption over the data view, frees the cards, creates
 // the item's view and opens the scope query on it. Does nothing without an
 // item. Errors (a statement, an address without digits) are thrown as
 // AppError after the steps before them took effect.
-void SelectTreeItem(TForm1& form, QTreeWidgetItem* item);
+void SelectTreeItem(DataPanel& panel, Query& ADOQuery3, QLabel& caption, QTreeWidgetItem* item);
 
-// Reopens ADOQuery3, the rows the poll cycle walks, on the selection:
+// The system as the selection, as a click on the root makes it; starting
+// monitoring does the same.
+void ShowSystemSelection(DataPanel& panel, Query& ADOQuery3, QLabel& caption);
+
+// Refreshes the view of the current selection in the given mode.
+void ShowSelectedView(DataPanel& panel, const QString& mode);
+
+// Reopens the scope query, the rows the poll cycle walks, on the selection:
 // kind "系统" all nodes, "设备" the nodes of SelectedDeviceId, "节点" the node
 // (SelectedDeviceId, SelectedNodeName); it stands on its first row afterwards.
 // Any other kind leaves the query as it is.
-void OpenScopeQuery(TForm1& form, const QString& kind);
+void OpenScopeQuery(Query& ADOQuery3, const MainState& state, const QString& kind);

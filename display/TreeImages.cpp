@@ -1,7 +1,5 @@
 #include "display/TreeImages.h"
 
-#include "app/TForm1.h"
-
 #include <QPainter>
 #include <QPixmap>
 #include <QTreeWidget>
@@ -66,14 +64,13 @@ QPixmap chip()
 }
 } // namespace
 
-std::array<QIcon, 3> drawTreeImages()
+TreeImageList drawTreeImages()
 {
     return {QIcon(monitor()), QIcon(device()), QIcon(chip())};
 }
 
-void loadTreeImages(TForm1& form)
+void prepareTreeForImages(QTreeWidget& tree)
 {
-    form.ImageList1 = drawTreeImages();
-    form.TreeView1->setIconSize(QSize(kSize, kSize));
-    form.TreeView1->setIndentation(19);
+    tree.setIconSize(QSize(kSize, kSize));
+    tree.setIndentation(19);
 }

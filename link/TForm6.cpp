@@ -1,10 +1,11 @@
 #include "link/TForm6.h"
 
-#include "app/Guarded.h"
-#include "app/MessageBox.h"
-#include "app/TForm1.h"
+#include "kit/Guarded.h"
+#include "kit/MessageBox.h"
 #include "link/FieldBus.h"
 #include "link/SerialPortList.h"
+#include "store/FixedTexts.h"
+#include "store/MainState.h"
 #include "store/Query.h"
 #include "store/Text.h"
 
@@ -61,7 +62,7 @@ QString portStatus(int port, const QString& state)
 
 } // namespace
 
-TForm6::TForm6(TForm1& main) : m_main(main)
+TForm6::TForm6(Connection& connection, MainState& state, FieldBus* bus) : m_state(state), m_bus(bus)
 {
     setObjectName(QStringLiteral("Form6"));
     setWindowTitle(QStringLiteral("串口设置"));
@@ -85,7 +86,7 @@ TForm6::TForm6(TForm1& main) : m_main(main)
                           {QStringLiteral("none"), QStringLiteral("odd"), QStringLiteral("even")}, 172);
     BitBtn1 = makeButton(this, "BitBtn1", QStringLiteral("打开"), 40);
     BitBtn2 = makeButton(this, "BitBtn2", QStringLiteral("断开"), 150);
-    ADOQuery1 = new Query(main.ADOConnection1, this);
+    ADOQuery1 = new Query(connection, this);
 
     connect(BitBtn1, &QPushButton::clicked, this, &TForm6::BitBtn1Click);
     connect(BitBtn2, &QPushButton::clicked, this, &TForm6::BitBtn2Click);
@@ -116,7 +117,7 @@ void TForm6::FormShow()
 {
     guarded([this]() {
         fillPortList(*ComboBox1);
-        const MainState& s = m_main.state;
+        const MainState& s = m_state;
         // The bare number: it is what the opening reads back from the text.
         ComboBox1->setEditText(QString::number(s.ComNum));
         ComboBox2->setEditText(QString::number(s.ComBaud));
@@ -147,7 +148,7 @@ void TForm6::BitBtn1Click()
 
         // Each value is taken over as soon as it converts; a later failure
         // leaves the earlier ones changed, and the next close uses that port.
-        MainState& s = m_main.state;
+        MainState& s = m_state;
         s.ComNum = Text::toInt(portNumberText(ComboBox1->currentText()));
         s.ComBaud = Text::toInt(ComboBox2->currentText());
         s.ComParity = ComboBox5->currentText().left(1);
@@ -156,22 +157,22 @@ void TForm6::BitBtn1Click()
 
         int result = 0;
         try {
-            result = m_main.bus()->comOpen(s.ComNum, s.ComBaud, s.ComDataBit, parityBytes(s.ComParity),
-                                           s.ComStopBit);
+            result =
+                m_bus->comOpen(s.ComNum, s.ComBaud, s.ComDataBit, parityBytes(s.ComParity), s.ComStopBit);
         } catch (...) {
             // A library that fails inside the open leaves everything as it was.
             return;
         }
 
         if (result == 1) {
-            m_main.bus()->setDelay(64);
-            s.PortState = QStringLiteral("打开");
-            m_main.setStatusText(1, portStatus(s.ComNum, s.PortState));
+            m_bus->setDelay(64);
+            s.PortState = PortState::kOpen;
+            emit statusTextChanged(1, portStatus(s.ComNum, s.PortState));
             storeLineSettings();
         } else if (result == -1) {
             MessageBox::show(QStringLiteral("打开串口失败"), this);
-            m_main.setStatusText(1, QStringLiteral("串口打开失败"));
-            s.PortState = QStringLiteral("失败");
+            emit statusTextChanged(1, QStringLiteral("串口打开失败"));
+            s.PortState = PortState::kFailed;
         }
     });
 }
@@ -184,7 +185,7 @@ void TForm6::storeLineSettings()
     // With no settings row, or an ambiguous table, there is nothing safe to update.
     if (ADOQuery1->recordCount() != 1)
         return;
-    const MainState& s = m_main.state;
+    const MainState& s = m_state;
     ADOQuery1->first();
     ADOQuery1->edit();
     ADOQuery1->setField(QStringLiteral("com_num"), s.ComNum);
@@ -199,9 +200,9 @@ void TForm6::storeLineSettings()
 void TForm6::BitBtn2Click()
 {
     guarded([this]() {
-        MainState& s = m_main.state;
-        s.PortState = QStringLiteral("关闭");
-        m_main.setStatusText(1, portStatus(s.ComNum, s.PortState));
-        m_main.bus()->comClose(s.ComNum);
+        MainState& s = m_state;
+        s.PortState = PortState::kClosed;
+        emit statusTextChanged(1, portStatus(s.ComNum, s.PortState));
+        m_bus->comClose(s.ComNum);
     });
 }

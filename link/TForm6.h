@@ -2,11 +2,13 @@
 
 #include <QDialog>
 
+class Connection;
+class FieldBus;
 class Query;
 class QComboBox;
 class QLabel;
 class QPushButton;
-class TForm1;
+struct MainState;
 
 // Serial port settings: the operator picks the port and its line settings,
 // opens the port through the bus and closes it again. A successful opening
@@ -15,7 +17,9 @@ class TForm6 final : public QDialog
 {
     Q_OBJECT
 public:
-    explicit TForm6(TForm1& main);
+    TForm6(Connection& connection, MainState& state, FieldBus* bus);
+
+    void setBus(FieldBus* bus) { m_bus = bus; }
 
     QLabel* Label1;
     QComboBox* ComboBox1; // port
@@ -31,6 +35,9 @@ public:
     QPushButton* BitBtn2;
     Query* ADOQuery1;
 
+signals:
+    void statusTextChanged(int panel, const QString& text);
+
 public slots:
     void FormShow();
     void BitBtn1Click();
@@ -43,5 +50,6 @@ private:
     void fillPortList(QComboBox& combo);
     void storeLineSettings();
 
-    TForm1& m_main;
+    MainState& m_state;
+    FieldBus* m_bus;
 };

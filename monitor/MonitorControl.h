@@ -1,18 +1,54 @@
 #pragma once
 
-class TForm1;
+#include <QObject>
+#include <functional>
+
+class QLineEdit;
+class QPushButton;
+class QTimer;
+class QWidget;
+class Query;
+struct MainState;
+
+// The main window's controls that starting and stopping work on.
+struct MonitorControls final
+{
+    QLineEdit* Edit1;     // monitoring period, seconds
+    QLineEdit* Edit2;     // node read period, milliseconds
+    QPushButton* BitBtn3; // serial settings command
+    QPushButton* BitBtn4; // start/stop; its caption is the monitoring state
+    QTimer* Timer1;       // poll timer
+};
 
 // Starting and stopping monitoring from the toolbar, and the countdown of the
 // pause between passes in the status bar.
-namespace MonitorControl {
+class MonitorControl final : public QObject
+{
+    Q_OBJECT
+public:
+    // showSystem makes the system the selection and its overview the view,
+    // as a start of monitoring must; query stores the two periods.
+    MonitorControl(MainState& state, Query& query, const MonitorControls& controls,
+                   std::function<void()> showSystem, QWidget* window);
 
-void BitBtn4Click(TForm1& form);
-void Timer2Timer(TForm1& form);
-// The part of a stop that the device and alarm commands also do: no more
-// polling, and the button and status bar say so. Edit1, the serial command
-// and the countdown are left as they are.
-void stopPolling(TForm1& form);
-// Refreshes the view of the current selection in update mode.
-void refreshSelectedView(TForm1& form);
+    void BitBtn4Click();
+    void Timer2Timer();
+    // The part of a stop that the device and alarm commands also do: no more
+    // polling, and the button and status bar say so. Edit1, the serial command
+    // and the countdown are left as they are.
+    void stopPolling();
 
-} // namespace MonitorControl
+signals:
+    void statusTextChanged(int panel, const QString& text);
+
+private:
+    void start();
+    void stop();
+    void storePeriods(int monitorPeriod, int nodeReadPeriod);
+
+    MainState& m_state;
+    Query& m_query;
+    MonitorControls m_controls;
+    std::function<void()> m_showSystem;
+    QWidget* m_window;
+};

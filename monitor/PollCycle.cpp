@@ -1,9 +1,9 @@
 #include "monitor/PollCycle.h"
 
-#include "app/MainState.h"
 #include "link/FieldBus.h"
 #include "store/AppError.h"
 #include "store/Clock.h"
+#include "store/MainState.h"
 #include "store/Query.h"
 #include "store/StatusTexts.h"
 #include "store/Text.h"

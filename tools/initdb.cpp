@@ -4,8 +4,8 @@
 #include "store/AppError.h"
 #include "store/Clock.h"
 #include "store/Connection.h"
+#include "store/Permission.h"
 #include "store/Query.h"
-#include "users/Permission.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

@@ -1,10 +1,11 @@
 #include "users/TForm2.h"
 
-#include "app/Guarded.h"
-#include "app/TForm1.h"
+#include "kit/Guarded.h"
+#include "store/FixedTexts.h"
+#include "store/MainState.h"
+#include "store/Permission.h"
 #include "store/Query.h"
 #include "store/Text.h"
-#include "users/Permission.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -12,7 +13,8 @@
 #include <QPushButton>
 #include <QScreen>
 
-TForm2::TForm2(TForm1& main) : m_main(main)
+TForm2::TForm2(Connection& connection, MainState& state, const LoginTargets& targets)
+    : m_state(state), m_targets(targets)
 {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("用户登陆"));
@@ -43,7 +45,7 @@ TForm2::TForm2(TForm1& main) : m_main(main)
     StaticText3->setObjectName(QStringLiteral("StaticText3"));
     StaticText3->setGeometry(24, 152, 190, 17);
     StaticText3->setStyleSheet(QStringLiteral("color: red;"));
-    ADOQuery1 = new Query(main.ADOConnection1, this);
+    ADOQuery1 = new Query(connection, this);
 
     connect(Button1, &QPushButton::clicked, this, &TForm2::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TForm2::Button2Click);
@@ -85,11 +87,11 @@ void TForm2::Button1Click()
         ADOQuery1->open();
         if (ADOQuery1->recordCount() >= 1) {
             ADOQuery1->first();
-            MainState& s = m_main.state;
+            MainState& s = m_state;
             s.LoggedInUser = Text::trimmed(ADOQuery1->fieldText(QStringLiteral("用户名")));
             s.LoggedInPassword = Text::trimmed(ADOQuery1->fieldText(QStringLiteral("密码")));
             s.LoggedInPermission = Text::trimmed(ADOQuery1->fieldText(QStringLiteral("权限")));
-            m_main.setStatusText(0, s.LoggedInPermission + QStringLiteral(":") + s.LoggedInUser);
+            emit statusTextChanged(0, s.LoggedInPermission + QStringLiteral(":") + s.LoggedInUser);
             ADOQuery1->close();
             close();
         } else {
@@ -117,12 +119,12 @@ void TForm2::closeEvent(QCloseEvent* event)
         return;
     }
     event->accept();
-    QDialog::done(m_main.state.LoggedInUser.isEmpty() ? QDialog::Rejected : QDialog::Accepted);
+    QDialog::done(m_state.LoggedInUser.isEmpty() ? QDialog::Rejected : QDialog::Accepted);
 }
 
 void TForm2::FormClose()
 {
-    MainState& s = m_main.state;
+    MainState& s = m_state;
     if (s.LoggedInUser.isEmpty())
         m_quitRequested = true; // closed without a login: apply, then end
     ADOQuery1->close();
@@ -130,7 +132,7 @@ void TForm2::FormClose()
     ADOQuery1->open();
     if (ADOQuery1->recordCount() == 0) {
         s.SoftwareName = QStringLiteral("监控软件");
-        s.PortState = QStringLiteral("关闭");
+        s.PortState = PortState::kClosed;
     } else {
         ADOQuery1->first();
         s.SoftwareName = Text::trimmed(ADOQuery1->fieldText(QStringLiteral("soft_name")));
@@ -141,17 +143,18 @@ void TForm2::FormClose()
         s.ComParity = Text::trimmed(ADOQuery1->fieldText(QStringLiteral("com_parity")));
         s.MonitorPeriod = ADOQuery1->fieldInt(QStringLiteral("moniter_time"));
         s.NodeReadPeriod = ADOQuery1->fieldInt(QStringLiteral("node_read_time"));
-        s.PortState = QStringLiteral("关闭");
+        s.PortState = PortState::kClosed;
         ADOQuery1->close();
     }
-    m_main.setWindowTitle(s.SoftwareName);
-    m_main.BitBtn1->setText(Permission::isAdministrator(s.LoggedInPermission) ? QStringLiteral("用户管理")
-                                                                              : QStringLiteral("修改密码"));
-    m_main.setStatusText(1, QStringLiteral("串口未打开"));
-    m_main.setStatusText(2, QStringLiteral("未启动监控"));
-    m_main.setStatusText(3, QString());
-    m_main.Edit1->setText(QString::number(s.MonitorPeriod));
+    m_targets.mainWindow->setWindowTitle(s.SoftwareName);
+    m_targets.BitBtn1->setText(Permission::isAdministrator(s.LoggedInPermission)
+                                   ? QStringLiteral("用户管理")
+                                   : QStringLiteral("修改密码"));
+    emit statusTextChanged(1, QStringLiteral("串口未打开"));
+    emit statusTextChanged(2, QStringLiteral("未启动监控"));
+    emit statusTextChanged(3, QString());
+    m_targets.Edit1->setText(QString::number(s.MonitorPeriod));
     if (s.NodeReadPeriod < 100 || s.NodeReadPeriod > 10000)
         s.NodeReadPeriod = 1000;
-    m_main.Edit2->setText(QString::number(s.NodeReadPeriod));
+    m_targets.Edit2->setText(QString::number(s.NodeReadPeriod));
 }

@@ -2,11 +2,21 @@
 
 #include <QDialog>
 
+class Connection;
 class Query;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class TForm1;
+struct MainState;
+
+// The main window's controls that closing the login applies the settings to.
+struct LoginTargets final
+{
+    QWidget* mainWindow; // its title is the software name
+    QPushButton* BitBtn1;
+    QLineEdit* Edit1;
+    QLineEdit* Edit2;
+};
 
 // The login dialog: shown once at start; a successful login sets the current
 // user, and closing it loads the stored settings into the main window.
@@ -14,7 +24,7 @@ class TForm2 final : public QDialog
 {
     Q_OBJECT
 public:
-    explicit TForm2(TForm1& main);
+    TForm2(Connection& connection, MainState& state, const LoginTargets& targets);
 
     QLabel* StaticText1;
     QLineEdit* Edit1;
@@ -27,6 +37,9 @@ public:
 
     // True when the operator abandoned the login: the program must end.
     bool quitRequested() const { return m_quitRequested; }
+
+signals:
+    void statusTextChanged(int panel, const QString& text);
 
 public slots:
     void FormShow();
@@ -41,6 +54,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    TForm1& m_main;
+    MainState& m_state;
+    LoginTargets m_targets;
     bool m_quitRequested = false;
 };

@@ -1,6 +1,6 @@
 #include "users/TForm3.h"
 
-TForm3::TForm3(TForm1& main) : m_main(main)
+TForm3::TForm3(Connection& /*connection*/)
 {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("用户管理"));

@@ -1,6 +1,6 @@
 #include "users/TForm4.h"
 
-TForm4::TForm4(TForm1& main) : m_main(main)
+TForm4::TForm4(Connection& /*connection*/, MainState& /*state*/)
 {
     setObjectName(QStringLiteral("Form4"));
     setWindowTitle(QStringLiteral("Form4"));

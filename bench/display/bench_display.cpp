@@ -2,10 +2,10 @@
 // of one create ("创建"), on a full bus of 247 KPV devices (741 node rows) and
 // on smaller ones, so that the growth with the number of nodes shows.
 
-#include "app/MessageBox.h"
 #include "app/TForm1.h"
 #include "display/Cards.h"
 #include "display/SystemView.h"
+#include "kit/MessageBox.h"
 #include "store/Connection.h"
 #include "store/Query.h"
 
@@ -60,7 +60,7 @@ struct Bus
         }
         form = std::make_unique<TForm1>(*connection, 1280);
         form->state.SelectedKind = QStringLiteral("监控系统");
-        ShowSystemView(*form, QStringLiteral("创建"));
+        ShowSystemView(form->panel(), QStringLiteral("创建"));
     }
 
     // What a poll step does between two refreshes: one node's reading changes.
@@ -136,7 +136,7 @@ void refresh(benchmark::State& state)
     int step = 0;
     for (auto _ : state) {
         b.pollStep(step++);
-        const Sample sample = timed([&b]() { ShowSystemView(*b.form, QStringLiteral("更新")); });
+        const Sample sample = timed([&b]() { ShowSystemView(b.form->panel(), QStringLiteral("更新")); });
         state.SetIterationTime(sample.wall / 1000);
         record.push_back(sample);
     }
@@ -148,8 +148,8 @@ void refreshUnchanged(benchmark::State& state)
 {
     Bus& b = bus(int(state.range(0)));
     for (auto _ : state) {
-        state.SetIterationTime(timed([&b]() { ShowSystemView(*b.form, QStringLiteral("更新")); }).wall /
-                               1000);
+        state.SetIterationTime(
+            timed([&b]() { ShowSystemView(b.form->panel(), QStringLiteral("更新")); }).wall / 1000);
     }
     state.counters["rows"] = double(state.range(0) * 3);
 }
@@ -160,8 +160,8 @@ void create(benchmark::State& state)
     Bus& b = bus(devices);
     auto& record = samples()[{'c', devices}];
     for (auto _ : state) {
-        FreeCards(*b.form);
-        const Sample sample = timed([&b]() { ShowSystemView(*b.form, QStringLiteral("创建")); });
+        FreeCards(b.form->panel());
+        const Sample sample = timed([&b]() { ShowSystemView(b.form->panel(), QStringLiteral("创建")); });
         state.SetIterationTime(sample.wall / 1000);
         record.push_back(sample);
         // Let the freed cards' deferred clean-up run outside the timed call.

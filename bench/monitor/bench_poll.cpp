@@ -1,11 +1,11 @@
 // Cost of one poll step on a full bus: 247 devices with three nodes each, the
 // system overview selected, so every step writes its row and refreshes the
 // overview. The bus answers at once, so only the program's own work counts.
-#include "app/MessageBox.h"
 #include "app/TForm1.h"
 #include "display/Cards.h"
 #include "display/DeviceTree.h"
 #include "display/SystemView.h"
+#include "kit/MessageBox.h"
 #include "link/FieldBus.h"
 #include "store/Connection.h"
 #include "store/Query.h"
@@ -71,9 +71,9 @@ void pollStep(benchmark::State& state)
     form.setBus(&bus);
     form.Edit1->setText(QStringLiteral("0"));
     form.state.SelectedKind = QStringLiteral("监控系统");
-    FreeCards(form);
-    ShowSystemView(form, QStringLiteral("创建"));
-    OpenScopeQuery(form, QStringLiteral("系统"));
+    FreeCards(form.panel());
+    ShowSystemView(form.panel(), QStringLiteral("创建"));
+    OpenScopeQuery(*form.ADOQuery3, form.state, QStringLiteral("系统"));
     for (auto _ : state)
         form.Timer1Timer();
     const QStringList errors = MessageBox::takeShown();

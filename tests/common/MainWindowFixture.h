@@ -2,8 +2,8 @@
 
 #include "TestDatabase.h"
 
-#include "app/MessageBox.h"
 #include "app/TForm1.h"
+#include "kit/MessageBox.h"
 #include "users/TForm2.h"
 
 #include <QApplication>

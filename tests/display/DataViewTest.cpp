@@ -77,8 +77,8 @@ void DataViewTest::nodeCardShowsState()
     TForm1& form = f.form();
     select(form, 1, row.nodeName);
     for (int view = 0; view < 2; ++view) {
-        FreeCards(form);
-        view == 0 ? ShowNodeView(form, kCreate) : ShowDeviceView(form, kCreate);
+        FreeCards(form.panel());
+        view == 0 ? ShowNodeView(form.panel(), kCreate) : ShowDeviceView(form.panel(), kCreate);
         QCOMPARE(f.headerColour(1), colour);
         QCOMPARE(QStringList{f.header(1)->text()} + f.lines(1), lines);
         // The colour is painted, not only set: a pixel clear of the text.
@@ -103,8 +103,8 @@ void DataViewTest::deviceViewPlacesCardsAndUpdatesInPlace()
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QTest::qWait(0);
     select(form, 8);
-    ShowDeviceView(form, kCreate);
-    QCOMPARE(form.CardCount, 13);
+    ShowDeviceView(form.panel(), kCreate);
+    QCOMPARE(form.panel().CardCount, 13);
     for (int card = 1; card <= 13; ++card) {
         const QPoint place(8 + 168 * ((card - 1) % 3), 8 + 130 * ((card - 1) / 3));
         QCOMPARE(f.header(card)->geometry(), QRect(place, QSize(160, 21)));
@@ -123,7 +123,7 @@ void DataViewTest::deviceViewPlacesCardsAndUpdatesInPlace()
     // A node added behind the view's back gets no card from an update.
     insertDevice(f.connection(), 8, QStringLiteral("KPV8"), texts("n14"));
     ChildWatch watch(form.Frame11->host());
-    ShowDeviceView(form, kUpdate);
+    ShowDeviceView(form.panel(), kUpdate);
     QCOMPARE(watch.changes, 0);
     QCOMPARE(f.cardControls(), before);
     QCOMPARE(f.headerColour(1), Colours::commLoss);
@@ -132,26 +132,26 @@ void DataViewTest::deviceViewPlacesCardsAndUpdatesInPlace()
     QCOMPARE(QStringList{f.header(2)->text()} + f.lines(2).mid(0, 1), texts("n02[告警]|数据:9"));
 
     // Back to normal, in the node view: colour and marker go again.
-    FreeCards(form);
+    FreeCards(form.panel());
     select(form, 8, QStringLiteral("n02"));
-    ShowNodeView(form, kCreate);
+    ShowNodeView(form.panel(), kCreate);
     f.db.exec(
         QStringLiteral("UPDATE node_record SET alarm_status='正常', con_data='42' WHERE node_name='n02'"));
     watch.changes = 0;
-    ShowNodeView(form, QStringLiteral("anything but create"));
+    ShowNodeView(form.panel(), QStringLiteral("anything but create"));
     QCOMPARE(watch.changes, 0);
     QCOMPARE(f.headerColour(1), Colours::normal);
     QCOMPARE(QStringList{f.header(1)->text()} + f.lines(1).mid(0, 1), texts("n02|数据:42"));
 
     // A second FreeCards frees nothing twice, and an update brings no card back.
-    FreeCards(form);
-    FreeCards(form);
-    ShowDeviceView(form, kUpdate);
+    FreeCards(form.panel());
+    FreeCards(form.panel());
+    ShowDeviceView(form.panel(), kUpdate);
     QVERIFY(f.cardControls().isEmpty());
 
     // A device that fits leaves nothing to scroll.
     select(form, 9);
-    ShowDeviceView(form, kCreate);
+    ShowDeviceView(form.panel(), kCreate);
     QCOMPARE(form.Frame11->verticalScrollBar()->maximum(), 0);
     QCOMPARE(form.Frame11->horizontalScrollBar()->maximum(), 0);
 }

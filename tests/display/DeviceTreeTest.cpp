@@ -86,7 +86,7 @@ void DeviceTreeTest::clickSelectsShowsAndScopes()
     insertDevice(f.connection(), 5, QStringLiteral("A[1]"), texts("z"));
     insertDevice(f.connection(), 4, QStringLiteral("X[]"), texts("a"));
     TForm1& form = f.form();
-    BuildDeviceTree(form);
+    BuildDeviceTree(*form.ADOQuery2, *form.TreeView1, form.ImageList1);
     // Devices by address, even two of the same name; nodes by name.
     QTreeWidgetItem* root = form.TreeView1->topLevelItem(0);
     QCOMPARE(form.TreeView1->topLevelItemCount(), 1);
@@ -105,7 +105,7 @@ void DeviceTreeTest::clickSelectsShowsAndScopes()
     QCOMPARE((QStringList{state.SelectedKind, QString::number(state.SelectedDeviceId), state.SelectedNodeName,
                           form.StaticText3->text()}),
              selected);
-    QCOMPARE(form.CardCount, cards);
+    QCOMPARE(form.panel().CardCount, cards);
     QCOMPARE(f.cardControls().size(), 2 * cards);
     if (error.isEmpty())
         QCOMPARE(q.recNo(), 0);

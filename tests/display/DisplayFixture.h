@@ -2,9 +2,10 @@
 
 #include "NodeRows.h"
 
-#include "app/MessageBox.h"
 #include "app/TForm1.h"
 #include "app/TFrame1.h"
+#include "display/DataPanel.h"
+#include "kit/MessageBox.h"
 #include "users/TForm2.h"
 
 #include <QLineEdit>
@@ -32,8 +33,8 @@ struct DisplayFixture final
         return *window;
     }
 
-    QLineEdit* header(int card) { return form().CardHeaders.at(card - 1); }
-    QListWidget* list(int card) { return form().CardLists.at(card - 1); }
+    QLineEdit* header(int card) { return form().panel().CardHeaders.at(card - 1); }
+    QListWidget* list(int card) { return form().panel().CardLists.at(card - 1); }
     QColor headerColour(int card) { return header(card)->palette().color(QPalette::Base); }
 
     QStringList lines(int card)

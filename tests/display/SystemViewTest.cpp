@@ -62,7 +62,7 @@ void SystemViewTest::headerTakesLastAbnormalNodeInNameOrder()
     // Neighbours in alarm must not colour this card.
     insertNode(f.connection(), node(1, QStringLiteral("a"), 'A'));
     insertNode(f.connection(), node(3, QStringLiteral("a"), 'A'));
-    ShowSystemView(f.form(), kCreate);
+    ShowSystemView(f.form().panel(), kCreate);
     QCOMPARE(f.headerColour(2), colour);
 }
 
@@ -81,7 +81,7 @@ void SystemViewTest::cardsByAddressUpdatedInPlace()
     for (const QString& name : texts("设备状态|浪涌保护器|浪涌次数"))
         insertNode(f.connection(), node(7, name));
     TForm1& form = f.form();
-    ShowSystemView(form, kCreate);
+    ShowSystemView(form.panel(), kCreate);
     const QList<QWidget*> before = f.cardControls();
     QCOMPARE(before.size(), 6);
     const auto card = [&f](int n) { return QStringList{f.header(n)->text()} + f.lines(n); };
@@ -98,10 +98,10 @@ void SystemViewTest::cardsByAddressUpdatedInPlace()
     insertNode(f.connection(), node(40, QStringLiteral("a"), 'A'));
     Clock::setFixed(kNow.addDays(365));
     ChildWatch watch(form.Frame11->host());
-    ShowSystemView(form, kUpdate);
+    ShowSystemView(form.panel(), kUpdate);
     QCOMPARE(watch.changes, 0);
     QCOMPARE(f.cardControls(), before);
-    QCOMPARE(form.CardCount, 3);
+    QCOMPARE(form.panel().CardCount, 3);
     QCOMPARE(f.headerColour(1), Colours::alarm);
     QCOMPARE(
         card(1),

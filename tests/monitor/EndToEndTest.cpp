@@ -4,6 +4,7 @@
 #include "KpvSim.h"
 #include "MainWindowFixture.h"
 
+#include "display/DataPanel.h"
 #include "link/TForm6.h"
 
 #include <QLineEdit>
@@ -84,8 +85,8 @@ void EndToEndTest::abnormalAndSilentDevicesAreRecorded()
         u"3|浪涌次数|通信异常|正常|0|0"_s};
     QTRY_COMPARE_WITH_TIMEOUT(rows(nodeSql), expected, 30000);
     // The overview follows: alarm red, communication loss yellow.
-    QCOMPARE(f.form->CardHeaders[1]->palette().color(QPalette::Base), QColor(231, 0, 0));
-    QCOMPARE(f.form->CardHeaders[2]->palette().color(QPalette::Base), QColor(255, 255, 0));
+    QCOMPARE(f.form->panel().CardHeaders[1]->palette().color(QPalette::Base), QColor(231, 0, 0));
+    QCOMPARE(f.form->panel().CardHeaders[2]->palette().color(QPalette::Base), QColor(255, 255, 0));
     QTest::qWait(1500);     // a few more passes: nothing is logged twice
     f.form->BitBtn4Click(); // stop
 

@@ -1,6 +1,7 @@
 #include "MainWindowFixture.h"
 #include "ScriptedBus.h"
 
+#include "display/DataPanel.h"
 #include "store/Query.h"
 
 #include <QLabel>
@@ -96,7 +97,7 @@ private slots:
         QVERIFY(f.running());
         QCOMPARE(f.form->state.SelectedKind, u"监控系统"_s);
         QCOMPARE(f.form->StaticText3->text(), u"系统数据"_s);
-        QCOMPARE(f.form->CardCount, 2); // one card per device
+        QCOMPARE(f.form->panel().CardCount, 2); // one card per device
         QCOMPARE(f.form->ADOQuery3->recordCount(), 2);
         QVERIFY(!f.form->Edit1->isEnabled());
         QVERIFY(!f.form->BitBtn3->isEnabled());

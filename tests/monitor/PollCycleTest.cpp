@@ -1,10 +1,10 @@
 #include "ScriptedBus.h"
 #include "TestDatabase.h"
 
-#include "app/MainState.h"
 #include "monitor/PollCycle.h"
 #include "store/AppError.h"
 #include "store/Clock.h"
+#include "store/MainState.h"
 
 #include <QSqlQuery>
 #include <QTest>

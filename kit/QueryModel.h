@@ -2,10 +2,13 @@
 
 #include <QAbstractTableModel>
 
+class QItemSelectionModel;
 class Query;
 
 // Read-only grid model over a query: every column under its column name,
-// refreshed whenever the query is reopened or moves.
+// refreshed whenever the query is reopened or moves. Grids that show the
+// query share selection(), whose current row is the query's current row:
+// moving in a grid moves the query and moving the query moves the grids.
 class QueryModel final : public QAbstractTableModel
 {
     Q_OBJECT
@@ -18,10 +21,15 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
+    QItemSelectionModel* selection() const { return m_selection; }
+
 private:
     void refresh();
+    void followQuery();
+    void moveQuery(const QModelIndex& current);
 
     Query& m_query;
     int m_rows = 0;
     int m_columns = 0;
+    QItemSelectionModel* m_selection;
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/MessageBox.h"
+#include "kit/MessageBox.h"
 #include "store/AppError.h"
 
 #include <exception>

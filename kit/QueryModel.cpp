@@ -1,11 +1,32 @@
-#include "app/QueryModel.h"
+#include "kit/QueryModel.h"
 
 #include "store/Query.h"
 
-QueryModel::QueryModel(Query& query, QObject* parent) : QAbstractTableModel(parent), m_query(query)
+#include <QItemSelectionModel>
+
+QueryModel::QueryModel(Query& query, QObject* parent)
+    : QAbstractTableModel(parent), m_query(query), m_selection(new QItemSelectionModel(this, this))
 {
     connect(&m_query, &Query::changed, this, &QueryModel::refresh);
+    connect(m_selection, &QItemSelectionModel::currentRowChanged, this, &QueryModel::moveQuery);
     refresh();
+}
+
+void QueryModel::moveQuery(const QModelIndex& current)
+{
+    if (current.isValid() && m_query.isActive() && m_query.recNo() != current.row())
+        m_query.setRecNo(current.row());
+}
+
+void QueryModel::followQuery()
+{
+    if (!m_query.isActive() || m_query.eof()) {
+        m_selection->clearCurrentIndex();
+        return;
+    }
+    const QModelIndex row = index(m_query.recNo(), 0);
+    if (m_selection->currentIndex().row() != row.row())
+        m_selection->setCurrentIndex(row, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 void QueryModel::refresh()
@@ -16,12 +37,14 @@ void QueryModel::refresh()
         // Same shape (a move or a post): repaint the values only.
         if (rows > 0 && columns > 0)
             emit dataChanged(index(0, 0), index(rows - 1, columns - 1));
+        followQuery();
         return;
     }
     beginResetModel();
     m_rows = rows;
     m_columns = columns;
     endResetModel();
+    followQuery();
 }
 
 int QueryModel::rowCount(const QModelIndex& parent) const

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QtGlobal>
+#include <array>
+#include <functional>
+
+class QLineEdit;
+class QListWidget;
+class QWidget;
+class Query;
+struct MainState;
+
+// What the data views work on: the selection they show, their query, the
+// widget the cards are placed on and the cards themselves. Card n sits in
+// slot n-1 of CardHeaders and CardLists.
+struct DataPanel final
+{
+    static constexpr int kMaxCards = 247;
+
+    DataPanel(MainState& state, Query& view, QWidget* host, std::function<void()> fitToCards)
+        : state(state), ADOQuery4(view), host(host), fitToCards(std::move(fitToCards))
+    {}
+    Q_DISABLE_COPY_MOVE(DataPanel)
+
+    MainState& state;
+    Query& ADOQuery4;
+    QWidget* host;
+    // Lets the container's scroll area follow the cards after a create.
+    std::function<void()> fitToCards;
+
+    int CardCount = 0;
+    std::array<QLineEdit*, kMaxCards> CardHeaders{};
+    std::array<QListWidget*, kMaxCards> CardLists{};
+};
