@@ -19,6 +19,10 @@ if ((${#missing[@]})); then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 
+# --werror: warnings fail the build (the test build); the demo build only shows them.
+werror=OFF
+[[ "${1:-}" == "--werror" ]] && werror=ON
+
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-cmake -S "$here" -B "$here/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake -S "$here" -B "$here/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSPDMON_WERROR="$werror"
 cmake --build "$here/build" -j"$(nproc)"
