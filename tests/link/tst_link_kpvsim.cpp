@@ -36,6 +36,25 @@ int openLine(int portNumber, const QString& line)
                         f[3].toInt());
 }
 
+// Another process on the port: prints whether it got flock(LOCK_EX) ("free",
+// and it keeps the lock until its input closes) or not ("taken"), and the
+// tty's exclusive-open flag. Kept out by that flag (no CAP_SYS_ADMIN), it
+// prints "taken 1" as well.
+const char* const peerScript = R"(
+import errno, fcntl, os, struct, sys
+try:
+    fd = os.open(sys.argv[1], os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+except OSError as e:
+    sys.exit(print("taken 1") if e.errno == errno.EBUSY else str(e))
+try:
+    fcntl.flock(fd, fcntl.LOCK_EX | fcntl.LOCK_NB)
+    state = "free"
+except BlockingIOError:
+    state = "taken"
+print(state, struct.unpack("i", fcntl.ioctl(fd, 0x80045440, bytes(4)))[0], flush=True)  # TIOCGEXCL
+sys.stdin.read()
+)";
+
 int openDescriptors()
 {
     return int(
@@ -54,6 +73,22 @@ class TestLinkKpvSim final : public QObject
     std::unique_ptr<KpvSim> m_sim;
 
     bool command(const QString& line) { return m_sim->command(line); }
+
+    // Starts a peer (see peerScript) on the port and returns its verdict.
+    QString startPeer(QProcess& peer)
+    {
+        peer.start(u"/usr/bin/python3"_s, {u"-c"_s, peerScript, m_portDir.filePath(u"com%1"_s.arg(port))});
+        while (!peer.canReadLine() && peer.waitForReadyRead(10000)) {
+        }
+        return peer.canReadLine() ? QString::fromLatin1(peer.readLine()).trimmed()
+                                  : QString::fromLatin1(peer.readAllStandardError());
+    }
+
+    static void endPeer(QProcess& peer)
+    {
+        peer.closeWriteChannel();
+        QVERIFY(peer.waitForFinished(10000) && peer.exitCode() == 0);
+    }
 
 private slots:
     void initTestCase()
@@ -221,6 +256,22 @@ private slots:
         }
     }
 
+    void portTakenByAnotherProcess()
+    {
+        // Open here: another process can neither lock the port nor, unless
+        // privileged, open it at all.
+        QProcess peer;
+        QCOMPARE(startPeer(peer), u"taken 1"_s);
+        endPeer(peer);
+        mbrtuComClose(port);
+        QCOMPARE(startPeer(peer), u"free 0"_s); // closing released both
+        QCOMPARE(mbrtuComOpen(port, 9600, 8, "n", 1), -1);
+        QCOMPARE(read(3, 1, 11), -1);
+        endPeer(peer);
+        QCOMPARE(mbrtuComOpen(port, 9600, 8, "n", 1), 1);
+        QCOMPARE(read(3, 1, 11), 1);
+    }
+
     void busyOnlyDuringARequest()
     {
         QCOMPARE(mbrtuComWork(port), 0);
@@ -276,6 +327,12 @@ private slots:
         m_sim = std::make_unique<KpvSim>();
         QVERIFY(m_sim->start(port, {1, 2, 17, 247}));
         QVERIFY(command(u"set 247 11 556"_s));
+        // Back, but taken by another process: the reopen fails like any other.
+        QProcess peer;
+        QCOMPARE(startPeer(peer), u"free 0"_s);
+        for (timer.start(); timer.elapsed() < 1500;)
+            QCOMPARE(read(3, 247, 11), -1);
+        endPeer(peer);
         int value = 0;
         QTRY_COMPARE_WITH_TIMEOUT(read(3, 247, 11, &value), 1, 5000);
         QCOMPARE(value, 556);
