@@ -74,6 +74,22 @@ class TestLinkKpvSim final : public QObject
 
     bool command(const QString& line) { return m_sim->command(line); }
 
+    bool startSim()
+    {
+        m_sim = std::make_unique<KpvSim>();
+        return m_sim->start(port, {1, 2, 17, 247}, m_portDir.filePath(u"table.db"_s));
+    }
+
+    // Runs SQL on the simulator's database from another process, as the program does.
+    bool sql(const QString& script)
+    {
+        return QProcess::execute(
+                   u"/usr/bin/python3"_s,
+                   {u"-c"_s,
+                    u"import sqlite3, sys; sqlite3.connect(sys.argv[1]).executescript(sys.argv[2])"_s,
+                    m_portDir.filePath(u"table.db"_s), script}) == 0;
+    }
+
     // Starts a peer (see peerScript) on the port and returns its verdict.
     QString startPeer(QProcess& peer)
     {
@@ -95,8 +111,8 @@ private slots:
     {
         QVERIFY(m_portDir.isValid());
         qputenv("SPDMON_PORT_DIR", m_portDir.path().toLocal8Bit());
-        m_sim = std::make_unique<KpvSim>();
-        QVERIFY(m_sim->start(port, {1, 2, 17, 247}));
+        QVERIFY(sql(u"pragma journal_mode=wal; create table node_record (device_id integer)"_s));
+        QVERIFY(startSim());
     }
 
     void init()
@@ -272,6 +288,20 @@ private slots:
         QCOMPARE(read(3, 1, 11), 1);
     }
 
+    void devicesAddedToTheDatabaseAreServed()
+    {
+        // Found when a request names the device, or a command does.
+        QCOMPARE(read(3, 9, 11), -1);
+        QVERIFY(sql(u"insert into node_record values (9)"_s));
+        int value = -1;
+        QCOMPARE(read(3, 9, 11, &value), 1);
+        QCOMPARE(value, 0);
+        QVERIFY(sql(u"insert into node_record values (11)"_s));
+        QVERIFY(command(u"abnormal 11"_s));
+        QCOMPARE(read(4, 11, 9, &value), 1);
+        QCOMPARE(value, 65535);
+    }
+
     void busyOnlyDuringARequest()
     {
         QCOMPARE(mbrtuComWork(port), 0);
@@ -324,8 +354,7 @@ private slots:
         ::close(watch);
         QVERIFY(QFile::remove(link));
         QVERIFY2(opens >= 2 && opens <= 3, qPrintable(u"%1 reopen attempts in 2.5 s"_s.arg(opens)));
-        m_sim = std::make_unique<KpvSim>();
-        QVERIFY(m_sim->start(port, {1, 2, 17, 247}));
+        QVERIFY(startSim());
         QVERIFY(command(u"set 247 11 556"_s));
         // Back, but taken by another process: the reopen fails like any other.
         QProcess peer;
