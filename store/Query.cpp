@@ -271,8 +271,9 @@ QVariant Query::fieldValue(const QString& name) const
     const int column = columnIndex(name);
     if (m_state != State::Browse)
         return m_buffer.at(column);
+    // No current row (an empty result, or past the last row) reads as empty columns.
     if (m_current >= m_rows.size())
-        throw AppError(QStringLiteral("Either BOF or EOF is True, or the current record has been deleted"));
+        return QVariant();
     return m_rows.at(m_current).at(column);
 }
 

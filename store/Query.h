@@ -45,7 +45,8 @@ public:
     QStringList columnNames() const { return m_columns; }
     QVariant value(int row, int column) const;
     QVariant fieldValue(const QString& name) const;
-    // Empty columns read as "", 0 and 30 December 1899.
+    // Empty columns, and every column when there is no current row, read as
+    // "", 0 and 30 December 1899.
     QString fieldText(const QString& name) const;
     int fieldInt(const QString& name) const;
     QDateTime fieldDateTime(const QString& name) const;

@@ -77,11 +77,14 @@ void QueryTest::parametersRowsAndFailures()
     for (q.first(); !q.eof(); q.next())
         names << q.fieldText(QStringLiteral("用户名"));
     QCOMPARE(names, (QStringList{QStringLiteral("b"), QStringLiteral("c")}));
-    QVERIFY_THROWS_EXCEPTION(AppError, q.fieldText(QStringLiteral("用户名")));
+    // No current row, at eof or in an empty result, reads as empty columns.
+    QCOMPARE(q.fieldText(QStringLiteral("用户名")), QString());
 
     q.setText(QStringLiteral("a"), QStringLiteral("超级管理员"));
     q.open();
     QCOMPARE(q.recordCount(), 0);
+    QCOMPARE(q.fieldInt(QStringLiteral("用户名")), 0);
+    QCOMPARE(q.fieldDateTime(QStringLiteral("密码")), QDateTime(QDate(1899, 12, 30), QTime(0, 0)));
 
     db.exec(QStringLiteral("INSERT INTO node_record (device_id, node_name) VALUES (4, 'x')"));
     q.setSql(QStringLiteral("select * from node_record   where device_id=:device_id order by node_name"));
