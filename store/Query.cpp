@@ -363,35 +363,70 @@ void Query::post()
 
 void Query::postEdit()
 {
+    // The row is found by its id and the old values of the columns set here:
+    // another program's change to other columns does not stop the post, one
+    // to the same columns is not overwritten.
     QStringList sets;
+    QStringList conditions{QStringLiteral("rowid=?")};
     QVector<QVariant> values;
+    QVector<QVariant> conditionValues{m_rowIds.at(m_current)};
+    const QVector<QVariant>& original = m_rows.at(m_current);
     for (int i = 0; i < m_columns.size(); ++i) {
         if (!m_assigned.at(i))
             continue;
         sets << quoted(m_columns.at(i)) + QStringLiteral("=?");
         values << m_buffer.at(i);
+        conditions << quoted(m_columns.at(i)) + QStringLiteral(" IS ?");
+        conditionValues << original.at(i);
     }
     if (sets.isEmpty())
         return;
-    // The row must still hold every value that was read: another writer's
-    // change makes the post fail rather than be overwritten.
-    QStringList conditions{QStringLiteral("rowid=?")};
-    values << m_rowIds.at(m_current);
-    const QVector<QVariant>& original = m_rows.at(m_current);
-    for (int i = 0; i < m_columns.size(); ++i) {
-        conditions << quoted(m_columns.at(i)) + QStringLiteral(" IS ?");
-        values << original.at(i);
-    }
     const QSqlQuery query = runWrite(
         QStringLiteral("UPDATE %1 SET %2 WHERE %3")
             .arg(quoted(m_table), sets.join(QStringLiteral(", ")), conditions.join(QStringLiteral(" AND "))),
-        values);
+        values + conditionValues);
     if (query.numRowsAffected() != 1) {
-        cancel();
+        // What the file holds now, so that the next attempt can succeed.
+        refreshCurrent();
         throw AppError(QStringLiteral(
             "Row cannot be located for updating. Some values may have been changed since it was last read."));
     }
     m_rows[m_current] = m_buffer;
+}
+
+void Query::refreshCurrent()
+{
+    requireActive();
+    cancel();
+    if (m_table.isEmpty() || m_current >= m_rows.size())
+        return;
+    QStringList columns;
+    for (const QString& column : m_columns)
+        columns << quoted(column);
+    QSqlQuery query(m_connection.database());
+    query.setForwardOnly(true);
+    if (!query.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE rowid=?")
+                           .arg(columns.join(QStringLiteral(", ")), quoted(m_table))))
+        throw sqlError(query);
+    query.addBindValue(m_rowIds.at(m_current));
+    if (!query.exec())
+        throw sqlError(query);
+    if (query.next()) {
+        for (int i = 0; i < m_columns.size(); ++i)
+            m_rows[m_current][i] = query.value(i);
+    } else if (query.lastError().isValid()) {
+        throw sqlError(query);
+    } else {
+        dropCurrent();
+    }
+    emit changed();
+}
+
+void Query::dropCurrent()
+{
+    m_rows.removeAt(m_current);
+    m_rowIds.removeAt(m_current);
+    m_current = qMax(0, qMin(m_current, int(m_rows.size()) - 1));
 }
 
 QSqlQuery Query::runWrite(const QString& statement, const QVector<QVariant>& values)

@@ -13,7 +13,7 @@ class QDateTime;
 // named parameters, then open it (a select, whose rows are read at once so the
 // row count is known) or execute it (an insert or delete). Rows of a select on
 // one table can be edited and posted back; a post changes exactly the row that
-// was read, and only while that row is unchanged in the database.
+// was read, and only while the columns it sets are unchanged in the database.
 // Every failure throws AppError with the data layer's text.
 class Query final : public QObject
 {
@@ -57,6 +57,9 @@ public:
     void post();
     void cancel();
     bool isEditing() const { return m_state != State::Browse; }
+    // Ends any edit and reads the current row again from its table. A row gone
+    // from the table is dropped; the next row, or the new last, becomes current.
+    void refreshCurrent();
 
 signals:
     // Opened, closed, moved or a row posted: grids showing this query refresh.
@@ -74,6 +77,7 @@ private:
     class QSqlQuery runWrite(const QString& statement, const QVector<QVariant>& values);
     void postEdit();
     void postInsert();
+    void dropCurrent();
 
     Connection& m_connection;
     QString m_sql;

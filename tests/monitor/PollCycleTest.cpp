@@ -293,6 +293,34 @@ private slots:
         QCOMPARE(f.records().size(), 2);
     }
 
+    // Another program renames device 1 and writes the read time of its node:
+    // the first post misses the row, the next tick reads that node again.
+    void anotherProgramChangesTheCurrentRow()
+    {
+        PollFixture f;
+        f.add(1, u"a"_s);
+        f.add(2, u"b"_s);
+        f.scope.setSql(u"select * from node_record order by  device_id ASC, node_name ASC"_s);
+        f.scope.open();
+        Connection other(u"other"_s);
+        other.open(f.db.path());
+        QSqlQuery foreign(other.database());
+        QVERIFY(foreign.exec(
+            u"UPDATE node_record SET device_name = 'X', read_time = '2020-01-01 00:00:00' WHERE device_id = 1"_s));
+        int errors = 0;
+        for (int i = 0; i < 3; ++i) {
+            try {
+                f.step();
+            } catch (const AppError&) {
+                ++errors;
+            }
+        }
+        QCOMPARE(errors, 1);
+        QCOMPARE(f.slavesRead(), (QVector<int>{1, 1, 2}));
+        QCOMPARE(f.col("a", "device_name"), u"X"_s);
+        QCOMPARE(f.col("a", "read_time"), u"2026-06-01 08:00:02"_s);
+    }
+
     void failedAlarmInsertKeepsTheGridFilled()
     {
         PollFixture f;
