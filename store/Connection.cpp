@@ -8,6 +8,12 @@
 #include <QSqlQuery>
 #include <QUrl>
 
+namespace {
+// How long a statement waits for another program's write lock before failing
+// with "database is locked": short enough that the window never freezes.
+const QString kBusyTimeoutMs = QStringLiteral("700");
+} // namespace
+
 Connection::Connection(QString name) : m_name(std::move(name)) {}
 
 Connection::~Connection()
@@ -68,7 +74,7 @@ void Connection::openUri(const QString& fileName, const QString& mode)
     // replaced by an empty one.
     const QString path = QString::fromLatin1(QUrl::toPercentEncoding(fileName, "/"));
     db.setDatabaseName(QStringLiteral("file:%1?mode=%2").arg(path, mode));
-    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=10000"));
+    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=") + kBusyTimeoutMs);
     if (!db.open()) {
         const QString error = db.lastError().text();
         db = QSqlDatabase();
@@ -83,8 +89,7 @@ void Connection::configure()
 {
     QSqlQuery query(database());
     // WAL: readers never block the writer, and a commit costs one sync.
-    for (const char* pragma :
-         {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", "PRAGMA busy_timeout=10000"}) {
+    for (const char* pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL"}) {
         if (!query.exec(QString::fromLatin1(pragma)))
             throw AppError(query.lastError().text());
     }

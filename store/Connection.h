@@ -4,7 +4,8 @@
 #include <QString>
 
 // The one connection to the database file, shared by every window.
-// Another program may hold the same file: writes wait for it instead of failing.
+// Another program may hold the same file: a write waits for its lock well under
+// a second, then fails with "database is locked" and is tried again later.
 class Connection final
 {
 public:

@@ -2,6 +2,7 @@
 
 #include "store/AppError.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSqlQuery>
 #include <QTest>
@@ -16,7 +17,7 @@ private slots:
     void editPostChangesOnlyThatRowOrInserts();
     void postAfterAnotherConnectionChangedTheRow_data();
     void postAfterAnotherConnectionChangedTheRow();
-    void writeWaitsForAnotherWriter();
+    void writeWaitsBrieflyForAnotherWriter();
     void openRefusesUnusableFile();
 };
 
@@ -188,29 +189,46 @@ void QueryTest::postAfterAnotherConnectionChangedTheRow()
     QTEST(rows(db, QStringLiteral("SELECT soft_name||'/'||ifnull(moniter_time,'') FROM soft_record")), "after");
 }
 
-void QueryTest::writeWaitsForAnotherWriter()
+// A write waits out a short lock of another program, and fails on a long one
+// instead of freezing the window.
+void QueryTest::writeWaitsBrieflyForAnotherWriter()
 {
     TestDatabase db;
     bool held = false;
-    std::atomic<bool> tried = false;
-    std::thread other([&db, &held, &tried]() {
+    std::atomic<int> phase = 0; // 1: long lock taken, 2: let it go, 3: short lock taken
+    std::thread other([&db, &held, &phase]() {
         Connection connection(QStringLiteral("holder"));
         connection.open(db.path());
         QSqlQuery q(connection.database());
-        held = q.exec(QStringLiteral("BEGIN IMMEDIATE")) &&
+        held = q.exec(QStringLiteral("BEGIN IMMEDIATE"));
+        phase = 1;
+        while (phase != 2)
+            std::this_thread::yield();
+        held = held && q.exec(QStringLiteral("ROLLBACK")) && q.exec(QStringLiteral("BEGIN IMMEDIATE")) &&
                q.exec(QStringLiteral("INSERT INTO dd_user (用户名) VALUES ('held')"));
-        tried = true;
-        // Longer than the SQLite driver's own default wait of 5 s: only the
-        // connection's longer busy timeout lets the other write through.
-        std::this_thread::sleep_for(std::chrono::milliseconds(5500));
-        q.exec(QStringLiteral("COMMIT"));
+        phase = 3;
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        held = held && q.exec(QStringLiteral("COMMIT"));
     });
-    while (!tried)
+    while (phase != 1)
         std::this_thread::yield();
-    db.addUser(QStringLiteral("w"), QStringLiteral("p"), QStringLiteral("管理员")); // waits, must not fail
+    QElapsedTimer timer;
+    timer.start();
+    const QString error =
+        errorOf([&db]() { db.addUser(QStringLiteral("lost"), QStringLiteral("p"), QStringLiteral("管理员")); });
+    const qint64 waited = timer.elapsed();
+    phase = 2;
+    while (phase != 3)
+        std::this_thread::yield();
+    const QString waitedOut =
+        errorOf([&db]() { db.addUser(QStringLiteral("w"), QStringLiteral("p"), QStringLiteral("管理员")); });
     other.join();
     QVERIFY(held);
-    QCOMPARE(db.count(QStringLiteral("dd_user")), 2);
+    QCOMPARE(waitedOut, QStringLiteral("no error"));
+    QCOMPARE(error, QStringLiteral("database is locked"));
+    QVERIFY2(waited < 5000, qPrintable(QString::number(waited))); // not the ten seconds it once took
+    QCOMPARE(rows(db, QStringLiteral("SELECT 用户名 FROM dd_user ORDER BY rowid")),
+             (QStringList{QStringLiteral("held"), QStringLiteral("w")}));
 }
 
 void QueryTest::openRefusesUnusableFile()
