@@ -106,6 +106,27 @@ void Connection::close()
     QSqlDatabase::removeDatabase(m_name);
 }
 
+void Connection::beginTransaction()
+{
+    QSqlDatabase db = database();
+    if (!db.transaction())
+        throw AppError(db.lastError().text());
+}
+
+void Connection::commit()
+{
+    QSqlDatabase db = database();
+    if (!db.commit())
+        throw AppError(db.lastError().text());
+}
+
+void Connection::rollback()
+{
+    QSqlDatabase db = database();
+    if (!db.rollback())
+        qWarning("rollback failed: %s", qPrintable(db.lastError().text()));
+}
+
 bool Connection::isOpen() const
 {
     return QSqlDatabase::contains(m_name) && QSqlDatabase::database(m_name, false).isOpen();

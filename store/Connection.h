@@ -22,6 +22,15 @@ public:
     void create(const QString& fileName);
     void close();
 
+    // Groups the writes up to commit() so that they take effect together or not
+    // at all. Both throw AppError; after a failed commit the transaction is
+    // still open and must be rolled back.
+    void beginTransaction();
+    void commit();
+    // Undoes the writes since beginTransaction(). Never throws: it runs while
+    // another error is on its way to the operator.
+    void rollback();
+
     bool isOpen() const;
     QString fileName() const { return m_fileName; }
     QSqlDatabase database() const;

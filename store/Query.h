@@ -1,12 +1,13 @@
 #pragma once
 
+#include "store/Connection.h"
+
 #include <QHash>
 #include <QObject>
 #include <QStringList>
 #include <QVariant>
 #include <QVector>
 
-class Connection;
 class QDateTime;
 
 // A reusable query on the shared connection: close it, give it a statement and
@@ -20,6 +21,8 @@ class Query final : public QObject
     Q_OBJECT
 public:
     explicit Query(Connection& connection, QObject* parent = nullptr);
+
+    Connection& connection() const { return m_connection; }
 
     void close();
     void setSql(const QString& text);

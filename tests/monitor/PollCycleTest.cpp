@@ -325,15 +325,42 @@ private slots:
         QCOMPARE(f.col("a", "read_time"), u"2026-06-01 08:00:03"_s);
     }
 
-    void failedAlarmInsertKeepsTheGridFilled()
+    void failedAlarmEntryLeavesNeither_data()
     {
+        QTest::addColumn<bool>("analogue");
+        QTest::addColumn<QString>("fault");
+        const QString record = u"BEFORE INSERT ON alarm_record"_s;
+        const QString state =
+            u"BEFORE UPDATE OF alarm_status ON node_record WHEN NEW.alarm_status = '告警'"_s;
+        QTest::newRow("switch, record") << false << record;
+        QTest::newRow("switch, state") << false << state;
+        QTest::newRow("analogue, record") << true << record;
+        QTest::newRow("analogue, state") << true << state;
+    }
+
+    // The alarm state and its record are written together or not at all.
+    void failedAlarmEntryLeavesNeither()
+    {
+        QFETCH(bool, analogue);
+        QFETCH(QString, fault);
         PollFixture f;
+        f.period = u"0"_s;
+        f.add(1, u"n"_s, u"通信正常"_s, u"正常"_s, analogue ? kAnalogue : kSwitch, kZeroNormal, 0, 10);
+        f.bus.answer(1, 0xFFFF);
         f.db.exec(u"INSERT INTO alarm_record VALUES ('2026-01-01 00:00:00', 'old')"_s);
-        f.db.exec(u"CREATE TRIGGER t BEFORE INSERT ON alarm_record BEGIN SELECT RAISE(ABORT, 'x'); END"_s);
-        QCOMPARE(f.log.recordCount(), 0); // opened before that row existed
-        QVERIFY_THROWS_EXCEPTION(AppError, f.cycle.AddAlarmRecord(u"x"_s));
-        QVERIFY(f.log.isActive());
-        QCOMPARE(f.log.recordCount(), 1);
+        f.db.exec(u"CREATE TEMP TRIGGER fault %1 BEGIN SELECT RAISE(ABORT, 'fault'); END"_s.arg(fault));
+        f.step();
+        f.step();
+        QVERIFY_THROWS_EXCEPTION(AppError, f.step());
+        QCOMPARE(f.records(), QStringList{u"old"_s});
+        QCOMPARE(f.col(u"n"_s, u"alarm_status"_s), u"正常"_s);
+        QCOMPARE(f.scope.fieldText(u"alarm_status"_s), u"正常"_s);
+        QCOMPARE(f.log.recordCount(), 1); // the grid shows what the file holds
+        f.db.exec(u"DROP TRIGGER fault"_s);
+        for (int i = 0; i < 5; ++i)
+            f.step();
+        QCOMPARE(f.col(u"n"_s, u"alarm_status"_s), u"告警"_s);
+        QCOMPARE(f.records().size(), 2);
     }
 };
 

@@ -147,12 +147,13 @@ void QueryTest::postAfterAnotherConnectionChangedTheRow_data()
 {
     QTest::addColumn<QString>("change");
     QTest::addColumn<QString>("error");
-    QTest::addColumn<QString>("cursor"); // after the first post
+    QTest::addColumn<QString>("cursor");    // after the first post
     QTest::addColumn<QStringList>("after"); // after a second post of the same value
     const QString lost = QStringLiteral(
         "Row cannot be located for updating. Some values may have been changed since it was last read.");
-    QTest::newRow("another column") << "UPDATE soft_record SET moniter_time = 9" << "no error" << "B/5"
-                                    << QStringList{QStringLiteral("B/9")};
+    QTest::newRow("another column") << "UPDATE soft_record SET moniter_time = 9"
+                                    << "no error"
+                                    << "B/5" << QStringList{QStringLiteral("B/9")};
     QTest::newRow("the posted column") << "UPDATE soft_record SET soft_name = 'C', moniter_time = 9" << lost
                                        << "C/9" << QStringList{QStringLiteral("B/9")};
     QTest::newRow("deleted") << "DELETE FROM soft_record" << lost << "/" << QStringList{QStringLiteral("B/")};
@@ -183,10 +184,12 @@ void QueryTest::postAfterAnotherConnectionChangedTheRow()
     };
     QTEST(post(), "error");
     QVERIFY(!q.isEditing());
-    QTEST(q.fieldText(QStringLiteral("soft_name")) + QLatin1Char('/') + q.fieldText(QStringLiteral("moniter_time")),
+    QTEST(q.fieldText(QStringLiteral("soft_name")) + QLatin1Char('/') +
+              q.fieldText(QStringLiteral("moniter_time")),
           "cursor");
     QCOMPARE(post(), QStringLiteral("no error"));
-    QTEST(rows(db, QStringLiteral("SELECT soft_name||'/'||ifnull(moniter_time,'') FROM soft_record")), "after");
+    QTEST(rows(db, QStringLiteral("SELECT soft_name||'/'||ifnull(moniter_time,'') FROM soft_record")),
+          "after");
 }
 
 // A write waits out a short lock of another program, and fails on a long one
@@ -214,8 +217,8 @@ void QueryTest::writeWaitsBrieflyForAnotherWriter()
         std::this_thread::yield();
     QElapsedTimer timer;
     timer.start();
-    const QString error =
-        errorOf([&db]() { db.addUser(QStringLiteral("lost"), QStringLiteral("p"), QStringLiteral("管理员")); });
+    const QString error = errorOf(
+        [&db]() { db.addUser(QStringLiteral("lost"), QStringLiteral("p"), QStringLiteral("管理员")); });
     const qint64 waited = timer.elapsed();
     phase = 2;
     while (phase != 3)
