@@ -37,23 +37,30 @@ void Connection::open(const QString& fileName)
                 .arg(fileName, info.absolutePath(), missingFileHint(fileName)));
     }
     openUri(fileName, QStringLiteral("rw"));
-    // The tables are checked before anything is set, so that a file refused
-    // here is left exactly as it was (journal mode included).
-    QStringList missing;
+    // Tables and columns are checked before anything is set, so that a file
+    // refused here is left exactly as it was (journal mode included).
+    QString lacking;
     try {
-        missing = Schema::missingTables(database());
-        if (missing.isEmpty())
+        const QStringList tables = Schema::missingTables(database());
+        const QStringList columns = tables.isEmpty() ? Schema::missingColumns(database()) : QStringList();
+        const QString separator = QStringLiteral(", ");
+        if (!tables.isEmpty())
+            lacking = QStringLiteral("缺少数据表 (database file \"%1\" lacks the tables): %2")
+                          .arg(fileName, tables.join(separator));
+        else if (!columns.isEmpty())
+            lacking = QStringLiteral("缺少数据列 (database file \"%1\" lacks the columns): %2")
+                          .arg(fileName, columns.join(separator));
+        else
             configure();
     } catch (const AppError& e) {
         close();
         throw AppError(QStringLiteral("无法打开数据库文件 \"%1\" (cannot open database file \"%1\"): %2\n%3")
                            .arg(fileName, e.text(), missingFileHint(fileName)));
     }
-    if (!missing.isEmpty()) {
+    if (!lacking.isEmpty()) {
         close();
         throw AppError(
-            QStringLiteral("数据库文件 \"%1\" 缺少数据表 (database file \"%1\" lacks the tables): %2\n%3")
-                .arg(fileName, missing.join(QStringLiteral(", ")), missingFileHint(fileName)));
+            QStringLiteral("数据库文件 \"%1\" %2\n%3").arg(fileName, lacking, missingFileHint(fileName)));
     }
 }
 

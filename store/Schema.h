@@ -14,5 +14,7 @@ void createTables(QSqlDatabase db);
 
 // Names of the required tables missing from the database.
 QStringList missingTables(QSqlDatabase db);
+// "table.column" for each column the program uses that its table lacks.
+QStringList missingColumns(QSqlDatabase db);
 
 } // namespace Schema
