@@ -12,6 +12,8 @@
 
 namespace {
 const QString kRowIdColumn = QStringLiteral("__rowid__");
+const QString kRowLost = QStringLiteral(
+    "Row cannot be located for updating. Some values may have been changed since it was last read.");
 
 bool isNameChar(QChar c)
 {
@@ -185,7 +187,7 @@ void Query::open()
     if (query.lastError().isValid())
         throw sqlError(query);
 
-    m_table = table;
+    m_table = withRowId ? table : QString();
     m_columns = columns;
     m_rows = std::move(rows);
     m_rowIds = std::move(ids);
@@ -388,10 +390,27 @@ void Query::postEdit()
     if (query.numRowsAffected() != 1) {
         // What the file holds now, so that the next attempt can succeed.
         refreshCurrent();
-        throw AppError(QStringLiteral(
-            "Row cannot be located for updating. Some values may have been changed since it was last read."));
+        throw AppError(kRowLost);
     }
     m_rows[m_current] = m_buffer;
+}
+
+void Query::deleteCurrent()
+{
+    requireActive();
+    cancel();
+    if (m_table.isEmpty())
+        throw AppError(QStringLiteral("The query cannot be edited"));
+    if (m_current >= m_rows.size())
+        throw AppError(QStringLiteral("Either BOF or EOF is True, or the current record has been deleted"));
+    const QSqlQuery query = runWrite(QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(quoted(m_table)),
+                                     {m_rowIds.at(m_current)});
+    // A row another program deleted first is gone all the same.
+    const bool found = query.numRowsAffected() == 1;
+    dropCurrent();
+    emit changed();
+    if (!found)
+        throw AppError(kRowLost);
 }
 
 void Query::refreshCurrent()

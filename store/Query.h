@@ -60,6 +60,9 @@ public:
     void post();
     void cancel();
     bool isEditing() const { return m_state != State::Browse; }
+    // Deletes the current row from its table (a select on one table) and from
+    // the rows held; the next row, or the new last, becomes current.
+    void deleteCurrent();
     // Ends any edit and reads the current row again from its table. A row gone
     // from the table is dropped; the next row, or the new last, becomes current.
     void refreshCurrent();

@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTest>
 #include <atomic>
@@ -131,6 +132,20 @@ void QueryTest::editPostChangesOnlyThatRowOrInserts()
     q.post();
     QCOMPARE(rows(db, QStringLiteral("SELECT con_data FROM node_record ORDER BY rowid")),
              (QStringList{QStringLiteral("x"), QStringLiteral("异常")}));
+
+    // Deleting the last row takes exactly that row; the new last becomes current.
+    QSignalSpy changed(&q, &Query::changed);
+    q.deleteCurrent();
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(q.fieldText(QStringLiteral("con_data")), QStringLiteral("x"));
+    QCOMPARE(rows(db, QStringLiteral("SELECT con_data FROM node_record")), QStringList{QStringLiteral("x")});
+    q.deleteCurrent();
+    QVERIFY(q.eof());
+    QVERIFY_THROWS_EXCEPTION(AppError, q.deleteCurrent());
+    q.setSql(QStringLiteral("select 1 as x"));
+    q.open();
+    QVERIFY_THROWS_EXCEPTION(AppError, q.deleteCurrent());
+    QCOMPARE(db.count(QStringLiteral("node_record")), 0);
 
     // On an empty result an edit inserts a row, with only the assigned column set.
     q.setSql(QStringLiteral("select * from soft_record"));
