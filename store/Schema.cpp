@@ -51,8 +51,17 @@ QStringList tableNames()
 void createTables(QSqlDatabase db)
 {
     for (const Table& table : kTables) {
+        // The file itself takes any value in any column: a text pasted into an
+        // integer column would be kept and stop the poll at that node later.
+        QStringList columns = columnsOf(table);
+        for (QString& column : columns) {
+            if (column.endsWith(QLatin1String(" INTEGER"))) {
+                column += QStringLiteral(" CHECK (typeof(%1) IN ('integer', 'null'))")
+                              .arg(column.section(QLatin1Char(' '), 0, 0));
+            }
+        }
         run(db, QStringLiteral("CREATE TABLE %1 (%2)")
-                    .arg(QString::fromUtf8(table.name), columnsOf(table).join(QStringLiteral(", "))));
+                    .arg(QString::fromUtf8(table.name), columns.join(QStringLiteral(", "))));
     }
 }
 

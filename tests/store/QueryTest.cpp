@@ -98,6 +98,15 @@ void QueryTest::parametersRowsAndFailures()
     QCOMPARE(q.fieldDateTime(QStringLiteral("read_time")), QDateTime(QDate(1899, 12, 30), QTime(0, 0)));
     QVERIFY_THROWS_EXCEPTION(AppError, q.fieldText(QStringLiteral("no_such_column")));
 
+    // Integer columns take integers only: anything else is refused, nothing written.
+    q.setSql(QStringLiteral("Insert into node_record ([device_id],[node_reg_add]) values(9,:node_reg_add)"));
+    for (const QVariant& value : {QVariant(QStringLiteral("abc")), QVariant(1.5)}) {
+        q.setParam(QStringLiteral("node_reg_add"), value);
+        const QString error = errorOf([&q]() { q.execSql(); });
+        QVERIFY2(error.startsWith(QStringLiteral("CHECK constraint failed")), qPrintable(error));
+    }
+    QCOMPARE(db.count(QStringLiteral("node_record")), 1);
+
     q.setSql(QStringLiteral("select * from no_such_table"));
     QCOMPARE(errorOf([&q]() { q.open(); }), QStringLiteral("no such table: no_such_table"));
     q.setSql(QStringLiteral("select * from dd_user where (用户名=:user1)and(密码=:password1)"));
