@@ -68,7 +68,8 @@ public:
     void refreshCurrent();
 
 signals:
-    // Opened, closed, moved or a row posted: grids showing this query refresh.
+    // Opened, closed, moved, a row posted, deleted or read again: grids showing
+    // this query refresh.
     void changed();
 
 private:
