@@ -1,12 +1,16 @@
 #include "TestDatabase.h"
 
 #include "admin/AlarmExport.h"
+#include "admin/ExportFileDialog.h"
 
+#include <QFileSystemModel>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QSignalSpy>
+#include <QStandardPaths>
 #include <csignal>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -16,6 +20,7 @@ class AlarmExportTest final : public QObject
     Q_OBJECT
 private slots:
     void writesEveryRecordOrNothing();
+    void fileDialogKeepsDatabaseLocks();
 };
 
 namespace {
@@ -27,6 +32,10 @@ QByteArray python(const char* script, const QStringList& args)
     process.waitForFinished(60000);
     return process.readAllStandardOutput().trimmed() + process.readAllStandardError();
 }
+
+// One statement run as another program would, printing the rows.
+const char* const kOtherProgram = "import sqlite3, sys\nc = sqlite3.connect(sys.argv[1])\n"
+                                  "print(c.execute(sys.argv[2]).fetchall())\nc.commit()\nc.close()";
 
 // POSIX locks the kernel lists for this process.
 int ownLocks()
@@ -77,6 +86,28 @@ void AlarmExportTest::writesEveryRecordOrNothing()
     }
     QCOMPARE(dir.entryList(QDir::AllEntries | QDir::System), before);
     QCOMPARE(python(readBack, {old}), written);
+}
+
+void AlarmExportTest::fileDialogKeepsDatabaseLocks()
+{
+    QStandardPaths::setTestModeEnabled(true); // the file dialog saves its state
+    TestDatabase db;
+    db.exec(QStringLiteral("INSERT INTO alarm_record VALUES ('2024-01-01 00:00:01', 'first')"));
+    const int locks = ownLocks();
+    QVERIFY(locks > 0);
+
+    ExportFileDialog question(QDir(db.dir()).filePath(QStringLiteral("out.csv")));
+    QSignalSpy loaded(question.dialog().findChild<QFileSystemModel*>(), &QFileSystemModel::directoryLoaded);
+    question.dialog().show();
+    QTRY_VERIFY(loaded.contains({db.dir()}));
+    QCOMPARE(ownLocks(), locks);
+
+    // Another program writes and closes, then this one writes: both must reach the file.
+    python(kOtherProgram, {db.path(), "insert into alarm_record values ('2024-01-01 00:00:02', 'other')"});
+    db.exec(QStringLiteral("INSERT INTO alarm_record VALUES ('2024-01-01 00:00:03', 'program')"));
+    QCOMPARE(python(kOtherProgram, {db.path(), "select (select * from pragma_integrity_check),"
+                                               " group_concat(告警纪录, ' ') from alarm_record"}),
+             QByteArray("[('ok', 'first other program')]"));
 }
 
 QTEST_MAIN(AlarmExportTest)
