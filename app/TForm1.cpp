@@ -83,7 +83,6 @@ TForm1::TForm1(Connection& connection, int screenWidth, QWidget* parent)
     ADOQuery1->open();
 
     m_poll = std::make_unique<PollCycle>(state, *ADOQuery3, *ADOQuery1, m_bus);
-    m_poll->setMonitorPeriodText([this]() { return Edit1->text(); });
     m_poll->setRefreshView([this]() { ShowSelectedView(*m_panel, ViewMode::kUpdate); });
 
     m_monitor = new MonitorControl(

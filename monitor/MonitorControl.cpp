@@ -46,7 +46,8 @@ void MonitorControl::start()
         return;
     }
     // Both periods are checked before anything changes, so a bad monitoring
-    // period cannot leave monitoring stopped with its field disabled.
+    // period cannot leave monitoring stopped with its field disabled. It is
+    // converted once, here: the pause after each pass uses the number kept.
     int monitorPeriod = 0;
     try {
         monitorPeriod = Text::toInt(Text::trimmed(m_controls.Edit1->text()));
@@ -55,11 +56,18 @@ void MonitorControl::start()
         m_controls.Edit1->setFocus();
         return;
     }
+    // A negative pause would never count down: the poll would stop for good.
+    if (monitorPeriod < 0) {
+        MessageBox::show(QStringLiteral("监控周期不能为负数"), m_window);
+        m_controls.Edit1->setFocus();
+        return;
+    }
     const int interval = Text::toInt(Text::trimmed(m_controls.Edit2->text()));
 
     m_showSystem();
 
     m_state.Countdown = 0;
+    m_state.MonitorPeriod = monitorPeriod;
     m_controls.Edit1->setEnabled(false);
     storePeriods(monitorPeriod, interval);
     emit statusTextChanged(2, QStringLiteral("已经启动监控"));

@@ -87,7 +87,7 @@ void PollCycle::endPass()
 {
     if (m_scope.isActive())
         m_scope.first();
-    m_state.Countdown = Text::toInt(m_monitorPeriodText ? m_monitorPeriodText() : QString());
+    m_state.Countdown = m_state.MonitorPeriod;
 }
 
 void PollCycle::refresh()

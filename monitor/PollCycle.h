@@ -10,16 +10,14 @@ struct MainState;
 // One node per poll tick: read its register through the bus, record the read
 // time, confirm communication loss after three failures, judge the value and
 // confirm an alarm after three abnormal readings, then move on through the
-// scope. Works on the scope query and the shared state only; the window
-// supplies the monitoring period and the view refresh.
+// scope. Works on the scope query and the shared state only (a pass ends in
+// a pause of MonitorPeriod seconds); the window supplies the view refresh.
 class PollCycle final
 {
 public:
     PollCycle(MainState& state, Query& scope, Query& alarmLog, FieldBus* bus);
 
     void setBus(FieldBus* bus) { m_bus = bus; }
-    // Text of the monitoring period field, read when a pass ends.
-    void setMonitorPeriodText(std::function<QString()> text) { m_monitorPeriodText = std::move(text); }
     // Refreshes the view of the current selection in update mode.
     void setRefreshView(std::function<void()> refresh) { m_refreshView = std::move(refresh); }
 
@@ -41,6 +39,5 @@ private:
     Query& m_scope;
     Query& m_alarmLog;
     FieldBus* m_bus;
-    std::function<QString()> m_monitorPeriodText;
     std::function<void()> m_refreshView;
 };

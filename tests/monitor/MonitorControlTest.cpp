@@ -59,6 +59,7 @@ private slots:
         QTest::newRow("node read period empty") << open << 2 << QString() << invalid.arg(QString()) << false;
         QTest::newRow("monitoring period 1.5") << open << 1 << u"1.5"_s << invalid.arg(u"1.5"_s) << true;
         QTest::newRow("monitoring period empty") << open << 1 << QString() << invalid.arg(QString()) << true;
+        QTest::newRow("monitoring period -5") << open << 1 << u"-5"_s << u"监控周期不能为负数"_s << true;
     }
 
     void refusedStart()
@@ -91,10 +92,14 @@ private slots:
         MonitorFixture f;
         f.db.addSettings(u"T"_s, 1, 1000);
         f.form->state.SelectedKind = u"节点"_s;
-        f.form->Edit1->setText(u"30"_s);
+        f.form->Edit1->setText(u"30 "_s); // pasted with a blank
         f.form->Edit2->setText(u"10000"_s);
         f.form->BitBtn4Click();
         QVERIFY(f.running());
+        f.form->Timer1Timer();
+        f.form->Timer1Timer(); // the pass ends in the pause converted at start
+        QCOMPARE(f.form->state.Countdown, 30);
+        QVERIFY(MessageBox::takeShown().isEmpty());
         QCOMPARE(f.form->state.SelectedKind, u"监控系统"_s);
         QCOMPARE(f.form->StaticText3->text(), u"系统数据"_s);
         QCOMPARE(f.form->panel().CardCount, 2); // one card per device

@@ -20,7 +20,7 @@ struct PollFixture
 {
     PollFixture()
     {
-        cycle.setMonitorPeriodText([this]() { return period; });
+        state.MonitorPeriod = 5;
         cycle.setRefreshView([this]() { ++refreshes; });
         log.setSql(u"select 告警时间,告警纪录 from alarm_record order by 告警时间"_s);
         log.open();
@@ -81,7 +81,6 @@ struct PollFixture
     Query log{db.connection()};
     ScriptedBus bus;
     PollCycle cycle{state, scope, log, &bus};
-    QString period = u"5"_s;
     int refreshes = 0;
     QDateTime now{QDate(2026, 6, 1), QTime(8, 0, 0)};
 };
@@ -112,7 +111,7 @@ private slots:
         QFETCH(QString, alarm);
         QFETCH(QVector<int>, readSeconds);
         PollFixture f;
-        f.period = u"0"_s; // passes follow each other without a pause
+        f.state.MonitorPeriod = 0; // passes follow each other without a pause
         f.add(1, "a", comm, alarm);
         f.add(2, "b");
         f.bus.silence(1);
@@ -265,7 +264,7 @@ private slots:
     void alarmEpisodeIsLoggedOnce()
     {
         PollFixture f;
-        f.period = u"0"_s;
+        f.state.MonitorPeriod = 0;
         f.add(3, "n");
         f.bus.answer(3, 0xFFFF);
         f.step();
@@ -344,7 +343,7 @@ private slots:
         QFETCH(bool, analogue);
         QFETCH(QString, fault);
         PollFixture f;
-        f.period = u"0"_s;
+        f.state.MonitorPeriod = 0;
         f.add(1, u"n"_s, u"通信正常"_s, u"正常"_s, analogue ? kAnalogue : kSwitch, kZeroNormal, 0, 10);
         f.bus.answer(1, 0xFFFF);
         f.db.exec(u"INSERT INTO alarm_record VALUES ('2026-01-01 00:00:00', 'old')"_s);
