@@ -355,13 +355,10 @@ void TForm1::BitBtn4Click()
 
 void TForm1::Timer1Timer()
 {
-    // A failed step reports in a modal box, whose event loop keeps the timer
-    // ticking: no further step until the operator has closed that box.
-    if (m_polling)
-        return;
-    m_polling = true;
-    guarded([this]() { m_poll->Timer1Timer(); });
-    m_polling = false;
+    // Polling goes on while the operator reads about a failed step: the next
+    // tick tries the same node again, and one box shows the latest error.
+    guardedWith([this]() { m_poll->Timer1Timer(); },
+                [this](const QString& text) { MessageBox::errorWithoutWaiting(text, this); });
 }
 
 void TForm1::Timer2Timer()

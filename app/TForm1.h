@@ -139,5 +139,4 @@ private:
     MonitorControl* m_monitor = nullptr;
     bool m_shown = false;
     bool m_exitRequested = false;
-    bool m_polling = false;
 };

@@ -7,16 +7,22 @@
 
 // Runs an event handler the way the operator expects: an error ends the
 // handler, its text is shown in a box, and what was done before stays done.
-// Returns false when the handler was ended by an error.
-template <typename Handler> bool guarded(Handler&& handler)
+// Returns false when the handler was ended by an error. guardedWith hands the
+// error text to report instead of the default box.
+template <typename Handler, typename Report> bool guardedWith(Handler&& handler, Report&& report)
 {
     try {
         handler();
         return true;
     } catch (const AppError& e) {
-        MessageBox::error(e.text());
+        report(e.text());
     } catch (const std::exception& e) {
-        MessageBox::error(QString::fromLocal8Bit(e.what()));
+        report(QString::fromLocal8Bit(e.what()));
     }
     return false;
+}
+
+template <typename Handler> bool guarded(Handler&& handler)
+{
+    return guardedWith(handler, [](const QString& text) { MessageBox::error(text); });
 }

@@ -2,14 +2,22 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
 
 namespace {
 struct Seam
 {
     bool recording = false;
     bool nextAnswer = false;
+    bool waitlessOpen = false;
     QStringList shown;
 };
+
+QPointer<QMessageBox>& waitlessBox()
+{
+    static QPointer<QMessageBox> box;
+    return box;
+}
 
 Seam& seam()
 {
@@ -50,6 +58,26 @@ bool MessageBox::question(const QString& text, QWidget* parent)
     return QMessageBox::question(ownerFor(parent), QApplication::applicationName(), text) == QMessageBox::Yes;
 }
 
+void MessageBox::errorWithoutWaiting(const QString& text, QWidget* parent)
+{
+    if (seam().recording) {
+        if (!seam().waitlessOpen)
+            seam().shown << text;
+        seam().waitlessOpen = true;
+        return;
+    }
+    QPointer<QMessageBox>& box = waitlessBox();
+    if (box) {
+        box->setText(text);
+        return;
+    }
+    box = new QMessageBox(QMessageBox::Critical, QApplication::applicationName(), text, QMessageBox::Ok,
+                          ownerFor(parent));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
+}
+
 void MessageBox::setRecording(bool recording)
 {
     seam() = Seam{};
@@ -65,5 +93,6 @@ QStringList MessageBox::takeShown()
 {
     QStringList result;
     result.swap(seam().shown);
+    seam().waitlessOpen = false;
     return result;
 }

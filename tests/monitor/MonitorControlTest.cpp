@@ -153,36 +153,34 @@ private slots:
         QCOMPARE(f.form->statusText(3), QString());
     }
 
-    // The poll timer fires inside the error box's event loop; here the failing step nests the tick.
-    void failingStepReportsOnceWithoutNestedSteps()
+    // Another program holds the file: each tick gives up within a second, one
+    // box reports it while polling goes on, and the node is read again.
+    void lockedFileReportsOnceAndPollingGoesOn()
     {
         MonitorFixture f;
         f.form->BitBtn4Click();
-        f.db.exec(u"CREATE TRIGGER readonly BEFORE UPDATE ON node_record "
-                  "BEGIN SELECT RAISE(ABORT, 'disk I/O error'); END"_s);
-        struct NestingBus final : FieldBus
-        {
-            TForm1* form = nullptr;
-            int reads = 0;
-            int comOpen(int, int, int, const QByteArray&, int) override { return 1; }
-            void setDelay(int) override {}
-            int comWork(int) override { return 0; }
-            int fcn03(int, int, int, int, int*) override
-            {
-                if (++reads == 1)
-                    form->Timer1Timer();
-                return 1;
-            }
-            int fcn04(int, int, int, int, int*) override { return 1; }
-            void comClose(int) override {}
-        } bus;
-        bus.form = f.form.get();
-        f.form->setBus(&bus);
+        QSqlDatabase other = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"other"_s);
+        other.setDatabaseName(f.db.path());
+        QVERIFY(other.open());
+        QSqlQuery hold(other);
+        QVERIFY(hold.exec(u"BEGIN IMMEDIATE"_s));
         f.form->Timer1Timer();
-        QCOMPARE(bus.reads, 1);
-        QCOMPARE(MessageBox::takeShown(), QStringList{u"disk I/O error"_s});
-        f.form->Timer1Timer(); // the next tick tries again
-        QCOMPARE(bus.reads, 2);
+        f.form->Timer1Timer();
+        QVERIFY(hold.exec(u"COMMIT"_s));
+        f.form->Timer1Timer();
+        f.form->Timer1Timer();
+        QCOMPARE(MessageBox::takeShown(), QStringList{u"database is locked"_s});
+        QList<int> slaves;
+        for (const ScriptedBus::Call& call : f.bus.calls)
+            slaves << call.slave;
+        QCOMPARE(slaves, (QList<int>{1, 1, 1, 2}));
+        QSqlQuery read(f.db.connection().database());
+        QVERIFY(read.exec(u"SELECT COUNT(*) FROM node_record WHERE read_time IS NOT NULL"_s) && read.next());
+        QCOMPARE(read.value(0).toInt(), 2);
+        hold = QSqlQuery();
+        other.close();
+        other = QSqlDatabase();
+        QSqlDatabase::removeDatabase(u"other"_s);
     }
 };
 
