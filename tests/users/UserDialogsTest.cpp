@@ -1,5 +1,6 @@
 #include "ModalDriver.h"
 
+#include <QLabel>
 #include <QSqlQuery>
 
 using namespace Qt::StringLiterals;
@@ -147,6 +148,38 @@ private slots:
             press(d, "BitBtn5");
             QCOMPARE(fields(d), u"|| 111 1 10001"_s);
         });
+    }
+
+    void passwordChange()
+    {
+        MainWindowFixture f;
+        f.db.addUser(u"u"_s, u"p"_s, u"普通用户"_s);
+        f.db.addUser(u"v"_s, u"p"_s, u"普通用户"_s);
+        f.form->state.LoggedInUser = u"u"_s;
+        f.form->state.LoggedInPassword = u"p"_s;
+        f.form->BitBtn1->setText(u"修改密码"_s);
+        const auto attempt = [](QDialog& d, const QString& text) {
+            child<QLineEdit>(d, "Edit1")->setText(text);
+            press(d, "BitBtn1");
+            return child<QLabel>(d, "StaticText2")->text();
+        };
+        drive(f.form->BitBtn1, [&](QDialog& d) {
+            QCOMPARE(d.windowTitle(), u"Form4"_s);
+            QCOMPARE(child<QLabel>(d, "StaticText2")->text(), QString());
+            QCOMPARE(attempt(d, u" \t "_s), u"密码不能为空！"_s);
+            QCOMPARE(attempt(d, u" p2 "_s), u"修改成功！"_s);
+            QCOMPARE(attempt(d, u"p3"_s), u"修改成功！"_s); // found by the new password
+            QCOMPARE(users(f.db), u"u/p3/普通用户 v/p/普通用户"_s);
+        });
+        f.db.exec(u"UPDATE dd_user SET 用户名='u', 密码='p3' WHERE 用户名='v'"_s);
+        drive(f.form->BitBtn1, [&](QDialog& d) {
+            QCOMPARE(child<QLineEdit>(d, "Edit1")->text(), u"p3"_s);
+            QCOMPARE(child<QLabel>(d, "StaticText2")->text(), QString());
+            QCOMPARE(attempt(d, u"p4"_s), u"修改失败！"_s);
+        });
+        QCOMPARE(users(f.db), u"u/p3/普通用户 u/p3/普通用户"_s);
+        QCOMPARE(f.form->state.LoggedInPassword, u"p3"_s);
+        QVERIFY(MessageBox::takeShown().isEmpty());
     }
 };
 
