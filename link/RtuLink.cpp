@@ -6,6 +6,8 @@
 #include <array>
 #include <cerrno>
 #include <modbus/modbus.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 
 namespace {
 
@@ -120,6 +122,17 @@ bool RtuLink::connect()
         modbus_free(context);
         return false;
     }
+    // A tty opens any number of times, so a second station on the port would
+    // read the first one's replies. flock keeps out other programs that
+    // lock, root included; TIOCEXCL keeps out unprivileged ones that do not.
+    // The flag belongs to the tty, not to the descriptor: it is set only once
+    // the lock is ours, so a refused open leaves the owner's flag alone.
+    const int fd = modbus_get_socket(context);
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0 || ioctl(fd, TIOCEXCL) != 0) {
+        modbus_close(context); // also restores the owner's line settings
+        modbus_free(context);
+        return false;
+    }
     m_context = context;
     return true;
 }
@@ -128,6 +141,11 @@ void RtuLink::disconnect()
 {
     if (!m_context)
         return;
+    // The flag outlives this descriptor while someone else still holds the
+    // tty (the simulator keeps its pty open), which would lock the port even
+    // against our own reopen. On a port that has gone away it fails, and
+    // there is nothing left to clear.
+    ioctl(modbus_get_socket(m_context), TIOCNXCL);
     modbus_close(m_context);
     modbus_free(m_context);
     m_context = nullptr;

@@ -16,7 +16,8 @@ extern "C" {
 
 // Opens (or reopens with new settings) port COM<port>. parity is "n", "o" or
 // "e"; baud one of the standard rates up to 115200; dataBits 5-8; stopBits 1-2.
-// Returns 1 when open, -1 otherwise.
+// The port is taken exclusively (flock and TIOCEXCL), so -1 also means that
+// another process has it locked. Returns 1 when open, -1 otherwise.
 MBRTU_API int mbrtuComOpen(int port, int baud, int dataBits, const char* parity, int stopBits);
 
 // Allowance in milliseconds for the slave's turn-around and adapter latency,

@@ -103,6 +103,24 @@ bool PollCycle::EvaluateAlarm(int value)
                                m_scope.fieldText(QStringLiteral("device_id")) + QStringLiteral("];  ") +
                                m_scope.fieldText(QStringLiteral("node_name")) + QStringLiteral(":");
 
+    // The alarm state and its record go in one transaction: a failure leaves
+    // neither, and the row and the log show again what the file holds.
+    const auto enterAlarm = [this](const QString& record) {
+        Connection& connection = m_scope.connection();
+        connection.beginTransaction();
+        try {
+            writeField(QStringLiteral("alarm_status"), kAlarm);
+            AddAlarmRecord(record);
+            connection.commit();
+        } catch (const AppError&) {
+            connection.rollback();
+            m_scope.refreshCurrent();
+            m_alarmLog.setSql(kAlarmLogSql);
+            m_alarmLog.open();
+            throw;
+        }
+    };
+
     if (m_scope.fieldText(QStringLiteral("con_data_type")) == QStringLiteral("开关量")) {
         const bool zeroIsNormal =
             m_scope.fieldText(QStringLiteral("node_alarm_type")) == QStringLiteral("0000(正常)/FFFF(异常)");
@@ -113,14 +131,15 @@ bool PollCycle::EvaluateAlarm(int value)
             return false;
         }
         writeField(QStringLiteral("con_data"), kAbnormal);
-        if (alarmStatus != kAlarm) {
-            ++m_state.AlarmConfirmCount;
-            if (m_state.AlarmConfirmCount < kConfirmations)
-                return true;
-            m_state.AlarmConfirmCount = 0;
-            AddAlarmRecord(recordHead + kAbnormal);
+        if (alarmStatus == kAlarm) {
+            writeField(QStringLiteral("alarm_status"), kAlarm);
+            return false;
         }
-        writeField(QStringLiteral("alarm_status"), kAlarm);
+        ++m_state.AlarmConfirmCount;
+        if (m_state.AlarmConfirmCount < kConfirmations)
+            return true;
+        m_state.AlarmConfirmCount = 0;
+        enterAlarm(recordHead + kAbnormal);
         return false;
     }
 
@@ -137,28 +156,18 @@ bool PollCycle::EvaluateAlarm(int value)
     if (m_state.AlarmConfirmCount < kConfirmations)
         return true;
     m_state.AlarmConfirmCount = 0;
-    writeField(QStringLiteral("alarm_status"), kAlarm);
-    AddAlarmRecord(recordHead + m_scope.fieldText(QStringLiteral("con_data")) +
-                   QStringLiteral(";  信息:超限告警"));
+    enterAlarm(recordHead + m_scope.fieldText(QStringLiteral("con_data")) +
+               QStringLiteral(";  信息:超限告警"));
     return false;
 }
 
 void PollCycle::AddAlarmRecord(const QString& text)
 {
-    const auto reopenLog = [this]() {
-        m_alarmLog.setSql(kAlarmLogSql);
-        m_alarmLog.open();
-    };
     m_alarmLog.setSql(
         QStringLiteral("Insert into alarm_record ([告警时间],[告警纪录])\nvalues(:告警时间,:告警纪录)"));
     m_alarmLog.setDateTime(QStringLiteral("告警时间"), Clock::now());
     m_alarmLog.setText(QStringLiteral("告警纪录"), text);
-    try {
-        m_alarmLog.execSql();
-    } catch (const AppError&) {
-        // The grid must not go empty because one insert failed.
-        reopenLog();
-        throw;
-    }
-    reopenLog();
+    m_alarmLog.execSql();
+    m_alarmLog.setSql(kAlarmLogSql);
+    m_alarmLog.open();
 }

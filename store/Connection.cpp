@@ -8,6 +8,12 @@
 #include <QSqlQuery>
 #include <QUrl>
 
+namespace {
+// How long a statement waits for another program's write lock before failing
+// with "database is locked": short enough that the window never freezes.
+const QString kBusyTimeoutMs = QStringLiteral("700");
+} // namespace
+
 Connection::Connection(QString name) : m_name(std::move(name)) {}
 
 Connection::~Connection()
@@ -31,23 +37,30 @@ void Connection::open(const QString& fileName)
                 .arg(fileName, info.absolutePath(), missingFileHint(fileName)));
     }
     openUri(fileName, QStringLiteral("rw"));
-    // The tables are checked before anything is set, so that a file refused
-    // here is left exactly as it was (journal mode included).
-    QStringList missing;
+    // Tables and columns are checked before anything is set, so that a file
+    // refused here is left exactly as it was (journal mode included).
+    QString lacking;
     try {
-        missing = Schema::missingTables(database());
-        if (missing.isEmpty())
+        const QStringList tables = Schema::missingTables(database());
+        const QStringList columns = tables.isEmpty() ? Schema::missingColumns(database()) : QStringList();
+        const QString separator = QStringLiteral(", ");
+        if (!tables.isEmpty())
+            lacking = QStringLiteral("缺少数据表 (database file \"%1\" lacks the tables): %2")
+                          .arg(fileName, tables.join(separator));
+        else if (!columns.isEmpty())
+            lacking = QStringLiteral("缺少数据列 (database file \"%1\" lacks the columns): %2")
+                          .arg(fileName, columns.join(separator));
+        else
             configure();
     } catch (const AppError& e) {
         close();
         throw AppError(QStringLiteral("无法打开数据库文件 \"%1\" (cannot open database file \"%1\"): %2\n%3")
                            .arg(fileName, e.text(), missingFileHint(fileName)));
     }
-    if (!missing.isEmpty()) {
+    if (!lacking.isEmpty()) {
         close();
         throw AppError(
-            QStringLiteral("数据库文件 \"%1\" 缺少数据表 (database file \"%1\" lacks the tables): %2\n%3")
-                .arg(fileName, missing.join(QStringLiteral(", ")), missingFileHint(fileName)));
+            QStringLiteral("数据库文件 \"%1\" %2\n%3").arg(fileName, lacking, missingFileHint(fileName)));
     }
 }
 
@@ -68,7 +81,7 @@ void Connection::openUri(const QString& fileName, const QString& mode)
     // replaced by an empty one.
     const QString path = QString::fromLatin1(QUrl::toPercentEncoding(fileName, "/"));
     db.setDatabaseName(QStringLiteral("file:%1?mode=%2").arg(path, mode));
-    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=10000"));
+    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=") + kBusyTimeoutMs);
     if (!db.open()) {
         const QString error = db.lastError().text();
         db = QSqlDatabase();
@@ -83,8 +96,7 @@ void Connection::configure()
 {
     QSqlQuery query(database());
     // WAL: readers never block the writer, and a commit costs one sync.
-    for (const char* pragma :
-         {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", "PRAGMA busy_timeout=10000"}) {
+    for (const char* pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL"}) {
         if (!query.exec(QString::fromLatin1(pragma)))
             throw AppError(query.lastError().text());
     }
@@ -99,6 +111,27 @@ void Connection::close()
         db.close();
     }
     QSqlDatabase::removeDatabase(m_name);
+}
+
+void Connection::beginTransaction()
+{
+    QSqlDatabase db = database();
+    if (!db.transaction())
+        throw AppError(db.lastError().text());
+}
+
+void Connection::commit()
+{
+    QSqlDatabase db = database();
+    if (!db.commit())
+        throw AppError(db.lastError().text());
+}
+
+void Connection::rollback()
+{
+    QSqlDatabase db = database();
+    if (!db.rollback())
+        qWarning("rollback failed: %s", qPrintable(db.lastError().text()));
 }
 
 bool Connection::isOpen() const

@@ -4,7 +4,8 @@
 #include <QString>
 
 // The one connection to the database file, shared by every window.
-// Another program may hold the same file: writes wait for it instead of failing.
+// Another program may hold the same file: a write waits for its lock well under
+// a second, then fails with "database is locked" and is tried again later.
 class Connection final
 {
 public:
@@ -20,6 +21,15 @@ public:
     // Creates a new file with the four tables (set-up tool and tests only).
     void create(const QString& fileName);
     void close();
+
+    // Groups the writes up to commit() so that they take effect together or not
+    // at all. Both throw AppError; after a failed commit the transaction is
+    // still open and must be rolled back.
+    void beginTransaction();
+    void commit();
+    // Undoes the writes since beginTransaction(). Never throws: it runs while
+    // another error is on its way to the operator.
+    void rollback();
 
     bool isOpen() const;
     QString fileName() const { return m_fileName; }

@@ -12,6 +12,8 @@
 
 namespace {
 const QString kRowIdColumn = QStringLiteral("__rowid__");
+const QString kRowLost = QStringLiteral(
+    "Row cannot be located for updating. Some values may have been changed since it was last read.");
 
 bool isNameChar(QChar c)
 {
@@ -185,7 +187,7 @@ void Query::open()
     if (query.lastError().isValid())
         throw sqlError(query);
 
-    m_table = table;
+    m_table = withRowId ? table : QString();
     m_columns = columns;
     m_rows = std::move(rows);
     m_rowIds = std::move(ids);
@@ -271,8 +273,9 @@ QVariant Query::fieldValue(const QString& name) const
     const int column = columnIndex(name);
     if (m_state != State::Browse)
         return m_buffer.at(column);
+    // No current row (an empty result, or past the last row) reads as empty columns.
     if (m_current >= m_rows.size())
-        throw AppError(QStringLiteral("Either BOF or EOF is True, or the current record has been deleted"));
+        return QVariant();
     return m_rows.at(m_current).at(column);
 }
 
@@ -362,35 +365,87 @@ void Query::post()
 
 void Query::postEdit()
 {
+    // The row is found by its id and the old values of the columns set here:
+    // another program's change to other columns does not stop the post, one
+    // to the same columns is not overwritten.
     QStringList sets;
+    QStringList conditions{QStringLiteral("rowid=?")};
     QVector<QVariant> values;
+    QVector<QVariant> conditionValues{m_rowIds.at(m_current)};
+    const QVector<QVariant>& original = m_rows.at(m_current);
     for (int i = 0; i < m_columns.size(); ++i) {
         if (!m_assigned.at(i))
             continue;
         sets << quoted(m_columns.at(i)) + QStringLiteral("=?");
         values << m_buffer.at(i);
+        conditions << quoted(m_columns.at(i)) + QStringLiteral(" IS ?");
+        conditionValues << original.at(i);
     }
     if (sets.isEmpty())
         return;
-    // The row must still hold every value that was read: another writer's
-    // change makes the post fail rather than be overwritten.
-    QStringList conditions{QStringLiteral("rowid=?")};
-    values << m_rowIds.at(m_current);
-    const QVector<QVariant>& original = m_rows.at(m_current);
-    for (int i = 0; i < m_columns.size(); ++i) {
-        conditions << quoted(m_columns.at(i)) + QStringLiteral(" IS ?");
-        values << original.at(i);
-    }
     const QSqlQuery query = runWrite(
         QStringLiteral("UPDATE %1 SET %2 WHERE %3")
             .arg(quoted(m_table), sets.join(QStringLiteral(", ")), conditions.join(QStringLiteral(" AND "))),
-        values);
+        values + conditionValues);
     if (query.numRowsAffected() != 1) {
-        cancel();
-        throw AppError(QStringLiteral(
-            "Row cannot be located for updating. Some values may have been changed since it was last read."));
+        // What the file holds now, so that the next attempt can succeed.
+        refreshCurrent();
+        throw AppError(kRowLost);
     }
     m_rows[m_current] = m_buffer;
+}
+
+void Query::deleteCurrent()
+{
+    requireActive();
+    cancel();
+    if (m_table.isEmpty())
+        throw AppError(QStringLiteral("The query cannot be edited"));
+    if (m_current >= m_rows.size())
+        throw AppError(QStringLiteral("Either BOF or EOF is True, or the current record has been deleted"));
+    const QSqlQuery query = runWrite(QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(quoted(m_table)),
+                                     {m_rowIds.at(m_current)});
+    // A row another program deleted first is gone all the same.
+    const bool found = query.numRowsAffected() == 1;
+    dropCurrent();
+    emit changed();
+    if (!found)
+        throw AppError(kRowLost);
+}
+
+void Query::refreshCurrent()
+{
+    requireActive();
+    cancel();
+    if (m_table.isEmpty() || m_current >= m_rows.size())
+        return;
+    QStringList columns;
+    for (const QString& column : m_columns)
+        columns << quoted(column);
+    QSqlQuery query(m_connection.database());
+    query.setForwardOnly(true);
+    if (!query.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE rowid=?")
+                           .arg(columns.join(QStringLiteral(", ")), quoted(m_table))))
+        throw sqlError(query);
+    query.addBindValue(m_rowIds.at(m_current));
+    if (!query.exec())
+        throw sqlError(query);
+    if (query.next()) {
+        for (int i = 0; i < m_columns.size(); ++i)
+            m_rows[m_current][i] = query.value(i);
+    } else if (query.lastError().isValid()) {
+        throw sqlError(query);
+    } else {
+        dropCurrent();
+    }
+    emit changed();
+}
+
+void Query::dropCurrent()
+{
+    m_rows.removeAt(m_current);
+    m_rowIds.removeAt(m_current);
+    m_current = qMax(0, qMin(m_current, int(m_rows.size()) - 1));
 }
 
 QSqlQuery Query::runWrite(const QString& statement, const QVector<QVariant>& values)

@@ -1,25 +1,28 @@
 #pragma once
 
+#include "store/Connection.h"
+
 #include <QHash>
 #include <QObject>
 #include <QStringList>
 #include <QVariant>
 #include <QVector>
 
-class Connection;
 class QDateTime;
 
 // A reusable query on the shared connection: close it, give it a statement and
 // named parameters, then open it (a select, whose rows are read at once so the
 // row count is known) or execute it (an insert or delete). Rows of a select on
 // one table can be edited and posted back; a post changes exactly the row that
-// was read, and only while that row is unchanged in the database.
+// was read, and only while the columns it sets are unchanged in the database.
 // Every failure throws AppError with the data layer's text.
 class Query final : public QObject
 {
     Q_OBJECT
 public:
     explicit Query(Connection& connection, QObject* parent = nullptr);
+
+    Connection& connection() const { return m_connection; }
 
     void close();
     void setSql(const QString& text);
@@ -45,7 +48,8 @@ public:
     QStringList columnNames() const { return m_columns; }
     QVariant value(int row, int column) const;
     QVariant fieldValue(const QString& name) const;
-    // Empty columns read as "", 0 and 30 December 1899.
+    // Empty columns, and every column when there is no current row, read as
+    // "", 0 and 30 December 1899.
     QString fieldText(const QString& name) const;
     int fieldInt(const QString& name) const;
     QDateTime fieldDateTime(const QString& name) const;
@@ -56,9 +60,16 @@ public:
     void post();
     void cancel();
     bool isEditing() const { return m_state != State::Browse; }
+    // Deletes the current row from its table (a select on one table) and from
+    // the rows held; the next row, or the new last, becomes current.
+    void deleteCurrent();
+    // Ends any edit and reads the current row again from its table. A row gone
+    // from the table is dropped; the next row, or the new last, becomes current.
+    void refreshCurrent();
 
 signals:
-    // Opened, closed, moved or a row posted: grids showing this query refresh.
+    // Opened, closed, moved, a row posted, deleted or read again: grids showing
+    // this query refresh.
     void changed();
 
 private:
@@ -73,6 +84,7 @@ private:
     class QSqlQuery runWrite(const QString& statement, const QVector<QVariant>& values);
     void postEdit();
     void postInsert();
+    void dropCurrent();
 
     Connection& m_connection;
     QString m_sql;

@@ -8,38 +8,66 @@
 namespace Schema {
 
 namespace {
-const char* const kCreate[] = {
-    "CREATE TABLE soft_record (soft_name TEXT, com_num INTEGER, com_baud INTEGER, com_data_bit INTEGER,"
-    " com_stop_bit INTEGER, com_parity TEXT, moniter_time INTEGER, node_read_time INTEGER)",
-    "CREATE TABLE dd_user (用户名 TEXT, 密码 TEXT, 权限 TEXT)",
-    "CREATE TABLE node_record (device_id INTEGER, device_name TEXT, node_name TEXT, node_code INTEGER,"
-    " node_reg_add INTEGER, con_data_type TEXT, node_data_lower INTEGER, node_data_upper INTEGER,"
-    " node_alarm_type TEXT, install_date DATETIME, node_data INTEGER, con_data TEXT, read_time DATETIME,"
-    " communication_status TEXT, alarm_status TEXT)",
-    "CREATE TABLE alarm_record (告警时间 DATETIME, 告警纪录 TEXT)",
+struct Table
+{
+    const char* name;
+    const char* columns; // "name TYPE" pairs separated by ", "
 };
+
+const Table kTables[] = {
+    {"soft_record", "soft_name TEXT, com_num INTEGER, com_baud INTEGER, com_data_bit INTEGER, "
+                    "com_stop_bit INTEGER, com_parity TEXT, moniter_time INTEGER, node_read_time INTEGER"},
+    {"dd_user", "用户名 TEXT, 密码 TEXT, 权限 TEXT"},
+    {"node_record",
+     "device_id INTEGER, device_name TEXT, node_name TEXT, node_code INTEGER, "
+     "node_reg_add INTEGER, con_data_type TEXT, node_data_lower INTEGER, node_data_upper INTEGER, "
+     "node_alarm_type TEXT, install_date DATETIME, node_data INTEGER, con_data TEXT, "
+     "read_time DATETIME, communication_status TEXT, alarm_status TEXT"},
+    {"alarm_record", "告警时间 DATETIME, 告警纪录 TEXT"},
+};
+
+QStringList columnsOf(const Table& table)
+{
+    return QString::fromUtf8(table.columns).split(QStringLiteral(", "));
+}
+
+QSqlQuery run(QSqlDatabase db, const QString& statement)
+{
+    QSqlQuery query(db);
+    if (!query.exec(statement))
+        throw AppError(query.lastError().text());
+    return query;
+}
 } // namespace
 
 QStringList tableNames()
 {
-    return {QStringLiteral("soft_record"), QStringLiteral("dd_user"), QStringLiteral("node_record"),
-            QStringLiteral("alarm_record")};
+    QStringList names;
+    for (const Table& table : kTables)
+        names << QString::fromUtf8(table.name);
+    return names;
 }
 
 void createTables(QSqlDatabase db)
 {
-    QSqlQuery query(db);
-    for (const char* statement : kCreate) {
-        if (!query.exec(QString::fromUtf8(statement)))
-            throw AppError(query.lastError().text());
+    for (const Table& table : kTables) {
+        // The file itself takes any value in any column: a text pasted into an
+        // integer column would be kept and stop the poll at that node later.
+        QStringList columns = columnsOf(table);
+        for (QString& column : columns) {
+            if (column.endsWith(QLatin1String(" INTEGER"))) {
+                column += QStringLiteral(" CHECK (typeof(%1) IN ('integer', 'null'))")
+                              .arg(column.section(QLatin1Char(' '), 0, 0));
+            }
+        }
+        run(db, QStringLiteral("CREATE TABLE %1 (%2)")
+                    .arg(QString::fromUtf8(table.name), columns.join(QStringLiteral(", "))));
     }
 }
 
 QStringList missingTables(QSqlDatabase db)
 {
-    QSqlQuery query(db);
-    if (!query.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type='table'")))
-        throw AppError(query.lastError().text());
+    QSqlQuery query = run(db, QStringLiteral("SELECT name FROM sqlite_master WHERE type='table'"));
     QStringList present;
     while (query.next())
         present << query.value(0).toString().toLower();
@@ -47,6 +75,24 @@ QStringList missingTables(QSqlDatabase db)
     for (const QString& name : tableNames()) {
         if (!present.contains(name))
             missing << name;
+    }
+    return missing;
+}
+
+QStringList missingColumns(QSqlDatabase db)
+{
+    QStringList missing;
+    for (const Table& table : kTables) {
+        const QString name = QString::fromUtf8(table.name);
+        QSqlQuery query = run(db, QStringLiteral("PRAGMA table_info(%1)").arg(name));
+        QStringList present;
+        while (query.next())
+            present << query.value(1).toString().toLower();
+        for (const QString& column : columnsOf(table)) {
+            const QString columnName = column.section(QLatin1Char(' '), 0, 0);
+            if (!present.contains(columnName))
+                missing << name + QLatin1Char('.') + columnName;
+        }
     }
     return missing;
 }

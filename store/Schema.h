@@ -9,10 +9,13 @@ namespace Schema {
 
 QStringList tableNames();
 
-// Creates the four tables in an empty database. Throws AppError on failure.
+// Creates the four tables in an empty database; integer columns refuse
+// values that are not integers. Throws AppError on failure.
 void createTables(QSqlDatabase db);
 
 // Names of the required tables missing from the database.
 QStringList missingTables(QSqlDatabase db);
+// "table.column" for each column the program uses that its table lacks.
+QStringList missingColumns(QSqlDatabase db);
 
 } // namespace Schema

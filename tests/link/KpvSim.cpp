@@ -10,9 +10,11 @@ KpvSim::~KpvSim()
     m_process.waitForFinished(5000);
 }
 
-bool KpvSim::start(int port, const QList<int>& addresses)
+bool KpvSim::start(int port, const QList<int>& addresses, const QString& database)
 {
     QStringList arguments{QStringLiteral("--com"), QString::number(port)};
+    if (!database.isEmpty())
+        arguments << QStringLiteral("--db") << database;
     for (const int address : addresses)
         arguments.append(QString::number(address));
     m_process.start(QStringLiteral(KPV_SIM_PATH), arguments);

@@ -10,7 +10,8 @@ public:
     // Asks the simulator to end (SIGTERM) so that it removes its port link: a
     // dangling one would name whatever pty gets its number next.
     ~KpvSim();
-    bool start(int port, const QList<int>& addresses);
+    // With a database, also its devices (--db).
+    bool start(int port, const QList<int>& addresses, const QString& database = {});
     // Runs one stdin command; true when the simulator accepted it.
     bool command(const QString& line);
 

@@ -36,6 +36,25 @@ int openLine(int portNumber, const QString& line)
                         f[3].toInt());
 }
 
+// Another process on the port: prints whether it got flock(LOCK_EX) ("free",
+// and it keeps the lock until its input closes) or not ("taken"), and the
+// tty's exclusive-open flag. Kept out by that flag (no CAP_SYS_ADMIN), it
+// prints "taken 1" as well.
+const char* const peerScript = R"(
+import errno, fcntl, os, struct, sys
+try:
+    fd = os.open(sys.argv[1], os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+except OSError as e:
+    sys.exit(print("taken 1") if e.errno == errno.EBUSY else str(e))
+try:
+    fcntl.flock(fd, fcntl.LOCK_EX | fcntl.LOCK_NB)
+    state = "free"
+except BlockingIOError:
+    state = "taken"
+print(state, struct.unpack("i", fcntl.ioctl(fd, 0x80045440, bytes(4)))[0], flush=True)  # TIOCGEXCL
+sys.stdin.read()
+)";
+
 int openDescriptors()
 {
     return int(
@@ -55,13 +74,45 @@ class TestLinkKpvSim final : public QObject
 
     bool command(const QString& line) { return m_sim->command(line); }
 
+    bool startSim()
+    {
+        m_sim = std::make_unique<KpvSim>();
+        return m_sim->start(port, {1, 2, 17, 247}, m_portDir.filePath(u"table.db"_s));
+    }
+
+    // Runs SQL on the simulator's database from another process, as the program does.
+    bool sql(const QString& script)
+    {
+        return QProcess::execute(
+                   u"/usr/bin/python3"_s,
+                   {u"-c"_s,
+                    u"import sqlite3, sys; sqlite3.connect(sys.argv[1]).executescript(sys.argv[2])"_s,
+                    m_portDir.filePath(u"table.db"_s), script}) == 0;
+    }
+
+    // Starts a peer (see peerScript) on the port and returns its verdict.
+    QString startPeer(QProcess& peer)
+    {
+        peer.start(u"/usr/bin/python3"_s, {u"-c"_s, peerScript, m_portDir.filePath(u"com%1"_s.arg(port))});
+        while (!peer.canReadLine() && peer.waitForReadyRead(10000)) {
+        }
+        return peer.canReadLine() ? QString::fromLatin1(peer.readLine()).trimmed()
+                                  : QString::fromLatin1(peer.readAllStandardError());
+    }
+
+    static void endPeer(QProcess& peer)
+    {
+        peer.closeWriteChannel();
+        QVERIFY(peer.waitForFinished(10000) && peer.exitCode() == 0);
+    }
+
 private slots:
     void initTestCase()
     {
         QVERIFY(m_portDir.isValid());
         qputenv("SPDMON_PORT_DIR", m_portDir.path().toLocal8Bit());
-        m_sim = std::make_unique<KpvSim>();
-        QVERIFY(m_sim->start(port, {1, 2, 17, 247}));
+        QVERIFY(sql(u"pragma journal_mode=wal; create table node_record (device_id integer)"_s));
+        QVERIFY(startSim());
     }
 
     void init()
@@ -221,6 +272,36 @@ private slots:
         }
     }
 
+    void portTakenByAnotherProcess()
+    {
+        // Open here: another process can neither lock the port nor, unless
+        // privileged, open it at all.
+        QProcess peer;
+        QCOMPARE(startPeer(peer), u"taken 1"_s);
+        endPeer(peer);
+        mbrtuComClose(port);
+        QCOMPARE(startPeer(peer), u"free 0"_s); // closing released both
+        QCOMPARE(mbrtuComOpen(port, 9600, 8, "n", 1), -1);
+        QCOMPARE(read(3, 1, 11), -1);
+        endPeer(peer);
+        QCOMPARE(mbrtuComOpen(port, 9600, 8, "n", 1), 1);
+        QCOMPARE(read(3, 1, 11), 1);
+    }
+
+    void devicesAddedToTheDatabaseAreServed()
+    {
+        // Found when a request names the device, or a command does.
+        QCOMPARE(read(3, 9, 11), -1);
+        QVERIFY(sql(u"insert into node_record values (9)"_s));
+        int value = -1;
+        QCOMPARE(read(3, 9, 11, &value), 1);
+        QCOMPARE(value, 0);
+        QVERIFY(sql(u"insert into node_record values (11)"_s));
+        QVERIFY(command(u"abnormal 11"_s));
+        QCOMPARE(read(4, 11, 9, &value), 1);
+        QCOMPARE(value, 65535);
+    }
+
     void busyOnlyDuringARequest()
     {
         QCOMPARE(mbrtuComWork(port), 0);
@@ -273,9 +354,14 @@ private slots:
         ::close(watch);
         QVERIFY(QFile::remove(link));
         QVERIFY2(opens >= 2 && opens <= 3, qPrintable(u"%1 reopen attempts in 2.5 s"_s.arg(opens)));
-        m_sim = std::make_unique<KpvSim>();
-        QVERIFY(m_sim->start(port, {1, 2, 17, 247}));
+        QVERIFY(startSim());
         QVERIFY(command(u"set 247 11 556"_s));
+        // Back, but taken by another process: the reopen fails like any other.
+        QProcess peer;
+        QCOMPARE(startPeer(peer), u"free 0"_s);
+        for (timer.start(); timer.elapsed() < 1500;)
+            QCOMPARE(read(3, 247, 11), -1);
+        endPeer(peer);
         int value = 0;
         QTRY_COMPARE_WITH_TIMEOUT(read(3, 247, 11, &value), 1, 5000);
         QCOMPARE(value, 556);

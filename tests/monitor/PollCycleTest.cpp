@@ -293,15 +293,74 @@ private slots:
         QCOMPARE(f.records().size(), 2);
     }
 
-    void failedAlarmInsertKeepsTheGridFilled()
+    // Another program locks the file to rename device 1 and write the read time
+    // of its node: the step fails while locked, then its post misses the row; the
+    // same node is read again each time and then the cycle moves on.
+    void anotherProgramChangesTheCurrentRow()
     {
         PollFixture f;
+        f.add(1, u"a"_s);
+        f.add(2, u"b"_s);
+        f.scope.setSql(u"select * from node_record order by  device_id ASC, node_name ASC"_s);
+        f.scope.open();
+        Connection other(u"other"_s);
+        other.open(f.db.path());
+        QSqlQuery foreign(other.database());
+        QVERIFY(foreign.exec(u"BEGIN IMMEDIATE"_s));
+        QVERIFY(foreign.exec(
+            u"UPDATE node_record SET device_name = 'X', read_time = '2020-01-01 00:00:00' WHERE device_id = 1"_s));
+        QStringList errors;
+        for (int i = 0; i < 4; ++i) {
+            try {
+                f.step();
+            } catch (const AppError& e) {
+                errors << e.text().left(18);
+            }
+            if (i == 0)
+                QVERIFY(foreign.exec(u"COMMIT"_s));
+        }
+        QCOMPARE(errors, (QStringList{u"database is locked"_s, u"Row cannot be loca"_s}));
+        QCOMPARE(f.slavesRead(), (QVector<int>{1, 1, 1, 2}));
+        QCOMPARE(f.col("a", "device_name"), u"X"_s);
+        QCOMPARE(f.col("a", "read_time"), u"2026-06-01 08:00:03"_s);
+    }
+
+    void failedAlarmEntryLeavesNeither_data()
+    {
+        QTest::addColumn<bool>("analogue");
+        QTest::addColumn<QString>("fault");
+        const QString record = u"BEFORE INSERT ON alarm_record"_s;
+        const QString state =
+            u"BEFORE UPDATE OF alarm_status ON node_record WHEN NEW.alarm_status = '告警'"_s;
+        QTest::newRow("switch, record") << false << record;
+        QTest::newRow("switch, state") << false << state;
+        QTest::newRow("analogue, record") << true << record;
+        QTest::newRow("analogue, state") << true << state;
+    }
+
+    // The alarm state and its record are written together or not at all.
+    void failedAlarmEntryLeavesNeither()
+    {
+        QFETCH(bool, analogue);
+        QFETCH(QString, fault);
+        PollFixture f;
+        f.period = u"0"_s;
+        f.add(1, u"n"_s, u"通信正常"_s, u"正常"_s, analogue ? kAnalogue : kSwitch, kZeroNormal, 0, 10);
+        f.bus.answer(1, 0xFFFF);
         f.db.exec(u"INSERT INTO alarm_record VALUES ('2026-01-01 00:00:00', 'old')"_s);
-        f.db.exec(u"CREATE TRIGGER t BEFORE INSERT ON alarm_record BEGIN SELECT RAISE(ABORT, 'x'); END"_s);
-        QCOMPARE(f.log.recordCount(), 0); // opened before that row existed
-        QVERIFY_THROWS_EXCEPTION(AppError, f.cycle.AddAlarmRecord(u"x"_s));
-        QVERIFY(f.log.isActive());
-        QCOMPARE(f.log.recordCount(), 1);
+        f.db.exec(u"CREATE TEMP TRIGGER fault %1 BEGIN SELECT RAISE(ABORT, 'fault'); END"_s.arg(fault));
+        f.step();
+        f.step();
+        QVERIFY_THROWS_EXCEPTION(AppError, f.step());
+        QCOMPARE(f.records(), QStringList{u"old"_s});
+        QCOMPARE(f.col(u"n"_s, u"alarm_status"_s), u"正常"_s);
+        QCOMPARE(f.scope.fieldText(u"alarm_status"_s), u"正常"_s);
+        QCOMPARE(f.log.recordCount(), 1); // the grid shows what the file holds
+        f.db.exec(u"DROP TRIGGER fault"_s);
+        for (int i = 0; i < 5; ++i)
+            f.step();
+        QCOMPARE(f.col(u"n"_s, u"alarm_status"_s), u"告警"_s);
+        QCOMPARE(f.records().size(), 2);
     }
 };
 

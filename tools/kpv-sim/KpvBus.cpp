@@ -51,11 +51,21 @@ KpvBus::CommandResult failure(const QString& message)
 
 KpvBus::KpvBus(const QList<int>& addresses)
 {
+    addDevices(addresses);
+}
+
+QList<int> KpvBus::addDevices(const QList<int>& addresses)
+{
+    QList<int> added;
     for (const int address : addresses) {
+        if (address < 1 || address > 247 || m_devices.contains(address))
+            continue;
         Device device;
         device.registers = {{statusRegister, 0}, {protectorRegister, 0}, {surgeCountRegister, 0}};
         m_devices.insert(address, device);
+        added.append(address);
     }
+    return added;
 }
 
 QString KpvBus::commandHelp()

@@ -32,6 +32,10 @@ public:
 
     static QString commandHelp();
 
+    // Adds a normal device at each bus address (1-247) not yet simulated;
+    // returns the ones added.
+    QList<int> addDevices(const QList<int>& addresses);
+    bool serves(int address) const { return m_devices.contains(address); }
     QList<int> addresses() const { return m_devices.keys(); }
     // The answer to a request frame whose CRC has already been checked.
     Reply answer(const QByteArray& request) const;

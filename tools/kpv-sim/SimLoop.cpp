@@ -49,7 +49,9 @@ int millisecondsUntil(std::chrono::steady_clock::time_point when)
 
 } // namespace
 
-SimLoop::SimLoop(int masterFd, KpvBus& bus) : m_masterFd(masterFd), m_bus(bus) {}
+SimLoop::SimLoop(int masterFd, KpvBus& bus, const DeviceTable* devices)
+    : m_masterFd(masterFd), m_bus(bus), m_devices(devices)
+{}
 
 bool SimLoop::runCommand(const QString& line)
 {
@@ -58,10 +60,26 @@ bool SimLoop::runCommand(const QString& line)
         printLine(QStringLiteral("ok quit"));
         return true;
     }
+    addDevicesFromTable();
     const KpvBus::CommandResult result = m_bus.execute(line);
     for (const QString& text : result.lines)
         printLine(text);
     return result.ok;
+}
+
+void SimLoop::addDevicesFromTable()
+{
+    if (!m_devices)
+        return;
+    QList<int> addresses;
+    QString error;
+    if (!m_devices->read(&addresses, &error)) {
+        std::fprintf(stderr, "kpv-sim: cannot read %s: %s\n", qPrintable(m_devices->file()),
+                     qPrintable(error));
+        return;
+    }
+    for (const int address : m_bus.addDevices(addresses))
+        std::fprintf(stderr, "kpv-sim: device %d added from the database\n", address);
 }
 
 void SimLoop::run()
@@ -133,6 +151,8 @@ void SimLoop::readCommands()
 
 void SimLoop::handleFrame(const QByteArray& frame)
 {
+    if (!m_bus.serves(static_cast<quint8>(frame.at(0))))
+        addDevicesFromTable();
     const KpvBus::Reply reply = m_bus.answer(frame);
     if (reply.bytes.isEmpty())
         return;

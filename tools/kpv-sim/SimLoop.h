@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tools/kpv-sim/DeviceTable.h"
 #include "tools/kpv-sim/KpvBus.h"
 #include "tools/kpv-sim/RtuFramer.h"
 
@@ -8,11 +9,13 @@
 #include <chrono>
 
 // Serves the bus on the pty master and takes commands from standard input
-// until "quit" or a termination signal.
+// until "quit" or a termination signal. With a device table, devices added
+// to it meanwhile join the bus before a command runs and when a request names
+// an address not simulated yet.
 class SimLoop final
 {
 public:
-    SimLoop(int masterFd, KpvBus& bus);
+    SimLoop(int masterFd, KpvBus& bus, const DeviceTable* devices);
 
     // Runs one command as if typed, printing its result.
     bool runCommand(const QString& line);
@@ -27,6 +30,7 @@ private:
         QByteArray bytes;
     };
 
+    void addDevicesFromTable();
     int pollTimeoutMs() const;
     void readRequests();
     void readCommands();
@@ -36,6 +40,7 @@ private:
 
     const int m_masterFd;
     KpvBus& m_bus;
+    const DeviceTable* const m_devices;
     RtuFramer m_framer;
     QList<PendingReply> m_pending;
     QByteArray m_commandBuffer;

@@ -1,14 +1,13 @@
 #include "link/PortDirectory.h"
+#include "tools/kpv-sim/DeviceTable.h"
 #include "tools/kpv-sim/KpvBus.h"
 #include "tools/kpv-sim/PtyEndpoint.h"
 #include "tools/kpv-sim/SimLoop.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -16,30 +15,6 @@ void fail(const QString& message)
 {
     std::fprintf(stderr, "kpv-sim: %s\n", qPrintable(message));
     std::exit(2);
-}
-
-QList<int> addressesFromDatabase(const QString& file)
-{
-    const QString connection = QStringLiteral("kpv-sim");
-    QList<int> addresses;
-    QString error;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
-        db.setDatabaseName(file);
-        // Read-only, so that a mistyped name does not create an empty database.
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        QSqlQuery query(db);
-        if (!db.open())
-            error = db.lastError().text();
-        else if (!query.exec(QStringLiteral("select distinct device_id from node_record order by device_id")))
-            error = query.lastError().text();
-        while (error.isEmpty() && query.next())
-            addresses.append(query.value(0).toInt());
-    }
-    QSqlDatabase::removeDatabase(connection);
-    if (!error.isEmpty())
-        fail(QStringLiteral("cannot read %1: %2").arg(file, error));
-    return addresses;
 }
 
 } // namespace
@@ -66,7 +41,7 @@ int main(int argc, char* argv[])
     const QCommandLineOption dbOption(
         QStringLiteral("db"),
         QStringLiteral("Also simulate every device_id of node_record in this SQLite "
-                       "database."),
+                       "database, including devices added while the simulator runs."),
         QStringLiteral("file"));
     const QCommandLineOption commandOption({QStringLiteral("c"), QStringLiteral("command")},
                                            QStringLiteral("Run a command at start, as if typed; repeatable, "
@@ -89,15 +64,22 @@ int main(int argc, char* argv[])
             fail(QStringLiteral("\"%1\" is not a bus address (1 to 247)").arg(text));
         addresses.append(address);
     }
+    std::unique_ptr<DeviceTable> devices;
     if (parser.isSet(dbOption)) {
-        for (const int address : addressesFromDatabase(parser.value(dbOption))) {
+        devices = std::make_unique<DeviceTable>(parser.value(dbOption));
+        QList<int> fromDatabase;
+        QString error;
+        if (!devices->read(&fromDatabase, &error))
+            fail(QStringLiteral("cannot read %1: %2").arg(devices->file(), error));
+        for (const int address : fromDatabase) {
             if (address >= 1 && address <= 247)
                 addresses.append(address);
             else
                 std::fprintf(stderr, "kpv-sim: device_id %d is not a bus address, not simulated\n", address);
         }
     }
-    if (addresses.isEmpty())
+    // A database without devices is fine: they can be added while running.
+    if (addresses.isEmpty() && !devices)
         fail(QStringLiteral("no device to simulate: give addresses or --db"));
 
     KpvBus bus(addresses);
@@ -109,7 +91,7 @@ int main(int argc, char* argv[])
     if (!pty.open(&error))
         fail(error);
 
-    SimLoop loop(pty.masterFd(), bus);
+    SimLoop loop(pty.masterFd(), bus, devices.get());
     for (const QString& command : parser.values(commandOption)) {
         if (!loop.runCommand(command))
             fail(QStringLiteral("start command \"%1\" failed").arg(command));
@@ -117,6 +99,8 @@ int main(int argc, char* argv[])
     QStringList shown;
     for (const int address : bus.addresses())
         shown.append(QString::number(address));
+    if (shown.isEmpty())
+        shown.append(QStringLiteral("none yet"));
     std::fprintf(stderr, "kpv-sim: %s -> %s, devices %s; type help for commands\n", linkPath.c_str(),
                  qPrintable(pty.slavePath()), qPrintable(shown.join(QLatin1Char(' '))));
     std::printf("open COM%d\n", port);
