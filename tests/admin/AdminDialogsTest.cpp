@@ -18,6 +18,41 @@ class AdminDialogsTest final : public QObject
 {
     Q_OBJECT
 private slots:
+    void alarmRecords()
+    {
+        MainWindowFixture f;
+        f.form->state.LoggedInPermission = u"管理员"_s;
+        f.db.exec(
+            u"INSERT INTO alarm_record VALUES ('2026-03-01 08:00:00', 'a'), "
+            "('2026-03-01 09:00:00', 'b1'), ('2026-03-01 09:00:00', 'b2'), ('2026-03-02 10:00:00', 'c')"_s);
+        f.form->reloadAlarmLog();
+        f.form->Timer1->start(); // monitoring runs
+        QTableView* mainGrid = f.form->DBGrid1;
+        drive(f.form->BitBtn5, [&](QDialog& d) {
+            QVERIFY(!f.form->Timer1->isActive());
+            auto* grid = child<QTableView>(d, "DBGrid1");
+            QCOMPARE(grid->editTriggers(), QAbstractItemView::NoEditTriggers);
+            QCOMPARE(grid->model()->rowCount(), 4);
+            pickRow(d, 1);
+            QCOMPARE(mainGrid->currentIndex().row(), 1); // one current row for both
+            press(d, "Button1");
+            QCOMPARE(column(f.db, u"告警纪录"_s, u"alarm_record"_s), u"a c"_s); // both of that second
+            QCOMPARE(mainGrid->model()->rowCount(), 2);
+            QCOMPARE(grid->currentIndex().row(), 0);
+            QCOMPARE(mainGrid->currentIndex().row(), 0);
+
+            pickRow(d, 1);
+            press(d, "Button2");
+            QCOMPARE(f.db.count(u"alarm_record"_s), 0);
+            QCOMPARE(mainGrid->model()->rowCount(), 0);
+            press(d, "Button1"); // nothing left to delete
+            press(d, "Button2");
+            QVERIFY(MessageBox::takeShown().isEmpty());
+            press(d, "Button3");
+            QVERIFY(!d.isVisible());
+        });
+    }
+
     void softwareName()
     {
         MainWindowFixture f;
