@@ -1,18 +1,6 @@
 #include "ModalDriver.h"
 
-#include <QSqlQuery>
-
 using namespace Qt::StringLiterals;
-
-namespace {
-QString column(TestDatabase& db, const QString& expression, const QString& table)
-{
-    QSqlQuery q(
-        u"SELECT group_concat(%1, ' ') FROM (SELECT * FROM %2 ORDER BY rowid)"_s.arg(expression, table),
-        db.connection().database());
-    return q.next() ? q.value(0).toString() : u"?"_s;
-}
-} // namespace
 
 class AdminDialogsTest final : public QObject
 {
@@ -32,11 +20,10 @@ private slots:
             QVERIFY(!f.form->Timer1->isActive());
             auto* grid = child<QTableView>(d, "DBGrid1");
             QCOMPARE(grid->editTriggers(), QAbstractItemView::NoEditTriggers);
-            QCOMPARE(grid->model()->rowCount(), 4);
             pickRow(d, 1);
             QCOMPARE(mainGrid->currentIndex().row(), 1); // one current row for both
             press(d, "Button1");
-            QCOMPARE(column(f.db, u"告警纪录"_s, u"alarm_record"_s), u"a c"_s); // both of that second
+            QCOMPARE(tableText(f.db, u"告警纪录"_s, u"alarm_record"_s), u"a c"_s); // both of that second
             QCOMPARE(mainGrid->model()->rowCount(), 2);
             QCOMPARE(grid->currentIndex().row(), 0);
             QCOMPARE(mainGrid->currentIndex().row(), 0);
@@ -71,7 +58,8 @@ private slots:
             edit->setText(u"  一号站 "_s);
             press(d, "BitBtn1");
             // A new row holding only the name.
-            QCOMPARE(column(f.db, u"soft_name||'|'||ifnull(com_num,'')"_s, u"soft_record"_s), u"一号站|"_s);
+            QCOMPARE(tableText(f.db, u"soft_name||'|'||ifnull(com_num,'')"_s, u"soft_record"_s),
+                     u"一号站|"_s);
             QCOMPARE(f.form->windowTitle() + f.form->state.SoftwareName, u"一号站一号站"_s);
             QCOMPARE(edit->text(), u"  一号站 "_s);
             QVERIFY(d.isVisible());
@@ -79,7 +67,7 @@ private slots:
             f.db.addSettings(u"second"_s, 5, 500);
             edit->setText(u"二号站"_s);
             press(d, "BitBtn1");
-            QCOMPARE(column(f.db, u"soft_name"_s, u"soft_record"_s), u"二号站 second"_s);
+            QCOMPARE(tableText(f.db, u"soft_name"_s, u"soft_record"_s), u"二号站 second"_s);
             QVERIFY(MessageBox::takeShown().isEmpty());
         });
         drive(f.form->BitBtn6,

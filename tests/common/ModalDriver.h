@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSqlQuery>
 #include <QTableView>
 
 // Presses a main window command and runs script on the dialog it opens
@@ -23,10 +24,7 @@ template <typename Script> void drive(QPushButton* command, Script script)
 
 template <typename T> T* child(QDialog& dialog, const char* name)
 {
-    T* found = dialog.findChild<T*>(QString::fromLatin1(name));
-    if (!found)
-        qFatal("no child %s", name);
-    return found;
+    return dialog.findChild<T*>(QString::fromLatin1(name));
 }
 
 inline void press(QDialog& dialog, const char* button)
@@ -40,4 +38,13 @@ inline void pickRow(QDialog& dialog, int row)
     auto* grid = child<QTableView>(dialog, "DBGrid1");
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
                       grid->visualRect(grid->model()->index(row, 0)).center());
+}
+
+// One expression over a table's rows in stored order, joined by blanks.
+inline QString tableText(TestDatabase& db, const QString& expression, const QString& table)
+{
+    QSqlQuery q(QStringLiteral("SELECT group_concat(%1, ' ') FROM (SELECT * FROM %2 ORDER BY rowid)")
+                    .arg(expression, table),
+                db.connection().database());
+    return q.next() ? q.value(0).toString() : QStringLiteral("?");
 }

@@ -1,7 +1,6 @@
 #include "ModalDriver.h"
 
 #include <QLabel>
-#include <QSqlQuery>
 
 using namespace Qt::StringLiterals;
 
@@ -22,20 +21,20 @@ QString fields(QDialog& d)
            child<QComboBox>(d, "ComboBox1")->currentText() + u' ' + states(d);
 }
 
-void fill(QDialog& d, const QString& name, const QString& password, const QString& permission)
+// Fills the three fields, presses save and returns the messages shown.
+QString save(QDialog& d, const QString& name, const QString& password, const QString& permission)
 {
     child<QLineEdit>(d, "Edit1")->setText(name);
     child<QLineEdit>(d, "Edit2")->setText(password);
     auto* combo = child<QComboBox>(d, "ComboBox1");
     combo->setCurrentIndex(combo->findText(permission));
+    press(d, "BitBtn2");
+    return MessageBox::takeShown().join(u'\n');
 }
 
 QString users(TestDatabase& db)
 {
-    QSqlQuery q(u"SELECT group_concat(用户名||'/'||密码||'/'||权限, ' ') FROM "
-                "(SELECT * FROM dd_user ORDER BY rowid)"_s,
-                db.connection().database());
-    return q.next() ? q.value(0).toString() : u"?"_s;
+    return tableText(db, u"用户名||'/'||密码||'/'||权限"_s, u"dd_user"_s);
 }
 } // namespace
 
@@ -74,7 +73,6 @@ private slots:
         drive(f.form->BitBtn1, [&](QDialog& d) {
             pickRow(d, picked);
             const QString before = fields(d);
-            QCOMPARE(before.section(u' ', 1), u"000 1 10111"_s);
             press(d, "BitBtn3");
             QTEST(MessageBox::takeShown().join(u'\n'), "message");
             QCOMPARE(fields(d), before);
@@ -88,39 +86,21 @@ private slots:
         MainWindowFixture f;
         f.db.addUser(u"admin"_s, u"secret"_s, u"管理员"_s);
         drive(f.form->BitBtn1, [&](QDialog& d) {
-            auto* grid = child<QTableView>(d, "DBGrid1");
-            QCOMPARE(d.windowTitle(), u"用户管理"_s);
-            QCOMPARE(grid->editTriggers(), QAbstractItemView::NoEditTriggers);
-            const QAbstractItemModel* m = grid->model();
-            QCOMPARE(
-                (QStringList{m->headerData(0, Qt::Horizontal).toString(),
-                             m->headerData(1, Qt::Horizontal).toString(),
-                             m->headerData(2, Qt::Horizontal).toString(), m->index(0, 1).data().toString()}),
-                (QStringList{u"用户名"_s, u"密码"_s, u"权限"_s, u"secret"_s}));
+            QCOMPARE(child<QTableView>(d, "DBGrid1")->editTriggers(), QAbstractItemView::NoEditTriggers);
             QCOMPARE(fields(d), u"|| 000 1 10001"_s);
-
             press(d, "BitBtn1");
-            QCOMPARE(states(d), u"111 0 01001"_s);
-            const struct
-            {
-                QString name, password, permission, message;
-                const char* focus;
-            } refused[] = {
-                {u" "_s, u"pw"_s, u"普通用户"_s, u"用户名不能为空"_s, "Edit1"},
-                {u"op"_s, u"  "_s, u"普通用户"_s, u"密码不能为空"_s, "Edit2"},
-                {u"op"_s, u"pw"_s, QString(), u"请选择管理权限"_s, "ComboBox1"},
-                {u" admin "_s, u"pw"_s, u"普通用户"_s, u"用户已经存在，请重新输入用户名"_s, "Edit1"},
+            const QStringList refused[] = {
+                {" ", "pw", "普通用户", "用户名不能为空", "Edit1"},
+                {"op", "  ", "普通用户", "密码不能为空", "Edit2"},
+                {"op", "pw", "", "请选择管理权限", "ComboBox1"},
+                {" admin ", "pw", "普通用户", "用户已经存在，请重新输入用户名", "Edit1"},
             };
-            for (const auto& r : refused) {
-                fill(d, r.name, r.password, r.permission);
-                press(d, "BitBtn2");
-                QCOMPARE(MessageBox::takeShown(), QStringList{r.message});
-                QCOMPARE(QApplication::focusWidget(), child<QWidget>(d, r.focus));
+            for (const QStringList& r : refused) {
+                QCOMPARE(save(d, r[0], r[1], r[2]), r[3]);
+                QCOMPARE(QApplication::focusWidget()->objectName(), r[4]);
                 QCOMPARE(states(d), u"111 0 01001"_s);
             }
-            fill(d, u" op "_s, u" pw "_s, u"普通用户"_s);
-            press(d, "BitBtn2");
-            QCOMPARE(MessageBox::takeShown(), QStringList{u"添加成功"_s});
+            QCOMPARE(save(d, u" op "_s, u" pw "_s, u"普通用户"_s), u"添加成功"_s);
             QCOMPARE(fields(d), u"|| 000 1 10001"_s);
             QCOMPARE(users(f.db), u"admin/secret/管理员 op/pw/普通用户"_s);
 
@@ -130,21 +110,15 @@ private slots:
             QCOMPARE(fields(d), u"op|pw|普通用户 000 1 10111"_s);
             press(d, "BitBtn4");
             QCOMPARE(states(d), u"111 0 01001"_s);
-            fill(d, u"admin "_s, u"secret"_s, u"管理员"_s);
-            press(d, "BitBtn2");
-            QCOMPARE(MessageBox::takeShown(), QStringList{u"修改成功"_s});
-            QCOMPARE(users(f.db), u"admin/secret/管理员 admin/secret/管理员"_s);
+            QCOMPARE(save(d, u"admin "_s, u"secret"_s, u"管理员"_s), u"修改成功"_s);
             pickRow(d, 0);
             press(d, "BitBtn4");
-            fill(d, u"x"_s, u"y"_s, u"普通用户"_s);
-            press(d, "BitBtn2");
-            QCOMPARE(MessageBox::takeShown(), QStringList{u"修改失败"_s});
+            QCOMPARE(save(d, u"x"_s, u"y"_s, u"普通用户"_s), u"修改失败"_s);
             QCOMPARE(users(f.db), u"admin/secret/管理员 admin/secret/管理员"_s);
             QCOMPARE(fields(d), u"|| 000 1 10001"_s);
-            QCOMPARE(grid->model()->rowCount(), 2);
 
             press(d, "BitBtn1");
-            fill(d, u"z"_s, u"z"_s, u"管理员"_s);
+            child<QLineEdit>(d, "Edit1")->setText(u"z"_s);
             press(d, "BitBtn5");
             QCOMPARE(fields(d), u"|| 111 1 10001"_s);
         });
@@ -164,7 +138,6 @@ private slots:
             return child<QLabel>(d, "StaticText2")->text();
         };
         drive(f.form->BitBtn1, [&](QDialog& d) {
-            QCOMPARE(d.windowTitle(), u"Form4"_s);
             QCOMPARE(child<QLabel>(d, "StaticText2")->text(), QString());
             QCOMPARE(attempt(d, u" \t "_s), u"密码不能为空！"_s);
             QCOMPARE(attempt(d, u" p2 "_s), u"修改成功！"_s);
