@@ -1,0 +1,96 @@
+#include "admin/AlarmExport.h"
+
+#include "store/AppError.h"
+#include "store/Connection.h"
+#include "store/Query.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <algorithm>
+
+namespace {
+const QString kTimeColumn = QStringLiteral("告警时间");
+const QString kTextColumn = QStringLiteral("告警纪录");
+
+// A field is quoted when it holds a separator, a quote or a line break;
+// inner quotes are doubled.
+QString csvField(const QString& value)
+{
+    static const QString special = QStringLiteral(",\"\r\n");
+    if (std::none_of(value.begin(), value.end(), [](QChar c) { return special.contains(c); }))
+        return value;
+    return QLatin1Char('"') + QString(value).replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
+           QLatin1Char('"');
+}
+
+// The path as the file system will resolve it, so that a link or a relative
+// name cannot hide the database behind another spelling.
+QString resolved(const QString& path)
+{
+    const QFileInfo info(path);
+    if (info.exists())
+        return info.canonicalFilePath();
+    const QString folder = info.absoluteDir().canonicalPath();
+    return folder.isEmpty() ? info.absoluteFilePath() : folder + QLatin1Char('/') + info.fileName();
+}
+
+// Replacing the database or one of its companion files would destroy it under
+// the open connection.
+bool isDatabaseFile(const QString& path, const Connection& connection)
+{
+    const QString target = resolved(path);
+    const QString database = resolved(connection.fileName());
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+        if (target == database + QLatin1String(suffix))
+            return true;
+    }
+    return false;
+}
+
+QString failure(const QString& path, const QString& reason)
+{
+    return QStringLiteral("导出告警记录失败，文件 \"%1\" 未写入：%2").arg(path, reason);
+}
+
+QByteArray csvText(Connection& connection)
+{
+    Query query(connection);
+    query.setSql(QStringLiteral("select 告警时间,告警纪录 from alarm_record order by 告警时间"));
+    query.open();
+    QString text = kTimeColumn + QLatin1Char(',') + kTextColumn + QStringLiteral("\r\n");
+    for (query.first(); !query.eof(); query.next()) {
+        text += csvField(query.fieldText(kTimeColumn)) + QLatin1Char(',') +
+                csvField(query.fieldText(kTextColumn)) + QStringLiteral("\r\n");
+    }
+    return QByteArrayLiteral("\xEF\xBB\xBF") + text.toUtf8();
+}
+} // namespace
+
+QString AlarmExport::defaultPath(const QDateTime& now)
+{
+    const QString stamp = now.toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    return QDir::home().filePath(QStringLiteral("告警记录-%1.csv").arg(stamp));
+}
+
+QString AlarmExport::write(Connection& connection, const QString& path)
+{
+    if (isDatabaseFile(path, connection))
+        return failure(path, QStringLiteral("不能覆盖数据库文件"));
+    QByteArray content;
+    try {
+        content = csvText(connection);
+    } catch (const AppError& e) {
+        return failure(path, QStringLiteral("读取告警记录出错 (%1)").arg(e.text()));
+    }
+    // Written under a temporary name and renamed when complete, so a failed
+    // export never leaves a partial file. The explicit flush matters: commit()
+    // does not notice a write that fails while its buffer is flushed (a full
+    // disk, a size limit) and would put a cut-off file in place.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return failure(path, QStringLiteral("无法创建文件 (%1)").arg(file.errorString()));
+    if (file.write(content) != content.size() || !file.flush() || !file.commit())
+        return failure(path, QStringLiteral("写入文件出错 (%1)").arg(file.errorString()));
+    return QString();
+}

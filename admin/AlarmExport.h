@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+class Connection;
+
+// Writes the alarm log to a CSV file that spreadsheet programs open as is:
+// UTF-8 with a byte-order mark, CRLF line ends, fields quoted where needed.
+// Only reads the table, through its own statement on the shared connection.
+class AlarmExport final
+{
+public:
+    // "告警记录-yyyyMMdd-hhmmss.csv" in the home folder, stamped with the given time.
+    static QString defaultPath(const QDateTime& now);
+
+    // Writes every record, oldest first, under a header line. The file appears
+    // only when complete: on failure nothing is left at the path (an existing
+    // file stays as it was). Returns an empty text on success, otherwise a
+    // message for the operator naming the path and the reason.
+    static QString write(Connection& connection, const QString& path);
+};
