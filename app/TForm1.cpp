@@ -105,7 +105,7 @@ void TForm1::createDialogs()
     connect(Form5, &TForm5::treeChanged, this, &TForm1::rebuildDeviceTree);
     Form6 = new TForm6(ADOConnection1, state, m_bus);
     connect(Form6, &TForm6::statusTextChanged, this, &TForm1::setStatusText);
-    Form7 = new TForm7(*ADOQuery1, *DataSource1);
+    Form7 = new TForm7(ADOConnection1, *ADOQuery1, *DataSource1);
     Form8 = new TForm8(ADOConnection1, state);
     connect(Form8, &TForm8::softwareNameChanged, this, &QWidget::setWindowTitle);
 }

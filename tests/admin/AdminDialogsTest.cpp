@@ -1,0 +1,79 @@
+#include "ModalDriver.h"
+
+using namespace Qt::StringLiterals;
+
+class AdminDialogsTest final : public QObject
+{
+    Q_OBJECT
+private slots:
+    void alarmRecords()
+    {
+        MainWindowFixture f;
+        f.form->state.LoggedInPermission = u"管理员"_s;
+        f.db.exec(
+            u"INSERT INTO alarm_record VALUES ('2026-03-01 08:00:00', 'a'), "
+            "('2026-03-01 09:00:00', 'b1'), ('2026-03-01 09:00:00', 'b2'), ('2026-03-02 10:00:00', 'c')"_s);
+        f.form->reloadAlarmLog();
+        f.form->Timer1->start(); // monitoring runs
+        QTableView* mainGrid = f.form->DBGrid1;
+        drive(f.form->BitBtn5, [&](QDialog& d) {
+            QVERIFY(!f.form->Timer1->isActive());
+            auto* grid = child<QTableView>(d, "DBGrid1");
+            QCOMPARE(grid->editTriggers(), QAbstractItemView::NoEditTriggers);
+            pickRow(d, 1);
+            QCOMPARE(mainGrid->currentIndex().row(), 1); // one current row for both
+            press(d, "Button1");
+            QCOMPARE(tableText(f.db, u"告警纪录"_s, u"alarm_record"_s), u"a c"_s); // both of that second
+            QCOMPARE(mainGrid->model()->rowCount(), 2);
+            QCOMPARE(grid->currentIndex().row(), 0);
+            QCOMPARE(mainGrid->currentIndex().row(), 0);
+
+            pickRow(d, 1);
+            press(d, "Button2");
+            QCOMPARE(f.db.count(u"alarm_record"_s), 0);
+            QCOMPARE(mainGrid->model()->rowCount(), 0);
+            press(d, "Button1"); // nothing left to delete
+            press(d, "Button2");
+            QVERIFY(MessageBox::takeShown().isEmpty());
+            press(d, "Button3");
+            QVERIFY(!d.isVisible());
+        });
+    }
+
+    void softwareName()
+    {
+        MainWindowFixture f;
+        f.form->state.SoftwareName = u"监控软件"_s;
+        f.form->setWindowTitle(u"监控软件"_s);
+        drive(f.form->BitBtn6, [&](QDialog& d) {
+            auto* edit = child<QLineEdit>(d, "Edit1");
+            QCOMPARE(edit->text(), u"监控软件"_s);
+            edit->setText(u" \t "_s);
+            press(d, "BitBtn1");
+            QCOMPARE(MessageBox::takeShown(), QStringList{u"软件名称不能为空"_s});
+            QCOMPARE(QApplication::focusWidget(), edit);
+            QCOMPARE(f.db.count(u"soft_record"_s), 0);
+            QCOMPARE(f.form->windowTitle() + f.form->state.SoftwareName, u"监控软件监控软件"_s);
+
+            edit->setText(u"  一号站 "_s);
+            press(d, "BitBtn1");
+            // A new row holding only the name.
+            QCOMPARE(tableText(f.db, u"soft_name||'|'||ifnull(com_num,'')"_s, u"soft_record"_s),
+                     u"一号站|"_s);
+            QCOMPARE(f.form->windowTitle() + f.form->state.SoftwareName, u"一号站一号站"_s);
+            QCOMPARE(edit->text(), u"  一号站 "_s);
+            QVERIFY(d.isVisible());
+
+            f.db.addSettings(u"second"_s, 5, 500);
+            edit->setText(u"二号站"_s);
+            press(d, "BitBtn1");
+            QCOMPARE(tableText(f.db, u"soft_name"_s, u"soft_record"_s), u"二号站 second"_s);
+            QVERIFY(MessageBox::takeShown().isEmpty());
+        });
+        drive(f.form->BitBtn6,
+              [](QDialog& d) { QCOMPARE(child<QLineEdit>(d, "Edit1")->text(), u"二号站"_s); });
+    }
+};
+
+QTEST_MAIN(AdminDialogsTest)
+#include "AdminDialogsTest.moc"

@@ -1,0 +1,160 @@
+#include "ModalDriver.h"
+
+#include <QLabel>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+// Edit1 Edit2 ComboBox1, the grid, then add save delete modify cancel.
+QString states(QDialog& d)
+{
+    QString s;
+    for (const char* name :
+         {"Edit1", "Edit2", "ComboBox1", "DBGrid1", "BitBtn1", "BitBtn2", "BitBtn3", "BitBtn4", "BitBtn5"})
+        s += child<QWidget>(d, name)->isEnabled() ? u'1' : u'0';
+    return s.insert(4, u' ').insert(3, u' ');
+}
+
+QString fields(QDialog& d)
+{
+    return child<QLineEdit>(d, "Edit1")->text() + u'|' + child<QLineEdit>(d, "Edit2")->text() + u'|' +
+           child<QComboBox>(d, "ComboBox1")->currentText() + u' ' + states(d);
+}
+
+// Fills the three fields, presses save and returns the messages shown.
+QString save(QDialog& d, const QString& name, const QString& password, const QString& permission)
+{
+    child<QLineEdit>(d, "Edit1")->setText(name);
+    child<QLineEdit>(d, "Edit2")->setText(password);
+    auto* combo = child<QComboBox>(d, "ComboBox1");
+    combo->setCurrentIndex(combo->findText(permission));
+    press(d, "BitBtn2");
+    return MessageBox::takeShown().join(u'\n');
+}
+
+QString users(TestDatabase& db)
+{
+    return tableText(db, u"用户名||'/'||密码||'/'||权限"_s, u"dd_user"_s);
+}
+} // namespace
+
+class UserDialogsTest final : public QObject
+{
+    Q_OBJECT
+private slots:
+    void deletion_data()
+    {
+        QTest::addColumn<QString>("accounts"); // in table order
+        QTest::addColumn<int>("picked");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("left");
+        const QString keep = u"管理员用户必须保留一个"_s, done = u"用户删除成功"_s;
+        QTest::newRow("the one administrator")
+            << u"admin/a/管理员 op/o/普通用户"_s << 0 << keep << u"admin/a/管理员 op/o/普通用户"_s;
+        QTest::newRow("one of two administrators")
+            << u"admin/a/管理员 boss/b/管理员"_s << 0 << done << u"boss/b/管理员"_s;
+        QTest::newRow("ordinary namesake of the one administrator")
+            << u"boss/a/管理员 boss/b/普通用户"_s << 1 << keep << u"boss/a/管理员 boss/b/普通用户"_s;
+        QTest::newRow("ordinary user, no administrator to count")
+            << u"root/r/超级管理员 op/o/普通用户"_s << 1 << done << u"root/r/超级管理员"_s;
+    }
+
+    // Deleting leaves the fields and buttons as they were.
+    void deletion()
+    {
+        QFETCH(QString, accounts);
+        QFETCH(int, picked);
+        QFETCH(QString, left);
+        MainWindowFixture f;
+        for (const QString& account : accounts.split(u' ')) {
+            const QStringList p = account.split(u'/');
+            f.db.addUser(p[0], p[1], p[2]);
+        }
+        drive(f.form->BitBtn1, [&](QDialog& d) {
+            pickRow(d, picked);
+            const QString before = fields(d);
+            press(d, "BitBtn3");
+            QTEST(MessageBox::takeShown().join(u'\n'), "message");
+            QCOMPARE(fields(d), before);
+            QCOMPARE(child<QTableView>(d, "DBGrid1")->model()->rowCount(), int(left.count(u' ')) + 1);
+        });
+        QCOMPARE(users(f.db), left);
+    }
+
+    void addChangeAndCancel()
+    {
+        MainWindowFixture f;
+        f.db.addUser(u"admin"_s, u"secret"_s, u"管理员"_s);
+        drive(f.form->BitBtn1, [&](QDialog& d) {
+            QCOMPARE(child<QTableView>(d, "DBGrid1")->editTriggers(), QAbstractItemView::NoEditTriggers);
+            QCOMPARE(fields(d), u"|| 000 1 10001"_s);
+            press(d, "BitBtn1");
+            const QStringList refused[] = {
+                {" ", "pw", "普通用户", "用户名不能为空", "Edit1"},
+                {"op", "  ", "普通用户", "密码不能为空", "Edit2"},
+                {"op", "pw", "", "请选择管理权限", "ComboBox1"},
+                {" admin ", "pw", "普通用户", "用户已经存在，请重新输入用户名", "Edit1"},
+            };
+            for (const QStringList& r : refused) {
+                QCOMPARE(save(d, r[0], r[1], r[2]), r[3]);
+                QCOMPARE(QApplication::focusWidget()->objectName(), r[4]);
+                QCOMPARE(states(d), u"111 0 01001"_s);
+            }
+            QCOMPARE(save(d, u" op "_s, u" pw "_s, u"普通用户"_s), u"添加成功"_s);
+            QCOMPARE(fields(d), u"|| 000 1 10001"_s);
+            QCOMPARE(users(f.db), u"admin/secret/管理员 op/pw/普通用户"_s);
+
+            // A renamed account may take another account's name; with the
+            // password too, neither of the two can be changed any more.
+            pickRow(d, 1);
+            QCOMPARE(fields(d), u"op|pw|普通用户 000 1 10111"_s);
+            press(d, "BitBtn4");
+            QCOMPARE(states(d), u"111 0 01001"_s);
+            QCOMPARE(save(d, u"admin "_s, u"secret"_s, u"管理员"_s), u"修改成功"_s);
+            pickRow(d, 0);
+            press(d, "BitBtn4");
+            QCOMPARE(save(d, u"x"_s, u"y"_s, u"普通用户"_s), u"修改失败"_s);
+            QCOMPARE(users(f.db), u"admin/secret/管理员 admin/secret/管理员"_s);
+            QCOMPARE(fields(d), u"|| 000 1 10001"_s);
+
+            press(d, "BitBtn1");
+            child<QLineEdit>(d, "Edit1")->setText(u"z"_s);
+            press(d, "BitBtn5");
+            QCOMPARE(fields(d), u"|| 111 1 10001"_s);
+        });
+    }
+
+    void passwordChange()
+    {
+        MainWindowFixture f;
+        f.db.addUser(u"u"_s, u"p"_s, u"普通用户"_s);
+        f.db.addUser(u"v"_s, u"p"_s, u"普通用户"_s);
+        f.form->state.LoggedInUser = u"u"_s;
+        f.form->state.LoggedInPassword = u"p"_s;
+        f.form->BitBtn1->setText(u"修改密码"_s);
+        const auto attempt = [](QDialog& d, const QString& text) {
+            child<QLineEdit>(d, "Edit1")->setText(text);
+            press(d, "BitBtn1");
+            return child<QLabel>(d, "StaticText2")->text();
+        };
+        drive(f.form->BitBtn1, [&](QDialog& d) {
+            QCOMPARE(child<QLabel>(d, "StaticText2")->text(), QString());
+            QCOMPARE(attempt(d, u" \t "_s), u"密码不能为空！"_s);
+            QCOMPARE(attempt(d, u" p2 "_s), u"修改成功！"_s);
+            QCOMPARE(attempt(d, u"p3"_s), u"修改成功！"_s); // found by the new password
+            QCOMPARE(users(f.db), u"u/p3/普通用户 v/p/普通用户"_s);
+        });
+        f.db.exec(u"UPDATE dd_user SET 用户名='u', 密码='p3' WHERE 用户名='v'"_s);
+        drive(f.form->BitBtn1, [&](QDialog& d) {
+            QCOMPARE(child<QLineEdit>(d, "Edit1")->text(), u"p3"_s);
+            QCOMPARE(child<QLabel>(d, "StaticText2")->text(), QString());
+            QCOMPARE(attempt(d, u"p4"_s), u"修改失败！"_s);
+        });
+        QCOMPARE(users(f.db), u"u/p3/普通用户 u/p3/普通用户"_s);
+        QCOMPARE(f.form->state.LoggedInPassword, u"p3"_s);
+        QVERIFY(MessageBox::takeShown().isEmpty());
+    }
+};
+
+QTEST_MAIN(UserDialogsTest)
+#include "UserDialogsTest.moc"
