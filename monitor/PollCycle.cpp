@@ -2,6 +2,7 @@
 
 #include "app/MainState.h"
 #include "link/FieldBus.h"
+#include "monitor/PollEvents.h"
 #include "store/AppError.h"
 #include "store/Clock.h"
 #include "store/Query.h"
@@ -63,8 +64,10 @@ void PollCycle::PollStep()
     if (result == -1) {
         if (m_scope.fieldText(QStringLiteral("communication_status")) == kCommNormal) {
             ++m_state.CommFailCount;
-            if (m_state.CommFailCount < kConfirmations)
+            if (m_state.CommFailCount < kConfirmations) {
+                reportRow();
                 return; // hold: the same node is read again
+            }
             m_state.CommFailCount = 0;
             writeField(QStringLiteral("communication_status"), kCommAbnormal);
         }
@@ -73,10 +76,13 @@ void PollCycle::PollStep()
         m_scope.setField(QStringLiteral("communication_status"), kCommNormal);
         m_scope.setField(QStringLiteral("node_data"), value);
         m_scope.post();
-        if (EvaluateAlarm(value))
+        if (EvaluateAlarm(value)) {
+            reportRow();
             return; // hold
+        }
     }
 
+    reportRow();
     m_scope.next();
     if (m_scope.eof())
         endPass();
@@ -94,6 +100,30 @@ void PollCycle::refresh()
 {
     if (m_refreshView)
         m_refreshView();
+}
+
+// A listener's fault must not fail a step whose rows are already written.
+void PollCycle::reportRow()
+{
+    if (!m_events)
+        return;
+    try {
+        QVariantMap row;
+        for (const QString& column : m_scope.columnNames())
+            row.insert(column, m_scope.fieldValue(column));
+        m_events->nodeWritten(row);
+    } catch (...) {
+    }
+}
+
+void PollCycle::reportAlarm(const QString& time, const QString& text)
+{
+    if (!m_events)
+        return;
+    try {
+        m_events->alarmRecorded(time, text);
+    } catch (...) {
+    }
 }
 
 bool PollCycle::EvaluateAlarm(int value)
@@ -151,7 +181,8 @@ void PollCycle::AddAlarmRecord(const QString& text)
     };
     m_alarmLog.setSql(
         QStringLiteral("Insert into alarm_record ([告警时间],[告警纪录])\nvalues(:告警时间,:告警纪录)"));
-    m_alarmLog.setDateTime(QStringLiteral("告警时间"), Clock::now());
+    const QDateTime now = Clock::now();
+    m_alarmLog.setDateTime(QStringLiteral("告警时间"), now);
     m_alarmLog.setText(QStringLiteral("告警纪录"), text);
     try {
         m_alarmLog.execSql();
@@ -160,5 +191,6 @@ void PollCycle::AddAlarmRecord(const QString& text)
         reopenLog();
         throw;
     }
+    reportAlarm(Text::dateTimeText(now), text);
     reopenLog();
 }

@@ -4,6 +4,7 @@
 #include <functional>
 
 class FieldBus;
+class PollEvents;
 class Query;
 struct MainState;
 
@@ -22,6 +23,8 @@ public:
     void setMonitorPeriodText(std::function<QString()> text) { m_monitorPeriodText = std::move(text); }
     // Refreshes the view of the current selection in update mode.
     void setRefreshView(std::function<void()> refresh) { m_refreshView = std::move(refresh); }
+    // Told of every written node row and alarm record; null for nobody.
+    void setEvents(PollEvents* events) { m_events = events; }
 
     // A poll tick: nothing while the link is busy, otherwise one step.
     void Timer1Timer();
@@ -36,6 +39,8 @@ private:
     void writeField(const QString& column, const QVariant& value);
     void endPass();
     void refresh();
+    void reportRow();
+    void reportAlarm(const QString& time, const QString& text);
 
     MainState& m_state;
     Query& m_scope;
@@ -43,4 +48,5 @@ private:
     FieldBus* m_bus;
     std::function<QString()> m_monitorPeriodText;
     std::function<void()> m_refreshView;
+    PollEvents* m_events = nullptr;
 };
