@@ -4,11 +4,14 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QThread>
+#include <QTimer>
+#include <cstring>
 #include <mosquitto.h>
 
 namespace {
 constexpr int kKeepAliveSeconds = 30;
 constexpr int kQos = 1;
+constexpr int kTlsRetryMs = 10000;
 const char* const kRowKeys[] = {"device_id", "device_name",          "node_name",    "node_data",
                                 "con_data",  "communication_status", "alarm_status", "read_time"};
 } // namespace
@@ -26,6 +29,7 @@ MqttPublisher::MqttPublisher(const MqttConfig& config, int queueLimit, QObject* 
     mosquitto_connect_callback_set(client, &MqttPublisher::onConnect);
     mosquitto_disconnect_callback_set(client, &MqttPublisher::onDisconnect);
     mosquitto_publish_callback_set(client, &MqttPublisher::onPublish);
+    mosquitto_log_callback_set(client, &MqttPublisher::onLog);
     // The broker says "offline" for a station that vanishes without a word.
     mosquitto_will_set(client, m_config.topic(QStringLiteral("status")).constData(), 7, "offline", kQos,
                        true);
@@ -133,6 +137,17 @@ void MqttPublisher::postHint(const QString& hint)
         Qt::QueuedConnection);
 }
 
+void MqttPublisher::restartNetwork()
+{
+    m_restartPending = false;
+    mosquitto* client = m_client.get();
+    mosquitto_disconnect(client);
+    mosquitto_loop_stop(client, false);
+    m_link = Link::Connecting;
+    mosquitto_reconnect_async(client);
+    m_loopRunning = mosquitto_loop_start(client) == MOSQ_ERR_SUCCESS;
+}
+
 void MqttPublisher::onConnect(mosquitto* client, void* self, int returnCode)
 {
     auto* publisher = static_cast<MqttPublisher*>(self);
@@ -175,4 +190,26 @@ void MqttPublisher::onPublish(mosquitto*, void* self, int messageId)
     auto* publisher = static_cast<MqttPublisher*>(self);
     ++publisher->m_acknowledged;
     publisher->m_lastAcked = messageId;
+}
+
+void MqttPublisher::onLog(mosquitto*, void* self, int level, const char* text)
+{
+    // TLS failures are told only here, as OpenSSL's "error:...:reason" lines.
+    static const char kTlsError[] = "OpenSSL Error";
+    if (level != MOSQ_LOG_ERR || std::strncmp(text, kTlsError, sizeof kTlsError - 1) != 0)
+        return;
+    auto* publisher = static_cast<MqttPublisher*>(self);
+    const QString detail = QString::fromUtf8(text).section(QLatin1Char(':'), -1);
+    const QString hint =
+        QStringLiteral("MQTT: 无法连接 %1 (TLS error: %2)").arg(publisher->m_config.address(), detail);
+    QMetaObject::invokeMethod(
+        publisher,
+        [publisher, hint]() {
+            publisher->setHint(hint);
+            if (!publisher->m_restartPending) {
+                publisher->m_restartPending = true;
+                QTimer::singleShot(kTlsRetryMs, publisher, &MqttPublisher::restartNetwork);
+            }
+        },
+        Qt::QueuedConnection);
 }

@@ -51,18 +51,22 @@ private:
     void send(MqttMessage message);
     void flush();
     void setHint(const QString& hint);
+    // A failed TLS handshake ends libmosquitto's thread: start it again later.
+    void restartNetwork();
     // Network thread: hand a new hint over to the publisher's thread.
     void postHint(const QString& hint);
 
     static void onConnect(struct mosquitto* client, void* self, int returnCode);
     static void onDisconnect(struct mosquitto* client, void* self, int result);
     static void onPublish(struct mosquitto* client, void* self, int messageId);
+    static void onLog(struct mosquitto* client, void* self, int level, const char* text);
 
     const MqttConfig m_config;
     MqttQueue m_queue;
     QString m_hint;
     MqttClient::Handle m_client;
     bool m_loopRunning = false;
+    bool m_restartPending = false;
     // Written by the network thread only.
     Link m_link = Link::Connecting;
     std::atomic<bool> m_connected{false};

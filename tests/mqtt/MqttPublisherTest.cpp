@@ -203,6 +203,12 @@ void MqttPublisherTest::faultsOnlyChangeTheHint_data()
     QTest::newRow("no login")
         << true << QString() << u"MQTT: 用户名或密码被拒绝"_s
         << u"MQTT check failed: 127.0.0.1:%1 refused the connection: not authorised: user name or password refused"_s;
+    QTest::newRow("TLS to a plain listener")
+        << true << u"username=spd\npassword=right\ncafile=/etc/ssl/certs/ca-certificates.crt"_s
+        << u"MQTT: 无法连接 127.0.0.1:%1 (TLS error: unexpected eof while reading)"_s
+        << u"MQTT check failed: connection to 127.0.0.1:%1 failed: TLS error: certificate not accepted or "
+           u"the "
+           "broker does not speak TLS"_s;
     QTest::newRow("nothing listening")
         << false << QString() << u"MQTT: 无法连接 127.0.0.1:%1 (Connection refused)"_s
         << u"MQTT check failed: cannot reach 127.0.0.1:%1: Connection refused"_s;

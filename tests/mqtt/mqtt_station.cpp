@@ -10,9 +10,11 @@ int main(int argc, char** argv)
     const std::unique_ptr<MqttPublisher> publisher = MqttPublisher::fromConfigFile();
     if (!publisher)
         return 1;
-    QObject::connect(publisher.get(), &MqttPublisher::hintChanged, [](const QString& hint) {
+    const auto print = [](const QString& hint) {
         std::printf("%s\n", qUtf8Printable(hint));
         std::fflush(stdout);
-    });
+    };
+    print(publisher->hint());
+    QObject::connect(publisher.get(), &MqttPublisher::hintChanged, print);
     return app.exec();
 }
