@@ -3,30 +3,25 @@
 #include <QDir>
 #include <QProcess>
 #include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
-// A mosquitto broker of its own on a free loopback port, its configuration,
-// password file and saved sessions in a temporary folder.
+// A mosquitto of its own on a free loopback port; with a login only "spd" /
+// "right" gets in. Sessions are saved across a stop and a start.
 class MqttBroker final
 {
 public:
-    // With a login, only user "spd" with password "right" gets in.
     explicit MqttBroker(bool login = false) : m_port(freePort())
     {
-        QStringList lines{QStringLiteral("listener %1 127.0.0.1").arg(m_port), QStringLiteral("user root"),
-                          QStringLiteral("persistence true"),
-                          QStringLiteral("persistence_location %1/").arg(m_dir.path()),
-                          QStringLiteral("allow_anonymous %1").arg(login ? "false" : "true")};
-        if (login) {
-            const QString passwords = m_dir.filePath(QStringLiteral("passwords"));
+        const QString passwords = m_dir.filePath(QStringLiteral("passwords"));
+        if (login)
             QProcess::execute(QStringLiteral("mosquitto_passwd"), {"-b", "-c", passwords, "spd", "right"});
-            lines << QStringLiteral("password_file ") + passwords;
-        }
-        QFile file(m_dir.filePath(QStringLiteral("mosquitto.conf")));
-        if (file.open(QIODevice::WriteOnly))
-            file.write(lines.join(u'\n').toUtf8() + '\n');
+        write(QStringLiteral("mosquitto.conf"),
+              QStringLiteral(
+                  "listener %1 127.0.0.1\nuser root\npersistence true\npersistence_location %2/\n%3\n")
+                  .arg(QString::number(m_port), m_dir.path(),
+                       login ? QStringLiteral("password_file ") + passwords
+                             : QStringLiteral("allow_anonymous true")));
     }
     ~MqttBroker() { stop(); }
 
@@ -35,48 +30,45 @@ public:
         QTcpServer server;
         return server.listen(QHostAddress::LocalHost) ? server.serverPort() : 0;
     }
-
     bool start()
     {
-        m_process.setProcessChannelMode(QProcess::MergedChannels);
+        QByteArray log;
         m_process.start(QStringLiteral("mosquitto"),
                         {"-c", m_dir.filePath(QStringLiteral("mosquitto.conf"))});
-        return m_process.waitForStarted() && QTest::qWaitFor(
-                                                 [this]() {
-                                                     QTcpSocket probe;
-                                                     probe.connectToHost(QHostAddress::LocalHost, m_port);
-                                                     return probe.waitForConnected(200);
-                                                 },
-                                                 5000);
+        return QTest::qWaitFor(
+            [&]() { return (log += m_process.readAllStandardError()).contains(" running"); }, 5000);
     }
-    // A clean stop: sessions are saved for the next start.
     void stop()
     {
         m_process.terminate();
         m_process.waitForFinished(5000);
     }
     int port() const { return m_port; }
-
-    // An mqtt.conf for a station named "st" in this broker's folder.
-    QString writeConfig(const QString& extra) const
+    // spdmon/mqtt.conf of station "st" under this folder, also $XDG_CONFIG_HOME.
+    QString writeConfig(const QString& extra)
     {
-        const QString path = m_dir.filePath(QStringLiteral("spdmon/mqtt.conf"));
-        QDir().mkpath(m_dir.filePath(QStringLiteral("spdmon")));
-        QFile file(path);
-        if (file.open(QIODevice::WriteOnly))
-            file.write(
-                QStringLiteral("host=127.0.0.1\nport=%1\nstation=st\n%2\n").arg(m_port).arg(extra).toUtf8());
-        return path;
+        qputenv("XDG_CONFIG_HOME", m_dir.path().toLocal8Bit());
+        QDir(m_dir.path()).mkdir(QStringLiteral("spdmon"));
+        return write(
+            QStringLiteral("spdmon/mqtt.conf"),
+            QStringLiteral("host=127.0.0.1\nport=%1\nstation=st\n%2\n").arg(QString::number(m_port), extra));
     }
-    QString configHome() const { return m_dir.path(); }
 
 private:
+    QString write(const QString& name, const QString& text)
+    {
+        QFile file(m_dir.filePath(name));
+        if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0)
+            qFatal("cannot write %s", qPrintable(file.fileName()));
+        return file.fileName();
+    }
+
     QTemporaryDir m_dir;
     int m_port;
     QProcess m_process;
 };
 
-// mosquitto_sub on spdmon/#, one persistent session: QoS 1 messages published
+// mosquitto_sub on spdmon/# with one persistent session: QoS 1 messages sent
 // while it is away wait for it at the broker.
 class MqttSubscriber final
 {
@@ -84,48 +76,34 @@ public:
     ~MqttSubscriber() { stop(); }
     bool start(int port)
     {
-        // Line-buffered, or the SUBACK line would wait for the first message.
         m_lines.clear();
+        // Line-buffered, or the SUBACK line would wait for the first message.
         m_process.start(QStringLiteral("stdbuf"),
-                        {"-oL", "mosquitto_sub", "-h", "127.0.0.1", "-p", QString::number(port), "-t",
-                         "spdmon/#", "-q", "1", "-c", "-i", "spdmon-test-sub", "-d", "-F", "%t|%r|%p"});
+                        {"-oL", "mosquitto_sub", "-p", QString::number(port), "-t", "spdmon/#", "-q", "1",
+                         "-c", "-i", "sub", "-d", "-F", "%t|%r|%p"});
         return QTest::qWaitFor(
-            [this]() {
-                read();
-                return m_subscribed;
-            },
+            [this]() { return messages({}), m_lines.contains(QStringLiteral("Client sub received SUBACK")); },
             5000);
     }
     void stop()
     {
         m_process.kill();
         m_process.waitForFinished(5000);
-        m_subscribed = false;
     }
-    // "topic|retained|payload" lines for topics ending in the suffix.
-    QStringList messages(const QString& suffix = {})
+    // "topic|retained|payload" lines since the start, of topics containing part.
+    QStringList messages(const QString& part)
     {
-        read();
+        while (m_process.canReadLine())
+            m_lines << QString::fromUtf8(m_process.readLine()).trimmed();
         QStringList result;
         for (const QString& line : m_lines) {
-            if (line.section(u'|', 0, 0).endsWith(suffix))
+            if (line.startsWith(QLatin1String("spdmon/")) && line.section(u'|', 0, 0).contains(part))
                 result << line;
         }
         return result;
     }
 
 private:
-    void read()
-    {
-        while (m_process.canReadLine()) {
-            const QString line = QString::fromUtf8(m_process.readLine()).chopped(1);
-            m_subscribed = m_subscribed || line.endsWith(QLatin1String("SUBACK"));
-            if (line.startsWith(QLatin1String("spdmon/")))
-                m_lines << line;
-        }
-    }
-
     QProcess m_process;
-    QStringList m_lines;
-    bool m_subscribed = false;
+    QStringList m_lines; // the client's own log lines too
 };
