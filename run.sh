@@ -6,6 +6,8 @@
 #   demo/sim-commands.txt     append simulator commands here, e.g.
 #                               echo "abnormal 2" >> demo/sim-commands.txt
 #   demo/kpv-sim.log          what the simulator answered
+#   demo/spdmon/mqtt.conf     the demo station's MQTT settings, pointing at a
+#                             broker of its own (when mosquitto is installed)
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 "$here/scripts/setup.sh"
@@ -14,6 +16,9 @@ demo="$here/demo"
 port=40
 mkdir -p "$demo"
 cd "$demo"
+# The demo's own configuration folder: its port links and mqtt.conf stay in
+# demo/ and the user's real settings are left alone.
+export XDG_CONFIG_HOME="$demo"
 if [[ ! -f table.db ]]; then
   "$here/build/tools/spdmon-initdb" table.db --admin admin --password admin --demo --com "$port"
 fi
@@ -22,15 +27,31 @@ fi
 tail -n0 -F sim-commands.txt 2>/dev/null | "$here/build/tools/kpv-sim/kpv-sim" --com "$port" --db table.db > kpv-sim.log 2>&1 &
 sim=$!
 xvfb=""
+broker=""
 cleanup() {
   pkill -TERM -P "$$" kpv-sim 2>/dev/null || true
   kill "$sim" 2>/dev/null || true
   [[ -n "$xvfb" ]] && kill "$xvfb" 2>/dev/null || true
+  [[ -n "$broker" ]] && kill "$broker" 2>/dev/null || true
 }
 trap cleanup EXIT
 
 for _ in $(seq 50); do grep -q "open COM$port" kpv-sim.log 2>/dev/null && break; sleep 0.1; done
 echo "Bus simulator: $(grep -m1 "open COM" kpv-sim.log || head -n1 kpv-sim.log)"
+
+mqtt_hint=""
+if command -v mosquitto >/dev/null; then
+  # A local broker on a free port for the station's MQTT messages.
+  mqtt_port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  printf 'listener %s 127.0.0.1\nallow_anonymous true\n' "$mqtt_port" > mosquitto.conf
+  mosquitto -c mosquitto.conf > mosquitto.log 2>&1 &
+  broker=$!
+  mkdir -p spdmon
+  printf 'host=127.0.0.1\nport=%s\nstation=demo\n' "$mqtt_port" > spdmon/mqtt.conf
+  for _ in $(seq 50); do grep -q " running" mosquitto.log 2>/dev/null && break; sleep 0.1; done
+  "$here/build/mqtt/spdmon-mqtt-check" || true
+  mqtt_hint="Station messages (MQTT): mosquitto_sub -h 127.0.0.1 -p $mqtt_port -t 'spdmon/#' -v"
+fi
 
 if [[ -z "${DISPLAY:-}" ]]; then
   # No desktop: run on a virtual screen, on the first free display number.
@@ -47,5 +68,6 @@ Log in as admin / admin. In 串口设置 choose COM$port and press 打开, then 
 Make device 2 abnormal:   echo "abnormal 2" >> $demo/sim-commands.txt
 Make device 3 silent:     echo "silent 3"   >> $demo/sim-commands.txt
 Back to normal:           echo "normal all" >> $demo/sim-commands.txt
+$mqtt_hint
 TEXT
 "$here/build/app/spdmon"

@@ -1,6 +1,7 @@
 #include "monitor/PollCycle.h"
 
 #include "link/FieldBus.h"
+#include "monitor/PollEvents.h"
 #include "store/AppError.h"
 #include "store/Clock.h"
 #include "store/MainState.h"
@@ -63,8 +64,10 @@ void PollCycle::PollStep()
     if (result == -1) {
         if (m_scope.fieldText(QStringLiteral("communication_status")) == kCommNormal) {
             ++m_state.CommFailCount;
-            if (m_state.CommFailCount < kConfirmations)
+            if (m_state.CommFailCount < kConfirmations) {
+                reportRow();
                 return; // hold: the same node is read again
+            }
             m_state.CommFailCount = 0;
             writeField(QStringLiteral("communication_status"), kCommAbnormal);
         }
@@ -73,10 +76,13 @@ void PollCycle::PollStep()
         m_scope.setField(QStringLiteral("communication_status"), kCommNormal);
         m_scope.setField(QStringLiteral("node_data"), value);
         m_scope.post();
-        if (EvaluateAlarm(value))
+        if (EvaluateAlarm(value)) {
+            reportRow();
             return; // hold
+        }
     }
 
+    reportRow();
     m_scope.next();
     if (m_scope.eof())
         endPass();
@@ -96,6 +102,30 @@ void PollCycle::refresh()
         m_refreshView();
 }
 
+// A listener's fault must not fail a step whose rows are already written.
+void PollCycle::reportRow()
+{
+    if (!m_events)
+        return;
+    try {
+        QVariantMap row;
+        for (const QString& column : m_scope.columnNames())
+            row.insert(column, m_scope.fieldValue(column));
+        m_events->nodeWritten(row);
+    } catch (...) {
+    }
+}
+
+void PollCycle::reportAlarm(const QString& time, const QString& text)
+{
+    if (!m_events)
+        return;
+    try {
+        m_events->alarmRecorded(time, text);
+    } catch (...) {
+    }
+}
+
 bool PollCycle::EvaluateAlarm(int value)
 {
     const QString alarmStatus = m_scope.fieldText(QStringLiteral("alarm_status"));
@@ -110,8 +140,10 @@ bool PollCycle::EvaluateAlarm(int value)
         connection.beginTransaction();
         try {
             writeField(QStringLiteral("alarm_status"), kAlarm);
-            AddAlarmRecord(record);
+            const QString time = AddAlarmRecord(record);
             connection.commit();
+            // Told only once the record is in the file for good.
+            reportAlarm(time, record);
         } catch (const AppError&) {
             connection.rollback();
             m_scope.refreshCurrent();
@@ -161,13 +193,15 @@ bool PollCycle::EvaluateAlarm(int value)
     return false;
 }
 
-void PollCycle::AddAlarmRecord(const QString& text)
+QString PollCycle::AddAlarmRecord(const QString& text)
 {
     m_alarmLog.setSql(
         QStringLiteral("Insert into alarm_record ([告警时间],[告警纪录])\nvalues(:告警时间,:告警纪录)"));
-    m_alarmLog.setDateTime(QStringLiteral("告警时间"), Clock::now());
+    const QDateTime now = Clock::now();
+    m_alarmLog.setDateTime(QStringLiteral("告警时间"), now);
     m_alarmLog.setText(QStringLiteral("告警纪录"), text);
     m_alarmLog.execSql();
     m_alarmLog.setSql(kAlarmLogSql);
     m_alarmLog.open();
+    return Text::dateTimeText(now);
 }

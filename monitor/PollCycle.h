@@ -4,6 +4,7 @@
 #include <functional>
 
 class FieldBus;
+class PollEvents;
 class Query;
 struct MainState;
 
@@ -20,6 +21,8 @@ public:
     void setBus(FieldBus* bus) { m_bus = bus; }
     // Refreshes the view of the current selection in update mode.
     void setRefreshView(std::function<void()> refresh) { m_refreshView = std::move(refresh); }
+    // Told of every written node row and alarm record; null for nobody.
+    void setEvents(PollEvents* events) { m_events = events; }
 
     // A poll tick: nothing while the link is busy, otherwise one step.
     void Timer1Timer();
@@ -27,17 +30,21 @@ public:
     // Judges a successful reading of the current row; true means hold (the
     // same node is read again at the next tick).
     bool EvaluateAlarm(int value);
-    // Appends one record to the alarm log and reopens the log's query.
-    void AddAlarmRecord(const QString& text);
+    // Appends one record to the alarm log and reopens the log's query;
+    // returns the record's time as stored.
+    QString AddAlarmRecord(const QString& text);
 
 private:
     void writeField(const QString& column, const QVariant& value);
     void endPass();
     void refresh();
+    void reportRow();
+    void reportAlarm(const QString& time, const QString& text);
 
     MainState& m_state;
     Query& m_scope;
     Query& m_alarmLog;
     FieldBus* m_bus;
     std::function<void()> m_refreshView;
+    PollEvents* m_events = nullptr;
 };

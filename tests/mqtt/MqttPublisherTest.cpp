@@ -1,0 +1,218 @@
+// The station's publisher against a real mosquitto, fed by the poll cycle
+// reading kpv-sim through the real link library; mosquitto_sub, independent
+// of the publisher, checks what arrives.
+#include "KpvSim.h"
+#include "MqttBroker.h"
+#include "TestDatabase.h"
+
+#include "store/MainState.h"
+#include "link/ModbusRtuBus.h"
+#include "monitor/PollCycle.h"
+#include "mqtt/MqttPublisher.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+constexpr int kPort = 202;
+
+// Two KPV devices with their three nodes on kpv-sim, polled without a pause.
+struct Station
+{
+    explicit Station(PollEvents* events)
+    {
+        qputenv("SPDMON_PORT_DIR", portDir.path().toLocal8Bit());
+        for (int device = 1; device <= 2; ++device)
+            db.exec(
+                u"INSERT INTO node_record (device_id, device_name, node_code, node_alarm_type, node_name, "
+                "node_reg_add, con_data_type, node_data_lower, node_data_upper) VALUES "
+                "(%1, 'KPV%1', 3, '0000(正常)/FFFF(异常)', '设备状态', 11, '开关量', 0, 65535), "
+                "(%1, 'KPV%1', 3, '0000(正常)/FFFF(异常)', '浪涌保护器', 9, '开关量', 0, 65535), "
+                "(%1, 'KPV%1', 3, '', '浪涌次数', 5, '模拟量', 0, 3)"_s.arg(device));
+        state.ComNum = kPort;
+        state.MonitorPeriod = 0;
+        cycle.setEvents(events);
+        scope.setSql(u"select * from node_record order by  device_id ASC, node_name ASC"_s);
+        scope.open();
+        started = sim.start(kPort, {1, 2}) && bus.comOpen(kPort, 9600, 8, "n", 1) == 1;
+    }
+    ~Station() { bus.comClose(kPort); }
+    QStringList column(const QString& sql)
+    {
+        QStringList result;
+        for (QSqlQuery q(sql, db.connection().database()); q.next();)
+            result << q.value(0).toString();
+        return result;
+    }
+    bool stepUntil(const QString& sql, const QString& value)
+    {
+        for (int step = 0; step < 60 && column(sql) != QStringList{value}; ++step)
+            cycle.Timer1Timer();
+        return column(sql) == QStringList{value};
+    }
+
+    QTemporaryDir portDir;
+    TestDatabase db;
+    MainState state;
+    Query scope{db.connection()};
+    Query log{db.connection()};
+    ModbusRtuBus bus;
+    PollCycle cycle{state, scope, log, &bus};
+    KpvSim sim;
+    bool started = false;
+};
+
+// Payloads of "topic|retained|payload" lines, and those of the newest message of each topic.
+QList<QJsonObject> payloads(const QStringList& lines)
+{
+    QList<QJsonObject> result;
+    for (const QString& line : lines)
+        result << QJsonDocument::fromJson(line.section(u'|', 2).toUtf8()).object();
+    return result;
+}
+QMap<QString, QJsonObject> nodes(const QStringList& lines)
+{
+    QMap<QString, QJsonObject> result;
+    for (const QString& line : lines)
+        result.insert(line.section(u'|', 0, 0), payloads({line}).first());
+    return result;
+}
+QMap<QString, QJsonObject> nodes(Station& s)
+{
+    return nodes(
+        s.column(u"SELECT 'spdmon/st/node/' || device_id || '/' || node_name || '|1|' || "
+                 "json_object('device_id', device_id, 'device_name', device_name, 'node_name', node_name, "
+                 "'node_data', node_data, 'con_data', con_data, 'communication_status', "
+                 "communication_status, 'alarm_status', alarm_status, 'read_time', read_time) "
+                 "FROM node_record"_s));
+}
+} // namespace
+
+class MqttPublisherTest final : public QObject
+{
+    Q_OBJECT
+private slots:
+    void readingsAndAlarmsSurviveBrokerRestart();
+    void faultsOnlyChangeTheHint_data();
+    void faultsOnlyChangeTheHint();
+    void killedStationGoesOffline();
+};
+
+void MqttPublisherTest::readingsAndAlarmsSurviveBrokerRestart()
+{
+    MqttBroker broker;
+    MqttSubscriber sub;
+    QVERIFY(broker.start() && sub.start(broker.port()));
+    broker.writeConfig({});
+    // Room for four messages while the broker is away.
+    auto publisher = std::make_unique<MqttPublisher>(*MqttConfig::load(MqttConfig::defaultPath()), 4);
+    QTRY_COMPARE(publisher->hint(), u"MQTT: 已连接"_s);
+    Station s(publisher.get());
+    QVERIFY(s.started && s.sim.command(u"surge 1 4"_s));
+    QVERIFY(s.stepUntil(u"SELECT COUNT(*) FROM alarm_record"_s, u"1"_s));
+    QTRY_COMPARE(sub.messages(u"/alarm"_s).size(), 1);
+    const QStringList before = sub.messages(u"/alarm"_s);
+
+    broker.stop();
+    sub.stop();
+    QTRY_COMPARE(publisher->hint(),
+                 u"MQTT: 与 127.0.0.1:%1 的连接中断 (connection lost)，正在重连"_s.arg(broker.port()));
+    QVERIFY(s.sim.command(u"abnormal 2"_s));
+    QVERIFY(s.stepUntil(u"SELECT COUNT(*) FROM alarm_record"_s, u"3"_s));
+    QCOMPARE(s.column(u"SELECT 告警纪录 FROM alarm_record ORDER BY 告警纪录"_s),
+             (QStringList{u"KPV1[1];  浪涌次数:4;  信息:超限告警"_s, u"KPV2[2];  浪涌保护器:异常"_s,
+                          u"KPV2[2];  设备状态:异常"_s}));
+    // Four nodes read (two of them three times) and two alarms: the readings
+    // of a node replace each other, and the two oldest make room for alarms.
+    QCOMPARE(publisher->queued(), 4);
+    QCOMPARE(publisher->dropped(), 2);
+
+    // Back: every alarm arrives, once, in order; a pass brings every node up to date.
+    QVERIFY(broker.start() && sub.start(broker.port()));
+    QTRY_COMPARE_WITH_TIMEOUT(publisher->hint(), u"MQTT: 已连接"_s, 20000);
+    for (int step = 0; step < 6; ++step)
+        s.cycle.Timer1Timer();
+    QTRY_COMPARE(nodes(sub.messages(u"/node/"_s)), nodes(s));
+    QCOMPARE(payloads(before + sub.messages(u"/alarm"_s)),
+             payloads(s.column(u"SELECT '||' || json_object('time', 告警时间, 'text', 告警纪录) FROM "
+                               "alarm_record ORDER BY rowid"_s)));
+
+    // A late subscriber gets the retained state only.
+    sub.stop();
+    QVERIFY(sub.start(broker.port()));
+    QTRY_COMPARE(nodes(sub.messages(u"/node/"_s)), nodes(s));
+    QCOMPARE(sub.messages(u"/status"_s), QStringList{u"spdmon/st/status|1|online"_s});
+    QCOMPARE(sub.messages(u"spdmon/"_s).filter(u"|0|"_s), QStringList());
+
+    publisher.reset();
+    QTRY_COMPARE(sub.messages(u"/status"_s).last(), u"spdmon/st/status|0|offline"_s);
+}
+
+void MqttPublisherTest::faultsOnlyChangeTheHint_data()
+{
+    QTest::addColumn<bool>("brokerUp");
+    QTest::addColumn<QString>("settings");
+    QTest::addColumn<QString>("hint");
+    QTest::addColumn<QString>("check"); // what the check tool says
+    const QString login = u"username=spd\npassword="_s;
+    QTest::newRow("login accepted") << true << login + u"right"_s << u"MQTT: 已连接"_s << u"passed"_s;
+    QTest::newRow("login refused") << true << login + u"wrong"_s << u"MQTT: 用户名或密码被拒绝"_s
+                                   << u"refused the connection: not authorised"_s;
+    QTest::newRow("TLS to a plain listener")
+        << true << login + u"right\ncafile=/etc/ssl/certs/ca-certificates.crt"_s
+        << u"MQTT: 无法连接 127.0.0.1:%1 (TLS error: unexpected eof while reading)"_s << u"TLS error"_s;
+    QTest::newRow("nothing listening")
+        << false << QString() << u"MQTT: 无法连接 127.0.0.1:%1 (Connection refused)"_s
+        << u"cannot reach 127.0.0.1:%1: Connection refused"_s;
+}
+
+void MqttPublisherTest::faultsOnlyChangeTheHint()
+{
+    QFETCH(bool, brokerUp);
+    QFETCH(QString, settings);
+    QFETCH(QString, hint);
+    QFETCH(QString, check);
+    MqttBroker broker(true);
+    QVERIFY(!brokerUp || broker.start());
+    const QString port = QString::number(broker.port());
+    const QString config = broker.writeConfig(settings);
+    MqttPublisher publisher(*MqttConfig::load(config));
+    QSignalSpy hints(&publisher, &MqttPublisher::hintChanged);
+    QTRY_COMPARE(publisher.hint(), hint.replace(u"%1"_s, port));
+
+    // The steps go on as ever; while refused, each node's reading waits.
+    Station s(&publisher);
+    QVERIFY(s.started);
+    QVERIFY(s.stepUntil(u"SELECT COUNT(*) FROM node_record WHERE communication_status='通信正常'"_s, u"6"_s));
+    QTest::qWait(1500); // the connection is retried meanwhile: the hint is said once
+    QCOMPARE(publisher.queued(), hint == u"MQTT: 已连接"_s ? 0 : 6);
+    QCOMPARE(hints.size(), brokerUp ? 1 : 0);
+
+    QProcess tool;
+    tool.setProcessChannelMode(QProcess::MergedChannels);
+    tool.start(QStringLiteral(MQTT_CHECK_PATH), {config});
+    QVERIFY(tool.waitForFinished(15000));
+    const QString said = QString::fromUtf8(tool.readAll());
+    QVERIFY2(said.contains(check.replace(u"%1"_s, port)), qPrintable(said));
+    QCOMPARE(tool.exitCode(), check == u"passed"_s ? 0 : 1);
+}
+
+void MqttPublisherTest::killedStationGoesOffline()
+{
+    MqttBroker broker;
+    MqttSubscriber sub;
+    QVERIFY(broker.start() && sub.start(broker.port()));
+    broker.writeConfig({});
+    QProcess station;
+    station.start(QStringLiteral(MQTT_STATION_PATH));
+    QTRY_COMPARE(sub.messages(u"/status"_s), QStringList{u"spdmon/st/status|0|online"_s});
+    station.kill();
+    QTRY_COMPARE(sub.messages(u"/status"_s),
+                 (QStringList{u"spdmon/st/status|0|online"_s, u"spdmon/st/status|0|offline"_s}));
+}
+
+QTEST_MAIN(MqttPublisherTest)
+#include "MqttPublisherTest.moc"
