@@ -109,11 +109,13 @@ void MqttPublisher::flush()
         const int rc = mosquitto_publish(m_client.get(), nullptr, message->topic.constData(),
                                          int(message->payload.size()), message->payload.constData(), kQos,
                                          message->retained);
-        // Kept for the next connection; any other failure is the message's own
-        // (an impossible topic) and would block the queue for ever.
+        // A connection lost a moment ago: libmosquitto keeps the message and
+        // sends it after reconnecting, so keeping it here too would send it
+        // twice. Any other failure is the message's own (an impossible topic)
+        // and would block the queue for ever.
+        m_queue.pop();
         if (rc == MOSQ_ERR_NO_CONN)
             return;
-        m_queue.pop();
     }
 }
 
