@@ -17,6 +17,7 @@
 #include "link/TForm6.h"
 #include "monitor/MonitorControl.h"
 #include "monitor/PollCycle.h"
+#include "mqtt/MqttPublisher.h"
 #include "store/FixedTexts.h"
 #include "store/Permission.h"
 #include "store/Query.h"
@@ -92,6 +93,22 @@ TForm1::TForm1(Connection& connection, int screenWidth, QWidget* parent)
 
     FormCreate(screenWidth);
     createDialogs();
+    startPublishing();
+}
+
+void TForm1::startPublishing()
+{
+    // Without mqtt.conf nothing is published and the status bar stays as it was.
+    m_mqtt = MqttPublisher::fromConfigFile();
+    if (!m_mqtt)
+        return;
+    auto* hint = new QLabel(m_mqtt->hint(), StatusBar1);
+    hint->setObjectName(QStringLiteral("MqttHint"));
+    hint->setFrameShape(QFrame::Panel);
+    hint->setFrameShadow(QFrame::Sunken);
+    StatusBar1->addWidget(hint);
+    connect(m_mqtt.get(), &MqttPublisher::hintChanged, hint, &QLabel::setText);
+    m_poll->setEvents(m_mqtt.get());
 }
 
 void TForm1::createDialogs()

@@ -12,6 +12,7 @@ class Connection;
 struct DataPanel;
 class FieldBus;
 class MonitorControl;
+class MqttPublisher;
 class PollCycle;
 class Query;
 class QueryModel;
@@ -129,11 +130,14 @@ private:
     void createControls();
     void FormCreate(int screenWidth);
     void createDialogs();
+    void startPublishing();
     bool permissionGranted();
 
     std::array<QLabel*, 5> m_panels{};
     std::unique_ptr<FieldBus> m_ownBus;
     FieldBus* m_bus;
+    // Outlives the poll cycle, which reports to it.
+    std::unique_ptr<MqttPublisher> m_mqtt;
     std::unique_ptr<PollCycle> m_poll;
     std::unique_ptr<DataPanel> m_panel;
     MonitorControl* m_monitor = nullptr;
