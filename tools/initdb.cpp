@@ -1,6 +1,7 @@
 // Creates a new database file with the four tables, one settings row and one
 // administrator account; --demo adds a few KPV devices with their standard
 // nodes so the program can be tried on the bus simulator.
+#include "device/StandardNodes.h"
 #include "store/AppError.h"
 #include "store/Clock.h"
 #include "store/Connection.h"
@@ -12,22 +13,6 @@
 #include <cstdio>
 
 namespace {
-
-struct StandardNode
-{
-    const char* name;
-    int code;
-    int reg;
-    const char* type;
-    int lower;
-    int upper;
-};
-
-const StandardNode kKpvNodes[] = {
-    {"设备状态", 3, 11, "开关量", 0, 65535},
-    {"浪涌保护器", 3, 9, "开关量", 65535, 65535},
-    {"浪涌次数", 3, 5, "模拟量", 0, 65535},
-};
 
 struct DemoDevice
 {
@@ -81,27 +66,10 @@ void insertAccount(Connection& connection, const QString& name, const QString& p
 void insertDemoDevices(Connection& connection)
 {
     Query query(connection);
-    query.setSql(QStringLiteral(
-        "Insert into node_record ([device_id],[device_name],[node_name],[node_code],[node_reg_add],"
-        "[con_data_type],[node_data_lower],[node_data_upper],[node_alarm_type],[install_date])\n"
-        "values(:device_id,:device_name,:node_name,:node_code,:node_reg_add,:con_data_type,:node_data_lower,"
-        ":node_data_upper,:node_alarm_type,:install_date)"));
     const QDateTime today(Clock::now().date(), QTime(0, 0));
-    for (const DemoDevice& device : kDemoDevices) {
-        for (const StandardNode& node : kKpvNodes) {
-            query.setInt(QStringLiteral("device_id"), device.address);
-            query.setText(QStringLiteral("device_name"), QString::fromUtf8(device.name));
-            query.setText(QStringLiteral("node_name"), QString::fromUtf8(node.name));
-            query.setInt(QStringLiteral("node_code"), node.code);
-            query.setInt(QStringLiteral("node_reg_add"), node.reg);
-            query.setText(QStringLiteral("con_data_type"), QString::fromUtf8(node.type));
-            query.setInt(QStringLiteral("node_data_lower"), node.lower);
-            query.setInt(QStringLiteral("node_data_upper"), node.upper);
-            query.setText(QStringLiteral("node_alarm_type"), QStringLiteral("0000(正常)/FFFF(异常)"));
-            query.setDateTime(QStringLiteral("install_date"), today.addDays(-device.ageDays));
-            query.execSql();
-        }
-    }
+    for (const DemoDevice& device : kDemoDevices)
+        StandardNodes::insertKpv(query, device.address, QString::fromUtf8(device.name),
+                                 today.addDays(-device.ageDays));
 }
 
 } // namespace

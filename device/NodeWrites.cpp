@@ -1,0 +1,86 @@
+#include "device/NodeWrites.h"
+
+#include "device/StandardNodes.h"
+#include "store/Query.h"
+#include "store/Text.h"
+
+#include <QDateTime>
+
+namespace NodeWrites {
+
+int saveDevice(Query& query, int deviceId, const QString& address, const QString& name,
+               const QDateTime& installed)
+{
+    query.close();
+    query.setSql(kDeviceRows);
+    query.setInt(QStringLiteral("modify_id"), deviceId);
+    query.open();
+    const int rows = query.recordCount();
+    if (rows == 0)
+        return 0;
+    const int id = Text::toInt(Text::trimmed(address));
+    query.first();
+    for (int i = 0; i < rows; ++i) {
+        query.edit();
+        query.setField(QStringLiteral("device_id"), id);
+        query.setField(QStringLiteral("device_name"), Text::trimmed(name));
+        query.setField(QStringLiteral("install_date"), installed);
+        query.post();
+        query.next();
+    }
+    return rows;
+}
+
+bool saveNode(Query& query, const DeviceChecks::NodeInput& in)
+{
+    // The node is looked up by the values that are written, so a name typed
+    // with a blank after it finds its row instead of adding a second one.
+    const int id = Text::toInt(Text::trimmed(in.address));
+    const QString nodeName = Text::trimmed(in.nodeName);
+    const QString dataType = Text::trimmed(in.dataType);
+    const bool analogue = dataType == NodeTexts::kAnalogue;
+    const QVariant values[] = {
+        id,
+        Text::trimmed(in.deviceName),
+        nodeName,
+        Text::toInt(Text::trimmed(in.code)),
+        Text::toInt(Text::trimmed(in.reg)),
+        dataType,
+        Text::trimmed(in.alarmType),
+        // The limits go as typed: the table decides what it takes as a number.
+        analogue ? QVariant(Text::trimmed(in.lower)) : QVariant(),
+        analogue ? QVariant(Text::trimmed(in.upper)) : QVariant(),
+    };
+    const QString columns[] = {
+        QStringLiteral("device_id"),       QStringLiteral("device_name"),
+        QStringLiteral("node_name"),       QStringLiteral("node_code"),
+        QStringLiteral("node_reg_add"),    QStringLiteral("con_data_type"),
+        QStringLiteral("node_alarm_type"), QStringLiteral("node_data_lower"),
+        QStringLiteral("node_data_upper"),
+    };
+    query.close();
+    query.setSql(kOneNode);
+    query.setInt(QStringLiteral("modify_id"), id);
+    query.setText(QStringLiteral("modify_node"), nodeName);
+    query.open();
+    query.first();
+    const int written = analogue ? 9 : 7; // a switch node's stored limits stay on change
+    if (query.recordCount() == 0) {
+        query.setSql(QStringLiteral(
+            "Insert into node_record ([device_id],[device_name],[node_name],[node_code],[node_reg_add],"
+            "[con_data_type],[node_data_lower],[node_data_upper],[node_alarm_type])\n"
+            "values(:device_id,:device_name,:node_name,:node_code,:node_reg_add,:con_data_type,"
+            ":node_data_lower,:node_data_upper,:node_alarm_type)"));
+        for (int i = 0; i < 9; ++i)
+            query.setParam(columns[i], values[i]);
+        query.execSql();
+        return true;
+    }
+    query.edit();
+    for (int i = 0; i < written; ++i)
+        query.setField(columns[i], values[i]);
+    query.post();
+    return false;
+}
+
+} // namespace NodeWrites

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "device/DeviceChecks.h"
+
+class QDateTime;
+class Query;
+
+// The writes of the device dialog's Save, on the dialog's query, after the
+// checks have passed. Numbers are written as integers; a value the table
+// refuses throws the database's error.
+namespace NodeWrites {
+
+// The dialog's lookups: every row of a device, and one node.
+inline const QString kDeviceRows = QStringLiteral("select * from node_record where (device_id=:modify_id)");
+inline const QString kOneNode =
+    QStringLiteral("select * from node_record where (device_id=:modify_id)and(node_name=:modify_node)");
+
+// Changes every row of the device deviceId: its address (the trimmed
+// address text), trimmed name and install date. Returns how many rows it
+// changed; with none found nothing is written.
+int saveDevice(Query& query, int deviceId, const QString& address, const QString& name,
+               const QDateTime& installed);
+
+// Changes the node that the trimmed address and node name find, or adds it
+// when there is none. A switch node's stored limits are kept on change and
+// left empty on add. Returns true when the node was added.
+bool saveNode(Query& query, const DeviceChecks::NodeInput& input);
+
+} // namespace NodeWrites

@@ -1,0 +1,368 @@
+// The device dialog, opened by the "设备管理" command while monitoring runs and
+// driven by field names; every case checks the message and node_record's rows.
+#include "MainWindowFixture.h"
+#include "ScriptedBus.h"
+
+#include "device/TForm5.h"
+#include "store/Clock.h"
+
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QTreeWidget>
+#include <QWindow>
+#include <functional>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+const QDateTime kNow(QDate(2026, 3, 4), QTime(5, 6, 7));
+
+// Device 3's rows as rows() reads them: name|code|register|type|lower|upper|alarm type|device|installed.
+const QString kDevice3 = u"浪涌保护器|3|9|开关量|65535|65535|0000(正常)/FFFF(异常)|KPV3|2020-01-02 03:04:05;"
+                         "浪涌次数|3|5|模拟量|0|65535|0000(正常)/FFFF(异常)|KPV3|2020-01-02 03:04:05;"
+                         "设备状态|3|11|开关量|0|65535|0000(正常)/FFFF(异常)|KPV3|2020-01-02 03:04:05"_s;
+// 浪涌次数 after a save that changed nothing: an analogue node's alarm type is written empty.
+const QString kSaved = u"浪涌次数|3|5|模拟量|0|65535||KPV3|2020-01-02 03:04:05"_s;
+
+QString changed(const QString& from, const QString& to)
+{
+    return QString(kDevice3).replace(from, to);
+}
+
+template <typename W = QWidget> W* field(QWidget& dialog, const char* name)
+{
+    W* w = dialog.findChild<W*>(QString::fromLatin1(name));
+    if (!w)
+        qFatal("no %s", name);
+    return w;
+}
+
+// Types text key by key over a field's whole text; an offered completion is
+// not taken. Returns what the field then holds.
+QString type(QWidget& dialog, const char* name, const QString& text)
+{
+    QWidget* w = field(dialog, name);
+    auto* combo = qobject_cast<QComboBox*>(w);
+    QLineEdit* edit = combo ? combo->lineEdit() : qobject_cast<QLineEdit*>(w);
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    for (const QChar c : text)
+        QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    if (edit->hasSelectedText())
+        QTest::keyClick(edit, Qt::Key_Delete);
+    return edit->text();
+}
+
+void press(QWidget& dialog, const char* button)
+{
+    QTest::mouseClick(field<QPushButton>(dialog, button), Qt::LeftButton);
+}
+
+// A mouse click on the root, a device item or one of its nodes.
+void pick(QWidget& dialog, const QString& device = {}, const QString& node = {})
+{
+    auto* tree = field<QTreeWidget>(dialog, "TreeView1");
+    QTreeWidgetItem* item = tree->topLevelItem(0);
+    for (const QString& text : {device, node}) {
+        for (int i = 0; !text.isEmpty() && i < item->childCount(); ++i) {
+            if (item->child(i)->text(0) == text)
+                item = item->child(i);
+        }
+    }
+    QCOMPARE(item->text(0), node.isEmpty() ? device.isEmpty() ? u"监控系统"_s : device : node);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(item).center());
+}
+
+// "root(device(node,node),device(node))"
+QString treeText(const QTreeWidgetItem* item)
+{
+    QStringList children;
+    for (int i = 0; i < item->childCount(); ++i)
+        children << treeText(item->child(i));
+    return item->text(0) + (children.isEmpty() ? QString() : u'(' + children.join(u',') + u')');
+}
+
+struct DeviceFixture : MainWindowFixture
+{
+    DeviceFixture()
+    {
+        for (const QString& row :
+             (kDevice3 + u";设备状态|3|11|开关量|0|65535|0000(正常)/FFFF(异常)|KPV4|"_s).split(u';')) {
+            const QStringList v = row.split(u'|');
+            db.exec(u"INSERT INTO node_record (device_id, node_name, node_code, node_reg_add, con_data_type, "
+                    "node_data_lower, node_data_upper, node_alarm_type, device_name, install_date) VALUES "
+                    "(%1, '%2', %3, %4, '%5', %6, %7, '%8', '%9', '%10')"_s.arg(v[7].mid(3))
+                        .arg(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8]));
+        }
+        Clock::setFixed(kNow);
+        form->setBus(&bus);
+        form->state.LoggedInPermission = u"管理员"_s;
+        form->state.PortState = u"打开"_s;
+        showLoggedIn();
+        form->Edit1->setText(u"5"_s);
+        form->Edit2->setText(u"100"_s);
+        form->BitBtn4Click();
+    }
+    ~DeviceFixture() { Clock::setFixed(QDateTime()); }
+
+    // Opens the dialog by the toolbar command, runs steps in it and leaves it
+    // by Exit or by the close box. Monitoring is stopped and stays stopped.
+    void inDialog(const std::function<void(TForm5&)>& steps, bool closeBox = false)
+    {
+        QVERIFY(form->Timer1->isActive());
+        bool opened = false;
+        QTimer::singleShot(0, [&]() {
+            auto* dialog = qobject_cast<TForm5*>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            opened = true;
+            steps(*dialog);
+            if (closeBox)
+                dialog->windowHandle()->close();
+            else
+                press(*dialog, "Button3");
+        });
+        QTest::mouseClick(form->BitBtn2, Qt::LeftButton);
+        QVERIFY(opened);
+        QVERIFY(!form->Timer1->isActive());
+        QCOMPARE(form->BitBtn4->text(), u"启动监控"_s);
+    }
+
+    QString rows(int device)
+    {
+        QSqlQuery q(db.connection().database());
+        q.exec(u"SELECT group_concat(r, ';') FROM (SELECT node_name||'|'||node_code||'|'||node_reg_add||'|'||"
+               "con_data_type||'|'||ifnull(node_data_lower,'')||'|'||ifnull(node_data_upper,'')||'|'||"
+               "node_alarm_type||'|'||device_name||'|'||ifnull(install_date,'') AS r FROM node_record "
+               "WHERE device_id=%1 ORDER BY node_name)"_s.arg(device));
+        return q.next() ? q.value(0).toString() : u"?"_s;
+    }
+
+    ScriptedBus bus;
+};
+
+QString focused(QWidget& dialog)
+{
+    return dialog.focusWidget() ? dialog.focusWidget()->objectName() : QString();
+}
+} // namespace
+
+class DeviceDialogTest final : public QObject
+{
+    Q_OBJECT
+private slots:
+    void openAddAndClose_data()
+    {
+        QTest::addColumn<bool>("closeBox");
+        QTest::newRow("Exit") << false;
+        QTest::newRow("close box") << true;
+    }
+
+    // The main tree shows what the dialog changed, however it was left.
+    void openAddAndClose()
+    {
+        QFETCH(bool, closeBox);
+        DeviceFixture f;
+        f.inDialog(
+            [&](TForm5& d) {
+                QCOMPARE(d.width(), 555);
+                QCOMPARE(field(d, "GroupBox2")->x(), 232);
+                QVERIFY(field(d, "GroupBox2")->isVisible() && !field(d, "GroupBox1")->isVisible() &&
+                        !field(d, "Button1")->isEnabled() && !field(d, "Button2")->isEnabled());
+                QCOMPARE(field<QDateTimeEdit>(d, "DateTimePicker1")->dateTime(), kNow);
+                QCOMPARE(treeText(field<QTreeWidget>(d, "TreeView1")->topLevelItem(0)),
+                         u"监控系统(KPV3[地址:3](浪涌保护器,浪涌次数,设备状态),KPV4[地址:4](设备状态))"_s);
+                QCOMPARE(type(d, "Edit1", u"-1a ,2.5"_s), u"12.5"_s); // digits and "." only
+                press(d, "Button4");
+                type(d, "Edit7", u"a5"_s);
+                type(d, "Edit8", u"A "_s);
+                field<QComboBox>(d, "ComboBox1")->setCurrentIndex(0);
+                press(d, "Button1");
+                QCOMPARE(MessageBox::takeShown(), QStringList{u"设备添加成功"_s});
+                const QString added = changed(u"KPV3|2020-01-02 03:04:05"_s, u"A|2026-03-04 05:06:07"_s);
+                QCOMPARE(f.rows(5), added);
+                press(d, "Button1"); // the fields stay for the next add
+                QCOMPARE(MessageBox::takeShown(), QStringList{u"设备地址已经存在,请重新填写"_s});
+                QCOMPARE(f.rows(5), added);
+            },
+            closeBox);
+        QCOMPARE(treeText(f.form->TreeView1->topLevelItem(0)),
+                 u"监控系统(KPV3[地址:3](浪涌保护器,浪涌次数,设备状态),KPV4[地址:4](设备状态),"
+                 "A[地址:5](浪涌保护器,浪涌次数,设备状态))"_s);
+        f.form->BitBtn4Click();
+        f.inDialog([](TForm5& d) { QCOMPARE(field<QComboBox>(d, "ComboBox1")->currentText(), u"KPV"_s); });
+    }
+
+    void addChecks_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<int>("added"); // address of the three new rows, 0 for none
+        const QString ok = u"设备添加成功"_s, range = u"设备地址错误!范围:1~247"_s,
+                      tooLong = u"设备名称太长"_s, taken = u"设备地址已经存在,请重新填写"_s;
+        QTest::newRow("address 0") << u"0"_s << u"A"_s << range << u"Edit7"_s << 0;
+        QTest::newRow("address 248") << u"248"_s << u"A"_s << range << u"Edit7"_s << 0;
+        QTest::newRow("address 1.5") << u"1.5"_s << u"A"_s << u"'1.5' is not a valid integer value"_s
+                                     << QString() << 0;
+        QTest::newRow("address 1") << u"1"_s << u"A"_s << ok << QString() << 1;
+        QTest::newRow("address 247") << u"247"_s << u"A"_s << ok << QString() << 247;
+        QTest::newRow("address taken") << u"3"_s << u"A"_s << taken << u"Edit7"_s << 0;
+        QTest::newRow("address taken, in hex") << u"$3"_s << u"A"_s << taken << u"Edit7"_s << 0;
+        QTest::newRow("blank name") << u"9"_s << u"   "_s << u"设备名称不能为空"_s << u"Edit8"_s << 0;
+        QTest::newRow("10 Chinese") << u"9"_s << u"一二三四五六七八九十"_s << ok << QString() << 9;
+        QTest::newRow("11 Chinese") << u"9"_s << u"一二三四五六七八九十一"_s << tooLong << u"Edit8"_s << 0;
+        QTest::newRow("20 ASCII") << u"9"_s << u"abcdefghijklmnopqrst"_s << ok << QString() << 9;
+        QTest::newRow("21 ASCII") << u"9"_s << u"abcdefghijklmnopqrstu"_s << tooLong << u"Edit8"_s << 0;
+        QTest::newRow("no type") << u"9"_s << u"A"_s << u"请选择设备类型"_s << u"ComboBox1"_s << 0;
+    }
+
+    void addChecks()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, focus);
+        QFETCH(int, added);
+        DeviceFixture f;
+        f.inDialog([&](TForm5& d) {
+            press(d, "Button4");
+            QFETCH(QString, address);
+            field<QLineEdit>(d, "Edit7")->setText(address); // pasted: the key filter does not see it
+            type(d, "Edit8", name);
+            if (focus != u"ComboBox1"_s) // the type is left unchosen there
+                field<QComboBox>(d, "ComboBox1")->setCurrentIndex(0);
+            press(d, "Button1");
+            QTEST(MessageBox::takeShown().join(u'\n'), "message");
+            if (!focus.isEmpty())
+                QCOMPARE(focused(d), focus);
+        });
+        QCOMPARE(f.db.count(u"node_record"_s), added ? 7 : 4);
+        if (added)
+            QCOMPARE(f.rows(added).count(u'|' + name + u'|'), 3);
+        QCOMPARE(f.rows(3), kDevice3);
+    }
+
+    void saveDevice()
+    {
+        DeviceFixture f;
+        f.inDialog([&](TForm5& d) {
+            pick(d, u"KPV3[地址:3]"_s);
+            QVERIFY(!field(d, "Edit7")->isEnabled() && !field(d, "ComboBox1")->isVisible());
+            QCOMPARE(field<QLineEdit>(d, "Edit7")->text() + field<QLineEdit>(d, "Edit8")->text(), u"3KPV3"_s);
+            QCOMPARE(field<QDateTimeEdit>(d, "DateTimePicker1")->dateTime(),
+                     QDateTime(QDate(2020, 1, 2), QTime(3, 4, 5)));
+            type(d, "Edit8", u" 新名 "_s);
+            field<QDateTimeEdit>(d, "DateTimePicker1")->setDateTime(kNow);
+            press(d, "Button1");
+            QCOMPARE(MessageBox::takeShown(), QStringList{u"修改成功"_s});
+            const QString saved = changed(u"KPV3|2020-01-02 03:04:05"_s, u"新名|2026-03-04 05:06:07"_s);
+            QCOMPARE(f.rows(3), saved);
+            QCOMPARE(treeText(field<QTreeWidget>(d, "TreeView1")->topLevelItem(0)),
+                     u"监控系统(新名[地址:3](浪涌保护器,浪涌次数,设备状态),KPV4[地址:4](设备状态))"_s);
+
+            // Nothing is picked now, though the fields still show the device.
+            type(d, "Edit8", u"X"_s);
+            press(d, "Button1");
+            press(d, "Button2");
+            QCOMPARE(MessageBox::takeShown(), (QStringList{u"未选中设备"_s, u"未选中设备"_s}));
+            QCOMPARE(f.rows(3), saved);
+
+            pick(d);
+            QVERIFY(!field(d, "GroupBox1")->isVisible() && !field(d, "GroupBox2")->isVisible() &&
+                    !field(d, "Button1")->isEnabled() && !field(d, "Button2")->isEnabled());
+        });
+        QCOMPARE(f.rows(4), u"设备状态|3|11|开关量|0|65535|0000(正常)/FFFF(异常)|KPV4|"_s);
+    }
+
+    void saveNode_data()
+    {
+        QTest::addColumn<QString>("node");
+        QTest::addColumn<QString>("name"); // the field typed into, which a refusal focuses
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("rows");
+        const QString surges = u"浪涌次数"_s, status = u"设备状态"_s, ok = u"节点修改成功"_s;
+        const QString analogue = kDevice3.section(u';', 1, 1);
+        // Letters and "-" typed into the numeric fields are dropped.
+        const auto saved = [&](const QString& from, const QString& to) {
+            return changed(analogue, QString(kSaved).replace(from, to));
+        };
+        QTest::newRow("code 5") << surges << "ComboBox3" << u"5a"_s << u"节名代码错误"_s << kDevice3;
+        QTest::newRow("code 2") << surges << "ComboBox3" << u"2"_s << u"节名代码错误"_s << kDevice3;
+        QTest::newRow("code 4") << surges << "ComboBox3" << u"4"_s << ok << saved(u"|3|5|"_s, u"|4|5|"_s);
+        QTest::newRow("register 257") << surges << "Edit4" << u"257"_s << u"节名地址错误"_s << kDevice3;
+        QTest::newRow("register 256") << surges << "Edit4" << u"2a56"_s << ok << saved(u"|5|"_s, u"|256|"_s);
+        QTest::newRow("no node name") << surges << "Edit3" << u""_s << u"节名名称不能为空"_s << kDevice3;
+        QTest::newRow("data type 开关")
+            << surges << "ComboBox4" << u"开关"_s << u"数据类型错误"_s << kDevice3;
+        QTest::newRow("no lower limit") << surges << "Edit5" << u"a"_s << u"报警下限不能为空"_s << kDevice3;
+        QTest::newRow("upper limit") << surges << "Edit6" << u"9-9"_s << ok << saved(u"65535"_s, u"99"_s);
+        QTest::newRow("name 21 bytes")
+            << surges << "Edit2" << u"abcdefghijklmnopqrstu"_s << u"设备名称太长"_s << kDevice3;
+        QTest::newRow("name of one row")
+            << surges << "Edit2" << u"新名"_s << ok << saved(u"KPV3"_s, u"新名"_s);
+        // The picked node stays; a new name adds a node.
+        QTest::newRow("renamed") << surges << "Edit3" << u"浪涌次数2"_s << u"节点添加成功"_s
+                                 << changed(analogue, analogue + u";浪涌次数2|3|5|模拟量|0|65535||KPV3|"_s);
+        QTest::newRow("blank after name")
+            << surges << "Edit3" << u"浪涌次数 "_s << ok << changed(analogue, kSaved);
+        // The data type's change handler offers the first alarm type; the limits stay stored.
+        QTest::newRow("made switch") << surges << "ComboBox4" << u"开关量"_s << ok
+                                     << changed(u"5|模拟量"_s, u"5|开关量"_s);
+        QTest::newRow("switch, FFFF normal") << status << "ComboBox5" << u"FFFF(正常)/0000(异常)"_s << ok
+                                             << changed(u"11|开关量|0|65535|0000(正常)/FFFF(异常)"_s,
+                                                        u"11|开关量|0|65535|FFFF(正常)/0000(异常)"_s);
+        QTest::newRow("switch, 0000") << status << "ComboBox5" << u"0000"_s << u"报警类型错误"_s << kDevice3;
+    }
+
+    void saveNode()
+    {
+        QFETCH(QString, node);
+        QFETCH(QString, name);
+        QFETCH(QString, message);
+        DeviceFixture f;
+        f.inDialog([&](TForm5& d) {
+            pick(d, u"KPV3[地址:3]"_s, node);
+            QVERIFY(!field(d, "Edit1")->isEnabled());
+            const bool analogue = node == u"浪涌次数"_s; // limits shown, alarm type hidden
+            QCOMPARE(std::pair(field(d, "Edit5")->isVisible(), field(d, "ComboBox5")->isVisible()),
+                     std::pair(analogue, !analogue));
+            QFETCH(QString, text);
+            type(d, name.toLatin1().constData(), text);
+            press(d, "Button1");
+            QCOMPARE(MessageBox::takeShown(), QStringList{message});
+            if (!message.endsWith(u"成功"_s))
+                QCOMPARE(focused(d), name);
+        });
+        QTEST(f.rows(3), "rows");
+    }
+
+    void deletes()
+    {
+        DeviceFixture f;
+        f.inDialog([&](TForm5& d) {
+            pick(d, u"KPV3[地址:3]"_s, u"浪涌次数"_s);
+            press(d, "Button2");
+            press(d, "Button2");
+            QCOMPARE(MessageBox::takeShown(),
+                     (QStringList{u"节点删除成功"_s, u"请选中设备或者节点再删除"_s}));
+            QCOMPARE(f.rows(3), changed(kDevice3.section(u';', 1, 1) + u';', QString()));
+            pick(d, u"KPV4[地址:4]"_s, u"设备状态"_s);
+            press(d, "Button2");
+            pick(d, u"KPV3[地址:3]"_s);
+            press(d, "Button2");
+            press(d, "Button2");
+            QCOMPARE(MessageBox::takeShown(),
+                     (QStringList{u"节点删除成功"_s, u"设备删除成功"_s, u"请选中设备或者节点再删除"_s}));
+            QCOMPARE(treeText(field<QTreeWidget>(d, "TreeView1")->topLevelItem(0)), u"监控系统"_s);
+        });
+        QCOMPARE(f.db.count(u"node_record"_s), 0);
+        QCOMPARE(treeText(f.form->TreeView1->topLevelItem(0)), u"监控系统"_s);
+    }
+};
+
+QTEST_MAIN(DeviceDialogTest)
+#include "DeviceDialogTest.moc"
