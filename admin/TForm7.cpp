@@ -1,7 +1,10 @@
 #include "admin/TForm7.h"
 
+#include "admin/AlarmExport.h"
+#include "admin/ExportFileDialog.h"
 #include "kit/Centred.h"
 #include "kit/Guarded.h"
+#include "kit/MessageBox.h"
 #include "kit/QueryModel.h"
 #include "store/Query.h"
 #include "store/StatusTexts.h"
@@ -11,7 +14,7 @@
 #include <QShowEvent>
 #include <QTableView>
 
-TForm7::TForm7(Connection& connection, Query& alarmLog, QueryModel& DataSource1) : m_alarmLog(alarmLog)
+TForm7::TForm7(Connection& connection, Query& alarmLog, QueryModel& DataSource1) : m_connection(connection), m_alarmLog(alarmLog)
 {
     setObjectName(QStringLiteral("Form7"));
     setWindowTitle(QStringLiteral("告警记录"));
@@ -44,11 +47,13 @@ TForm7::TForm7(Connection& connection, Query& alarmLog, QueryModel& DataSource1)
     Button1 = button("Button1", QStringLiteral("册除当前记录"), 12, 110);
     Button2 = button("Button2", QStringLiteral("删除所有"), 134, 90);
     Button3 = button("Button3", QStringLiteral("退出"), 498, 90);
+    Button4 = button("Button4", QStringLiteral("导出"), 236, 90);
     ADOQuery1 = new Query(connection, this);
 
     connect(Button1, &QPushButton::clicked, this, &TForm7::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TForm7::Button2Click);
     connect(Button3, &QPushButton::clicked, this, &TForm7::Button3Click);
+    connect(Button4, &QPushButton::clicked, this, &TForm7::Button4Click);
 }
 
 void TForm7::showEvent(QShowEvent* event)
@@ -95,4 +100,14 @@ void TForm7::Button2Click()
 void TForm7::Button3Click()
 {
     close();
+}
+
+void TForm7::Button4Click()
+{
+    const QString path = ExportFileDialog::askPath(this);
+    if (path.isEmpty())
+        return;
+    const QString error = AlarmExport::write(m_connection, path);
+    if (!error.isEmpty())
+        MessageBox::error(error, this);
 }

@@ -1,6 +1,22 @@
 #include "ModalDriver.h"
 
+#include <QFileDialog>
+
 using namespace Qt::StringLiterals;
+
+namespace {
+// Presses "导出" and answers the file question with path.
+void exportTo(QDialog& dialog, const QString& path)
+{
+    QTimer::singleShot(0, [path]() {
+        auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        QVERIFY(files);
+        files->selectFile(path);
+        QMetaObject::invokeMethod(files, "accept");
+    });
+    press(dialog, "Button4");
+}
+} // namespace
 
 class AdminDialogsTest final : public QObject
 {
@@ -27,6 +43,14 @@ private slots:
             QCOMPARE(mainGrid->model()->rowCount(), 2);
             QCOMPARE(grid->currentIndex().row(), 0);
             QCOMPARE(mainGrid->currentIndex().row(), 0);
+
+            exportTo(d, f.db.dir() + u"/log.csv"_s);
+            QFile file(f.db.dir() + u"/log.csv"_s);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), "\xEF\xBB\xBF告警时间,告警纪录\r\n2026-03-01 08:00:00,a\r\n2026-03-02 10:00:00,c\r\n");
+            exportTo(d, f.db.dir() + u"/missing/log.csv"_s);
+            QVERIFY(MessageBox::takeShown().join(QString()).contains(u"/missing/log.csv"_s));
+            QCOMPARE(f.db.count(u"alarm_record"_s), 2); // export changes nothing
 
             pickRow(d, 1);
             press(d, "Button2");
