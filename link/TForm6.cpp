@@ -146,14 +146,18 @@ void TForm6::BitBtn1Click()
             }
         }
 
-        // Each value is taken over as soon as it converts; a later failure
-        // leaves the earlier ones changed, and the next close uses that port.
+        // Every field is converted before any is taken over: a refused entry
+        // must not leave polling and the next close on another port.
+        const int port = Text::toInt(portNumberText(ComboBox1->currentText()));
+        const int baud = Text::toInt(ComboBox2->currentText());
+        const int dataBits = Text::toInt(ComboBox3->currentText());
+        const int stopBits = Text::toInt(ComboBox4->currentText());
         MainState& s = m_state;
-        s.ComNum = Text::toInt(portNumberText(ComboBox1->currentText()));
-        s.ComBaud = Text::toInt(ComboBox2->currentText());
+        s.ComNum = port;
+        s.ComBaud = baud;
         s.ComParity = ComboBox5->currentText().left(1);
-        s.ComDataBit = Text::toInt(ComboBox3->currentText());
-        s.ComStopBit = Text::toInt(ComboBox4->currentText());
+        s.ComDataBit = dataBits;
+        s.ComStopBit = stopBits;
 
         int result = 0;
         try {

@@ -205,14 +205,13 @@ private slots:
         QTest::newRow("data bits") << "3|9600|  ||n" << 2 << "请选择数据位" << closed();
         QTest::newRow("stop bits") << "3|9600|8||n" << 3 << "请选择停止位" << closed();
         QTest::newRow("parity") << "COM4|4800|7|2| " << 4 << "请选择校验" << closed();
-        // Values are taken in the order port, baud, parity, data bits, stop
-        // bits, each as soon as it converts.
+        // A value that does not convert leaves every setting as it was.
         QTest::newRow("port without number")
             << "COMx|4800|7|2|even" << -1 << "'' is not a valid integer value" << closed();
         QTest::newRow("baud not numeric")
-            << "COM5|96OO|7|2|even" << -1 << "'96OO' is not a valid integer value" << closed("5 9600 8 1 n");
+            << "COM5|96OO|7|2|even" << -1 << "'96OO' is not a valid integer value" << closed();
         QTest::newRow("stop bits not numeric")
-            << "5|4800|7|1.5|odd" << -1 << "'1.5' is not a valid integer value" << closed("5 4800 7 1 o");
+            << "5|4800|7|1.5|odd" << -1 << "'1.5' is not a valid integer value" << closed();
     }
 
     void refusedTexts()
