@@ -1,6 +1,8 @@
 #include "kit/KeyFilter.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 
@@ -18,12 +20,29 @@ void KeyFilter::install(QWidget* widget, Handler handler)
 bool KeyFilter::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::KeyPress) {
+        // Only typed characters are filtered: Delete, Tab and the Ctrl
+        // shortcuts carry control characters as their text and go through.
         const QString text = static_cast<QKeyEvent*>(event)->text();
-        if (!text.isEmpty()) {
+        if (!text.isEmpty() && text.at(0).isPrint()) {
             QChar key = text.at(0);
             m_handler(key);
             if (key.isNull())
                 return true;
+        }
+    } else if (event->type() == QEvent::InputMethod) {
+        // Text from an input method obeys the same rule, character by character.
+        auto* input = static_cast<QInputMethodEvent*>(event);
+        QString kept;
+        for (QChar key : input->commitString()) {
+            m_handler(key);
+            if (!key.isNull())
+                kept += key;
+        }
+        if (kept != input->commitString()) {
+            QInputMethodEvent filtered(input->preeditString(), input->attributes());
+            filtered.setCommitString(kept, input->replacementStart(), input->replacementLength());
+            QCoreApplication::sendEvent(watched, &filtered);
+            return true;
         }
     }
     return QObject::eventFilter(watched, event);

@@ -4,6 +4,7 @@
 #include "device/TForm5.h"
 #include "display/Cards.h"
 
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -56,7 +57,28 @@ void MainWindowTest::periodFieldsTakeOnlyDigitsAndDot()
         QCOMPARE(edit->text(), QStringLiteral("12.5"));
         QTest::keyClick(edit, Qt::Key_Backspace);
         QCOMPARE(edit->text(), QStringLiteral("12."));
+        // Keys whose text is a control character, as X11 sends them, still work.
+        const auto press = [edit](Qt::Key key, Qt::KeyboardModifiers modifiers, const char* text) {
+            QKeyEvent event(QEvent::KeyPress, key, modifiers, QString::fromLatin1(text));
+            QApplication::sendEvent(edit, &event);
+        };
+        edit->setCursorPosition(0);
+        press(Qt::Key_Delete, Qt::NoModifier, "\x7f");
+        QCOMPARE(edit->text(), QStringLiteral("2."));
+        press(Qt::Key_A, Qt::ControlModifier, "\x01");
+        QCOMPARE(edit->selectedText(), QStringLiteral("2."));
+        QInputMethodEvent input;
+        input.setCommitString(QStringLiteral("7１a.8"));
+        QApplication::sendEvent(edit, &input);
+        QCOMPARE(edit->text(), QStringLiteral("7.8"));
     }
+    f.showLoggedIn();
+    f.form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(f.form.get()));
+    f.form->Edit1->setFocus();
+    QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier, QStringLiteral("\t"));
+    QApplication::sendEvent(f.form->Edit1, &tab);
+    QVERIFY(QApplication::focusWidget() && QApplication::focusWidget() != f.form->Edit1);
 }
 
 void MainWindowTest::toolbarCommands_data()
