@@ -9,6 +9,7 @@
 #include "display/DataPanel.h"
 #include "display/DeviceTree.h"
 #include "display/TreeImages.h"
+#include "kit/ClickFilter.h"
 #include "kit/Guarded.h"
 #include "kit/KeyFilter.h"
 #include "kit/MessageBox.h"
@@ -233,7 +234,7 @@ void TForm1::createControls()
     connect(BitBtn3, &QPushButton::clicked, this, &TForm1::BitBtn3Click);
     connect(BitBtn2, &QPushButton::clicked, this, &TForm1::BitBtn2Click);
     connect(BitBtn5, &QPushButton::clicked, this, &TForm1::BitBtn5Click);
-    connect(TreeView1, &QTreeWidget::itemClicked, this, &TForm1::TreeView1Click);
+    ClickFilter::install(TreeView1->viewport(), [this]() { TreeView1Click(); });
     connect(BitBtn4, &QPushButton::clicked, this, &TForm1::BitBtn4Click);
     connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
     connect(Timer2, &QTimer::timeout, this, &TForm1::Timer2Timer);
@@ -355,6 +356,9 @@ void TForm1::BitBtn5Click()
 
 void TForm1::TreeView1Click()
 {
+    // Any click that leaves an item selected acts on that item.
+    if (TreeView1->selectedItems().isEmpty())
+        return;
     guarded([this]() { SelectTreeItem(*m_panel, *ADOQuery3, *StaticText3, TreeView1->currentItem()); });
 }
 

@@ -4,6 +4,7 @@
 #include "device/StandardNodes.h"
 #include "display/DeviceTree.h"
 #include "display/ItemText.h"
+#include "kit/ClickFilter.h"
 #include "kit/Guarded.h"
 #include "kit/KeyFilter.h"
 #include "kit/MessageBox.h"
@@ -148,7 +149,7 @@ TForm5::TForm5(Connection& connection, Query& treeQuery, const TreeImageList& im
     KeyFilter::install(Edit7, [this](QChar& k) { Edit7KeyPress(k); });
     KeyFilter::install(ComboBox3, [this](QChar& k) { ComboBox3KeyPress(k); });
 
-    connect(TreeView1, &QTreeWidget::itemClicked, this, &TForm5::TreeView1Click);
+    ClickFilter::install(TreeView1->viewport(), [this]() { TreeView1Click(); });
     // Only the operator's changes count: typing or picking, not the dialog's own filling.
     connect(ComboBox4, &QComboBox::textActivated, this, &TForm5::ComboBox4Change);
     connect(ComboBox4->lineEdit(), &QLineEdit::textEdited, this, &TForm5::ComboBox4Change);
@@ -239,7 +240,7 @@ void TForm5::TreeView1Click()
 {
     guarded([this]() {
         QTreeWidgetItem* item = TreeView1->currentItem();
-        if (!item)
+        if (!item || TreeView1->selectedItems().isEmpty())
             return;
         GroupBox2->hide();
         switch (item->data(0, Qt::UserRole).toInt()) {

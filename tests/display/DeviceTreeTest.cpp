@@ -39,6 +39,7 @@ class DeviceTreeTest final : public QObject
 private slots:
     void clickSelectsShowsAndScopes_data();
     void clickSelectsShowsAndScopes();
+    void clickBesideItemsActsOnSelection();
 };
 
 void DeviceTreeTest::clickSelectsShowsAndScopes_data()
@@ -116,6 +117,27 @@ void DeviceTreeTest::clickSelectsShowsAndScopes()
         rows << q.fieldText(QStringLiteral("device_id")) + QLatin1Char(':') +
                     q.fieldText(QStringLiteral("node_name"));
     QCOMPARE(rows, scope);
+}
+
+// The click acts on the selected item wherever it lands: on an expand arrow
+// or on the empty area below the items.
+void DeviceTreeTest::clickBesideItemsActsOnSelection()
+{
+    DisplayFixture f;
+    insertDevice(f.connection(), 3, QStringLiteral("KPV1"), texts("设备状态|浪涌保护器"));
+    TForm1& form = f.form();
+    BuildDeviceTree(*form.ADOQuery2, *form.TreeView1, form.ImageList1);
+    QTreeWidgetItem* device = form.TreeView1->topLevelItem(0)->child(0);
+    form.TreeView1->setCurrentItem(device);
+    QTest::mouseClick(form.TreeView1->viewport(), Qt::LeftButton, {}, QPoint(5, form.TreeView1->height() - 30));
+    QCOMPARE(form.state.SelectedKind, QStringLiteral("设备"));
+    QCOMPARE(form.panel().CardCount, 2);
+    form.TreeView1->setCurrentItem(form.TreeView1->topLevelItem(0));
+    const QRect row = form.TreeView1->visualItemRect(device);
+    QTest::mouseClick(form.TreeView1->viewport(), Qt::LeftButton, {},
+                      QPoint(row.left() - form.TreeView1->indentation() / 2, row.center().y()));
+    QVERIFY(!device->isExpanded());
+    QCOMPARE(form.state.SelectedKind, QStringLiteral("监控系统"));
 }
 
 QTEST_MAIN(DeviceTreeTest)
