@@ -19,6 +19,7 @@ struct NodeCard
 
     // Reads the current row of a node_record select. A node whose last read
     // failed shows "???" whatever its stored alarm state: that value was not
-    // delivered. Throws AppError when the query stands on no row.
+    // delivered. With no current row every field reads empty, which shows as
+    // a node never read.
     static NodeCard fromCurrentRow(const Query& query);
 };
