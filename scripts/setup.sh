@@ -3,7 +3,7 @@
 # missing ones), then configures and builds into build/.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ pkg-config qt6-base-dev libqt6sql6-sqlite libqt6serialport6-dev
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev libqt6sql6-sqlite qt6-serialport-dev
           libmodbus-dev libbenchmark-dev python3 python3-pymodbus python3-serial-asyncio socat sqlite3
           xvfb fonts-noto-cjk imagemagick xdotool
           libmosquitto-dev mosquitto mosquitto-clients python3-paho-mqtt ca-certificates)
