@@ -20,10 +20,12 @@ if ((${#missing[@]})); then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 
-# --werror: warnings fail the build (the test build); the demo build only shows them.
-werror=OFF
-[[ "${1:-}" == "--werror" ]] && werror=ON
+# --werror: warnings fail the build (the test build). Without it the build
+# keeps whatever it was configured with, so the demo after the tests does
+# not rebuild everything.
+options=()
+[[ "${1:-}" == "--werror" ]] && options+=(-DSPDMON_WERROR=ON)
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-cmake -S "$here" -B "$here/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSPDMON_WERROR="$werror"
+cmake -S "$here" -B "$here/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}"
 cmake --build "$here/build" -j"$(nproc)"
