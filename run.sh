@@ -28,13 +28,17 @@ tail -n0 -F sim-commands.txt 2>/dev/null | "$here/build/tools/kpv-sim/kpv-sim" -
 sim=$!
 xvfb=""
 broker=""
+app=""
 cleanup() {
+  [[ -n "$app" ]] && kill "$app" 2>/dev/null || true
   pkill -TERM -P "$$" kpv-sim 2>/dev/null || true
   kill "$sim" 2>/dev/null || true
   [[ -n "$xvfb" ]] && kill "$xvfb" 2>/dev/null || true
   [[ -n "$broker" ]] && kill "$broker" 2>/dev/null || true
 }
 trap cleanup EXIT
+# A terminated script still ends what it started.
+trap 'exit 143' TERM
 
 for _ in $(seq 50); do grep -q "open COM$port" kpv-sim.log 2>/dev/null && break; sleep 0.1; done
 echo "Bus simulator: $(grep -m1 "open COM" kpv-sim.log || head -n1 kpv-sim.log)"
@@ -70,4 +74,7 @@ Make device 3 silent:     echo "silent 3"   >> $demo/sim-commands.txt
 Back to normal:           echo "normal all" >> $demo/sim-commands.txt
 $mqtt_hint
 TEXT
-"$here/build/app/spdmon"
+# In the background, so that a signal to the script reaches the cleanup at once.
+"$here/build/app/spdmon" &
+app=$!
+wait "$app"
