@@ -1,5 +1,6 @@
 #include "link/TForm6.h"
 
+#include "kit/Centred.h"
 #include "kit/Guarded.h"
 #include "kit/MessageBox.h"
 #include "link/FieldBus.h"
@@ -12,7 +13,6 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QShowEvent>
 #include <QStringEncoder>
 
@@ -95,12 +95,7 @@ TForm6::TForm6(Connection& connection, MainState& state, FieldBus* bus) : m_stat
 void TForm6::showEvent(QShowEvent* event)
 {
     if (!event->spontaneous()) {
-        // Centred on the screen at every showing, wherever it was left.
-        if (QScreen* s = screen()) {
-            QRect frame = frameGeometry();
-            frame.moveCenter(s->availableGeometry().center());
-            move(frame.topLeft());
-        }
+        centreOnScreen(*this);
         FormShow();
     }
     QDialog::showEvent(event);
