@@ -39,11 +39,10 @@ private slots:
         }
     }
 
-    void trimmingGbkLengthAndDateTimeText()
+    void trimmingAndDateTimeText()
     {
         // Ideographic space (U+3000) is above code 32 and stays.
         QCOMPARE(Text::trimmed("\t\r\n  a b \x01\x1f") + Text::trimmed("\u3000管理员"), "a b\u3000管理员");
-        QCOMPARE(Text::gbkLength("A配电室1"), 8);
         const QDateTime value(QDate(2026, 3, 4), QTime(5, 6, 7));
         QCOMPARE(Text::dateTimeText(value), "2026-03-04 05:06:07");
         QCOMPARE(Text::parseDateTime("2026-03-04 05:06:07"), value);
