@@ -1,8 +1,7 @@
-// The widget-free rules of the display: item texts, remaining life, and the
-// overview's one-pass lookups and card contents.
+// The widget-free rules of the overview: remaining life, the one-pass lookups
+// and the card contents.
 #include "NodeRows.h"
 
-#include "display/ItemText.h"
 #include "display/NodeIndex.h"
 #include "display/OverviewContent.h"
 #include "display/RemainingLife.h"
@@ -25,41 +24,15 @@ class DisplayLogicTest final : public QObject
 {
     Q_OBJECT
 private slots:
-    void addressFromItemText_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("digits");
-        QTest::newRow("digit in name ignored") << "KPV1[地址:12]"
-                                               << "12";
-        QTest::newRow("first brackets win") << "A[1][地址:5]"
-                                            << "1";
-        QTest::newRow("close before open") << "D]9[地址:7]"
-                                           << "7";
-        QTest::newRow("open without close") << "KPV9[地址:3"
-                                            << "3";
-        QTest::newRow("close without open") << "12]34"
-                                            << "12";
-        QTest::newRow("no digits") << "KPV1[地址:]" << QString();
-    }
-
-    void addressFromItemText()
-    {
-        QFETCH(QString, text);
-        QTEST(AddressFromItemText(text), "digits");
-    }
-
     void remainingLifeLine_data()
     {
         QTest::addColumn<QVariant>("installed");
         QTest::addColumn<int>("percent");
-        QTest::newRow("same moment") << QVariant(kNow) << 100;
         QTest::newRow("a second short of a day") << QVariant(kNow.addSecs(-86399)) << 100;
-        QTest::newRow("one full day") << QVariant(kNow.addDays(-1)) << 99;
         QTest::newRow("365 days") << QVariant(kNow.addDays(-365)) << 80;
         QTest::newRow("1807 days") << QVariant(kNow.addDays(-1807)) << 0;
         QTest::newRow("in 730 days") << QVariant(kNow.addDays(730)) << 60;
         QTest::newRow("null") << QVariant() << 0;
-        QTest::newRow("empty text") << QVariant(QString()) << 0;
         QTest::newRow("date only") << QVariant("2023-06-16") << 80;
     }
 
