@@ -15,20 +15,11 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-class AlarmExportTest final : public QObject
-{
-    Q_OBJECT
-private slots:
-    void writesEveryRecordOrNothing();
-    void fileDialogKeepsDatabaseLocks();
-};
-
 namespace {
 QByteArray python(const char* script, const QStringList& args)
 {
     QProcess process;
-    process.start(QStringLiteral("/usr/bin/python3"),
-                  QStringList{QStringLiteral("-c"), QString::fromUtf8(script)} + args);
+    process.start("/usr/bin/python3", QStringList{"-c", script} + args);
     process.waitForFinished(60000);
     return process.readAllStandardOutput().trimmed() + process.readAllStandardError();
 }
@@ -40,75 +31,83 @@ const char* const kOtherProgram = "import sqlite3, sys\nc = sqlite3.connect(sys.
 // POSIX locks the kernel lists for this process.
 int ownLocks()
 {
-    QFile locks(QStringLiteral("/proc/locks"));
-    const QRegularExpression own(QStringLiteral("^\\d+: (-> )?\\S+ +\\S+ +\\S+ +%1 ").arg(getpid()),
+    QFile locks("/proc/locks");
+    const QRegularExpression own(QString("^\\d+: (-> )?\\S+ +\\S+ +\\S+ +%1 ").arg(getpid()),
                                  QRegularExpression::MultilineOption);
     return locks.open(QIODevice::ReadOnly) ? int(QString::fromLatin1(locks.readAll()).count(own)) : -1;
 }
 } // namespace
 
-void AlarmExportTest::writesEveryRecordOrNothing()
+class AlarmExportTest final : public QObject
 {
-    TestDatabase db;
-    db.exec(
-        QStringLiteral("INSERT INTO alarm_record VALUES ('2024-03-05 17:08:09', '\"KPV1\" 告警'),"
-                       " ('2024-01-02 03:04:05', 'a, \"b\"\r\nc'), ('2024-02-01 00:00:00', '行一\n行二')"));
-    const int locks = ownLocks();
-    const QDir dir(db.dir());
-    const QString old = dir.filePath(QStringLiteral("old.csv"));
-    QCOMPARE(AlarmExport::write(db.connection(), old), QString());
-    QCOMPARE(ownLocks(), locks);
-    // Read keeping the byte-order mark; the count is of CRLF pairs, one inside a record.
-    const char* const readBack =
-        "import csv, json, sys\nb = open(sys.argv[1], 'rb').read()\nprint(json.dumps("
-        "[b.count(b'\\r\\n')] + list(csv.reader(b.decode().splitlines(True)))))";
-    const QByteArray written = python(readBack, {old});
-    const QJsonArray expected{5, QJsonArray{QStringLiteral("\uFEFF告警时间"), "告警纪录"},
-                              QJsonArray{"2024-01-02 03:04:05", "a, \"b\"\r\nc"},
-                              QJsonArray{"2024-02-01 00:00:00", "行一\n行二"},
-                              QJsonArray{"2024-03-05 17:08:09", "\"KPV1\" 告警"}};
-    QCOMPARE(QJsonDocument::fromJson(written).array(), expected);
-    QCOMPARE(AlarmExport::defaultPath(QDateTime(QDate(2024, 3, 5), QTime(17, 8, 9))),
-             QDir::home().filePath(QStringLiteral("告警记录-20240305-170809.csv")));
+    Q_OBJECT
+private slots:
+    void writesEveryRecordOrNothing()
+    {
+        TestDatabase db;
+        db.exec("INSERT INTO alarm_record VALUES ('2024-03-05 17:08:09', '\"KPV1\" 告警'),"
+                " ('2024-01-02 03:04:05', 'a, \"b\"\r\nc'), ('2024-02-01 00:00:00', '行一\n行二'),"
+                " ('2024-04-01 00:00:00', 'x\ry')");
+        const int locks = ownLocks();
+        const QDir dir(db.dir());
+        const QString old = dir.filePath("old.csv");
+        QCOMPARE(AlarmExport::write(db.connection(), old), QString());
+        QCOMPARE(ownLocks(), locks);
+        // Read keeping the byte-order mark; the count is of CRLF pairs, one inside a record.
+        const char* const readBack =
+            "import csv, json, sys\nb = open(sys.argv[1], 'rb').read()\nprint(json.dumps("
+            "[b.count(b'\\r\\n')] + list(csv.reader(b.decode().splitlines(True)))))";
+        const QByteArray written = python(readBack, {old});
+        const QJsonArray expected{6,
+                                  QJsonArray{QStringLiteral("\uFEFF告警时间"), "告警纪录"},
+                                  QJsonArray{"2024-01-02 03:04:05", "a, \"b\"\r\nc"},
+                                  QJsonArray{"2024-02-01 00:00:00", "行一\n行二"},
+                                  QJsonArray{"2024-03-05 17:08:09", "\"KPV1\" 告警"},
+                                  QJsonArray{"2024-04-01 00:00:00", "x\ry"}};
+        QCOMPARE(QJsonDocument::fromJson(written).array(), expected);
+        QCOMPARE(AlarmExport::defaultPath(QDateTime(QDate(2024, 3, 5), QTime(17, 8, 9))),
+                 QDir::home().filePath("告警记录-20240305-170809.csv"));
 
-    // Refused, leaving every file as it was: a missing folder, the database's log, the
-    // database behind a link, and a replacement cut short by a file size limit.
-    QVERIFY(QFile::link(db.path(), dir.filePath(QStringLiteral("link.csv"))));
-    const QStringList before = dir.entryList(QDir::AllEntries | QDir::System);
-    const rlimit unlimited{RLIM_INFINITY, RLIM_INFINITY}, small{64, RLIM_INFINITY};
-    const auto restore = qScopeGuard([&unlimited] { setrlimit(RLIMIT_FSIZE, &unlimited); });
-    for (const QString target : {"none/out.csv", "table.db-wal", "link.csv", "old.csv"}) {
-        QVERIFY(target != "old.csv" ||
-                (signal(SIGXFSZ, SIG_IGN) != SIG_ERR && setrlimit(RLIMIT_FSIZE, &small) == 0));
-        const QString error = AlarmExport::write(db.connection(), dir.filePath(target));
-        QVERIFY2(error.startsWith(QStringLiteral("导出告警记录失败")) && error.contains(target),
-                 qPrintable(error));
+        // Refused, leaving every file as it was: a missing folder, the database's log, the
+        // database behind a link, and a replacement cut short by a file size limit.
+        QVERIFY(QFile::link(db.path(), dir.filePath("link.csv")));
+        const QStringList before = dir.entryList(QDir::AllEntries | QDir::System);
+        const rlimit unlimited{RLIM_INFINITY, RLIM_INFINITY}, small{64, RLIM_INFINITY};
+        const auto restore = qScopeGuard([&unlimited] { setrlimit(RLIMIT_FSIZE, &unlimited); });
+        for (const QString target : {"none/out.csv", "table.db-wal", "link.csv", "old.csv"}) {
+            QVERIFY(target != "old.csv" ||
+                    (signal(SIGXFSZ, SIG_IGN) != SIG_ERR && setrlimit(RLIMIT_FSIZE, &small) == 0));
+            const QString error = AlarmExport::write(db.connection(), dir.filePath(target));
+            QVERIFY2(error.startsWith("导出告警记录失败") && error.contains(target), qPrintable(error));
+        }
+        QCOMPARE(dir.entryList(QDir::AllEntries | QDir::System), before);
+        QCOMPARE(python(readBack, {old}), written);
     }
-    QCOMPARE(dir.entryList(QDir::AllEntries | QDir::System), before);
-    QCOMPARE(python(readBack, {old}), written);
-}
 
-void AlarmExportTest::fileDialogKeepsDatabaseLocks()
-{
-    QStandardPaths::setTestModeEnabled(true); // the file dialog saves its state
-    TestDatabase db;
-    db.exec(QStringLiteral("INSERT INTO alarm_record VALUES ('2024-01-01 00:00:01', 'first')"));
-    const int locks = ownLocks();
-    QVERIFY(locks > 0);
+    void fileDialogKeepsDatabaseLocks()
+    {
+        QStandardPaths::setTestModeEnabled(true); // the file dialog saves its state
+        TestDatabase db;
+        db.exec("INSERT INTO alarm_record VALUES ('2024-01-01 00:00:01', 'first')");
+        const int locks = ownLocks();
+        QVERIFY(locks > 0);
 
-    ExportFileDialog question(QDir(db.dir()).filePath(QStringLiteral("out.csv")));
-    QSignalSpy loaded(question.dialog().findChild<QFileSystemModel*>(), &QFileSystemModel::directoryLoaded);
-    question.dialog().show();
-    QTRY_VERIFY(loaded.contains({db.dir()}));
-    QCOMPARE(ownLocks(), locks);
+        ExportFileDialog question(QDir(db.dir()).filePath("out.csv"));
+        QSignalSpy loaded(question.dialog().findChild<QFileSystemModel*>(),
+                          &QFileSystemModel::directoryLoaded);
+        question.dialog().show();
+        QTRY_VERIFY(loaded.contains({db.dir()}));
+        QCOMPARE(ownLocks(), locks);
 
-    // Another program writes and closes, then this one writes: both must reach the file.
-    python(kOtherProgram, {db.path(), "insert into alarm_record values ('2024-01-01 00:00:02', 'other')"});
-    db.exec(QStringLiteral("INSERT INTO alarm_record VALUES ('2024-01-01 00:00:03', 'program')"));
-    QCOMPARE(python(kOtherProgram, {db.path(), "select (select * from pragma_integrity_check),"
-                                               " group_concat(告警纪录, ' ') from alarm_record"}),
-             QByteArray("[('ok', 'first other program')]"));
-}
+        // Another program writes and closes, then this one writes: both must reach the file.
+        python(kOtherProgram,
+               {db.path(), "insert into alarm_record values ('2024-01-01 00:00:02', 'other')"});
+        db.exec("INSERT INTO alarm_record VALUES ('2024-01-01 00:00:03', 'program')");
+        QCOMPARE(python(kOtherProgram, {db.path(), "select (select * from pragma_integrity_check),"
+                                                   " group_concat(告警纪录, ' ') from alarm_record"}),
+                 QByteArray("[('ok', 'first other program')]"));
+    }
+};
 
 QTEST_MAIN(AlarmExportTest)
 #include "AlarmExportTest.moc"

@@ -8,13 +8,11 @@
 #include <QScrollBar>
 
 namespace {
-const QString kCreate = QStringLiteral("创建");
-const QString kUpdate = QStringLiteral("更新");
-
-void select(TForm1& form, int device, const QString& node = QString())
+void show(TForm1& form, const QString& mode, int device, const QString& node = QString())
 {
     form.state.SelectedDeviceId = device;
     form.state.SelectedNodeName = node;
+    node.isEmpty() ? ShowDeviceView(form.panel(), mode) : ShowNodeView(form.panel(), mode);
 }
 } // namespace
 
@@ -22,139 +20,114 @@ class DataViewTest final : public QObject
 {
     Q_OBJECT
 private slots:
-    void nodeCardShowsState_data();
-    void nodeCardShowsState();
-    void deviceViewPlacesCardsAndUpdatesInPlace();
-};
+    void nodeCardShowsState_data()
+    {
+        QTest::addColumn<QStringList>("row"); // data type, communication, alarm
+        QTest::addColumn<QColor>("colour");
+        QTest::addColumn<QStringList>("lines"); // header first
+        const QString sw = "开关量", ok = "通信正常", alarm = "告警";
+        const QStringList switchLines =
+            texts("数据类型:开关量|报警:0000(正常)/FFFF(异常)||时间:2024-06-15 12:30:05");
+        const QStringList limits = texts("报警下限:10|报警上限:200|时间:2024-06-15 12:30:05");
+        QTest::newRow("switch normal")
+            << QStringList{sw, ok, "正常"} << Colours::normal << texts("浪涌保护器|数据:37") + switchLines;
+        // A failed read hides the stored alarm: the value was not delivered.
+        QTest::newRow("lost, stored alarm") << QStringList{sw, "通信异常", alarm} << Colours::commLoss
+                                            << texts("浪涌保护器|数据:???") + switchLines;
+        QTest::newRow("never read") << QStringList{sw, "", ""} << Colours::commLoss
+                                    << texts("浪涌保护器|数据:???") + switchLines;
+        QTest::newRow("analogue in alarm") << QStringList{"模拟量", ok, alarm} << Colours::alarm
+                                           << texts("浪涌保护器[告警]|数据:37|数据类型:模拟量") + limits;
+        // Only the exact texts count: any other type shows the limits.
+        QTest::newRow("other type and alarm text") << QStringList{"x", ok, "告警 "} << Colours::normal
+                                                   << texts("浪涌保护器|数据:37|数据类型:x") + limits;
+    }
 
-void DataViewTest::nodeCardShowsState_data()
-{
-    QTest::addColumn<QString>("dataType");
-    QTest::addColumn<QString>("communication");
-    QTest::addColumn<QString>("alarm");
-    QTest::addColumn<QColor>("colour");
-    QTest::addColumn<QStringList>("lines"); // header first
+    void nodeCardShowsState()
+    {
+        QFETCH(QStringList, row);
+        QFETCH(QColor, colour);
+        QFETCH(QStringList, lines);
+        DisplayFixture f;
+        NodeRow node{1, "KPV1", "浪涌保护器", "37", row[0]};
+        node.readTime = QDateTime(QDate(2024, 6, 15), QTime(12, 30, 5));
+        node.communication = row[1];
+        node.alarm = row[2];
+        insertNode(f.connection(), node);
+        // Both views fill their cards by the same rules.
+        for (const QString& name : {node.nodeName, QString()}) {
+            FreeCards(f.form().panel());
+            show(f.form(), "创建", 1, name);
+            QCOMPARE(f.headerColour(1), colour);
+            QCOMPARE(QStringList{f.header(1)->text()} + f.lines(1), lines);
+            // The colour is painted, not only set: a pixel clear of the text.
+            const QImage image = f.header(1)->grab().toImage();
+            QCOMPARE(image.pixelColor(image.width() - 3, image.height() / 2), colour);
+        }
+    }
 
-    const QString sw = QStringLiteral("开关量");
-    const QString ok = QStringLiteral("通信正常");
-    const QString alarm = QStringLiteral("告警");
-    const QStringList switchLines =
-        texts("数据类型:开关量|报警:0000(正常)/FFFF(异常)||时间:2024-06-15 12:30:05");
-    const QStringList limits = texts("报警下限:10|报警上限:200|时间:2024-06-15 12:30:05");
+    void deviceViewPlacesCardsAndUpdatesInPlace()
+    {
+        DisplayFixture f;
+        QStringList nodes;
+        for (int i = 13; i >= 1; --i)
+            nodes << QString("n%1").arg(i, 2, 10, QLatin1Char('0'));
+        insertDevice(f.connection(), 8, "KPV8", nodes);
+        insertDevice(f.connection(), 9, "KPV9", texts("a"));
+        // On screen as after a login: the scroll bars need a shown frame.
+        TForm1& form = f.form();
+        delete form.Form2;
+        form.Form2 = nullptr;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QTest::qWait(0);
+        show(form, "创建", 8);
+        QCOMPARE(form.panel().CardCount, 13);
+        for (int card = 1; card <= 13; ++card) {
+            const QPoint place(8 + 168 * ((card - 1) % 3), 8 + 130 * ((card - 1) / 3));
+            QCOMPARE(f.header(card)->geometry(), QRect(place, QSize(160, 21)));
+            QCOMPARE(f.list(card)->geometry(), QRect(place + QPoint(0, 21), QSize(160, 100)));
+            QCOMPARE(f.header(card)->text(), nodes.at(13 - card));
+        }
+        // The last list ends at 649, below the frame's 600 pixels.
+        QVERIFY(form.Frame11->verticalScrollBar()->maximum() > 0);
 
-    QTest::newRow("switch normal") << sw << ok << QStringLiteral("正常") << Colours::normal
-                                   << texts("浪涌保护器|数据:37") + switchLines;
-    // A failed read hides the stored alarm: the value was not delivered.
-    QTest::newRow("lost, stored alarm") << sw << QStringLiteral("通信异常") << alarm << Colours::commLoss
-                                        << texts("浪涌保护器|数据:???") + switchLines;
-    QTest::newRow("never read") << sw << QString() << QString() << Colours::commLoss
-                                << texts("浪涌保护器|数据:???") + switchLines;
-    QTest::newRow("analogue in alarm") << QStringLiteral("模拟量") << ok << alarm << Colours::alarm
-                                       << texts("浪涌保护器[告警]|数据:37|数据类型:模拟量") + limits;
-    // Only the exact texts count: any other type shows the limits.
-    QTest::newRow("other type and alarm text")
-        << QStringLiteral("x") << ok << QStringLiteral("告警 ") << Colours::normal
-        << texts("浪涌保护器|数据:37|数据类型:x") + limits;
-}
+        const QList<QWidget*> before = f.cardControls();
+        f.db.exec("UPDATE node_record SET communication_status='通信异常' WHERE node_name='n01'");
+        f.db.exec("UPDATE node_record SET alarm_status='告警', con_data='9' WHERE node_name='n02'");
+        // A node added behind the view's back gets no card from an update.
+        insertDevice(f.connection(), 8, "KPV8", texts("n14"));
+        ChildWatch watch(form.Frame11->host());
+        ShowDeviceView(form.panel(), "更新");
+        QCOMPARE(watch.changes, 0);
+        QCOMPARE(f.cardControls(), before);
+        QCOMPARE(f.headerColour(1), Colours::commLoss);
+        QCOMPARE(f.lines(1).at(0), "数据:???");
+        QCOMPARE(f.headerColour(2), Colours::alarm);
+        QCOMPARE(QStringList{f.header(2)->text()} + f.lines(2).mid(0, 1), texts("n02[告警]|数据:9"));
 
-void DataViewTest::nodeCardShowsState()
-{
-    QFETCH(QString, dataType);
-    QFETCH(QString, communication);
-    QFETCH(QString, alarm);
-    QFETCH(QColor, colour);
-    QFETCH(QStringList, lines);
-    DisplayFixture f;
-    NodeRow row;
-    row.nodeName = QStringLiteral("浪涌保护器");
-    row.conData = QStringLiteral("37");
-    row.dataType = dataType;
-    row.readTime = QDateTime(QDate(2024, 6, 15), QTime(12, 30, 5));
-    row.communication = communication;
-    row.alarm = alarm;
-    insertNode(f.connection(), row);
-    // Both views fill their cards by the same rules.
-    TForm1& form = f.form();
-    select(form, 1, row.nodeName);
-    for (int view = 0; view < 2; ++view) {
+        // Back to normal, in the node view: colour and marker go again.
         FreeCards(form.panel());
-        view == 0 ? ShowNodeView(form.panel(), kCreate) : ShowDeviceView(form.panel(), kCreate);
-        QCOMPARE(f.headerColour(1), colour);
-        QCOMPARE(QStringList{f.header(1)->text()} + f.lines(1), lines);
-        // The colour is painted, not only set: a pixel clear of the text.
-        const QImage image = f.header(1)->grab().toImage();
-        QCOMPARE(image.pixelColor(image.width() - 3, image.height() / 2), colour);
+        show(form, "创建", 8, "n02");
+        f.db.exec("UPDATE node_record SET alarm_status='正常', con_data='42' WHERE node_name='n02'");
+        watch.changes = 0;
+        ShowNodeView(form.panel(), "anything but create");
+        QCOMPARE(watch.changes, 0);
+        QCOMPARE(f.headerColour(1), Colours::normal);
+        QCOMPARE(QStringList{f.header(1)->text()} + f.lines(1).mid(0, 1), texts("n02|数据:42"));
+
+        // A second FreeCards frees nothing twice, and an update brings no card back.
+        FreeCards(form.panel());
+        FreeCards(form.panel());
+        ShowDeviceView(form.panel(), "更新");
+        QVERIFY(f.cardControls().isEmpty());
+
+        // A device that fits leaves nothing to scroll.
+        show(form, "创建", 9);
+        QCOMPARE(
+            form.Frame11->verticalScrollBar()->maximum() + form.Frame11->horizontalScrollBar()->maximum(), 0);
     }
-}
-
-void DataViewTest::deviceViewPlacesCardsAndUpdatesInPlace()
-{
-    DisplayFixture f;
-    QStringList nodes;
-    for (int i = 13; i >= 1; --i)
-        nodes << QStringLiteral("n%1").arg(i, 2, 10, QLatin1Char('0'));
-    insertDevice(f.connection(), 8, QStringLiteral("KPV8"), nodes);
-    insertDevice(f.connection(), 9, QStringLiteral("KPV9"), texts("a"));
-    // On screen as after a login: the scroll bars need a shown frame.
-    TForm1& form = f.form();
-    delete form.Form2;
-    form.Form2 = nullptr;
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
-    QTest::qWait(0);
-    select(form, 8);
-    ShowDeviceView(form.panel(), kCreate);
-    QCOMPARE(form.panel().CardCount, 13);
-    for (int card = 1; card <= 13; ++card) {
-        const QPoint place(8 + 168 * ((card - 1) % 3), 8 + 130 * ((card - 1) / 3));
-        QCOMPARE(f.header(card)->geometry(), QRect(place, QSize(160, 21)));
-        QCOMPARE(f.list(card)->geometry(), QRect(place + QPoint(0, 21), QSize(160, 100)));
-        QCOMPARE(f.header(card)->text(), nodes.at(13 - card));
-    }
-    QCOMPARE(f.header(4)->pos(), QPoint(8, 138));
-    QCOMPARE(f.header(13)->pos(), QPoint(8, 528));
-    // The last list ends at 649, below the frame's 600 pixels.
-    QVERIFY(form.Frame11->verticalScrollBar()->maximum() > 0);
-
-    const QList<QWidget*> before = f.cardControls();
-    f.db.exec(QStringLiteral("UPDATE node_record SET communication_status='通信异常' WHERE node_name='n01'"));
-    f.db.exec(
-        QStringLiteral("UPDATE node_record SET alarm_status='告警', con_data='9' WHERE node_name='n02'"));
-    // A node added behind the view's back gets no card from an update.
-    insertDevice(f.connection(), 8, QStringLiteral("KPV8"), texts("n14"));
-    ChildWatch watch(form.Frame11->host());
-    ShowDeviceView(form.panel(), kUpdate);
-    QCOMPARE(watch.changes, 0);
-    QCOMPARE(f.cardControls(), before);
-    QCOMPARE(f.headerColour(1), Colours::commLoss);
-    QCOMPARE(f.lines(1).at(0), QStringLiteral("数据:???"));
-    QCOMPARE(f.headerColour(2), Colours::alarm);
-    QCOMPARE(QStringList{f.header(2)->text()} + f.lines(2).mid(0, 1), texts("n02[告警]|数据:9"));
-
-    // Back to normal, in the node view: colour and marker go again.
-    FreeCards(form.panel());
-    select(form, 8, QStringLiteral("n02"));
-    ShowNodeView(form.panel(), kCreate);
-    f.db.exec(
-        QStringLiteral("UPDATE node_record SET alarm_status='正常', con_data='42' WHERE node_name='n02'"));
-    watch.changes = 0;
-    ShowNodeView(form.panel(), QStringLiteral("anything but create"));
-    QCOMPARE(watch.changes, 0);
-    QCOMPARE(f.headerColour(1), Colours::normal);
-    QCOMPARE(QStringList{f.header(1)->text()} + f.lines(1).mid(0, 1), texts("n02|数据:42"));
-
-    // A second FreeCards frees nothing twice, and an update brings no card back.
-    FreeCards(form.panel());
-    FreeCards(form.panel());
-    ShowDeviceView(form.panel(), kUpdate);
-    QVERIFY(f.cardControls().isEmpty());
-
-    // A device that fits leaves nothing to scroll.
-    select(form, 9);
-    ShowDeviceView(form.panel(), kCreate);
-    QCOMPARE(form.Frame11->verticalScrollBar()->maximum(), 0);
-    QCOMPARE(form.Frame11->horizontalScrollBar()->maximum(), 0);
-}
+};
 
 QTEST_MAIN(DataViewTest)
 #include "DataViewTest.moc"

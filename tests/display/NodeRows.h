@@ -16,11 +16,16 @@ inline QStringList texts(const char* joined)
 // One node_record row as the tests need it; unset columns stay empty.
 struct NodeRow
 {
-    int deviceId = 1;
-    QString deviceName = QStringLiteral("KPV1");
+    explicit NodeRow(int id = 1, const QString& device = "KPV1", const QString& node = {},
+                     const QString& data = {}, const QString& type = "开关量")
+        : deviceId(id), deviceName(device), nodeName(node), conData(data), dataType(type)
+    {}
+
+    int deviceId;
+    QString deviceName;
     QString nodeName;
     QString conData;
-    QString dataType = QStringLiteral("开关量");
+    QString dataType;
     QString alarmType = QStringLiteral("0000(正常)/FFFF(异常)");
     int lower = 10;
     int upper = 200;
@@ -32,18 +37,16 @@ struct NodeRow
 
 inline void insertNode(Connection& connection, const NodeRow& row)
 {
-    const QStringList columns =
-        QStringLiteral("device_id device_name node_name con_data_type node_data_lower node_data_upper "
-                       "node_alarm_type install_date con_data read_time communication_status alarm_status")
-            .split(QLatin1Char(' '));
     const QVariantList values{row.deviceId, row.deviceName, row.nodeName,      row.dataType,
                               row.lower,    row.upper,      row.alarmType,     row.installDate,
                               row.conData,  row.readTime,   row.communication, row.alarm};
     Query q(connection);
-    q.setSql(QStringLiteral("Insert into node_record (%1) values(:%2)")
-                 .arg(columns.join(QLatin1Char(',')), columns.join(QStringLiteral(",:"))));
-    for (int i = 0; i < columns.size(); ++i)
-        q.setParam(columns.at(i), values.at(i));
+    q.setSql("Insert into node_record "
+             "(device_id,device_name,node_name,con_data_type,node_data_lower,node_data_upper,"
+             "node_alarm_type,install_date,con_data,read_time,communication_status,alarm_status) "
+             "values(:a,:b,:c,:d,:e,:f,:g,:h,:i,:j,:k,:l)");
+    for (int i = 0; i < values.size(); ++i)
+        q.setParam(QChar('a' + i), values.at(i));
     q.execSql();
 }
 
@@ -53,7 +56,7 @@ inline void insertDevice(Connection& connection, int id, const QString& name, co
     NodeRow row;
     row.deviceId = id;
     row.deviceName = name;
-    row.conData = QStringLiteral("正常");
+    row.conData = "正常";
     for (const QString& node : nodes) {
         row.nodeName = node;
         insertNode(connection, row);

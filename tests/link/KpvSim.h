@@ -16,8 +16,8 @@ public:
     bool command(const QString& line);
 
 private:
-    // The first output line starting with one of the prefixes; empty on time-out or exit.
-    QString waitForLine(const QStringList& prefixes);
+    // True once an output line starts with the prefix; false on "error:", time-out or exit.
+    bool waitFor(const QString& prefix);
 
     QProcess m_process;
 };

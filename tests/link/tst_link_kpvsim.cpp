@@ -12,10 +12,7 @@
 #include <sys/inotify.h>
 #include <unistd.h>
 
-using namespace Qt::StringLiterals;
-
 namespace {
-
 constexpr int port = 40;
 
 int read(int function, int slave, int reg, int* value = nullptr)
@@ -30,16 +27,15 @@ int read(int function, int slave, int reg, int* value = nullptr)
 // Opens with line settings "baud,dataBits,parity,stopBits"; parity "null" is a null pointer.
 int openLine(int portNumber, const QString& line)
 {
-    const QStringList f = line.split(u',');
+    const QStringList f = line.split(',');
     const QByteArray parity = f[2].toLatin1();
     return mbrtuComOpen(portNumber, f[0].toInt(), f[1].toInt(), f[2] == "null" ? nullptr : parity.constData(),
                         f[3].toInt());
 }
 
 // Another process on the port: prints whether it got flock(LOCK_EX) ("free",
-// and it keeps the lock until its input closes) or not ("taken"), and the
-// tty's exclusive-open flag. Kept out by that flag (no CAP_SYS_ADMIN), it
-// prints "taken 1" as well.
+// kept until its input closes) or not ("taken"), and the tty's exclusive-open
+// flag. Kept out by that flag (no CAP_SYS_ADMIN), it prints "taken 1" as well.
 const char* const peerScript = R"(
 import errno, fcntl, os, struct, sys
 try:
@@ -57,11 +53,9 @@ sys.stdin.read()
 
 int openDescriptors()
 {
-    return int(
-        QDir(u"/proc/self/fd"_s, {}, QDir::NoSort, QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)
-            .count());
+    return int(QDir("/proc/self/fd", {}, QDir::NoSort, QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)
+                   .count());
 }
-
 } // namespace
 
 // The link library against the bus simulator on a pseudo-terminal.
@@ -73,33 +67,28 @@ class TestLinkKpvSim final : public QObject
     std::unique_ptr<KpvSim> m_sim;
 
     bool command(const QString& line) { return m_sim->command(line); }
-
     bool startSim()
     {
         m_sim = std::make_unique<KpvSim>();
-        return m_sim->start(port, {1, 2, 17, 247}, m_portDir.filePath(u"table.db"_s));
+        return m_sim->start(port, {1, 2, 17, 247}, m_portDir.filePath("table.db"));
     }
-
     // Runs SQL on the simulator's database from another process, as the program does.
     bool sql(const QString& script)
     {
         return QProcess::execute(
-                   u"/usr/bin/python3"_s,
-                   {u"-c"_s,
-                    u"import sqlite3, sys; sqlite3.connect(sys.argv[1]).executescript(sys.argv[2])"_s,
-                    m_portDir.filePath(u"table.db"_s), script}) == 0;
+                   "/usr/bin/python3",
+                   {"-c", "import sqlite3, sys; sqlite3.connect(sys.argv[1]).executescript(sys.argv[2])",
+                    m_portDir.filePath("table.db"), script}) == 0;
     }
-
     // Starts a peer (see peerScript) on the port and returns its verdict.
     QString startPeer(QProcess& peer)
     {
-        peer.start(u"/usr/bin/python3"_s, {u"-c"_s, peerScript, m_portDir.filePath(u"com%1"_s.arg(port))});
+        peer.start("/usr/bin/python3", {"-c", peerScript, m_portDir.filePath(QString("com%1").arg(port))});
         while (!peer.canReadLine() && peer.waitForReadyRead(10000)) {
         }
-        return peer.canReadLine() ? QString::fromLatin1(peer.readLine()).trimmed()
-                                  : QString::fromLatin1(peer.readAllStandardError());
+        return QString::fromLatin1(peer.canReadLine() ? peer.readLine() : peer.readAllStandardError())
+            .trimmed();
     }
-
     static void endPeer(QProcess& peer)
     {
         peer.closeWriteChannel();
@@ -111,7 +100,7 @@ private slots:
     {
         QVERIFY(m_portDir.isValid());
         qputenv("SPDMON_PORT_DIR", m_portDir.path().toLocal8Bit());
-        QVERIFY(sql(u"pragma journal_mode=wal; create table node_record (device_id integer)"_s));
+        QVERIFY(sql("pragma journal_mode=wal; create table node_record (device_id integer)"));
         QVERIFY(startSim());
     }
 
@@ -125,96 +114,61 @@ private slots:
     {
         mbrtuComClose(port);
         if (m_sim)
-            QVERIFY(command(u"normal all"_s));
+            QVERIFY(command("normal all"));
     }
 
-    void exportsExactlyTheSixOperations()
+    // Up to the last register; only the elements read are written.
+    void readLastRegisters()
     {
-        // Internals stay hidden, so they cannot clash with the program's own symbols.
-        QProcess nm;
-        nm.start(u"nm"_s, {"-D", "--defined-only", "--just-symbols", MODBUS_RTU_PATH});
-        QVERIFY(nm.waitForFinished(30000) && nm.exitStatus() == QProcess::NormalExit && nm.exitCode() == 0);
-        QStringList names = QString::fromLatin1(nm.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-        names.sort();
-        QCOMPARE(names, QStringList({"mbrtuComClose", "mbrtuComOpen", "mbrtuComWork", "mbrtuSetDelay",
-                                     "mbrtufcn03", "mbrtufcn04"}));
-    }
-
-    void readValues_data()
-    {
-        QTest::addColumn<int>("function");
-        QTest::addColumn<int>("slave");
-        QTest::addColumn<int>("reg"); // the first of three, set to 0, 1 and 65535
-        for (const int function : {3, 4}) {
-            for (const int slave : {1, 17, 247})
-                QTest::addRow("fc%02d slave %d", function, slave) << function << slave << 20;
-        }
-        QTest::newRow("from register 0") << 3 << 2 << 0;
-        QTest::newRow("up to register 65535") << 4 << 2 << 65533;
-    }
-
-    void readValues()
-    {
-        QFETCH(int, function);
-        QFETCH(int, slave);
-        QFETCH(int, reg);
         std::array<int, 40> buffer;
         buffer.fill(-5);
         std::array<int, 40> expected = buffer;
-        const int values[] = {0, 1, 65535}; // 65535 stays 65535 in the caller's int
         for (int i = 0; i < 3; ++i) {
-            expected[i] = values[i];
-            QVERIFY(command(u"set %1 %2 %3"_s.arg(slave).arg(reg + i).arg(values[i])));
+            expected[i] = i * 65535 / 2;
+            QVERIFY(command(QString("set 247 %1 %2").arg(65533 + i).arg(expected[i])));
         }
-        // Only the elements read are written.
-        QCOMPARE((function == 3 ? mbrtufcn03 : mbrtufcn04)(port, slave, reg, 3, buffer.data()), 3);
+        QCOMPARE(mbrtufcn04(port, 247, 65533, 3, buffer.data()), 3);
         QCOMPARE(buffer, expected);
-        QCOMPARE(mbrtufcn03(port, slave, reg, 3, nullptr), -1);
+        QCOMPARE(mbrtufcn03(port, 247, 65533, 3, nullptr), -1);
     }
 
     void refusedCalls_data()
     {
         QTest::addColumn<int>("portNumber");
-        QTest::addColumn<QString>("line"); // of a refused reopen first; empty: none
-        QTest::addColumn<int>("slave");
-        QTest::addColumn<int>("reg");
-        QTest::addColumn<int>("count");
-        QTest::newRow("parity x") << port << "9600,8,x,1" << 1 << 11 << 1;
-        QTest::newRow("parity upper case") << port << "9600,8,N,1" << 1 << 11 << 1;
-        QTest::newRow("parity word") << port << "9600,8,none,1" << 1 << 11 << 1;
-        QTest::newRow("parity empty") << port << "9600,8,,1" << 1 << 11 << 1;
-        QTest::newRow("parity null") << port << "9600,8,null,1" << 1 << 11 << 1;
-        QTest::newRow("baud 12345") << port << "12345,8,n,1" << 1 << 11 << 1;
-        QTest::newRow("stop bits 3") << port << "9600,8,n,3" << 1 << 11 << 1;
-        QTest::newRow("no device for the number") << 500 << "9600,8,n,1" << 1 << 11 << 1;
-        QTest::newRow("port not open") << 41 << "" << 1 << 11 << 1;
-        QTest::newRow("broadcast address") << port << "" << 0 << 11 << 1;
-        QTest::newRow("address 248") << port << "" << 248 << 11 << 1;
-        QTest::newRow("count past the buffer") << port << "" << 1 << 11 << 41;
-        QTest::newRow("negative register") << port << "" << 1 << -1 << 1;
-        QTest::newRow("past the last register") << port << "" << 1 << 65535 << 2;
+        QTest::addColumn<QString>("line");         // of a refused reopen first; empty: none
+        QTest::addColumn<QVector<int>>("request"); // slave, register, count
+        using R = QVector<int>;
+        const QString none;
+        for (const char* line : {"9600,8,x,1", "9600,8,N,1", "9600,8,none,1", "9600,8,,1", "9600,8,null,1",
+                                 "12345,8,n,1", "9600,8,n,3"})
+            QTest::addRow("open %s", line) << port << QString(line) << R{1, 11, 1};
+        QTest::newRow("no device for the number") << 500 << QString("9600,8,n,1") << R{1, 11, 1};
+        QTest::newRow("port not open") << 41 << none << R{1, 11, 1};
+        QTest::newRow("broadcast address") << port << none << R{0, 11, 1};
+        QTest::newRow("address 248") << port << none << R{248, 11, 1};
+        QTest::newRow("count past the buffer") << port << none << R{1, 11, 41};
+        QTest::newRow("negative register") << port << none << R{1, -1, 1};
+        QTest::newRow("past the last register") << port << none << R{1, 65535, 2};
     }
 
     void refusedCalls()
     {
         QFETCH(int, portNumber);
         QFETCH(QString, line);
-        QFETCH(int, slave);
-        QFETCH(int, reg);
-        QFETCH(int, count);
+        QFETCH(QVector<int>, request);
         if (!line.isEmpty())
             QCOMPARE(openLine(portNumber, line), -1);
         // A request sent regardless would wait for this silence.
         mbrtuSetDelay(1000);
-        QVERIFY(command(u"silent all"_s));
+        QVERIFY(command("silent all"));
         QElapsedTimer timer;
         timer.start();
         std::array<int, 41> buffer{};
-        QCOMPARE(mbrtufcn03(portNumber, slave, reg, count, buffer.data()), -1);
-        QCOMPARE(mbrtufcn04(portNumber, slave, reg, count, buffer.data()), -1);
+        for (const auto fcn : {mbrtufcn03, mbrtufcn04})
+            QCOMPARE(fcn(portNumber, request[0], request[1], request[2], buffer.data()), -1);
         QVERIFY2(timer.elapsed() < 500, "refused only after a time-out");
         QCOMPARE(buffer, (std::array<int, 41>{}));
-        QVERIFY(command(u"normal all"_s));
+        QVERIFY(command("normal all"));
         // A refused reopen leaves the port closed, not open with the old
         // settings; a refused request leaves it usable.
         QCOMPARE(read(3, 1, 11), line.isEmpty() || portNumber != port ? 1 : -1);
@@ -225,16 +179,12 @@ private slots:
         QTest::addColumn<QString>("line");
         QTest::addColumn<int>("delay");
         QTest::addColumn<QString>("fault");
-        QTest::newRow("silent, 9600 8n1") << "9600,8,n,1" << 64 << "silent 2";
-        QTest::newRow("silent, 2400 8e1") << "2400,8,e,1" << 64 << "silent 2";
-        QTest::newRow("silent, 38400 7o2") << "38400,7,o,2" << 250 << "silent 2";
-        QTest::newRow("silent, 19200 8n2, no delay") << "19200,8,n,2" << 0 << "silent 2";
-        QTest::newRow("corrupted CRC") << "9600,8,n,1" << 64 << "garbage 2 crc";
-        QTest::newRow("reply from another address") << "9600,8,n,1" << 64 << "garbage 2 address";
-        QTest::newRow("truncated reply") << "9600,8,n,1" << 64 << "garbage 2 short";
-        QTest::newRow("exception reply") << "9600,8,n,1" << 64 << "garbage 2 exception";
-        QTest::newRow("noise") << "9600,8,n,1" << 64 << "garbage 2 noise";
-        QTest::newRow("late reply") << "9600,8,n,1" << 64 << "late 2 300";
+        QTest::newRow("silent, 2400 8e1") << QString("2400,8,e,1") << 64 << "silent 2";
+        QTest::newRow("silent, 38400 7o2") << QString("38400,7,o,2") << 250 << "silent 2";
+        QTest::newRow("silent, 19200 8n2, no delay") << QString("19200,8,n,2") << 0 << "silent 2";
+        for (const char* fault : {"garbage 2 crc", "garbage 2 address", "garbage 2 short",
+                                  "garbage 2 exception", "garbage 2 noise", "late 2 300"})
+            QTest::addRow("%s", fault) << QString("9600,8,n,1") << 64 << QString(fault);
     }
 
     void failedReadWithinTheBound()
@@ -244,32 +194,28 @@ private slots:
         QFETCH(QString, fault);
         QCOMPARE(openLine(port, line), 1);
         mbrtuSetDelay(delay);
-        QVERIFY(command(u"set 2 12 1111"_s));
-        QVERIFY(command(fault));
+        QVERIFY(command("set 2 12 1111") && command(fault));
         // Request (8 bytes) and reply (7 bytes) at the line's rate, plus the delay.
-        const QStringList f = line.split(u',');
+        const QStringList f = line.split(',');
         const double bound =
             15 * (1 + f[1].toInt() + (f[2] == "n" ? 0 : 1) + f[3].toInt()) * 1000.0 / f[0].toInt() + delay;
         // A silent slave is given the whole time: the delay is its allowance.
-        const double least = fault.startsWith(u"silent") ? 0.9 * bound : 0;
+        const double least = fault.startsWith("silent") ? 0.9 * bound : 0;
         for (int attempt = 0; attempt < 3; ++attempt) {
             QElapsedTimer timer;
             timer.start();
             QCOMPARE(read(3, 2, 12), -1);
             const double ms = timer.nsecsElapsed() / 1e6;
             QVERIFY2(ms >= least && ms <= bound + 400, // slack for a loaded machine
-                     qPrintable(u"%1 ms, bound %2 ms"_s.arg(ms).arg(bound)));
+                     qPrintable(QString("%1 ms, bound %2 ms").arg(ms).arg(bound)));
         }
         // The next good request succeeds, and is not answered by late replies
         // (carrying 1111) that arrived meanwhile.
-        QTest::qWait(fault.startsWith(u"late") ? 450 : 0);
-        QVERIFY(command(u"set 2 12 2222"_s));
-        QVERIFY(command(u"normal 2"_s));
-        for (const int function : {3, 4}) {
-            int value = 0;
-            QCOMPARE(read(function, 2, 12, &value), 1);
-            QCOMPARE(value, 2222);
-        }
+        QTest::qWait(fault.startsWith("late") ? 450 : 0);
+        QVERIFY(command("set 2 12 2222") && command("normal 2"));
+        std::array<int, 2> values{};
+        QCOMPARE(read(3, 2, 12, &values[0]) + read(4, 2, 12, &values[1]), 2);
+        QCOMPARE(values, (std::array<int, 2>{2222, 2222}));
     }
 
     void portTakenByAnotherProcess()
@@ -277,10 +223,10 @@ private slots:
         // Open here: another process can neither lock the port nor, unless
         // privileged, open it at all.
         QProcess peer;
-        QCOMPARE(startPeer(peer), u"taken 1"_s);
+        QCOMPARE(startPeer(peer), "taken 1");
         endPeer(peer);
         mbrtuComClose(port);
-        QCOMPARE(startPeer(peer), u"free 0"_s); // closing released both
+        QCOMPARE(startPeer(peer), "free 0"); // closing released both
         QCOMPARE(mbrtuComOpen(port, 9600, 8, "n", 1), -1);
         QCOMPARE(read(3, 1, 11), -1);
         endPeer(peer);
@@ -292,21 +238,19 @@ private slots:
     {
         // Found when a request names the device, or a command does.
         QCOMPARE(read(3, 9, 11), -1);
-        QVERIFY(sql(u"insert into node_record values (9)"_s));
-        int value = -1;
-        QCOMPARE(read(3, 9, 11, &value), 1);
-        QCOMPARE(value, 0);
-        QVERIFY(sql(u"insert into node_record values (11)"_s));
-        QVERIFY(command(u"abnormal 11"_s));
-        QCOMPARE(read(4, 11, 9, &value), 1);
-        QCOMPARE(value, 65535);
+        std::array<int, 2> values{-1, -1};
+        QVERIFY(sql("insert into node_record values (9)"));
+        QCOMPARE(read(3, 9, 11, &values[0]), 1);
+        QVERIFY(sql("insert into node_record values (11)") && command("abnormal 11"));
+        QCOMPARE(read(4, 11, 9, &values[1]), 1);
+        QCOMPARE(values, (std::array<int, 2>{0, 65535}));
     }
 
     void busyOnlyDuringARequest()
     {
         QCOMPARE(mbrtuComWork(port), 0);
         mbrtuSetDelay(400);
-        QVERIFY(command(u"silent 17"_s));
+        QVERIFY(command("silent 17"));
         auto reader = std::async(std::launch::async, [] { return read(3, 17, 11); });
         QTRY_COMPARE_WITH_TIMEOUT(mbrtuComWork(port), 1, 400);
         QCOMPARE(mbrtuComWork(41), 0); // a port never opened
@@ -333,8 +277,8 @@ private slots:
         // Meanwhile the port names a file that is no terminal: each reopen
         // attempt opens it, which inotify counts (close events are watched
         // too, since inotify merges repeated identical events).
-        const QString decoy = m_portDir.filePath(u"not-a-tty"_s);
-        const QString link = m_portDir.filePath(u"com%1"_s.arg(port));
+        const QString decoy = m_portDir.filePath("not-a-tty");
+        const QString link = m_portDir.filePath(QString("com%1").arg(port));
         QVERIFY(QFile(decoy).open(QIODevice::WriteOnly) && QFile::link(decoy, link));
         const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
         QVERIFY(inotify_add_watch(watch, QFile::encodeName(decoy).constData(), IN_OPEN | IN_CLOSE) >= 0);
@@ -343,7 +287,7 @@ private slots:
         int reads = 0;
         for (; timer.elapsed() < 2500; ++reads)
             QCOMPARE(read(3, 247, 11), -1);
-        QVERIFY2(reads > 100, qPrintable(u"%1 reads in 2.5 s"_s.arg(reads)));
+        QVERIFY2(reads > 100, qPrintable(QString("%1 reads in 2.5 s").arg(reads)));
         int opens = 0;
         alignas(inotify_event) char events[4096];
         for (ssize_t got; (got = ::read(watch, events, sizeof events)) > 0;) {
@@ -353,15 +297,8 @@ private slots:
         }
         ::close(watch);
         QVERIFY(QFile::remove(link));
-        QVERIFY2(opens >= 2 && opens <= 3, qPrintable(u"%1 reopen attempts in 2.5 s"_s.arg(opens)));
-        QVERIFY(startSim());
-        QVERIFY(command(u"set 247 11 556"_s));
-        // Back, but taken by another process: the reopen fails like any other.
-        QProcess peer;
-        QCOMPARE(startPeer(peer), u"free 0"_s);
-        for (timer.start(); timer.elapsed() < 1500;)
-            QCOMPARE(read(3, 247, 11), -1);
-        endPeer(peer);
+        QVERIFY2(opens >= 2 && opens <= 3, qPrintable(QString("%1 reopen attempts in 2.5 s").arg(opens)));
+        QVERIFY(startSim() && command("set 247 11 556"));
         int value = 0;
         QTRY_COMPARE_WITH_TIMEOUT(read(3, 247, 11, &value), 1, 5000);
         QCOMPARE(value, 556);

@@ -5,8 +5,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-using namespace Qt::StringLiterals;
-
 // Port numbers to device files, and the port list of the serial dialog.
 class TestLinkPorts final : public QObject
 {
@@ -14,14 +12,11 @@ class TestLinkPorts final : public QObject
 
     std::unique_ptr<QTemporaryDir> m_dir;
 
-    QString dir() const { return m_dir->path(); }
-    QString pathOf(int port) const
-    {
-        return QString::fromStdString(PortDirectory(dir().toStdString()).devicePath(port));
-    }
+    // "@" in a name or target stands for the port directory.
+    QString at(QString text) const { return text.replace('@', m_dir->path()); }
     void makeLink(const QString& name, const QString& target)
     {
-        QVERIFY2(QFile::link(target, dir() + u'/' + name), qPrintable(name));
+        QVERIFY2(QFile::link(at(target), m_dir->path() + '/' + name), qPrintable(name));
     }
 
 private slots:
@@ -34,20 +29,23 @@ private slots:
     void devicePath_data()
     {
         QTest::addColumn<int>("port");
-        QTest::addColumn<QString>("link");   // target of a link comN; empty: none
-        QTest::addColumn<QString>("device"); // "@" is the port directory
-        QTest::newRow("COM1") << 1 << QString() << "/dev/ttyS0";
-        QTest::newRow("COM32") << 32 << QString() << "/dev/ttyS31";
-        QTest::newRow("COM33") << 33 << QString() << "/dev/ttyUSB0";
-        QTest::newRow("COM64") << 64 << QString() << "/dev/ttyUSB31";
-        QTest::newRow("COM65") << 65 << QString() << "/dev/ttyACM0";
-        QTest::newRow("COM96") << 96 << QString() << "/dev/ttyACM31";
-        QTest::newRow("COM97 has none") << 97 << QString() << "";
-        QTest::newRow("COM0 has none") << 0 << QString() << "";
-        QTest::newRow("link takes precedence") << 33 << u"/dev/null"_s << "@/com33";
-        QTest::newRow("link past the default ranges") << 200 << u"/dev/null"_s << "@/com200";
+        QTest::addColumn<QString>("link"); // target of a link comN; empty: none
+        QTest::addColumn<QString>("device");
+        const QString none, null = "/dev/null";
+        for (const auto& [port, device] :
+             std::initializer_list<std::pair<int, const char*>>{{1, "/dev/ttyS0"},
+                                                                {32, "/dev/ttyS31"},
+                                                                {33, "/dev/ttyUSB0"},
+                                                                {64, "/dev/ttyUSB31"},
+                                                                {65, "/dev/ttyACM0"},
+                                                                {96, "/dev/ttyACM31"},
+                                                                {97, ""},
+                                                                {0, ""}})
+            QTest::addRow("COM%d", port) << port << none << QString(device);
+        QTest::newRow("link takes precedence") << 33 << null << "@/com33";
+        QTest::newRow("link past the default ranges") << 200 << null << "@/com200";
         // An unplugged adapter's link must not silently open some other device.
-        QTest::newRow("dangling link") << 5 << u"@/gone"_s << "@/com5";
+        QTest::newRow("dangling link") << 5 << QString("@/gone") << "@/com5";
     }
 
     void devicePath()
@@ -56,20 +54,20 @@ private slots:
         QFETCH(QString, link);
         QFETCH(QString, device);
         if (link.isEmpty()) {
-            makeLink(u"com%1"_s.arg(port + 1), u"/dev/null"_s); // another port's link changes nothing
+            makeLink(QString("com%1").arg(port + 1), "/dev/null"); // another port's link changes nothing
             QCOMPARE(QString::fromStdString(PortDirectory::defaultDevicePath(port)), device);
             if (!device.isEmpty())
                 QCOMPARE(PortDirectory::defaultPortNumber(device.toStdString()), port);
         } else {
-            makeLink(u"com%1"_s.arg(port), link.replace(u'@', dir()));
+            makeLink(QString("com%1").arg(port), link);
         }
-        QCOMPARE(pathOf(port), device.replace(u'@', dir()));
+        QCOMPARE(QString::fromStdString(PortDirectory(m_dir->path().toStdString()).devicePath(port)),
+                 at(device));
     }
 
     void portList_data()
     {
-        // Links are "comN=target", targets files of the temporary directory
-        // written "@/name"; "!" marks a link whose target is missing.
+        // Links are "comN=target"; "!" marks a link whose target is missing.
         QTest::addColumn<QStringList>("system");
         QTest::addColumn<QStringList>("links");
         QTest::addColumn<QStringList>("expected");
@@ -84,11 +82,10 @@ private slots:
             << QStringList() << QStringList{"com40=@/beta", "com41=@/Gamma", "com42=@/Alpha", "com07=@/a",
                                             "comX=@/b",     "COM6=@/c",      "com5.bak=@/d"}
             << QStringList{"@/Alpha = COM42", "@/beta = COM40", "@/Gamma = COM41"};
-        QTest::newRow("a link takes the default number")
-            << QStringList{"/dev/ttyUSB0", "/dev/ttyUSB1"} << QStringList{"com33=@/adapter"}
+        QTest::newRow("a link takes the default number, dangling links left out")
+            << QStringList{"/dev/ttyUSB0", "/dev/ttyUSB1"}
+            << QStringList{"com33=@/adapter", "com40=!@/stopped"}
             << QStringList{"@/adapter = COM33", "ttyUSB1 = COM34"};
-        QTest::newRow("dangling link left out")
-            << QStringList{"/dev/ttyS0"} << QStringList{"com40=!@/stopped"} << QStringList{"ttyS0 = COM1"};
     }
 
     void portList()
@@ -97,40 +94,30 @@ private slots:
         QFETCH(QStringList, links);
         QFETCH(QStringList, expected);
         for (const QString& link : links) {
-            QString target = link.section(u'=', 1);
-            const bool dangling = target.startsWith(u'!');
-            target = target.mid(dangling ? 1 : 0).replace(u'@', dir());
-            QVERIFY(dangling || QFile(target).open(QIODevice::WriteOnly));
-            makeLink(link.section(u'=', 0, 0), target);
+            const QString target = link.section('=', 1);
+            QVERIFY(target.startsWith('!') || QFile(at(target)).open(QIODevice::WriteOnly));
+            makeLink(link.section('=', 0, 0), target.mid(target.startsWith('!') ? 1 : 0));
         }
-        QCOMPARE(serialPortNames(system, PortDirectory(dir().toStdString())),
-                 expected.replaceInStrings(u"@"_s, dir()));
+        QCOMPARE(serialPortNames(system, PortDirectory(m_dir->path().toStdString())),
+                 expected.replaceInStrings("@", m_dir->path()));
     }
 
-    void userDirectoryChoice_data()
-    {
-        // Last, as it leaves the environment changed.
-        QTest::addColumn<QStringList>("environment"); // SPDMON_PORT_DIR, XDG_CONFIG_HOME, HOME
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("override wins") << QStringList{"/srv/ports", "/cfg", "/home/op"} << "/srv/ports";
-        QTest::newRow("XDG config") << QStringList{"", "/cfg", "/home/op"} << "/cfg/spdmon/dosdevices";
-        QTest::newRow("relative XDG ignored")
-            << QStringList{"", "cfg", "/home/op"} << "/home/op/.config/spdmon/dosdevices";
-        QTest::newRow("home") << QStringList{"", "", "/home/op"} << "/home/op/.config/spdmon/dosdevices";
-    }
-
+    // Last, as it leaves the environment changed.
     void userDirectoryChoice()
     {
-        QFETCH(QStringList, environment);
-        QFETCH(QString, expected);
-        const char* const names[] = {"SPDMON_PORT_DIR", "XDG_CONFIG_HOME", "HOME"};
-        for (int i = 0; i < 3; ++i) {
-            if (environment[i].isEmpty())
-                qunsetenv(names[i]);
-            else
-                qputenv(names[i], environment[i].toLocal8Bit());
+        QStringList chosen;
+        for (const char* environment :
+             {"/srv/ports|/cfg|/home/op", "|/cfg|/home/op", "|cfg|/home/op", "||/home/op"}) {
+            const QStringList values = QString(environment).split('|');
+            const char* const names[] = {"SPDMON_PORT_DIR", "XDG_CONFIG_HOME", "HOME"};
+            for (int i = 0; i < 3; ++i)
+                values[i].isEmpty() ? qunsetenv(names[i]) : qputenv(names[i], values[i].toLocal8Bit());
+            chosen << QString::fromStdString(PortDirectory::userDirectory());
         }
-        QCOMPARE(QString::fromStdString(PortDirectory::userDirectory()), expected);
+        // The override wins; a relative XDG_CONFIG_HOME is ignored.
+        QCOMPARE(chosen,
+                 (QStringList{"/srv/ports", "/cfg/spdmon/dosdevices", "/home/op/.config/spdmon/dosdevices",
+                              "/home/op/.config/spdmon/dosdevices"}));
     }
 };
 

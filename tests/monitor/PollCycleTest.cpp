@@ -9,48 +9,50 @@
 #include <QSqlQuery>
 #include <QTest>
 
-using namespace Qt::StringLiterals;
-
 namespace {
-const QString kSwitch = u"开关量"_s;
-const QString kAnalogue = u"模拟量"_s;
-const QString kZeroNormal = u"0000(正常)/FFFF(异常)"_s;
+const QString kZeroNormal = "0000(正常)/FFFF(异常)";
+using Ints = QVector<int>;
 
 struct PollFixture
 {
     PollFixture()
     {
-        state.MonitorPeriod = 5;
+        state.MonitorPeriod = 0; // passes follow each other without a pause
         cycle.setRefreshView([this]() { ++refreshes; });
-        log.setSql(u"select 告警时间,告警纪录 from alarm_record order by 告警时间"_s);
+        log.setSql("select 告警时间,告警纪录 from alarm_record order by 告警时间");
         log.open();
         state.ComNum = 7;
     }
     ~PollFixture() { Clock::setFixed(QDateTime()); }
 
-    // An empty status is stored as NULL: the node was never read.
+    // Empty statuses are stored as NULL (never read); an empty alarm type makes an analogue node.
     void add(int device, const QString& node, const QString& comm = {}, const QString& alarm = {},
-             const QString& type = kSwitch, const QString& alarmType = kZeroNormal, int lower = 0,
-             int upper = 65535, int code = 3)
+             const QString& alarmType = kZeroNormal, int upper = 20, int code = 3)
     {
-        db.exec(u"INSERT INTO node_record (device_id, device_name, node_name, node_code, node_reg_add, "
-                "con_data_type, node_data_lower, node_data_upper, node_alarm_type, communication_status, "
-                "alarm_status) VALUES (%1, 'KPV%1', '%2', %3, 11, '%4', %5, %6, '%7', NULLIF('%8', ''), "
-                "NULLIF('%9', ''))"_s.arg(QString::number(device), node, QString::number(code), type,
-                                          QString::number(lower), QString::number(upper), alarmType, comm,
-                                          alarm));
+        db.exec(
+            QString("INSERT INTO node_record (device_id, device_name, node_name, node_code, node_reg_add, "
+                    "con_data_type, node_data_lower, node_data_upper, node_alarm_type, communication_status, "
+                    "alarm_status) VALUES (%1, 'KPV%1', '%2', %3, 11, '%4', 10, %5, '%6', NULLIF('%7', ''), "
+                    "NULLIF('%8', ''))")
+                .arg(QString::number(device), node, QString::number(code),
+                     alarmType.isEmpty() ? "模拟量" : "开关量", QString::number(upper), alarmType, comm,
+                     alarm));
     }
 
     // The first tick opens the whole node table as the scope unless a test opened its own.
-    void step()
+    void step(int times = 1)
     {
-        if (!scope.isActive()) {
-            scope.setSql(u"select * from node_record order by  device_id ASC, node_name ASC"_s);
-            scope.open();
+        if (!scope.isActive())
+            openScope("select * from node_record order by  device_id ASC, node_name ASC");
+        for (int i = 0; i < times; ++i) {
+            Clock::setFixed(now = now.addSecs(1));
+            cycle.Timer1Timer();
         }
-        now = now.addSecs(1);
-        Clock::setFixed(now);
-        cycle.Timer1Timer();
+    }
+    void openScope(const QString& sql)
+    {
+        scope.setSql(sql);
+        scope.open();
     }
 
     QStringList values(const QString& sql)
@@ -60,16 +62,22 @@ struct PollFixture
             result << q.value(0).toString();
         return result;
     }
-    // Node names are unique within each test.
-    QString col(const QString& node, const QString& name)
+    // Statuses, data and the read time's seconds of a node (names are unique within each test).
+    QString row(const QString& node)
     {
-        return values(u"SELECT %1 FROM node_record WHERE node_name='%2'"_s.arg(name, node))
-            .value(0, u"<no row>"_s);
+        return values(
+                   "SELECT "
+                   "ifnull(communication_status,'')||'/'||ifnull(alarm_status,'')||'/'||ifnull(con_data,'')"
+                   "||'/'||ifnull(node_data,'')||'/'||substr(ifnull(read_time,''),19) FROM node_record WHERE "
+                   "node_name='" +
+                   node + "'")
+            .value(0);
     }
-    QStringList records() { return values(u"SELECT 告警纪录 FROM alarm_record ORDER BY rowid"_s); }
-    QVector<int> slavesRead() const
+    QString status(const QString& node) { return row(node).section('/', 0, 1); }
+    QStringList records() { return values("SELECT 告警纪录 FROM alarm_record ORDER BY rowid"); }
+    Ints slavesRead() const
     {
-        QVector<int> result;
+        Ints result;
         for (const auto& call : bus.calls)
             result << call.slave;
         return result;
@@ -90,206 +98,153 @@ class PollCycleTest final : public QObject
 {
     Q_OBJECT
 private slots:
-    void failedReads_data()
+    // Switch nodes by their alarm type, analogue nodes (no alarm type) by the limits 10..20.
+    void readings_data()
     {
-        QTest::addColumn<QString>("comm");
-        QTest::addColumn<QString>("alarm");
-        QTest::addColumn<QVector<int>>("slaves");
-        QTest::addColumn<QVector<int>>("readSeconds"); // read_time of the silent node after each tick
-        QTest::addColumn<int>("refreshes");
-        using V = QVector<int>;
-        const QString ok = u"通信正常"_s;
-        QTest::newRow("held until lost") << ok << u"正常"_s << V{1, 1, 1, 2} << V{1, 2, 3, 3} << 2;
-        QTest::newRow("in alarm stays in alarm") << ok << u"告警"_s << V{1, 1, 1, 2} << V{1, 2, 3, 3} << 2;
-        QTest::newRow("lost: not held") << u"通信异常"_s << u"正常"_s << V{1, 2, 1, 2} << V{1, 1, 3, 3} << 4;
-        QTest::newRow("never read") << QString() << QString() << V{1, 2, 1, 2} << V{1, 1, 3, 3} << 4;
+        QTest::addColumn<QStringList>("node"); // communication, alarm, alarm type
+        QTest::addColumn<int>("value");        // every reading of node a; -1: silent
+        QTest::addColumn<QString>("row");      // of node a after four ticks, read last at the third
+        QTest::addColumn<QString>("record");
+        using L = QStringList;
+        const QString ok = "通信正常", lost = "通信异常", none, zero = kZeroNormal,
+                      ffff = "FFFF(正常)/0000(异常)";
+        const QString switchAlarm = "KPV1[1];  a:异常", outside = "KPV1[1];  a:%1;  信息:超限告警";
+        // A loss is confirmed by three failed reads of a node that was communicating, which
+        // hold it meanwhile; it leaves the alarm state as it was and logs nothing.
+        QTest::newRow("silent, held") << L{ok, "告警", zero} << -1 << "通信异常/告警///3" << none;
+        QTest::newRow("silent, lost") << L{lost, "正常", zero} << -1 << "通信异常/正常///3" << none;
+        QTest::newRow("silent, never read") << L{none, none, zero} << -1 << "////3" << none;
+        // An answer ends a loss; abnormal readings hold the node until the alarm is confirmed.
+        QTest::newRow("0000 reads 0") << L{lost, none, zero} << 0 << "通信正常/正常/正常/0/3" << none;
+        QTest::newRow("0000 reads 1") << L{lost, none, zero} << 1 << "通信正常/告警/异常/1/3" << switchAlarm;
+        QTest::newRow("FFFF reads 0") << L{ok, "正常", ffff} << 0 << "通信正常/告警/异常/0/3" << switchAlarm;
+        QTest::newRow("FFFF reads 1") << L{ok, "告警", ffff} << 1 << "通信正常/正常/正常/1/3" << none;
+        QTest::newRow("other type reads 0")
+            << L{ok, none, "?"} << 0 << "通信正常/告警/异常/0/3" << switchAlarm;
+        QTest::newRow("at lower limit") << L{ok, "告警", none} << 10 << "通信正常/正常/10/10/3" << none;
+        QTest::newRow("at upper limit") << L{ok, none, none} << 20 << "通信正常/正常/20/20/3" << none;
+        QTest::newRow("below") << L{ok, none, none} << 9 << "通信正常/告警/9/9/3" << outside.arg(9);
+        QTest::newRow("above") << L{ok, none, none} << 21 << "通信正常/告警/21/21/3" << outside.arg(21);
     }
 
-    void failedReads()
+    void readings()
     {
-        QFETCH(QString, comm);
-        QFETCH(QString, alarm);
-        QFETCH(QVector<int>, readSeconds);
+        QFETCH(QStringList, node);
+        QFETCH(int, value);
+        QFETCH(QString, record);
         PollFixture f;
-        f.state.MonitorPeriod = 0; // passes follow each other without a pause
-        f.add(1, "a", comm, alarm);
+        f.add(1, "a", node[0], node[1], node[2]);
         f.add(2, "b");
-        f.bus.silence(1);
-        QStringList readTimes, expectedTimes;
-        for (int second : readSeconds) {
-            f.step();
-            readTimes << f.col("a", "read_time");
-            expectedTimes << u"2026-06-01 08:00:0%1"_s.arg(second);
-        }
-        QTEST(f.slavesRead(), "slaves");
-        QCOMPARE(readTimes, expectedTimes);
-        QCOMPARE(f.col("a", "communication_status"), comm.isNull() ? QString() : u"通信异常"_s);
-        // Loss leaves the alarm state as it was and logs nothing.
-        QCOMPARE(f.col("a", "alarm_status"), alarm);
-        QVERIFY(f.records().isEmpty());
-        QCOMPARE(f.state.CommFailCount, 0);
-        QTEST(f.refreshes, "refreshes"); // a hold refreshes nothing
-    }
-
-    void countersAreSharedBetweenNodes_data()
-    {
-        QTest::addColumn<bool>("silent"); // else abnormal readings
-        QTest::newRow("communication loss") << true;
-        QTest::newRow("alarm") << false;
+        value < 0 ? f.bus.silence(1) : f.bus.answer(1, value);
+        f.step(4);
+        const bool held = value < 0 ? node[0] == "通信正常" : !record.isEmpty();
+        QCOMPARE(f.slavesRead(), (held ? Ints{1, 1, 1, 2} : Ints{1, 2, 1, 2}));
+        QCOMPARE(f.refreshes, held ? 2 : 4); // a hold refreshes nothing
+        QTEST(f.row("a"), "row");            // read last at the third tick
+        QCOMPARE(f.records(), record.isEmpty() ? QStringList() : QStringList{record});
+        QCOMPARE(f.state.CommFailCount + f.state.AlarmConfirmCount, 0);
     }
 
     // One bad reading of A, then a good one: B needs only two bad ones.
     void countersAreSharedBetweenNodes()
     {
-        QFETCH(bool, silent);
-        const QString column = silent ? u"communication_status"_s : u"alarm_status"_s;
-        const QString before = silent ? u"通信正常"_s : u"正常"_s;
-        PollFixture f;
-        f.add(1, "A", u"通信正常"_s, u"正常"_s);
-        f.add(2, "B", u"通信正常"_s, u"正常"_s);
-        const std::optional<int> bad = silent ? std::nullopt : std::optional<int>(0xFFFF);
-        const int& counter = silent ? f.state.CommFailCount : f.state.AlarmConfirmCount;
-        for (int slave : {1, 2, 2})
-            f.bus.queue(slave, bad);
-        f.step();
-        f.step();
-        QCOMPARE(counter, 1); // a good reading does not reset it
-        f.step();
-        QCOMPARE(counter, 2);
-        QCOMPARE(f.col("B", column), before);
-        f.step();
-        QCOMPARE(counter, 0);
-        QCOMPARE(f.col("B", column), silent ? u"通信异常"_s : u"告警"_s);
-        QCOMPARE(f.col("A", column), before);
-        QCOMPARE(f.records(), silent ? QStringList() : QStringList{u"KPV2[2];  B:异常"_s});
-        QCOMPARE(f.slavesRead(), (QVector<int>{1, 1, 2, 2}));
+        for (const bool silent : {true, false}) {
+            PollFixture f;
+            f.add(1, "A", "通信正常", "正常");
+            f.add(2, "B", "通信正常", "正常");
+            const int& counter = silent ? f.state.CommFailCount : f.state.AlarmConfirmCount;
+            for (int slave : {1, 2, 2})
+                f.bus.queue(slave, silent ? std::nullopt : std::optional<int>(0xFFFF));
+            Ints counts;
+            for (int i = 0; i < 4; ++i) {
+                f.step();
+                counts << counter;
+            }
+            QCOMPARE(counts, (Ints{1, 1, 2, 0})); // a good reading does not reset it
+            QCOMPARE(f.status("A") + ' ' + f.status("B"),
+                     silent ? "通信正常/正常 通信异常/正常" : "通信正常/正常 通信正常/告警");
+            QCOMPARE(f.records(), silent ? QStringList() : QStringList{"KPV2[2];  B:异常"});
+            QCOMPARE(f.slavesRead(), (Ints{1, 1, 2, 2}));
+        }
     }
 
-    void scopes()
+    // A one-node scope pauses after each read; nothing is read during a pause or
+    // while the link is busy; an empty scope ends the pass at once and creates no row.
+    // Device n holds a node read with function code n.
+    void scopesAndFunctionCodes()
     {
         PollFixture f;
-        f.add(1, "a");
-        f.add(1, "b");
-        f.scope.setSql(u"select * from node_record where node_name='b'"_s);
-        f.scope.open();
-        f.step();
-        QCOMPARE(f.state.Countdown, 5); // one node: a pause after each read
-        QCOMPARE(f.refreshes, 1);
-        f.step(); // pausing: nothing read
-        f.state.Countdown = 0;
-        f.bus.setBusy(true);
-        f.step(); // the link is busy: nothing read either
-        QCOMPARE(f.bus.calls.size(), 1);
-        QCOMPARE(f.col("b", "read_time"), u"2026-06-01 08:00:01"_s);
-        QCOMPARE(f.refreshes, 1);
-        f.bus.setBusy(false);
-        f.step();
-        QCOMPARE(f.slavesRead(), (QVector<int>{1, 1}));
-        QCOMPARE(f.col("a", "read_time"), QString());
-
-        // An empty scope ends the pass at once and creates no row.
-        f.scope.setSql(u"select * from node_record where node_name='c'"_s);
-        f.scope.open();
-        f.state.Countdown = 0;
-        f.step();
-        QCOMPARE(f.db.count(u"node_record"_s), 2);
-        QCOMPARE(f.bus.calls.size(), 2);
-        QCOMPARE(f.state.Countdown, 5);
-        QCOMPARE(f.refreshes, 3);
-    }
-
-    // Device n holds a node read with function code n; every device answers FFFF.
-    void functionCodes()
-    {
-        PollFixture f;
+        f.state.MonitorPeriod = 5;
         for (int code : {3, 4, 6}) {
-            f.add(code, u"n%1"_s.arg(code), {}, {}, kAnalogue, {}, 0, 65535, code);
+            f.add(code, QString("n%1").arg(code), {}, {}, {}, 65535, code);
             f.bus.answer(code, 0xFFFF);
         }
-        for (int i = 0; i < 3; ++i)
-            f.step();
-        QVector<int> calls; // function, port, slave, register
+        f.openScope("select * from node_record where node_name='n3'");
+        f.step(2);
+        QCOMPARE(Ints({int(f.bus.calls.size()), f.state.Countdown, f.refreshes}), (Ints{1, 5, 1}));
+        f.state.Countdown = 0;
+        f.bus.setBusy(true);
+        f.step();
+        QCOMPARE(Ints({int(f.bus.calls.size()), f.refreshes}), (Ints{1, 1}));
+        f.bus.setBusy(false);
+        f.openScope("select * from node_record where node_name='c'");
+        f.step();
+        QCOMPARE(Ints({f.db.count("node_record"), int(f.bus.calls.size()), f.state.Countdown, f.refreshes}),
+                 (Ints{3, 1, 5, 2}));
+        f.state.Countdown = 0;
+        f.openScope("select * from node_record order by  device_id ASC, node_name ASC");
+        f.step(3);
+        Ints calls; // function, port, slave, register
         for (const auto& c : f.bus.calls)
             calls << c.function << c.port << c.slave << c.reg;
-        QCOMPARE(calls, (QVector<int>{3, 7, 3, 11, 4, 7, 4, 11}));
-        QCOMPARE(f.col("n3", "node_data"), u"65535"_s);
-        QCOMPARE(f.col("n3", "alarm_status"), u"正常"_s); // unsigned: within 0..65535
-        QCOMPARE(f.col("n4", "node_data"), u"65535"_s);
-        // Another code reads nothing and counts as an answer of 0.
-        QCOMPARE(f.col("n6", "node_data"), u"0"_s);
-        QCOMPARE(f.col("n6", "communication_status"), u"通信正常"_s);
+        QCOMPARE(calls, (Ints{3, 7, 3, 11, 3, 7, 3, 11, 4, 7, 4, 11}));
+        // Unsigned: within 10..65535. Another code reads nothing and counts as an answer of 0.
+        QCOMPARE(f.row("n3") + ' ' + f.row("n4") + ' ' + f.row("n6"),
+                 "通信正常/正常/65535/65535/5 通信正常/正常/65535/65535/6 通信正常//0/0/7");
     }
 
-    // Switch nodes by their alarm type; analogue nodes (no alarm type) by the limits 10..20.
-    void judgement_data()
+    void alarmEntry_data()
     {
-        QTest::addColumn<QString>("alarmType");
-        QTest::addColumn<int>("value");
-        QTest::addColumn<QString>("conData");
-        QTest::addColumn<bool>("normal");
-        const QString ok = u"正常"_s, bad = u"异常"_s, ffff = u"FFFF(正常)/0000(异常)"_s, none;
-        QTest::newRow("0000 normal reads 0") << kZeroNormal << 0 << ok << true;
-        QTest::newRow("0000 normal reads 1") << kZeroNormal << 1 << bad << false;
-        QTest::newRow("0000 normal reads FFFF") << kZeroNormal << 0xFFFF << bad << false;
-        QTest::newRow("FFFF normal reads 0") << ffff << 0 << bad << false;
-        QTest::newRow("FFFF normal reads 1") << ffff << 1 << ok << true;
-        QTest::newRow("FFFF normal reads FFFF") << ffff << 0xFFFF << ok << true;
-        QTest::newRow("other alarm type reads 0") << u"?"_s << 0 << bad << false;
-        QTest::newRow("at lower limit") << none << 10 << u"10"_s << true;
-        QTest::newRow("at upper limit") << none << 20 << u"20"_s << true;
-        QTest::newRow("below") << none << 9 << u"9"_s << false;
-        QTest::newRow("above") << none << 21 << u"21"_s << false;
+        QTest::addColumn<bool>("analogue");
+        QTest::addColumn<QString>("fault");
+        for (const bool analogue : {false, true}) {
+            const char* kind = analogue ? "analogue" : "switch";
+            QTest::addRow("%s", kind) << analogue << QString();
+            QTest::addRow("%s, record fails", kind) << analogue << "BEFORE INSERT ON alarm_record";
+            QTest::addRow("%s, state fails", kind)
+                << analogue << "BEFORE UPDATE OF alarm_status ON node_record WHEN NEW.alarm_status = '告警'";
+        }
     }
 
-    void judgement()
+    // Logged once per episode, at the time of the third reading; the alarm state
+    // and its record are written together or not at all.
+    void alarmEntry()
     {
-        QFETCH(QString, alarmType);
-        QFETCH(int, value);
-        QFETCH(bool, normal);
+        QFETCH(bool, analogue);
+        QFETCH(QString, fault);
         PollFixture f;
-        f.add(1, "a", u"通信异常"_s, {}, alarmType.isNull() ? kAnalogue : kSwitch, alarmType, 10, 20);
-        f.add(2, "b");
-        f.bus.answer(1, value);
+        f.add(1, "n", "通信正常", "正常", analogue ? QString() : kZeroNormal);
+        f.bus.answer(1, 0xFFFF);
+        f.db.exec("INSERT INTO alarm_record VALUES ('2026-01-01 00:00:00', 'old')");
+        if (!fault.isEmpty()) {
+            f.db.exec(
+                QString("CREATE TEMP TRIGGER fault %1 BEGIN SELECT RAISE(ABORT, 'fault'); END").arg(fault));
+            f.step(2);
+            QVERIFY_THROWS_EXCEPTION(AppError, f.step());
+            QCOMPARE(f.records(), QStringList{"old"});
+            QCOMPARE(f.status("n") + '/' + f.scope.fieldText("alarm_status"), "通信正常/正常/正常");
+            QCOMPARE(f.log.recordCount(), 1); // the grid shows what the file holds
+            f.db.exec("DROP TRIGGER fault");
+        }
+        f.step(2);
+        QCOMPARE(f.status("n"), "通信正常/正常");
         f.step();
-        QCOMPARE(f.col("a", "communication_status"), u"通信正常"_s); // an answer ends a loss
-        QTEST(f.col("a", "con_data"), "conData");
-        // Abnormal: a hold, the alarm state untouched until confirmed.
-        QCOMPARE(f.col("a", "alarm_status"), normal ? u"正常"_s : QString());
-        QCOMPARE(f.state.AlarmConfirmCount, normal ? 0 : 1);
-        f.step();
-        QCOMPARE(f.slavesRead().last(), normal ? 2 : 1);
-    }
-
-    // The analogue record text and its single entry are checked end to end.
-    void alarmEpisodeIsLoggedOnce()
-    {
-        PollFixture f;
-        f.state.MonitorPeriod = 0;
-        f.add(3, "n");
-        f.bus.answer(3, 0xFFFF);
-        f.step();
-        f.step();
-        QCOMPARE(f.col("n", "alarm_status"), QString());
-        QVERIFY(f.records().isEmpty());
-        f.step();
-        QCOMPARE(f.col("n", "alarm_status"), u"告警"_s);
-        QCOMPARE(f.records(), QStringList{u"KPV3[3];  n:异常"_s});
-        QCOMPARE(f.log.recordCount(), 1); // the grid's query was reopened
-        QCOMPARE(f.log.fieldText(u"告警时间"_s), u"2026-06-01 08:00:03"_s);
-        for (int i = 0; i < 4; ++i)
-            f.step();
-        QCOMPARE(f.records().size(), 1);
-        QCOMPARE(f.state.AlarmConfirmCount, 0);
-
-        f.bus.answer(3, 0);
-        f.step();
-        QCOMPARE(f.col("n", "alarm_status"), u"正常"_s);
-        QCOMPARE(f.records().size(), 1);
-
-        f.bus.answer(3, 1);
-        for (int i = 0; i < 3; ++i)
-            f.step();
-        QCOMPARE(f.records().size(), 2);
+        QCOMPARE(f.status("n"), "通信正常/告警");
+        QCOMPARE(f.values("SELECT 告警时间 FROM alarm_record ORDER BY rowid").value(1),
+                 fault.isEmpty() ? "2026-06-01 08:00:03" : "2026-06-01 08:00:06");
+        QCOMPARE(f.log.recordCount(), 2); // the grid's query was reopened
+        f.step(4);
+        QCOMPARE(Ints({int(f.records().size()), f.state.AlarmConfirmCount}), (Ints{2, 0}));
     }
 
     // Another program locks the file to rename device 1 and write the read time
@@ -298,16 +253,15 @@ private slots:
     void anotherProgramChangesTheCurrentRow()
     {
         PollFixture f;
-        f.add(1, u"a"_s);
-        f.add(2, u"b"_s);
-        f.scope.setSql(u"select * from node_record order by  device_id ASC, node_name ASC"_s);
-        f.scope.open();
-        Connection other(u"other"_s);
+        f.add(1, "a");
+        f.add(2, "b");
+        f.step(0); // opens the scope
+        Connection other("other");
         other.open(f.db.path());
         QSqlQuery foreign(other.database());
-        QVERIFY(foreign.exec(u"BEGIN IMMEDIATE"_s));
-        QVERIFY(foreign.exec(
-            u"UPDATE node_record SET device_name = 'X', read_time = '2020-01-01 00:00:00' WHERE device_id = 1"_s));
+        QVERIFY(foreign.exec("BEGIN IMMEDIATE"));
+        QVERIFY(foreign.exec("UPDATE node_record SET device_name = 'X', read_time = '2020-01-01 00:00:00' "
+                             "WHERE device_id = 1"));
         QStringList errors;
         for (int i = 0; i < 4; ++i) {
             try {
@@ -316,50 +270,12 @@ private slots:
                 errors << e.text().left(18);
             }
             if (i == 0)
-                QVERIFY(foreign.exec(u"COMMIT"_s));
+                QVERIFY(foreign.exec("COMMIT"));
         }
-        QCOMPARE(errors, (QStringList{u"database is locked"_s, u"Row cannot be loca"_s}));
-        QCOMPARE(f.slavesRead(), (QVector<int>{1, 1, 1, 2}));
-        QCOMPARE(f.col("a", "device_name"), u"X"_s);
-        QCOMPARE(f.col("a", "read_time"), u"2026-06-01 08:00:03"_s);
-    }
-
-    void failedAlarmEntryLeavesNeither_data()
-    {
-        QTest::addColumn<bool>("analogue");
-        QTest::addColumn<QString>("fault");
-        const QString record = u"BEFORE INSERT ON alarm_record"_s;
-        const QString state =
-            u"BEFORE UPDATE OF alarm_status ON node_record WHEN NEW.alarm_status = '告警'"_s;
-        QTest::newRow("switch, record") << false << record;
-        QTest::newRow("switch, state") << false << state;
-        QTest::newRow("analogue, record") << true << record;
-        QTest::newRow("analogue, state") << true << state;
-    }
-
-    // The alarm state and its record are written together or not at all.
-    void failedAlarmEntryLeavesNeither()
-    {
-        QFETCH(bool, analogue);
-        QFETCH(QString, fault);
-        PollFixture f;
-        f.state.MonitorPeriod = 0;
-        f.add(1, u"n"_s, u"通信正常"_s, u"正常"_s, analogue ? kAnalogue : kSwitch, kZeroNormal, 0, 10);
-        f.bus.answer(1, 0xFFFF);
-        f.db.exec(u"INSERT INTO alarm_record VALUES ('2026-01-01 00:00:00', 'old')"_s);
-        f.db.exec(u"CREATE TEMP TRIGGER fault %1 BEGIN SELECT RAISE(ABORT, 'fault'); END"_s.arg(fault));
-        f.step();
-        f.step();
-        QVERIFY_THROWS_EXCEPTION(AppError, f.step());
-        QCOMPARE(f.records(), QStringList{u"old"_s});
-        QCOMPARE(f.col(u"n"_s, u"alarm_status"_s), u"正常"_s);
-        QCOMPARE(f.scope.fieldText(u"alarm_status"_s), u"正常"_s);
-        QCOMPARE(f.log.recordCount(), 1); // the grid shows what the file holds
-        f.db.exec(u"DROP TRIGGER fault"_s);
-        for (int i = 0; i < 5; ++i)
-            f.step();
-        QCOMPARE(f.col(u"n"_s, u"alarm_status"_s), u"告警"_s);
-        QCOMPARE(f.records().size(), 2);
+        QCOMPARE(errors, (QStringList{"database is locked", "Row cannot be loca"}));
+        QCOMPARE(f.slavesRead(), (Ints{1, 1, 1, 2}));
+        QCOMPARE(f.values("SELECT device_name||read_time FROM node_record WHERE node_name='a'"),
+                 QStringList{"X2026-06-01 08:00:03"});
     }
 };
 

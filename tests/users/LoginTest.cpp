@@ -9,137 +9,110 @@ class LoginTest final : public QObject
 {
     Q_OBJECT
 private slots:
-    void blankOrWrongInputStaysOnMessageLine_data();
-    void blankOrWrongInputStaysOnMessageLine();
-    void loginAppliesUserAndSettings_data();
-    void loginAppliesUserAndSettings();
-    void loginDecidesWhetherTheProgramGoesOn_data();
-    void loginDecidesWhetherTheProgramGoesOn();
-};
+    void blankOrWrongInputStaysOnMessageLine_data()
+    {
+        QTest::addColumn<QStringList>("input"); // name, password, message, focus
+        QTest::newRow("blank name") << QStringList{" \t ", "pw", "用户名不能为空！", "Edit1"};
+        QTest::newRow("blank password") << QStringList{"admin", "   ", "密码不能为空！", "Edit2"};
+        QTest::newRow("wrong password") << QStringList{"admin", "nope", "用户或密码错误！", ""};
+    }
 
-void LoginTest::blankOrWrongInputStaysOnMessageLine_data()
-{
-    QTest::addColumn<QStringList>("input");
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<QString>("focus");
-    QTest::newRow("blank name") << QStringList{" \t ", "pw"} << "用户名不能为空！" << QStringLiteral("Edit1");
-    QTest::newRow("blank password") << QStringList{"admin", "   "} << "密码不能为空！"
-                                    << QStringLiteral("Edit2");
-    QTest::newRow("wrong password") << QStringList{"admin", "nope"} << "用户或密码错误！" << QString();
-}
-
-void LoginTest::blankOrWrongInputStaysOnMessageLine()
-{
-    QFETCH(QStringList, input);
-    QFETCH(QString, message);
-    QFETCH(QString, focus);
-    MainWindowFixture f;
-    f.db.addUser(QStringLiteral("admin"), QStringLiteral("secret"), QStringLiteral("管理员"));
-    TForm2* login = f.form->Form2;
-    login->show();
-    QVERIFY(QTest::qWaitForWindowExposed(login));
-    QCOMPARE(login->StaticText3->text(), QString()); // emptied when shown
-    login->Edit1->setText(input[0]);
-    login->Edit2->setText(input[1]);
-    login->Button1Click();
-    QCOMPARE(login->StaticText3->text(), message);
-    if (!focus.isEmpty())
-        QCOMPARE(QApplication::focusWidget()->objectName(), focus);
-    QVERIFY(login->isVisible() && !login->quitRequested());
-    QVERIFY(MessageBox::takeShown().isEmpty());
-    QVERIFY(f.form->state.LoggedInUser.isEmpty());
-}
-
-void LoginTest::loginAppliesUserAndSettings_data()
-{
-    QTest::addColumn<QString>("permission");
-    QTest::addColumn<QString>("firstCommand");
-    QTest::addColumn<int>("nodeReadPeriod");
-    QTest::addColumn<int>("used");
-    QTest::newRow("administrator, 50 ms") << QStringLiteral("管理员") << "用户管理" << 50 << 1000;
-    QTest::newRow("ordinary user, 100 ms") << QStringLiteral("普通用户") << "修改密码" << 100 << 100;
-    QTest::newRow("other permission, 10000 ms") << QStringLiteral("guest") << "修改密码" << 10000 << 10000;
-    QTest::newRow("super administrator, 20000 ms")
-        << QStringLiteral("超级管理员") << "用户管理" << 20000 << 1000;
-}
-
-void LoginTest::loginAppliesUserAndSettings()
-{
-    QFETCH(QString, permission);
-    QFETCH(QString, firstCommand);
-    QFETCH(int, nodeReadPeriod);
-    QFETCH(int, used);
-    MainWindowFixture f;
-    f.db.addUser("admin", "secret", " " + permission);
-    f.db.addSettings("  防雷监控  ", 30, nodeReadPeriod);
-    f.form->Form2->Edit1->setText("  admin ");
-    f.form->Form2->Edit2->setText(" secret");
-    f.form->Form2->Button1Click();
-    const MainState& s = f.form->state;
-    const TForm1& w = *f.form;
-    QCOMPARE((QStringList{s.LoggedInUser, s.LoggedInPassword, s.LoggedInPermission, w.statusText(0),
-                          w.BitBtn1->text()}),
-             (QStringList{"admin", "secret", permission, permission + ":admin", firstCommand}));
-    QCOMPARE(
-        (QStringList{w.windowTitle(), s.ComParity, s.PortState, w.statusText(1), w.statusText(2),
-                     w.statusText(3), w.Edit1->text(), w.Edit2->text()}),
-        (QStringList{"防雷监控", "n", "关闭", "串口未打开", "未启动监控", "", "30", QString::number(used)}));
-    QCOMPARE((QList<int>{s.ComNum, s.ComBaud, s.ComDataBit, s.ComStopBit, s.NodeReadPeriod}),
-             (QList<int>{3, 9600, 8, 1, used}));
-    // Only the value in memory changes; the table keeps what it had.
-    QCOMPARE(f.db.count(QStringLiteral("soft_record WHERE node_read_time=%1").arg(nodeReadPeriod)), 1);
-}
-
-void LoginTest::loginDecidesWhetherTheProgramGoesOn_data()
-{
-    QTest::addColumn<QString>("way");
-    QTest::addColumn<bool>("stored"); // a settings row exists
-    QTest::addColumn<bool>("ends");
-    QTest::addColumn<QString>("title"); // empty: nothing applied
-    QTest::addColumn<QString>("periods");
-    QTest::newRow("login button") << "login" << true << false << QStringLiteral("T") << "9/300";
-    QTest::newRow("login, no settings row")
-        << "login" << false << false << QStringLiteral("监控软件") << "0/1000";
-    QTest::newRow("escape, as the close box") << "escape" << true << true << QStringLiteral("T") << "9/300";
-    QTest::newRow("cancel") << "cancel" << true << true << QString() << "Edit1/Edit2";
-}
-
-// The main window's first showing runs the login; leaving it without a login
-// ends the program, the close box after applying the stored settings.
-void LoginTest::loginDecidesWhetherTheProgramGoesOn()
-{
-    QFETCH(QString, way);
-    QFETCH(bool, stored);
-    QFETCH(bool, ends);
-    QFETCH(QString, title);
-    QFETCH(QString, periods);
-    MainWindowFixture f;
-    f.db.addUser(QStringLiteral("u"), QStringLiteral("p"), QStringLiteral("管理员"));
-    if (stored)
-        f.db.addSettings(QStringLiteral("T"), 9, 300);
-    f.db.exec(QStringLiteral("INSERT INTO alarm_record VALUES ('2026-01-01 00:00:01', 'r')"));
-    QTimer::singleShot(0, [&f, way]() {
+    void blankOrWrongInputStaysOnMessageLine()
+    {
+        QFETCH(QStringList, input);
+        MainWindowFixture f;
+        f.db.addUser("admin", "secret", "管理员");
         TForm2* login = f.form->Form2;
-        QTest::keyClicks(login->Edit1, QStringLiteral("u"));
-        QTest::keyClicks(login->Edit2, QStringLiteral("p"));
-        if (way == QStringLiteral("escape"))
-            QTest::keyClick(login, Qt::Key_Escape);
-        else
-            QTest::mouseClick(way == QStringLiteral("cancel") ? login->Button2 : login->Button1,
-                              Qt::LeftButton);
-    });
-    f.form->FormShow();
-    QCOMPARE(f.form->exitRequested(), ends);
-    QCOMPARE(f.form->isEnabled(), !ends); // an ending program takes no input
-    QCOMPARE(f.form->state.LoggedInUser, QString(ends ? "" : "u"));
-    QCOMPARE(f.form->windowTitle(), title);
-    QCOMPARE(f.form->Edit1->text() + QLatin1Char('/') + f.form->Edit2->text(), periods);
-    QCOMPARE(f.form->state.PortState, title.isEmpty() ? QString() : QStringLiteral("关闭"));
-    QCOMPARE(f.db.count(QStringLiteral("soft_record")), stored ? 1 : 0);
-    // The tree and the alarm log are loaded either way.
-    QCOMPARE(f.form->StaticText3->text(), QString());
-    QCOMPARE(f.form->DBGrid1->model()->rowCount(), 1);
-}
+        login->show();
+        QVERIFY(QTest::qWaitForWindowExposed(login));
+        QCOMPARE(login->StaticText3->text(), QString()); // emptied when shown
+        login->Edit1->setText(input[0]);
+        login->Edit2->setText(input[1]);
+        login->Button1Click();
+        QCOMPARE(login->StaticText3->text(), input[2]);
+        QVERIFY(input[3].isEmpty() || QApplication::focusWidget()->objectName() == input[3]);
+        QVERIFY(login->isVisible() && !login->quitRequested());
+        QVERIFY(MessageBox::takeShown().isEmpty() && f.form->state.LoggedInUser.isEmpty());
+    }
+
+    void loginAppliesUserAndSettings_data()
+    {
+        QTest::addColumn<QStringList>("permission"); // and the first toolbar command
+        QTest::addColumn<int>("nodeReadPeriod");
+        QTest::addColumn<int>("used");
+        QTest::newRow("administrator, 50 ms") << QStringList{"管理员", "用户管理"} << 50 << 1000;
+        QTest::newRow("ordinary user, 100 ms") << QStringList{"普通用户", "修改密码"} << 100 << 100;
+        QTest::newRow("other permission, 10000 ms") << QStringList{"guest", "修改密码"} << 10000 << 10000;
+        QTest::newRow("super administrator, 20000 ms")
+            << QStringList{"超级管理员", "用户管理"} << 20000 << 1000;
+    }
+
+    void loginAppliesUserAndSettings()
+    {
+        QFETCH(QStringList, permission);
+        QFETCH(int, nodeReadPeriod);
+        QFETCH(int, used);
+        MainWindowFixture f;
+        f.db.addUser("admin", "secret", " " + permission[0]);
+        f.db.addSettings("  防雷监控  ", 30, nodeReadPeriod);
+        f.form->Form2->Edit1->setText("  admin ");
+        f.form->Form2->Edit2->setText(" secret");
+        f.form->Form2->Button1Click();
+        const MainState& s = f.form->state;
+        const TForm1& w = *f.form;
+        QCOMPARE((QStringList{s.LoggedInUser, s.LoggedInPassword, s.LoggedInPermission, w.statusText(0),
+                              w.BitBtn1->text(), w.windowTitle(), s.ComParity, s.PortState, w.statusText(1),
+                              w.statusText(2), w.statusText(3), w.Edit1->text(), w.Edit2->text()}),
+                 (QStringList{"admin", "secret", permission[0], permission[0] + ":admin", permission[1],
+                              "防雷监控", "n", "关闭", "串口未打开", "未启动监控", "", "30",
+                              QString::number(used)}));
+        QCOMPARE((QList<int>{s.ComNum, s.ComBaud, s.ComDataBit, s.ComStopBit, s.NodeReadPeriod}),
+                 (QList<int>{3, 9600, 8, 1, used}));
+        // Only the value in memory changes; the table keeps what it had.
+        QCOMPARE(f.db.count(QString("soft_record WHERE node_read_time=%1").arg(nodeReadPeriod)), 1);
+    }
+
+    void loginDecidesWhetherTheProgramGoesOn_data()
+    {
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<bool>("stored"); // a settings row exists
+        QTest::addColumn<bool>("ends");
+        QTest::addColumn<QString>("shown"); // title and periods; no title: nothing applied
+        QTest::newRow("login button") << "login" << true << false << "T 9/300";
+        QTest::newRow("login, no settings row") << "login" << false << false << "监控软件 0/1000";
+        QTest::newRow("escape, as the close box") << "escape" << true << true << "T 9/300";
+        QTest::newRow("cancel") << "cancel" << true << true << " Edit1/Edit2";
+    }
+
+    // The main window's first showing runs the login; leaving it without a login
+    // ends the program, the close box after applying the stored settings.
+    void loginDecidesWhetherTheProgramGoesOn()
+    {
+        QFETCH(QString, way);
+        QFETCH(bool, stored);
+        QFETCH(bool, ends);
+        MainWindowFixture f;
+        f.db.addUser("u", "p", "管理员");
+        if (stored)
+            f.db.addSettings("T", 9, 300);
+        QTimer::singleShot(0, [&f, way]() {
+            TForm2* login = f.form->Form2;
+            QTest::keyClicks(login->Edit1, "u");
+            QTest::keyClicks(login->Edit2, "p");
+            if (way == "escape")
+                QTest::keyClick(login, Qt::Key_Escape);
+            else
+                QTest::mouseClick(way == "cancel" ? login->Button2 : login->Button1, Qt::LeftButton);
+        });
+        f.form->FormShow();
+        QCOMPARE(f.form->exitRequested(), ends);
+        QCOMPARE(f.form->isEnabled(), !ends); // an ending program takes no input
+        QCOMPARE(f.form->state.LoggedInUser, ends ? "" : "u");
+        QTEST(f.form->windowTitle() + ' ' + f.form->Edit1->text() + '/' + f.form->Edit2->text(), "shown");
+        QCOMPARE(f.form->state.PortState, f.form->windowTitle().isEmpty() ? "" : "关闭");
+        QCOMPARE(f.db.count("soft_record"), stored ? 1 : 0);
+    }
+};
 
 QTEST_MAIN(LoginTest)
 #include "LoginTest.moc"
