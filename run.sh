@@ -10,6 +10,8 @@
 #                             broker of its own (when mosquitto is installed)
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+# Debian installs the MQTT broker in /usr/sbin, which a plain user's PATH lacks.
+export PATH="$PATH:/usr/sbin"
 "$here/scripts/setup.sh"
 
 demo="$here/demo"
