@@ -41,8 +41,7 @@ private slots:
             press(d, "Button1");
             QCOMPARE(tableText(f.db, u"告警纪录"_s, u"alarm_record"_s), u"a c"_s); // both of that second
             QCOMPARE(mainGrid->model()->rowCount(), 2);
-            QCOMPARE(grid->currentIndex().row(), 0);
-            QCOMPARE(mainGrid->currentIndex().row(), 0);
+            QCOMPARE(std::pair(grid->currentIndex().row(), mainGrid->currentIndex().row()), std::pair(0, 0));
 
             exportTo(d, f.db.dir() + u"/log.csv"_s);
             QFile file(f.db.dir() + u"/log.csv"_s);

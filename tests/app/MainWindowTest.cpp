@@ -14,151 +14,146 @@ class MainWindowTest final : public QObject
 {
     Q_OBJECT
 private slots:
-    void resizeByScreenWidth_data();
-    void resizeByScreenWidth();
-    void periodFieldsTakeOnlyDigitsAndDot();
-    void toolbarCommands_data();
-    void toolbarCommands();
-    void freshWindowLegendTimersAndAlarmLog();
-};
-
-void MainWindowTest::resizeByScreenWidth_data()
-{
-    QTest::addColumn<int>("screen");
-    QTest::addColumn<QSize>("size");
-    QTest::addColumn<int>("pane");
-    QTest::newRow("1025") << 1025 << QSize(1196, 747) << 600;
-    QTest::newRow("1024") << 1024 << QSize(1024, 758) << 590;
-    QTest::newRow("801") << 801 << QSize(1024, 758) << 590;
-    QTest::newRow("800") << 800 << QSize(800, 590) << 420;
-    QTest::newRow("601") << 601 << QSize(800, 590) << 420;
-    QTest::newRow("600") << 600 << QSize(1196, 747) << 600;
-}
-
-void MainWindowTest::resizeByScreenWidth()
-{
-    QFETCH(int, screen);
-    QFETCH(QSize, size);
-    QFETCH(int, pane);
-    MainWindowFixture f(screen);
-    QCOMPARE(f.form->size(), size);
-    QCOMPARE(f.form->TreeView1->height(), pane);
-    QCOMPARE(f.form->Frame11->height(), pane);
-    // Only the heights follow the screen; places and widths stay as designed.
-    QCOMPARE(f.form->DBGrid1->geometry(), QRect(720, 88, 457, pane));
-}
-
-void MainWindowTest::periodFieldsTakeOnlyDigitsAndDot()
-{
-    MainWindowFixture f;
-    for (QLineEdit* edit : {f.form->Edit1, f.form->Edit2}) {
-        edit->clear();
-        QTest::keyClicks(edit, QStringLiteral("-1a ,2.5"));
-        QCOMPARE(edit->text(), QStringLiteral("12.5"));
-        QTest::keyClick(edit, Qt::Key_Backspace);
-        QCOMPARE(edit->text(), QStringLiteral("12."));
-        // Keys whose text is a control character, as X11 sends them, still work.
-        const auto press = [edit](Qt::Key key, Qt::KeyboardModifiers modifiers, const char* text) {
-            QKeyEvent event(QEvent::KeyPress, key, modifiers, QString::fromLatin1(text));
-            QApplication::sendEvent(edit, &event);
-        };
-        edit->setCursorPosition(0);
-        press(Qt::Key_Delete, Qt::NoModifier, "\x7f");
-        QCOMPARE(edit->text(), QStringLiteral("2."));
-        press(Qt::Key_A, Qt::ControlModifier, "\x01");
-        QCOMPARE(edit->selectedText(), QStringLiteral("2."));
-        QInputMethodEvent input;
-        input.setCommitString(QStringLiteral("7１a.8"));
-        QApplication::sendEvent(edit, &input);
-        QCOMPARE(edit->text(), QStringLiteral("7.8"));
+    void resizeByScreenWidth_data()
+    {
+        QTest::addColumn<int>("screen");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<int>("pane");
+        QTest::newRow("1025") << 1025 << QSize(1196, 747) << 600;
+        QTest::newRow("1024") << 1024 << QSize(1024, 758) << 590;
+        QTest::newRow("801") << 801 << QSize(1024, 758) << 590;
+        QTest::newRow("800") << 800 << QSize(800, 590) << 420;
+        QTest::newRow("601") << 601 << QSize(800, 590) << 420;
+        QTest::newRow("600") << 600 << QSize(1196, 747) << 600;
     }
-    f.showLoggedIn();
-    f.form->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(f.form.get()));
-    f.form->Edit1->setFocus();
-    QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier, QStringLiteral("\t"));
-    QApplication::sendEvent(f.form->Edit1, &tab);
-    QVERIFY(QApplication::focusWidget() && QApplication::focusWidget() != f.form->Edit1);
-}
 
-void MainWindowTest::toolbarCommands_data()
-{
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<QString>("permission");
-    QTest::addColumn<QString>("dialog"); // none: refused
-    QTest::addColumn<bool>("stopsMonitoring");
-    QTest::addColumn<bool>("serialSettings");
-    QTest::newRow("device, super administrator")
-        << "BitBtn2" << QStringLiteral("超级管理员") << "设备管理/监控系统" << true << true;
-    QTest::newRow("alarms, administrator")
-        << "BitBtn5" << QStringLiteral("管理员") << "告警记录" << true << false;
-    QTest::newRow("device, ordinary user") << "BitBtn2" << QStringLiteral("普通用户") << "" << false << false;
-    QTest::newRow("alarms, ordinary user") << "BitBtn5" << QStringLiteral("普通用户") << "" << false << false;
-    QTest::newRow("user management") << "BitBtn1" << QStringLiteral("管理员") << "用户管理" << false << false;
-    QTest::newRow("change password") << "BitBtn1" << QStringLiteral("普通用户") << "Form4" << false << false;
-}
+    void resizeByScreenWidth()
+    {
+        QFETCH(int, screen);
+        QFETCH(QSize, size);
+        QFETCH(int, pane);
+        MainWindowFixture f(screen);
+        QCOMPARE(f.form->size(), size);
+        QCOMPARE(std::pair(f.form->TreeView1->height(), f.form->Frame11->height()), std::pair(pane, pane));
+        // Only the heights follow the screen; places and widths stay as designed.
+        QCOMPARE(f.form->DBGrid1->geometry(), QRect(720, 88, 457, pane));
+    }
 
-// Device and alarm dialogs stop monitoring while they are open; only the device
-// dialog unlocks the serial settings. An ordinary user gets neither dialog.
-void MainWindowTest::toolbarCommands()
-{
-    QFETCH(QString, button);
-    QFETCH(QString, permission);
-    QFETCH(QString, dialog);
-    QFETCH(bool, stopsMonitoring);
-    QFETCH(bool, serialSettings);
-    MainWindowFixture f;
-    TForm1& form = *f.form;
-    form.state.LoggedInPermission = permission;
-    form.BitBtn1->setText(dialog == QStringLiteral("Form4") ? QStringLiteral("修改密码")
-                                                            : QStringLiteral("用户管理"));
-    form.Timer1->start();
-    form.BitBtn4->setText(QStringLiteral("关闭监控"));
-    form.setStatusText(2, QStringLiteral("已经启动监控"));
-    form.BitBtn3->setEnabled(false);
-    form.Edit1->setEnabled(false);
-    QString opened;
-    whenModalOpens([&](QDialog* shown) {
-        opened = !shown ? QString() : shown->windowTitle();
-        if (shown == form.Form5) // the device dialog is told who opened it
-            opened += QLatin1Char('/') + form.Form5->DialogKind;
-    });
-    QTest::mouseClick(form.findChild<QPushButton*>(button), Qt::LeftButton);
-    QCoreApplication::processEvents(); // runs the check when no dialog opened
-    QCOMPARE(opened, dialog);
-    QCOMPARE(MessageBox::takeShown(),
-             dialog.isEmpty() ? QStringList{QStringLiteral("用户权限不够")} : QStringList());
-    QCOMPARE(form.Timer1->isActive(), !stopsMonitoring);
-    QCOMPARE(QStringList({form.BitBtn4->text(), form.statusText(2)}),
-             stopsMonitoring ? QStringList({QStringLiteral("启动监控"), QStringLiteral("未启动监控")})
-                             : QStringList({QStringLiteral("关闭监控"), QStringLiteral("已经启动监控")}));
-    QCOMPARE(form.BitBtn3->isEnabled(), serialSettings);
-    QVERIFY(!form.Edit1->isEnabled());
-}
+    void periodFieldsTakeOnlyDigitsAndDot()
+    {
+        MainWindowFixture f;
+        for (QLineEdit* edit : {f.form->Edit1, f.form->Edit2}) {
+            edit->clear();
+            QTest::keyClicks(edit, QStringLiteral("-1a ,2.5"));
+            QCOMPARE(edit->text(), QStringLiteral("12.5"));
+            QTest::keyClick(edit, Qt::Key_Backspace);
+            QCOMPARE(edit->text(), QStringLiteral("12."));
+            // Keys whose text is a control character, as X11 sends them, still work.
+            const auto press = [edit](Qt::Key key, Qt::KeyboardModifiers modifiers, const char* text) {
+                QKeyEvent event(QEvent::KeyPress, key, modifiers, QString::fromLatin1(text));
+                QApplication::sendEvent(edit, &event);
+            };
+            edit->setCursorPosition(0);
+            press(Qt::Key_Delete, Qt::NoModifier, "\x7f");
+            QCOMPARE(edit->text(), QStringLiteral("2."));
+            press(Qt::Key_A, Qt::ControlModifier, "\x01");
+            QCOMPARE(edit->selectedText(), QStringLiteral("2."));
+            QInputMethodEvent input;
+            input.setCommitString(QStringLiteral("7１a.8"));
+            QApplication::sendEvent(edit, &input);
+            QCOMPARE(edit->text(), QStringLiteral("7.8"));
+        }
+        f.showLoggedIn();
+        f.form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.form.get()));
+        f.form->Edit1->setFocus();
+        QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier, QStringLiteral("\t"));
+        QApplication::sendEvent(f.form->Edit1, &tab);
+        QVERIFY(QApplication::focusWidget() && QApplication::focusWidget() != f.form->Edit1);
+    }
 
-void MainWindowTest::freshWindowLegendTimersAndAlarmLog()
-{
-    MainWindowFixture f;
-    QVERIFY(f.form->Shape1->styleSheet().contains(Cards::colour(CardState::Normal).name()));
-    QVERIFY(f.form->Shape2->styleSheet().contains(Cards::colour(CardState::Alarm).name()));
-    QVERIFY(f.form->Shape3->styleSheet().contains(Cards::colour(CardState::CommLoss).name()));
-    QVERIFY(!f.form->Timer1->isActive()); // nothing polls before the operator starts it
-    QVERIFY(f.form->Timer2->isActive());
+    void toolbarCommands_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("permission");
+        QTest::addColumn<QString>("dialog"); // none: refused
+        QTest::addColumn<bool>("stopsMonitoring");
+        QTest::addColumn<bool>("serialSettings");
+        QTest::newRow("device, super administrator")
+            << "BitBtn2" << QStringLiteral("超级管理员") << "设备管理/监控系统" << true << true;
+        QTest::newRow("alarms, administrator")
+            << "BitBtn5" << QStringLiteral("管理员") << "告警记录" << true << false;
+        QTest::newRow("device, ordinary user")
+            << "BitBtn2" << QStringLiteral("普通用户") << "" << false << false;
+        QTest::newRow("alarms, ordinary user")
+            << "BitBtn5" << QStringLiteral("普通用户") << "" << false << false;
+        QTest::newRow("user management")
+            << "BitBtn1" << QStringLiteral("管理员") << "用户管理" << false << false;
+        QTest::newRow("change password")
+            << "BitBtn1" << QStringLiteral("普通用户") << "Form4" << false << false;
+    }
 
-    // The alarm log shows the oldest alarm first and cannot be edited.
-    f.db.exec(QStringLiteral("INSERT INTO alarm_record VALUES ('2026-02-01 10:00:00', 'later'), "
-                             "('2026-01-01 10:00:00', 'earlier')"));
-    f.form->reloadAlarmLog();
-    QAbstractItemModel* model = f.form->DBGrid1->model();
-    QCOMPARE(model->rowCount(), 2);
-    QCOMPARE(model->columnCount(), 2);
-    QCOMPARE((QStringList{model->headerData(0, Qt::Horizontal).toString(),
-                          model->headerData(1, Qt::Horizontal).toString()}),
-             (QStringList{QStringLiteral("告警时间"), QStringLiteral("告警纪录")}));
-    QCOMPARE(model->index(0, 1).data().toString(), QStringLiteral("earlier"));
-    QCOMPARE(model->index(1, 0).data().toString(), QStringLiteral("2026-02-01 10:00:00"));
-    QCOMPARE(f.form->DBGrid1->editTriggers(), QAbstractItemView::NoEditTriggers);
-}
+    // Device and alarm dialogs stop monitoring while they are open; only the device
+    // dialog unlocks the serial settings. An ordinary user gets neither dialog.
+    void toolbarCommands()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, permission);
+        QFETCH(QString, dialog);
+        QFETCH(bool, stopsMonitoring);
+        QFETCH(bool, serialSettings);
+        MainWindowFixture f;
+        TForm1& form = *f.form;
+        form.state.LoggedInPermission = permission;
+        form.BitBtn1->setText(dialog == QStringLiteral("Form4") ? QStringLiteral("修改密码")
+                                                                : QStringLiteral("用户管理"));
+        form.Timer1->start();
+        form.BitBtn4->setText(QStringLiteral("关闭监控"));
+        form.setStatusText(2, QStringLiteral("已经启动监控"));
+        form.BitBtn3->setEnabled(false);
+        form.Edit1->setEnabled(false);
+        QString opened;
+        whenModalOpens([&](QDialog* shown) {
+            opened = !shown ? QString() : shown->windowTitle();
+            if (shown == form.Form5) // the device dialog is told who opened it
+                opened += QLatin1Char('/') + form.Form5->DialogKind;
+        });
+        QTest::mouseClick(form.findChild<QPushButton*>(button), Qt::LeftButton);
+        QCoreApplication::processEvents(); // runs the check when no dialog opened
+        QCOMPARE(opened, dialog);
+        QCOMPARE(MessageBox::takeShown(),
+                 dialog.isEmpty() ? QStringList{QStringLiteral("用户权限不够")} : QStringList());
+        QCOMPARE(form.Timer1->isActive(), !stopsMonitoring);
+        QCOMPARE(QStringList({form.BitBtn4->text(), form.statusText(2)}),
+                 stopsMonitoring ? QStringList({QStringLiteral("启动监控"), QStringLiteral("未启动监控")})
+                                 : QStringList({QStringLiteral("关闭监控"), QStringLiteral("已经启动监控")}));
+        QCOMPARE(form.BitBtn3->isEnabled(), serialSettings);
+        QVERIFY(!form.Edit1->isEnabled());
+    }
+
+    void freshWindowLegendTimersAndAlarmLog()
+    {
+        MainWindowFixture f;
+        QVERIFY(f.form->Shape1->styleSheet().contains(Cards::colour(CardState::Normal).name()));
+        QVERIFY(f.form->Shape2->styleSheet().contains(Cards::colour(CardState::Alarm).name()));
+        QVERIFY(f.form->Shape3->styleSheet().contains(Cards::colour(CardState::CommLoss).name()));
+        QVERIFY(!f.form->Timer1->isActive() && f.form->Timer2->isActive()); // polling waits for the operator
+
+        // The alarm log shows the oldest alarm first and cannot be edited.
+        f.db.exec(QStringLiteral("INSERT INTO alarm_record VALUES ('2026-02-01 10:00:00', 'later'), "
+                                 "('2026-01-01 10:00:00', 'earlier')"));
+        f.form->reloadAlarmLog();
+        QAbstractItemModel* model = f.form->DBGrid1->model();
+        QStringList cells{model->headerData(0, Qt::Horizontal).toString(),
+                          model->headerData(1, Qt::Horizontal).toString()};
+        for (int row = 0; row < model->rowCount(); ++row)
+            for (int column = 0; column < model->columnCount(); ++column)
+                cells << model->index(row, column).data().toString();
+        QCOMPARE(cells.join(u'|'),
+                 QStringLiteral("告警时间|告警纪录|2026-01-01 10:00:00|earlier|2026-02-01 10:00:00|later"));
+        QCOMPARE(f.form->DBGrid1->editTriggers(), QAbstractItemView::NoEditTriggers);
+    }
+};
 
 QTEST_MAIN(MainWindowTest)
 #include "MainWindowTest.moc"

@@ -22,7 +22,7 @@ template <typename Script> void drive(QPushButton* command, Script script)
     QVERIFY2(ran, "no dialog opened or it never became active");
 }
 
-template <typename T> T* child(QDialog& dialog, const char* name)
+template <typename T = QWidget> T* child(QDialog& dialog, const char* name)
 {
     return dialog.findChild<T*>(QString::fromLatin1(name));
 }

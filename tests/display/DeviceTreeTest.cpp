@@ -8,12 +8,13 @@
 #include <QTreeWidget>
 
 namespace {
-QStringList childTexts(const QTreeWidgetItem* item)
+// "root(device(node,node),device(node))"
+QString treeText(const QTreeWidgetItem* item)
 {
-    QStringList texts;
+    QStringList children;
     for (int i = 0; i < item->childCount(); ++i)
-        texts << item->child(i)->text(0);
-    return texts;
+        children << treeText(item->child(i));
+    return item->text(0) + (children.isEmpty() ? QString() : u'(' + children.join(u',') + u')');
 }
 
 // A mouse click on the item at path "监控系统[/<device>[/<node>]]".
@@ -37,108 +38,104 @@ class DeviceTreeTest final : public QObject
 {
     Q_OBJECT
 private slots:
-    void clickSelectsShowsAndScopes_data();
-    void clickSelectsShowsAndScopes();
-    void clickBesideItemsActsOnSelection();
-};
+    void clickSelectsShowsAndScopes_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QStringList>("selected"); // kind, device id, node name, caption
+        QTest::addColumn<int>("cards");
+        QTest::addColumn<QStringList>("scope"); // device_id:node_name of ADOQuery3's rows
+        QTest::addColumn<QString>("error");
 
-void DeviceTreeTest::clickSelectsShowsAndScopes_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QStringList>("selected"); // kind, device id, node name, caption
-    QTest::addColumn<int>("cards");
-    QTest::addColumn<QStringList>("scope"); // device_id:node_name of ADOQuery3's rows
-    QTest::addColumn<QString>("error");
-
-    // Every click follows one on node 设备状态 of device 3: a click keeps what
-    // it does not set, and frees the cards of the view before.
-    QTest::newRow("root") << QStringLiteral("监控系统") << texts("监控系统|3|设备状态|系统数据") << 4
-                          << texts("1:a|1:b|1:c|3:浪涌保护器|3:浪涌次数|3:设备状态|4:a|5:z") << QString();
-    // The first brackets of the text hold the address: A[1] selects device 1.
-    QTest::newRow("device named A[1]")
-        << QStringLiteral("监控系统/A[1][地址:5]") << texts("设备|1|设备状态|A[1][地址:5]") << 3
-        << texts("1:a|1:b|1:c") << QString();
-    QTest::newRow("same node again") << QStringLiteral("监控系统/KPV1[地址:3]/设备状态")
-                                     << texts("节点|3|设备状态|设备状态   KPV1[地址:3]") << 1
-                                     << texts("3:设备状态") << QString();
-    // Device 1 has no node z: its card shows that nothing was read, and the scope is empty.
-    QTest::newRow("node of A[1]") << QStringLiteral("监控系统/A[1][地址:5]/z")
-                                  << texts("节点|1|z|z   A[1][地址:5]") << 1 << QStringList() << QString();
-    // Errors end the click: what came before stays done, nothing after runs.
-    // The name's own brackets leave no digits for the address.
-    QTest::newRow("address without digits")
-        << QStringLiteral("监控系统/X[][地址:4]") << texts("设备|3|设备状态|设备状态   KPV1[地址:3]") << 1
-        << texts("3:设备状态") << QStringLiteral("'' is not a valid integer value");
-}
-
-void DeviceTreeTest::clickSelectsShowsAndScopes()
-{
-    QFETCH(QString, path);
-    QFETCH(QStringList, selected);
-    QFETCH(int, cards);
-    QFETCH(QStringList, scope);
-    QFETCH(QString, error);
-
-    DisplayFixture f;
-    insertDevice(f.connection(), 3, QStringLiteral("KPV1"), texts("设备状态|浪涌保护器|浪涌次数"));
-    insertDevice(f.connection(), 1, QStringLiteral("KPV1"), texts("b|a|c"));
-    insertDevice(f.connection(), 5, QStringLiteral("A[1]"), texts("z"));
-    insertDevice(f.connection(), 4, QStringLiteral("X[]"), texts("a"));
-    TForm1& form = f.form();
-    BuildDeviceTree(*form.ADOQuery2, *form.TreeView1, form.ImageList1);
-    // Devices by address, even two of the same name; nodes by name.
-    QTreeWidgetItem* root = form.TreeView1->topLevelItem(0);
-    QCOMPARE(form.TreeView1->topLevelItemCount(), 1);
-    QCOMPARE(childTexts(root), texts("KPV1[地址:1]|KPV1[地址:3]|X[][地址:4]|A[1][地址:5]"));
-    QCOMPARE(childTexts(root->child(0)), texts("a|b|c"));
-    QCOMPARE(childTexts(root->child(1)), texts("浪涌保护器|浪涌次数|设备状态"));
-
-    click(form, QStringLiteral("监控系统/KPV1[地址:3]/设备状态"));
-    QVERIFY(MessageBox::takeShown().isEmpty());
-    Query& q = *form.ADOQuery3;
-    q.next(); // the next click must rewind what it reopens
-    click(form, path);
-
-    QCOMPARE(MessageBox::takeShown(), error.isEmpty() ? QStringList() : QStringList{error});
-    const MainState& state = form.state;
-    QCOMPARE((QStringList{state.SelectedKind, QString::number(state.SelectedDeviceId), state.SelectedNodeName,
-                          form.StaticText3->text()}),
-             selected);
-    QCOMPARE(form.panel().CardCount, cards);
-    QCOMPARE(f.cardControls().size(), 2 * cards);
-    if (path.endsWith(QLatin1String("/z"))) {
-        QCOMPARE(f.lines(1).value(0), QStringLiteral("数据:???"));
-        QCOMPARE(f.headerColour(1), Colours::commLoss);
+        // Every click follows one on node 设备状态 of device 3: a click keeps what
+        // it does not set, and frees the cards of the view before.
+        QTest::newRow("root") << QStringLiteral("监控系统") << texts("监控系统|3|设备状态|系统数据") << 4
+                              << texts("1:a|1:b|1:c|3:浪涌保护器|3:浪涌次数|3:设备状态|4:a|5:z") << QString();
+        // The first brackets of the text hold the address: A[1] selects device 1.
+        QTest::newRow("device named A[1]")
+            << QStringLiteral("监控系统/A[1][地址:5]") << texts("设备|1|设备状态|A[1][地址:5]") << 3
+            << texts("1:a|1:b|1:c") << QString();
+        QTest::newRow("same node again")
+            << QStringLiteral("监控系统/KPV1[地址:3]/设备状态")
+            << texts("节点|3|设备状态|设备状态   KPV1[地址:3]") << 1 << texts("3:设备状态") << QString();
+        // Device 1 has no node z: its card shows that nothing was read, and the scope is empty.
+        QTest::newRow("node of A[1]")
+            << QStringLiteral("监控系统/A[1][地址:5]/z") << texts("节点|1|z|z   A[1][地址:5]") << 1
+            << QStringList() << QString();
+        // Errors end the click: what came before stays done, nothing after runs.
+        // The name's own brackets leave no digits for the address.
+        QTest::newRow("address without digits")
+            << QStringLiteral("监控系统/X[][地址:4]") << texts("设备|3|设备状态|设备状态   KPV1[地址:3]") << 1
+            << texts("3:设备状态") << QStringLiteral("'' is not a valid integer value");
     }
-    if (error.isEmpty())
-        QCOMPARE(q.recNo(), 0);
-    QStringList rows;
-    for (q.first(); !q.eof(); q.next())
-        rows << q.fieldText(QStringLiteral("device_id")) + QLatin1Char(':') +
-                    q.fieldText(QStringLiteral("node_name"));
-    QCOMPARE(rows, scope);
-}
 
-// The click acts on the selected item wherever it lands: on an expand arrow
-// or on the empty area below the items.
-void DeviceTreeTest::clickBesideItemsActsOnSelection()
-{
-    DisplayFixture f;
-    insertDevice(f.connection(), 3, QStringLiteral("KPV1"), texts("设备状态|浪涌保护器"));
-    TForm1& form = f.form();
-    BuildDeviceTree(*form.ADOQuery2, *form.TreeView1, form.ImageList1);
-    QTreeWidgetItem* device = form.TreeView1->topLevelItem(0)->child(0);
-    form.TreeView1->setCurrentItem(device);
-    QTest::mouseClick(form.TreeView1->viewport(), Qt::LeftButton, {}, QPoint(5, form.TreeView1->height() - 30));
-    QCOMPARE(form.state.SelectedKind, QStringLiteral("设备"));
-    QCOMPARE(form.panel().CardCount, 2);
-    form.TreeView1->setCurrentItem(form.TreeView1->topLevelItem(0));
-    const QRect row = form.TreeView1->visualItemRect(device);
-    QTest::mouseClick(form.TreeView1->viewport(), Qt::LeftButton, {},
-                      QPoint(row.left() - form.TreeView1->indentation() / 2, row.center().y()));
-    QVERIFY(!device->isExpanded());
-    QCOMPARE(form.state.SelectedKind, QStringLiteral("监控系统"));
-}
+    void clickSelectsShowsAndScopes()
+    {
+        QFETCH(QString, path);
+        QFETCH(QStringList, selected);
+        QFETCH(int, cards);
+        QFETCH(QStringList, scope);
+        QFETCH(QString, error);
+
+        DisplayFixture f;
+        insertDevice(f.connection(), 3, QStringLiteral("KPV1"), texts("设备状态|浪涌保护器|浪涌次数"));
+        insertDevice(f.connection(), 1, QStringLiteral("KPV1"), texts("b|a|c"));
+        insertDevice(f.connection(), 5, QStringLiteral("A[1]"), texts("z"));
+        insertDevice(f.connection(), 4, QStringLiteral("X[]"), texts("a"));
+        TForm1& form = f.form();
+        BuildDeviceTree(*form.ADOQuery2, *form.TreeView1, form.ImageList1);
+        // Devices by address, even two of the same name; nodes by name.
+        QCOMPARE(form.TreeView1->topLevelItemCount(), 1);
+        QCOMPARE(treeText(form.TreeView1->topLevelItem(0)),
+                 QStringLiteral("监控系统(KPV1[地址:1](a,b,c),KPV1[地址:3](浪涌保护器,浪涌次数,设备状态),"
+                                "X[][地址:4](a),A[1][地址:5](z))"));
+
+        click(form, QStringLiteral("监控系统/KPV1[地址:3]/设备状态"));
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        Query& q = *form.ADOQuery3;
+        q.next(); // the next click must rewind what it reopens
+        click(form, path);
+
+        QCOMPARE(MessageBox::takeShown(), error.isEmpty() ? QStringList() : QStringList{error});
+        const MainState& state = form.state;
+        QCOMPARE((QStringList{state.SelectedKind, QString::number(state.SelectedDeviceId),
+                              state.SelectedNodeName, form.StaticText3->text()}),
+                 selected);
+        QCOMPARE(form.panel().CardCount, cards);
+        QCOMPARE(f.cardControls().size(), 2 * cards);
+        if (path.endsWith(QLatin1String("/z"))) {
+            QCOMPARE(f.lines(1).value(0), QStringLiteral("数据:???"));
+            QCOMPARE(f.headerColour(1), Colours::commLoss);
+        }
+        if (error.isEmpty())
+            QCOMPARE(q.recNo(), 0);
+        QStringList rows;
+        for (q.first(); !q.eof(); q.next())
+            rows << q.fieldText(QStringLiteral("device_id")) + QLatin1Char(':') +
+                        q.fieldText(QStringLiteral("node_name"));
+        QCOMPARE(rows, scope);
+    }
+
+    // The click acts on the selected item wherever it lands: on an expand arrow
+    // or on the empty area below the items.
+    void clickBesideItemsActsOnSelection()
+    {
+        DisplayFixture f;
+        insertDevice(f.connection(), 3, QStringLiteral("KPV1"), texts("设备状态|浪涌保护器"));
+        TForm1& form = f.form();
+        BuildDeviceTree(*form.ADOQuery2, *form.TreeView1, form.ImageList1);
+        QTreeWidgetItem* device = form.TreeView1->topLevelItem(0)->child(0);
+        form.TreeView1->setCurrentItem(device);
+        QTest::mouseClick(form.TreeView1->viewport(), Qt::LeftButton, {},
+                          QPoint(5, form.TreeView1->height() - 30));
+        QCOMPARE(form.state.SelectedKind + QString::number(form.panel().CardCount), QStringLiteral("设备2"));
+        form.TreeView1->setCurrentItem(form.TreeView1->topLevelItem(0));
+        const QRect row = form.TreeView1->visualItemRect(device);
+        QTest::mouseClick(form.TreeView1->viewport(), Qt::LeftButton, {},
+                          QPoint(row.left() - form.TreeView1->indentation() / 2, row.center().y()));
+        QVERIFY(!device->isExpanded());
+        QCOMPARE(form.state.SelectedKind, QStringLiteral("监控系统"));
+    }
+};
 
 QTEST_MAIN(DeviceTreeTest)
 #include "DeviceTreeTest.moc"

@@ -95,124 +95,120 @@ class MqttPublisherTest final : public QObject
 {
     Q_OBJECT
 private slots:
-    void readingsAndAlarmsSurviveBrokerRestart();
-    void faultsOnlyChangeTheHint_data();
-    void faultsOnlyChangeTheHint();
-    void killedStationGoesOffline();
+    void readingsAndAlarmsSurviveBrokerRestart()
+    {
+        MqttBroker broker;
+        MqttSubscriber sub;
+        QVERIFY(broker.start() && sub.start(broker.port()));
+        broker.writeConfig({});
+        // Room for four messages while the broker is away.
+        auto publisher = std::make_unique<MqttPublisher>(*MqttConfig::load(MqttConfig::defaultPath()), 4);
+        QTRY_COMPARE(publisher->hint(), u"MQTT: 已连接"_s);
+        Station s(publisher.get());
+        QVERIFY(s.started && s.sim.command(u"surge 1 4"_s));
+        QVERIFY(s.stepUntil(u"SELECT COUNT(*) FROM alarm_record"_s, u"1"_s));
+        QTRY_COMPARE(sub.messages(u"/alarm"_s).size(), 1);
+        const QStringList before = sub.messages(u"/alarm"_s);
+
+        broker.stop();
+        sub.stop();
+        QTRY_COMPARE(publisher->hint(),
+                     u"MQTT: 与 127.0.0.1:%1 的连接中断 (connection lost)，正在重连"_s.arg(broker.port()));
+        QVERIFY(s.sim.command(u"abnormal 2"_s));
+        QVERIFY(s.stepUntil(u"SELECT COUNT(*) FROM alarm_record"_s, u"3"_s));
+        QCOMPARE(s.column(u"SELECT 告警纪录 FROM alarm_record ORDER BY 告警纪录"_s),
+                 (QStringList{u"KPV1[1];  浪涌次数:4;  信息:超限告警"_s, u"KPV2[2];  浪涌保护器:异常"_s,
+                              u"KPV2[2];  设备状态:异常"_s}));
+        // Four nodes read (two of them three times) and two alarms: the readings
+        // of a node replace each other, and the two oldest make room for alarms.
+        QCOMPARE(publisher->queued(), 4);
+        QCOMPARE(publisher->dropped(), 2);
+
+        // Back: every alarm arrives, once, in order; a pass brings every node up to date.
+        QVERIFY(broker.start() && sub.start(broker.port()));
+        QTRY_COMPARE_WITH_TIMEOUT(publisher->hint(), u"MQTT: 已连接"_s, 20000);
+        for (int step = 0; step < 6; ++step)
+            s.cycle.Timer1Timer();
+        QTRY_COMPARE(nodes(sub.messages(u"/node/"_s)), nodes(s));
+        QCOMPARE(payloads(before + sub.messages(u"/alarm"_s)),
+                 payloads(s.column(u"SELECT '||' || json_object('time', 告警时间, 'text', 告警纪录) FROM "
+                                   "alarm_record ORDER BY rowid"_s)));
+
+        // A late subscriber gets the retained state only.
+        sub.stop();
+        QVERIFY(sub.start(broker.port()));
+        QTRY_COMPARE(nodes(sub.messages(u"/node/"_s)), nodes(s));
+        QCOMPARE(sub.messages(u"/status"_s), QStringList{u"spdmon/st/status|1|online"_s});
+        QCOMPARE(sub.messages(u"spdmon/"_s).filter(u"|0|"_s), QStringList());
+
+        publisher.reset();
+        QTRY_COMPARE(sub.messages(u"/status"_s).last(), u"spdmon/st/status|0|offline"_s);
+    }
+
+    void faultsOnlyChangeTheHint_data()
+    {
+        QTest::addColumn<bool>("brokerUp");
+        QTest::addColumn<QString>("settings");
+        QTest::addColumn<QString>("hint");
+        QTest::addColumn<QString>("check"); // what the check tool says
+        const QString login = u"username=spd\npassword="_s;
+        QTest::newRow("login accepted") << true << login + u"right"_s << u"MQTT: 已连接"_s << u"passed"_s;
+        QTest::newRow("login refused") << true << login + u"wrong"_s << u"MQTT: 用户名或密码被拒绝"_s
+                                       << u"refused the connection: not authorised"_s;
+        QTest::newRow("TLS to a plain listener")
+            << true << login + u"right\ncafile=/etc/ssl/certs/ca-certificates.crt"_s
+            << u"MQTT: 无法连接 127.0.0.1:%1 (TLS error: unexpected eof while reading)"_s << u"TLS error"_s;
+        QTest::newRow("nothing listening")
+            << false << QString() << u"MQTT: 无法连接 127.0.0.1:%1 (Connection refused)"_s
+            << u"cannot reach 127.0.0.1:%1: Connection refused"_s;
+    }
+
+    void faultsOnlyChangeTheHint()
+    {
+        QFETCH(bool, brokerUp);
+        QFETCH(QString, settings);
+        QFETCH(QString, hint);
+        QFETCH(QString, check);
+        MqttBroker broker(true);
+        QVERIFY(!brokerUp || broker.start());
+        const QString port = QString::number(broker.port());
+        const QString config = broker.writeConfig(settings);
+        MqttPublisher publisher(*MqttConfig::load(config));
+        QSignalSpy hints(&publisher, &MqttPublisher::hintChanged);
+        QTRY_COMPARE(publisher.hint(), hint.replace(u"%1"_s, port));
+
+        // The steps go on as ever; while refused, each node's reading waits.
+        Station s(&publisher);
+        QVERIFY(s.started);
+        QVERIFY(
+            s.stepUntil(u"SELECT COUNT(*) FROM node_record WHERE communication_status='通信正常'"_s, u"6"_s));
+        QTest::qWait(1500); // the connection is retried meanwhile: the hint is said once
+        QCOMPARE(publisher.queued(), hint == u"MQTT: 已连接"_s ? 0 : 6);
+        QCOMPARE(hints.size(), brokerUp ? 1 : 0);
+
+        QProcess tool;
+        tool.setProcessChannelMode(QProcess::MergedChannels);
+        tool.start(QStringLiteral(MQTT_CHECK_PATH), {config});
+        QVERIFY(tool.waitForFinished(15000));
+        const QString said = QString::fromUtf8(tool.readAll());
+        QVERIFY2(said.contains(check.replace(u"%1"_s, port)), qPrintable(said));
+        QCOMPARE(tool.exitCode(), check == u"passed"_s ? 0 : 1);
+    }
+
+    void killedStationGoesOffline()
+    {
+        MqttBroker broker;
+        MqttSubscriber sub;
+        QVERIFY(broker.start() && sub.start(broker.port()));
+        broker.writeConfig({});
+        QProcess station;
+        station.start(QStringLiteral(MQTT_STATION_PATH));
+        QTRY_COMPARE(sub.messages(u"/status"_s), QStringList{u"spdmon/st/status|0|online"_s});
+        station.kill();
+        QTRY_COMPARE(sub.messages(u"/status"_s),
+                     (QStringList{u"spdmon/st/status|0|online"_s, u"spdmon/st/status|0|offline"_s}));
+    }
 };
-
-void MqttPublisherTest::readingsAndAlarmsSurviveBrokerRestart()
-{
-    MqttBroker broker;
-    MqttSubscriber sub;
-    QVERIFY(broker.start() && sub.start(broker.port()));
-    broker.writeConfig({});
-    // Room for four messages while the broker is away.
-    auto publisher = std::make_unique<MqttPublisher>(*MqttConfig::load(MqttConfig::defaultPath()), 4);
-    QTRY_COMPARE(publisher->hint(), u"MQTT: 已连接"_s);
-    Station s(publisher.get());
-    QVERIFY(s.started && s.sim.command(u"surge 1 4"_s));
-    QVERIFY(s.stepUntil(u"SELECT COUNT(*) FROM alarm_record"_s, u"1"_s));
-    QTRY_COMPARE(sub.messages(u"/alarm"_s).size(), 1);
-    const QStringList before = sub.messages(u"/alarm"_s);
-
-    broker.stop();
-    sub.stop();
-    QTRY_COMPARE(publisher->hint(),
-                 u"MQTT: 与 127.0.0.1:%1 的连接中断 (connection lost)，正在重连"_s.arg(broker.port()));
-    QVERIFY(s.sim.command(u"abnormal 2"_s));
-    QVERIFY(s.stepUntil(u"SELECT COUNT(*) FROM alarm_record"_s, u"3"_s));
-    QCOMPARE(s.column(u"SELECT 告警纪录 FROM alarm_record ORDER BY 告警纪录"_s),
-             (QStringList{u"KPV1[1];  浪涌次数:4;  信息:超限告警"_s, u"KPV2[2];  浪涌保护器:异常"_s,
-                          u"KPV2[2];  设备状态:异常"_s}));
-    // Four nodes read (two of them three times) and two alarms: the readings
-    // of a node replace each other, and the two oldest make room for alarms.
-    QCOMPARE(publisher->queued(), 4);
-    QCOMPARE(publisher->dropped(), 2);
-
-    // Back: every alarm arrives, once, in order; a pass brings every node up to date.
-    QVERIFY(broker.start() && sub.start(broker.port()));
-    QTRY_COMPARE_WITH_TIMEOUT(publisher->hint(), u"MQTT: 已连接"_s, 20000);
-    for (int step = 0; step < 6; ++step)
-        s.cycle.Timer1Timer();
-    QTRY_COMPARE(nodes(sub.messages(u"/node/"_s)), nodes(s));
-    QCOMPARE(payloads(before + sub.messages(u"/alarm"_s)),
-             payloads(s.column(u"SELECT '||' || json_object('time', 告警时间, 'text', 告警纪录) FROM "
-                               "alarm_record ORDER BY rowid"_s)));
-
-    // A late subscriber gets the retained state only.
-    sub.stop();
-    QVERIFY(sub.start(broker.port()));
-    QTRY_COMPARE(nodes(sub.messages(u"/node/"_s)), nodes(s));
-    QCOMPARE(sub.messages(u"/status"_s), QStringList{u"spdmon/st/status|1|online"_s});
-    QCOMPARE(sub.messages(u"spdmon/"_s).filter(u"|0|"_s), QStringList());
-
-    publisher.reset();
-    QTRY_COMPARE(sub.messages(u"/status"_s).last(), u"spdmon/st/status|0|offline"_s);
-}
-
-void MqttPublisherTest::faultsOnlyChangeTheHint_data()
-{
-    QTest::addColumn<bool>("brokerUp");
-    QTest::addColumn<QString>("settings");
-    QTest::addColumn<QString>("hint");
-    QTest::addColumn<QString>("check"); // what the check tool says
-    const QString login = u"username=spd\npassword="_s;
-    QTest::newRow("login accepted") << true << login + u"right"_s << u"MQTT: 已连接"_s << u"passed"_s;
-    QTest::newRow("login refused") << true << login + u"wrong"_s << u"MQTT: 用户名或密码被拒绝"_s
-                                   << u"refused the connection: not authorised"_s;
-    QTest::newRow("TLS to a plain listener")
-        << true << login + u"right\ncafile=/etc/ssl/certs/ca-certificates.crt"_s
-        << u"MQTT: 无法连接 127.0.0.1:%1 (TLS error: unexpected eof while reading)"_s << u"TLS error"_s;
-    QTest::newRow("nothing listening")
-        << false << QString() << u"MQTT: 无法连接 127.0.0.1:%1 (Connection refused)"_s
-        << u"cannot reach 127.0.0.1:%1: Connection refused"_s;
-}
-
-void MqttPublisherTest::faultsOnlyChangeTheHint()
-{
-    QFETCH(bool, brokerUp);
-    QFETCH(QString, settings);
-    QFETCH(QString, hint);
-    QFETCH(QString, check);
-    MqttBroker broker(true);
-    QVERIFY(!brokerUp || broker.start());
-    const QString port = QString::number(broker.port());
-    const QString config = broker.writeConfig(settings);
-    MqttPublisher publisher(*MqttConfig::load(config));
-    QSignalSpy hints(&publisher, &MqttPublisher::hintChanged);
-    QTRY_COMPARE(publisher.hint(), hint.replace(u"%1"_s, port));
-
-    // The steps go on as ever; while refused, each node's reading waits.
-    Station s(&publisher);
-    QVERIFY(s.started);
-    QVERIFY(s.stepUntil(u"SELECT COUNT(*) FROM node_record WHERE communication_status='通信正常'"_s, u"6"_s));
-    QTest::qWait(1500); // the connection is retried meanwhile: the hint is said once
-    QCOMPARE(publisher.queued(), hint == u"MQTT: 已连接"_s ? 0 : 6);
-    QCOMPARE(hints.size(), brokerUp ? 1 : 0);
-
-    QProcess tool;
-    tool.setProcessChannelMode(QProcess::MergedChannels);
-    tool.start(QStringLiteral(MQTT_CHECK_PATH), {config});
-    QVERIFY(tool.waitForFinished(15000));
-    const QString said = QString::fromUtf8(tool.readAll());
-    QVERIFY2(said.contains(check.replace(u"%1"_s, port)), qPrintable(said));
-    QCOMPARE(tool.exitCode(), check == u"passed"_s ? 0 : 1);
-}
-
-void MqttPublisherTest::killedStationGoesOffline()
-{
-    MqttBroker broker;
-    MqttSubscriber sub;
-    QVERIFY(broker.start() && sub.start(broker.port()));
-    broker.writeConfig({});
-    QProcess station;
-    station.start(QStringLiteral(MQTT_STATION_PATH));
-    QTRY_COMPARE(sub.messages(u"/status"_s), QStringList{u"spdmon/st/status|0|online"_s});
-    station.kill();
-    QTRY_COMPARE(sub.messages(u"/status"_s),
-                 (QStringList{u"spdmon/st/status|0|online"_s, u"spdmon/st/status|0|offline"_s}));
-}
 
 QTEST_MAIN(MqttPublisherTest)
 #include "MqttPublisherTest.moc"
