@@ -1,6 +1,7 @@
 #include "device/DeviceChecks.h"
 
 #include "device/StandardNodes.h"
+#include "store/StatusTexts.h"
 #include "store/Text.h"
 
 namespace DeviceChecks {

@@ -2,6 +2,7 @@
 
 #include "device/StandardNodes.h"
 #include "store/Query.h"
+#include "store/StatusTexts.h"
 #include "store/Text.h"
 
 #include <QDateTime>

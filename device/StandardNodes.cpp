@@ -1,6 +1,7 @@
 #include "device/StandardNodes.h"
 
 #include "store/Query.h"
+#include "store/StatusTexts.h"
 
 #include <QDateTime>
 

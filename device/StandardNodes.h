@@ -6,14 +6,6 @@
 class QDateTime;
 class Query;
 
-// Texts a node row carries for its data type and alarm type.
-namespace NodeTexts {
-inline const QString kSwitch = QStringLiteral("开关量");
-inline const QString kAnalogue = QStringLiteral("模拟量");
-inline const QString kZeroNormal = QStringLiteral("0000(正常)/FFFF(异常)");
-inline const QString kFfffNormal = QStringLiteral("FFFF(正常)/0000(异常)");
-} // namespace NodeTexts
-
 // The one device type and the nodes every new device of that type gets.
 namespace StandardNodes {
 

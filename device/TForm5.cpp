@@ -11,6 +11,7 @@
 #include "store/Clock.h"
 #include "store/FixedTexts.h"
 #include "store/Query.h"
+#include "store/StatusTexts.h"
 #include "store/Text.h"
 
 #include <QComboBox>

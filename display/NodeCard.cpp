@@ -24,7 +24,7 @@ NodeCard NodeCard::fromCurrentRow(const Query& query)
     }
     const QString dataType = field("con_data_type");
     card.lines[1] = QStringLiteral("数据类型:") + dataType;
-    if (dataType == QStringLiteral("开关量")) {
+    if (dataType == NodeTexts::kSwitch) {
         card.lines[2] = QStringLiteral("报警:") + field("node_alarm_type");
         card.lines[3] = QString();
     } else {

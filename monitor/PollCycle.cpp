@@ -153,9 +153,9 @@ bool PollCycle::EvaluateAlarm(int value)
         }
     };
 
-    if (m_scope.fieldText(QStringLiteral("con_data_type")) == QStringLiteral("开关量")) {
+    if (m_scope.fieldText(QStringLiteral("con_data_type")) == NodeTexts::kSwitch) {
         const bool zeroIsNormal =
-            m_scope.fieldText(QStringLiteral("node_alarm_type")) == QStringLiteral("0000(正常)/FFFF(异常)");
+            m_scope.fieldText(QStringLiteral("node_alarm_type")) == NodeTexts::kZeroNormal;
         const bool abnormal = zeroIsNormal ? value != 0 : value == 0;
         if (!abnormal) {
             writeField(QStringLiteral("con_data"), kNormal);

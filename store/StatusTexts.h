@@ -13,3 +13,11 @@ inline const QString kAlarm = QStringLiteral("告警");
 inline const QString kAlarmLogSql =
     QStringLiteral("select 告警时间,告警纪录 from alarm_record order by 告警时间");
 } // namespace StatusTexts
+
+// Texts a node row carries for its data type and alarm type.
+namespace NodeTexts {
+inline const QString kSwitch = QStringLiteral("开关量");
+inline const QString kAnalogue = QStringLiteral("模拟量");
+inline const QString kZeroNormal = QStringLiteral("0000(正常)/FFFF(异常)");
+inline const QString kFfffNormal = QStringLiteral("FFFF(正常)/0000(异常)");
+} // namespace NodeTexts
