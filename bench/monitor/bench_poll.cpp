@@ -1,12 +1,12 @@
 // Cost of one poll step on a full bus: 247 devices with three nodes each, the
 // system overview selected, so every step writes its row and refreshes the
 // overview. The bus answers at once, so only the program's own work counts.
+#include "InstantBus.h"
 #include "app/TForm1.h"
 #include "display/Cards.h"
 #include "display/DeviceTree.h"
 #include "display/SystemView.h"
 #include "kit/MessageBox.h"
-#include "link/FieldBus.h"
 #include "store/Connection.h"
 #include "store/Query.h"
 
@@ -17,25 +17,6 @@
 #include <benchmark/benchmark.h>
 
 namespace {
-
-class InstantBus final : public FieldBus
-{
-public:
-    int comOpen(int, int, int, const QByteArray&, int) override { return 1; }
-    void setDelay(int) override {}
-    int comWork(int) override { return 0; }
-    int fcn03(int, int slave, int reg, int, int* buffer) override
-    {
-        // A few abnormal devices keep the alarm path busy too.
-        buffer[0] = (slave % 50 == 0 && reg != 5) ? 0xFFFF : 0;
-        return 1;
-    }
-    int fcn04(int port, int slave, int reg, int count, int* buffer) override
-    {
-        return fcn03(port, slave, reg, count, buffer);
-    }
-    void comClose(int) override {}
-};
 
 void fillBus(Connection& connection, int devices)
 {

@@ -2,10 +2,10 @@
 // gets acknowledged per second by a local broker. The step runs on a full bus
 // (247 devices, three nodes each) that answers at once, with the database in
 // memory, so that the program's own work is timed and not the disk's syncs.
+#include "InstantBus.h"
 #include "MqttBroker.h"
 
 #include "store/MainState.h"
-#include "link/FieldBus.h"
 #include "monitor/PollCycle.h"
 #include "mqtt/MqttPublisher.h"
 #include "store/Connection.h"
@@ -20,25 +20,6 @@
 #include <vector>
 
 namespace {
-
-class InstantBus final : public FieldBus
-{
-public:
-    int comOpen(int, int, int, const QByteArray&, int) override { return 1; }
-    void setDelay(int) override {}
-    int comWork(int) override { return 0; }
-    int fcn03(int, int slave, int reg, int, int* buffer) override
-    {
-        // A few abnormal devices keep the alarm path busy too.
-        buffer[0] = (slave % 50 == 0 && reg != 5) ? 0xFFFF : 0;
-        return 1;
-    }
-    int fcn04(int port, int slave, int reg, int count, int* buffer) override
-    {
-        return fcn03(port, slave, reg, count, buffer);
-    }
-    void comClose(int) override {}
-};
 
 void fillBus(Connection& connection, int devices)
 {
