@@ -248,6 +248,14 @@ private slots:
             QCOMPARE(MessageBox::takeShown(), (QStringList{u"未选中设备"_s, u"未选中设备"_s}));
             QCOMPARE(f.rows(3), saved);
 
+            // A pick that fails leaves nothing to save or delete, not the device before.
+            pick(d, u"新名[地址:3]"_s);
+            f.db.exec(u"ALTER TABLE node_record RENAME TO kept"_s);
+            pick(d, u"KPV4[地址:4]"_s);
+            f.db.exec(u"ALTER TABLE kept RENAME TO node_record"_s);
+            QCOMPARE(MessageBox::takeShown().size(), 1);
+            QVERIFY(!child(d, "Button1")->isEnabled() && !child(d, "Button2")->isEnabled());
+
             pick(d);
             QVERIFY(!child(d, "GroupBox1")->isVisible() && !child(d, "GroupBox2")->isVisible() &&
                     !child(d, "Button1")->isEnabled() && !child(d, "Button2")->isEnabled());
@@ -323,15 +331,20 @@ private slots:
         QTEST(f.rows(3), "rows");
     }
 
+    // Each deletion acts on the picked item, by its own address, not the one
+    // a name with brackets suggests.
     void deletes()
     {
         DeviceFixture f;
+        f.db.exec(u"INSERT INTO node_record (device_id, node_name, device_name) VALUES (7, 'a', 'A[3]')"_s);
         f.inDialog([&](TForm5& d) {
+            pick(d, u"A[3][地址:7]"_s);
+            press(d, "Button2");
             pick(d, u"KPV3[地址:3]"_s, u"浪涌次数"_s);
             press(d, "Button2");
             press(d, "Button2");
             QCOMPARE(MessageBox::takeShown(),
-                     (QStringList{u"节点删除成功"_s, u"请选中设备或者节点再删除"_s}));
+                     (QStringList{u"设备删除成功"_s, u"节点删除成功"_s, u"请选中设备或者节点再删除"_s}));
             QCOMPARE(f.rows(3), changed(kDevice3.section(u';', 1, 1) + u';', QString()));
             pick(d, u"KPV4[地址:4]"_s, u"设备状态"_s);
             press(d, "Button2");
