@@ -3,10 +3,10 @@
 #include "device/NodeWrites.h"
 #include "device/StandardNodes.h"
 #include "display/DeviceTree.h"
-#include "kit/ClickFilter.h"
 #include "kit/Guarded.h"
 #include "kit/KeyFilter.h"
 #include "kit/MessageBox.h"
+#include "kit/TreePick.h"
 #include "store/Clock.h"
 #include "store/FixedTexts.h"
 #include "store/Query.h"
@@ -149,7 +149,7 @@ TForm5::TForm5(Connection& connection, Query& treeQuery, const TreeImageList& im
     KeyFilter::install(Edit7, [this](QChar& k) { Edit7KeyPress(k); });
     KeyFilter::install(ComboBox3, [this](QChar& k) { ComboBox3KeyPress(k); });
 
-    ClickFilter::install(TreeView1->viewport(), [this]() { TreeView1Click(); });
+    TreePick::install(TreeView1, [this]() { TreeView1Click(); });
     // Only the operator's changes count: typing or picking, not the dialog's own filling.
     connect(ComboBox4, &QComboBox::textActivated, this, &TForm5::ComboBox4Change);
     connect(ComboBox4->lineEdit(), &QLineEdit::textEdited, this, &TForm5::ComboBox4Change);

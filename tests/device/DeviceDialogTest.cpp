@@ -331,7 +331,7 @@ private slots:
         QTEST(f.rows(3), "rows");
     }
 
-    // Each deletion acts on the picked item, by its own address, not the one
+    // Each deletion acts on the highlighted item, by its own address, not the one
     // a name with brackets suggests.
     void deletes()
     {
@@ -346,7 +346,8 @@ private slots:
             QCOMPARE(MessageBox::takeShown(),
                      (QStringList{u"设备删除成功"_s, u"节点删除成功"_s, u"请选中设备或者节点再删除"_s}));
             QCOMPARE(f.rows(3), changed(kDevice3.section(u';', 1, 1) + u';', QString()));
-            pick(d, u"KPV4[地址:4]"_s, u"设备状态"_s);
+            pick(d, u"KPV4[地址:4]"_s);
+            QTest::keyClick(child(d, "TreeView1"), Qt::Key_Down);
             press(d, "Button2");
             pick(d, u"KPV3[地址:3]"_s);
             press(d, "Button2");

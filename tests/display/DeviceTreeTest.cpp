@@ -103,7 +103,7 @@ private slots:
     }
 
     // The click acts on the selected item wherever it lands: on an expand arrow
-    // or on the empty area below the items.
+    // or on the empty area below the items. Keys move the selection as well.
     void clickBesideItemsActsOnSelection()
     {
         DisplayFixture f;
@@ -111,16 +111,22 @@ private slots:
         TForm1& form = f.form();
         BuildDeviceTree(*form.ADOQuery2, *form.TreeView1, form.ImageList1);
         QTreeWidgetItem* device = form.TreeView1->topLevelItem(0)->child(0);
-        form.TreeView1->setCurrentItem(device);
+        const auto setQuietly = [&form](QTreeWidgetItem* item) { // only the click may act
+            const QSignalBlocker quiet(form.TreeView1);
+            form.TreeView1->setCurrentItem(item);
+        };
+        setQuietly(device);
         QTest::mouseClick(form.TreeView1->viewport(), Qt::LeftButton, {},
                           QPoint(5, form.TreeView1->height() - 30));
         QCOMPARE(form.state.SelectedKind + QString::number(form.panel().CardCount), QStringLiteral("设备2"));
-        form.TreeView1->setCurrentItem(form.TreeView1->topLevelItem(0));
+        setQuietly(form.TreeView1->topLevelItem(0));
         const QRect row = form.TreeView1->visualItemRect(device);
         QTest::mouseClick(form.TreeView1->viewport(), Qt::LeftButton, {},
                           QPoint(row.left() - form.TreeView1->indentation() / 2, row.center().y()));
         QVERIFY(!device->isExpanded());
         QCOMPARE(form.state.SelectedKind, QStringLiteral("监控系统"));
+        QTest::keyClick(form.TreeView1, Qt::Key_Down);
+        QCOMPARE(form.state.SelectedKind + QString::number(form.panel().CardCount), QStringLiteral("设备2"));
     }
 };
 
