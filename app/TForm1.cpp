@@ -120,7 +120,11 @@ void TForm1::createDialogs()
     Form3 = new TForm3(ADOConnection1);
     Form4 = new TForm4(ADOConnection1, state);
     Form5 = new TForm5(ADOConnection1, *ADOQuery2, ImageList1);
-    connect(Form5, &TForm5::treeChanged, this, &TForm1::rebuildDeviceTree);
+    connect(Form5, &TForm5::treeChanged, this, [this]() {
+        rebuildDeviceTree();
+        // The tree lost its selection, and cards of deleted devices must go.
+        guarded([this]() { ShowSystemSelection(*m_panel, *ADOQuery3, *StaticText3); });
+    });
     Form6 = new TForm6(ADOConnection1, state, m_bus);
     connect(Form6, &TForm6::statusTextChanged, this, &TForm1::setStatusText);
     Form7 = new TForm7(ADOConnection1, *ADOQuery1, *DataSource1);

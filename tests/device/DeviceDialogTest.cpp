@@ -4,6 +4,7 @@
 #include "ScriptedBus.h"
 
 #include "device/TForm5.h"
+#include "display/DataPanel.h"
 #include "store/Clock.h"
 
 #include <QComboBox>
@@ -339,7 +340,7 @@ private slots:
     }
 
     // Each deletion acts on the highlighted item, by its own address, not the one
-    // a name with brackets suggests.
+    // a name with brackets suggests; the main window's cards follow on closing.
     void deletes()
     {
         DeviceFixture f;
@@ -365,6 +366,7 @@ private slots:
         });
         QCOMPARE(f.db.count(u"node_record"_s), 0);
         QCOMPARE(treeText(f.form->TreeView1->topLevelItem(0)), u"监控系统"_s);
+        QCOMPARE(f.form->panel().CardCount, 0);
     }
 };
 
