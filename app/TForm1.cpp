@@ -9,11 +9,11 @@
 #include "display/DataPanel.h"
 #include "display/DeviceTree.h"
 #include "display/TreeImages.h"
-#include "kit/ClickFilter.h"
 #include "kit/Guarded.h"
 #include "kit/KeyFilter.h"
 #include "kit/MessageBox.h"
 #include "kit/QueryModel.h"
+#include "kit/TreePick.h"
 #include "link/ModbusRtuBus.h"
 #include "link/TForm6.h"
 #include "monitor/MonitorControl.h"
@@ -120,7 +120,11 @@ void TForm1::createDialogs()
     Form3 = new TForm3(ADOConnection1);
     Form4 = new TForm4(ADOConnection1, state);
     Form5 = new TForm5(ADOConnection1, *ADOQuery2, ImageList1);
-    connect(Form5, &TForm5::treeChanged, this, &TForm1::rebuildDeviceTree);
+    connect(Form5, &TForm5::treeChanged, this, [this]() {
+        rebuildDeviceTree();
+        // The tree lost its selection, and cards of deleted devices must go.
+        guarded([this]() { ShowSystemSelection(*m_panel, *ADOQuery3, *StaticText3); });
+    });
     Form6 = new TForm6(ADOConnection1, state, m_bus);
     connect(Form6, &TForm6::statusTextChanged, this, &TForm1::setStatusText);
     Form7 = new TForm7(ADOConnection1, *ADOQuery1, *DataSource1);
@@ -234,7 +238,7 @@ void TForm1::createControls()
     connect(BitBtn3, &QPushButton::clicked, this, &TForm1::BitBtn3Click);
     connect(BitBtn2, &QPushButton::clicked, this, &TForm1::BitBtn2Click);
     connect(BitBtn5, &QPushButton::clicked, this, &TForm1::BitBtn5Click);
-    ClickFilter::install(TreeView1->viewport(), [this]() { TreeView1Click(); });
+    TreePick::install(TreeView1, [this]() { TreeView1Click(); });
     connect(BitBtn4, &QPushButton::clicked, this, &TForm1::BitBtn4Click);
     connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
     connect(Timer2, &QTimer::timeout, this, &TForm1::Timer2Timer);
@@ -356,7 +360,7 @@ void TForm1::BitBtn5Click()
 
 void TForm1::TreeView1Click()
 {
-    // Any click that leaves an item selected acts on that item.
+    // Any click or move that leaves an item selected acts on that item.
     if (TreeView1->selectedItems().isEmpty())
         return;
     guarded([this]() { SelectTreeItem(*m_panel, *ADOQuery3, *StaticText3, TreeView1->currentItem()); });

@@ -8,6 +8,27 @@ namespace DeviceChecks {
 
 namespace {
 constexpr int kMaxNameBytes = 20;
+constexpr qlonglong kMaxRegister = 256;
+// A register holds 16 bits without a sign; a limit outside them could never
+// be reached, and the poll reads the stored limit as a 32-bit number.
+constexpr qlonglong kMaxLimit = 65535;
+
+// A decimal number is judged at any size; other spellings go through the
+// conversion, which throws for what is not a whole number.
+qlonglong wholeNumber(const QString& text)
+{
+    bool decimal = false;
+    const qlonglong value = Text::trimmed(text).toLongLong(&decimal);
+    return decimal ? value : Text::toInt(text);
+}
+
+// Limits are stored as typed, so only a decimal whole number will do.
+bool isLimit(const QString& text)
+{
+    bool decimal = false;
+    const qlonglong value = Text::trimmed(text).toLongLong(&decimal);
+    return decimal && value >= 0 && value <= kMaxLimit;
+}
 
 Result device(const QString& address, const QString& name, const QString& rangeMessage)
 {
@@ -54,7 +75,8 @@ Result node(const NodeInput& in)
         return Refusal{QStringLiteral("节名代码错误"), Field::Code};
     if (Text::trimmed(in.reg).isEmpty())
         return Refusal{QStringLiteral("节名地址不能为空"), Field::Register};
-    if (Text::toInt(in.reg) > 256)
+    const qlonglong reg = wholeNumber(in.reg);
+    if (reg < 0 || reg > kMaxRegister)
         return Refusal{QStringLiteral("节名地址错误"), Field::Register};
     const QString dataType = Text::trimmed(in.dataType);
     if (dataType.isEmpty())
@@ -72,6 +94,10 @@ Result node(const NodeInput& in)
             return Refusal{QStringLiteral("报警下限不能为空"), Field::Lower};
         if (Text::trimmed(in.upper).isEmpty())
             return Refusal{QStringLiteral("报警上限不能为空"), Field::Upper};
+        if (!isLimit(in.lower))
+            return Refusal{QStringLiteral("报警下限错误"), Field::Lower};
+        if (!isLimit(in.upper))
+            return Refusal{QStringLiteral("报警上限错误"), Field::Upper};
     }
     return std::nullopt;
 }

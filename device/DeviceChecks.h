@@ -6,7 +6,8 @@
 // The input checks of the device dialog, one field at a time in a fixed order.
 // Each returns the first refusal: its message and the field that gets the
 // input focus. A number that is not a whole number throws the conversion's
-// AppError instead, as the field's text cannot be judged.
+// AppError instead, as the field's text cannot be judged; only the alarm
+// limits, stored as typed, are refused with a message then.
 namespace DeviceChecks {
 
 enum class Field {

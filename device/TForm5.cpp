@@ -3,11 +3,10 @@
 #include "device/NodeWrites.h"
 #include "device/StandardNodes.h"
 #include "display/DeviceTree.h"
-#include "display/ItemText.h"
-#include "kit/ClickFilter.h"
 #include "kit/Guarded.h"
 #include "kit/KeyFilter.h"
 #include "kit/MessageBox.h"
+#include "kit/TreePick.h"
 #include "store/Clock.h"
 #include "store/FixedTexts.h"
 #include "store/Query.h"
@@ -150,7 +149,7 @@ TForm5::TForm5(Connection& connection, Query& treeQuery, const TreeImageList& im
     KeyFilter::install(Edit7, [this](QChar& k) { Edit7KeyPress(k); });
     KeyFilter::install(ComboBox3, [this](QChar& k) { ComboBox3KeyPress(k); });
 
-    ClickFilter::install(TreeView1->viewport(), [this]() { TreeView1Click(); });
+    TreePick::install(TreeView1, [this]() { TreeView1Click(); });
     // Only the operator's changes count: typing or picking, not the dialog's own filling.
     connect(ComboBox4, &QComboBox::textActivated, this, &TForm5::ComboBox4Change);
     connect(ComboBox4->lineEdit(), &QLineEdit::textEdited, this, &TForm5::ComboBox4Change);
@@ -244,21 +243,20 @@ void TForm5::TreeView1Click()
         if (!item || TreeView1->selectedItems().isEmpty())
             return;
         GroupBox2->hide();
+        // Save and Delete wait for the pick to be complete: one that fails leaves them off.
+        Button1->setEnabled(false);
+        Button2->setEnabled(false);
         switch (item->data(0, Qt::UserRole).toInt()) {
         case DeviceTree::kSystem:
             GroupBox1->hide();
-            Button1->setEnabled(false);
-            Button2->setEnabled(false);
             DialogKind = SelectionKind::kSystem;
             ShowFieldsForKind(DialogKind);
             break;
         case DeviceTree::kDevice:
             GroupBox1->hide();
             GroupBox2->show();
-            Button1->setEnabled(true);
-            Button2->setEnabled(true);
             DialogKind = SelectionKind::kDevice;
-            DialogDeviceId = Text::toInt(AddressFromItemText(item->text(0)));
+            DialogDeviceId = DeviceTree::addressOf(*item);
             ShowFieldsForKind(DialogKind);
             Edit7->setEnabled(false);
             Edit7->setText(QString::number(DialogDeviceId));
@@ -275,18 +273,19 @@ void TForm5::TreeView1Click()
                 DateTimePicker1->setDateTime(ADOQuery1->fieldDateTime(QStringLiteral("install_date")));
                 ADOQuery1->close();
             }
+            Button1->setEnabled(true);
+            Button2->setEnabled(true);
             break;
         case DeviceTree::kNode:
             GroupBox1->show();
-            Button1->setEnabled(true);
-            Button2->setEnabled(true);
             DialogKind = SelectionKind::kNode;
-            DialogDeviceId =
-                Text::toInt(AddressFromItemText(item->parent() ? item->parent()->text(0) : QString()));
+            DialogDeviceId = DeviceTree::addressOf(*item);
             DialogNodeName = item->text(0);
             ShowFieldsForKind(DialogKind);
             // A node stays with its device here.
             Edit1->setEnabled(false);
+            Button1->setEnabled(true);
+            Button2->setEnabled(true);
             break;
         default:
             break;

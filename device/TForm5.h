@@ -85,7 +85,8 @@ public:
     void ComboBox3KeyPress(QChar& key);
 
 signals:
-    // Devices or nodes may have changed: the main window's tree is rebuilt.
+    // Devices or nodes may have changed: the main window rebuilds its tree
+    // and shows the system anew.
     void treeChanged();
 
 public slots:

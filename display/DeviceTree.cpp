@@ -9,17 +9,21 @@
 #include "store/FixedTexts.h"
 #include "store/MainState.h"
 #include "store/Query.h"
-#include "store/Text.h"
 
 #include <QLabel>
 #include <QTreeWidget>
 
 namespace {
-QTreeWidgetItem* newItem(const TreeImageList& images, const QString& text, int imageIndex, int selectedIndex)
+// The device address an item was made for; its text may hold any name.
+constexpr int kAddressRole = Qt::UserRole + 1;
+
+QTreeWidgetItem* newItem(const TreeImageList& images, const QString& text, int imageIndex, int selectedIndex,
+                         int address = 0)
 {
     auto* item = new QTreeWidgetItem(QStringList{text});
     item->setIcon(0, images.at(imageIndex));
     item->setData(0, Qt::UserRole, selectedIndex);
+    item->setData(0, kAddressRole, address);
     return item;
 }
 
@@ -29,12 +33,12 @@ void setCaption(QLabel& caption, const QString& text)
     caption.setText(text);
     caption.adjustSize();
 }
-
-int deviceIdOf(const QTreeWidgetItem* item)
-{
-    return Text::toInt(AddressFromItemText(item ? item->text(0) : QString()));
-}
 } // namespace
+
+int DeviceTree::addressOf(const QTreeWidgetItem& item)
+{
+    return item.data(0, kAddressRole).toInt();
+}
 
 void BuildDeviceTree(Query& query, QTreeWidget& tree, const TreeImageList& images)
 {
@@ -51,12 +55,13 @@ void BuildDeviceTree(Query& query, QTreeWidget& tree, const TreeImageList& image
     const int rows = query.recordCount();
     for (int i = 0; i < rows; ++i) {
         const QString deviceId = query.fieldText(QStringLiteral("device_id"));
+        const int address = query.fieldInt(QStringLiteral("device_id"));
         const QString nodeName = query.fieldText(QStringLiteral("node_name"));
-        auto* node = newItem(images, nodeName, DeviceTree::kNode, DeviceTree::kNode);
+        auto* node = newItem(images, nodeName, DeviceTree::kNode, DeviceTree::kNode, address);
         if (deviceId != previousDevice) {
             previousDevice = deviceId;
             const QString text = deviceItemText(query.fieldText(QStringLiteral("device_name")), deviceId);
-            auto* device = newItem(images, text, DeviceTree::kDevice, DeviceTree::kDevice);
+            auto* device = newItem(images, text, DeviceTree::kDevice, DeviceTree::kDevice, address);
             root->addChild(device);
             device->addChild(node);
             lastNode = node;
@@ -94,7 +99,7 @@ void SelectTreeItem(DataPanel& panel, Query& scope, QLabel& caption, QTreeWidget
         break;
     case DeviceTree::kDevice:
         state.SelectedKind = SelectionKind::kDevice;
-        state.SelectedDeviceId = deviceIdOf(item);
+        state.SelectedDeviceId = DeviceTree::addressOf(*item);
         setCaption(caption, item->text(0));
         FreeCards(panel);
         ShowDeviceView(panel, ViewMode::kCreate);
@@ -102,7 +107,7 @@ void SelectTreeItem(DataPanel& panel, Query& scope, QLabel& caption, QTreeWidget
         break;
     case DeviceTree::kNode:
         state.SelectedKind = SelectionKind::kNode;
-        state.SelectedDeviceId = deviceIdOf(item->parent());
+        state.SelectedDeviceId = DeviceTree::addressOf(*item);
         state.SelectedNodeName = item->text(0);
         setCaption(caption, item->text(0) + QStringLiteral("   ") +
                                 (item->parent() ? item->parent()->text(0) : QString()));

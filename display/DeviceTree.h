@@ -17,6 +17,10 @@ namespace DeviceTree {
 constexpr int kSystem = 0;
 constexpr int kDevice = 1;
 constexpr int kNode = 2;
+
+// The address of the device an item stands for or belongs to, as the tree
+// was built; 0 for the root.
+int addressOf(const QTreeWidgetItem& item);
 } // namespace DeviceTree
 
 // Adds the root "监控系统", one item per device in address order and under it
@@ -27,8 +31,8 @@ void BuildDeviceTree(Query& ADOQuery2, QTreeWidget& tree, const TreeImageList& i
 // The click on a tree item (TreeView1Click): records the selection in
 // panel.state, sets the caption over the data view, frees the cards, creates
 // the item's view and opens the scope query on it. Does nothing without an
-// item. Errors (a statement, an address without digits) are thrown as
-// AppError after the steps before them took effect.
+// item. Errors of a statement are thrown as AppError after the steps before
+// them took effect.
 void SelectTreeItem(DataPanel& panel, Query& ADOQuery3, QLabel& caption, QTreeWidgetItem* item);
 
 // The system as the selection, as a click on the root makes it; starting
