@@ -14,14 +14,17 @@ const QString kTimeColumn = QStringLiteral("告警时间");
 const QString kTextColumn = QStringLiteral("告警纪录");
 
 // A field is quoted when it holds a separator, a quote or a line break;
-// inner quotes are doubled.
-QString csvField(const QString& value)
+// inner quotes are doubled. A field a spreadsheet would run as a formula
+// gets a leading apostrophe, so that it is shown as text.
+QString csvField(QString value)
 {
+    static const QString formulaStart = QStringLiteral("=+-@\t\r");
+    if (!value.isEmpty() && formulaStart.contains(value.front()))
+        value.prepend(QLatin1Char('\''));
     static const QString special = QStringLiteral(",\"\r\n");
     if (std::none_of(value.begin(), value.end(), [](QChar c) { return special.contains(c); }))
         return value;
-    return QLatin1Char('"') + QString(value).replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
-           QLatin1Char('"');
+    return QLatin1Char('"') + value.replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
 }
 
 // The path as the file system will resolve it, so that a link or a relative

@@ -45,9 +45,13 @@ private slots:
     void writesEveryRecordOrNothing()
     {
         TestDatabase db;
-        db.exec("INSERT INTO alarm_record VALUES ('2024-03-05 17:08:09', '\"KPV1\" 告警'),"
-                " ('2024-01-02 03:04:05', 'a, \"b\"\r\nc'), ('2024-02-01 00:00:00', '行一\n行二'),"
-                " ('2024-04-01 00:00:00', 'x\ry')");
+        db.exec(
+            "INSERT INTO alarm_record VALUES ('2024-03-05 17:08:09', '\"KPV1\" 告警'),"
+            " ('2024-01-02 03:04:05', 'a, \"b\"\r\nc'), ('2024-02-01 00:00:00', '行一\n行二'),"
+            " ('2024-04-01 00:00:00', 'x\ry'), ('2024-05-01 00:00:00', '=1+1'),"
+            " ('2024-05-02 00:00:00', '+1'), ('2024-05-03 00:00:00', '-1'), ('2024-05-04 00:00:00', '@A1'),"
+            " ('2024-05-05 00:00:00', char(9)), ('2024-05-06 00:00:00', char(13) || '=1,2'),"
+            " ('2024-05-07 00:00:00', ' =1')");
         const int locks = ownLocks();
         const QDir dir(db.dir());
         const QString old = dir.filePath("old.csv");
@@ -58,12 +62,19 @@ private slots:
             "import csv, json, sys\nb = open(sys.argv[1], 'rb').read()\nprint(json.dumps("
             "[b.count(b'\\r\\n')] + list(csv.reader(b.decode().splitlines(True)))))";
         const QByteArray written = python(readBack, {old});
-        const QJsonArray expected{6,
+        const QJsonArray expected{13,
                                   QJsonArray{QStringLiteral("\uFEFF告警时间"), "告警纪录"},
                                   QJsonArray{"2024-01-02 03:04:05", "a, \"b\"\r\nc"},
                                   QJsonArray{"2024-02-01 00:00:00", "行一\n行二"},
                                   QJsonArray{"2024-03-05 17:08:09", "\"KPV1\" 告警"},
-                                  QJsonArray{"2024-04-01 00:00:00", "x\ry"}};
+                                  QJsonArray{"2024-04-01 00:00:00", "x\ry"},
+                                  QJsonArray{"2024-05-01 00:00:00", "'=1+1"},
+                                  QJsonArray{"2024-05-02 00:00:00", "'+1"},
+                                  QJsonArray{"2024-05-03 00:00:00", "'-1"},
+                                  QJsonArray{"2024-05-04 00:00:00", "'@A1"},
+                                  QJsonArray{"2024-05-05 00:00:00", "'\t"},
+                                  QJsonArray{"2024-05-06 00:00:00", "'\r=1,2"},
+                                  QJsonArray{"2024-05-07 00:00:00", " =1"}};
         QCOMPARE(QJsonDocument::fromJson(written).array(), expected);
         QCOMPARE(AlarmExport::defaultPath(QDateTime(QDate(2024, 3, 5), QTime(17, 8, 9))),
                  QDir::home().filePath("告警记录-20240305-170809.csv"));
