@@ -47,6 +47,8 @@ private slots:
             QFile file(f.db.dir() + u"/log.csv"_s);
             QVERIFY(file.open(QIODevice::ReadOnly));
             QCOMPARE(file.readAll(), "\xEF\xBB\xBF告警时间,告警纪录\r\n2026-03-01 08:00:00,a\r\n2026-03-02 10:00:00,c\r\n");
+            QCOMPARE(MessageBox::takeShown().join(QString()),
+                     u"导出告警记录成功，共 2 条记录，已写入文件 \"%1/log.csv\""_s.arg(f.db.dir()));
             exportTo(d, f.db.dir() + u"/missing/log.csv"_s);
             QVERIFY(MessageBox::takeShown().join(QString()).contains(u"/missing/log.csv"_s));
             QCOMPARE(f.db.count(u"alarm_record"_s), 2); // export changes nothing
