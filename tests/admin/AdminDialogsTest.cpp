@@ -1,6 +1,9 @@
 #include "ModalDriver.h"
 
+#include "app/Startup.h"
+
 #include <QFileDialog>
+#include <QToolButton>
 
 using namespace Qt::StringLiterals;
 
@@ -11,6 +14,8 @@ void exportTo(QDialog& dialog, const QString& path)
     QTimer::singleShot(0, [path]() {
         auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         QVERIFY(files);
+        // Qt's own texts are in Chinese too.
+        QCOMPARE(files->findChild<QToolButton*>("newFolderButton")->toolTip(), u"新建文件夹"_s);
         files->selectFile(path);
         QMetaObject::invokeMethod(files, "accept");
     });
@@ -25,6 +30,7 @@ private slots:
     void alarmRecords()
     {
         MainWindowFixture f;
+        Startup::loadQtTranslations(*QCoreApplication::instance());
         f.form->state.LoggedInPermission = u"管理员"_s;
         f.db.exec(
             u"INSERT INTO alarm_record VALUES ('2026-03-01 08:00:00', 'a'), "
