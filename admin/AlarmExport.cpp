@@ -14,14 +14,17 @@ const QString kTimeColumn = QStringLiteral("告警时间");
 const QString kTextColumn = QStringLiteral("告警纪录");
 
 // A field is quoted when it holds a separator, a quote or a line break;
-// inner quotes are doubled.
-QString csvField(const QString& value)
+// inner quotes are doubled. A field a spreadsheet would run as a formula
+// gets a leading apostrophe, so that it is shown as text.
+QString csvField(QString value)
 {
+    static const QString formulaStart = QStringLiteral("=+-@\t\r");
+    if (!value.isEmpty() && formulaStart.contains(value.front()))
+        value.prepend(QLatin1Char('\''));
     static const QString special = QStringLiteral(",\"\r\n");
     if (std::none_of(value.begin(), value.end(), [](QChar c) { return special.contains(c); }))
         return value;
-    return QLatin1Char('"') + QString(value).replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
-           QLatin1Char('"');
+    return QLatin1Char('"') + value.replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
 }
 
 // The path as the file system will resolve it, so that a link or a relative
@@ -48,18 +51,18 @@ bool isDatabaseFile(const QString& path, const Connection& connection)
     return false;
 }
 
-QString failure(const QString& path, const QString& reason)
+AlarmExport::Outcome failure(const QString& path, const QString& reason)
 {
-    return QStringLiteral("导出告警记录失败，文件 \"%1\" 未写入：%2").arg(path, reason);
+    return {false, QStringLiteral("导出告警记录失败，文件 \"%1\" 未写入：%2").arg(path, reason)};
 }
 
-QByteArray csvText(Connection& connection)
+QByteArray csvText(Connection& connection, int& records)
 {
     Query query(connection);
     query.setSql(QStringLiteral("select 告警时间,告警纪录 from alarm_record order by 告警时间"));
     query.open();
     QString text = kTimeColumn + QLatin1Char(',') + kTextColumn + QStringLiteral("\r\n");
-    for (query.first(); !query.eof(); query.next()) {
+    for (query.first(); !query.eof(); query.next(), ++records) {
         text += csvField(query.fieldText(kTimeColumn)) + QLatin1Char(',') +
                 csvField(query.fieldText(kTextColumn)) + QStringLiteral("\r\n");
     }
@@ -73,13 +76,14 @@ QString AlarmExport::defaultPath(const QDateTime& now)
     return QDir::home().filePath(QStringLiteral("告警记录-%1.csv").arg(stamp));
 }
 
-QString AlarmExport::write(Connection& connection, const QString& path)
+AlarmExport::Outcome AlarmExport::write(Connection& connection, const QString& path)
 {
     if (isDatabaseFile(path, connection))
         return failure(path, QStringLiteral("不能覆盖数据库文件"));
     QByteArray content;
+    int records = 0;
     try {
-        content = csvText(connection);
+        content = csvText(connection, records);
     } catch (const AppError& e) {
         return failure(path, QStringLiteral("读取告警记录出错 (%1)").arg(e.text()));
     }
@@ -90,7 +94,17 @@ QString AlarmExport::write(Connection& connection, const QString& path)
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return failure(path, QStringLiteral("无法创建文件 (%1)").arg(file.errorString()));
-    if (file.write(content) != content.size() || !file.flush() || !file.commit())
-        return failure(path, QStringLiteral("写入文件出错 (%1)").arg(file.errorString()));
-    return QString();
+    // A write cut short by a full disk or a size limit reports no error; only
+    // the next one fails and names the cause.
+    qint64 done = 0;
+    qint64 step = 0;
+    while (done < content.size() &&
+           (step = file.write(content.constData() + done, content.size() - done)) > 0)
+        done += step;
+    if (done != content.size() || !file.flush() || !file.commit()) {
+        const bool diskFull = file.error() == QFileDevice::ResourceError;
+        return failure(path, QStringLiteral("写入文件出错 (%1)")
+                                 .arg(diskFull ? QStringLiteral("磁盘已满") : file.errorString()));
+    }
+    return {true, QStringLiteral("导出告警记录成功，共 %1 条记录，已写入文件 \"%2\"").arg(records).arg(path)};
 }

@@ -14,9 +14,16 @@ public:
     // "告警记录-yyyyMMdd-hhmmss.csv" in the home folder, stamped with the given time.
     static QString defaultPath(const QDateTime& now);
 
+    struct Outcome
+    {
+        bool written = false;
+        // For the operator, naming the path: the number of records written,
+        // or the reason nothing was.
+        QString message;
+    };
+
     // Writes every record, oldest first, under a header line. The file appears
     // only when complete: on failure nothing is left at the path (an existing
-    // file stays as it was). Returns an empty text on success, otherwise a
-    // message for the operator naming the path and the reason.
-    static QString write(Connection& connection, const QString& path);
+    // file stays as it was).
+    static Outcome write(Connection& connection, const QString& path);
 };

@@ -107,7 +107,9 @@ void TForm7::Button4Click()
     const QString path = ExportFileDialog::askPath(this);
     if (path.isEmpty())
         return;
-    const QString error = AlarmExport::write(m_connection, path);
-    if (!error.isEmpty())
-        MessageBox::error(error, this);
+    const AlarmExport::Outcome outcome = AlarmExport::write(m_connection, path);
+    if (outcome.written)
+        MessageBox::show(outcome.message, this);
+    else
+        MessageBox::error(outcome.message, this);
 }

@@ -4,6 +4,9 @@
 #include "store/AppError.h"
 #include "store/Connection.h"
 
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <cstdio>
 
 namespace Startup {
@@ -19,6 +22,15 @@ bool openDatabase(Connection& connection, const QString& fileName)
         MessageBox::error(e.text());
         return false;
     }
+}
+
+void loadQtTranslations(QCoreApplication& application)
+{
+    auto* translator = new QTranslator(&application);
+    if (translator->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        application.installTranslator(translator);
+    else
+        std::fputs("未找到 Qt 的中文翻译 (qtbase_zh_CN.qm)，Qt 自带的文字将显示为英文\n", stderr);
 }
 
 } // namespace Startup

@@ -8,6 +8,7 @@
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    Startup::loadQtTranslations(app);
 
     Connection connection;
     if (!Startup::openDatabase(connection, Startup::kDatabaseFile))

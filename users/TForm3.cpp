@@ -22,6 +22,7 @@ const QString kListSql = QStringLiteral("select 用户名,密码,权限 from dd_
 const QString kByNameSql = QStringLiteral("select 用户名,密码,权限 from dd_user where 用户名=:a");
 const QString kDatabaseFailed = QStringLiteral("操作失败，请检测数据库连接是否正常");
 const QString kNoSuchUser = QStringLiteral("用户不存在，请在列表中选择用户");
+const QString kLastAdministrator = QStringLiteral("管理员用户必须保留一个");
 
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& caption, int left, int top)
 {
@@ -250,17 +251,31 @@ void TForm3::saveNewAccount()
     }
 }
 
-void TForm3::saveChangedAccount()
+void TForm3::openRememberedAccount()
 {
     ADOQuery1->close();
     ADOQuery1->setSql(QStringLiteral("select * from dd_user where (用户名=:user1)and(密码=:password1)"));
     ADOQuery1->setText(QStringLiteral("user1"), m_rememberedName);
     ADOQuery1->setText(QStringLiteral("password1"), m_rememberedPassword);
     ADOQuery1->open();
+}
+
+void TForm3::saveChangedAccount()
+{
+    openRememberedAccount();
     // Two accounts with the same name and password cannot be told apart.
     if (ADOQuery1->recordCount() != 1) {
         MessageBox::show(QStringLiteral("修改失败"), this);
         return;
+    }
+    // Taking the permission away loses the account's administrator as surely
+    // as deleting it would, so the deletion rule applies.
+    if (Text::trimmed(ComboBox1->currentText()) != Permission::kAdministrator) {
+        if (lastAdministratorWouldGo()) {
+            MessageBox::show(kLastAdministrator, this);
+            return;
+        }
+        openRememberedAccount();
     }
     ADOQuery1->first();
     ADOQuery1->edit();
@@ -314,7 +329,7 @@ void TForm3::BitBtn3Click()
             return;
         }
         if (!found || refused) {
-            MessageBox::show(found ? QStringLiteral("管理员用户必须保留一个") : kNoSuchUser, this);
+            MessageBox::show(found ? kLastAdministrator : kNoSuchUser, this);
             relist(kListSql);
             return;
         }

@@ -14,7 +14,7 @@ class QTableView;
 
 // User administration: lists the accounts of dd_user and adds, changes and
 // deletes them. Whoever reaches it may change any account; only the last
-// administrator is protected from deletion.
+// administrator is protected from deletion and from losing the permission.
 class TForm3 final : public QDialog
 {
     Q_OBJECT
@@ -55,6 +55,7 @@ private:
     void setControls(bool fields, bool grid, bool add, bool save, bool remove, bool modify);
     bool fieldsComplete();
     void saveNewAccount();
+    void openRememberedAccount();
     void saveChangedAccount();
     bool lastAdministratorWouldGo();
 

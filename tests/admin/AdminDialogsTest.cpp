@@ -1,6 +1,9 @@
 #include "ModalDriver.h"
 
+#include "app/Startup.h"
+
 #include <QFileDialog>
+#include <QToolButton>
 
 using namespace Qt::StringLiterals;
 
@@ -11,6 +14,8 @@ void exportTo(QDialog& dialog, const QString& path)
     QTimer::singleShot(0, [path]() {
         auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         QVERIFY(files);
+        // Qt's own texts are in Chinese too.
+        QCOMPARE(files->findChild<QToolButton*>("newFolderButton")->toolTip(), u"新建文件夹"_s);
         files->selectFile(path);
         QMetaObject::invokeMethod(files, "accept");
     });
@@ -25,6 +30,7 @@ private slots:
     void alarmRecords()
     {
         MainWindowFixture f;
+        Startup::loadQtTranslations(*QCoreApplication::instance());
         f.form->state.LoggedInPermission = u"管理员"_s;
         f.db.exec(
             u"INSERT INTO alarm_record VALUES ('2026-03-01 08:00:00', 'a'), "
@@ -47,6 +53,8 @@ private slots:
             QFile file(f.db.dir() + u"/log.csv"_s);
             QVERIFY(file.open(QIODevice::ReadOnly));
             QCOMPARE(file.readAll(), "\xEF\xBB\xBF告警时间,告警纪录\r\n2026-03-01 08:00:00,a\r\n2026-03-02 10:00:00,c\r\n");
+            QCOMPARE(MessageBox::takeShown().join(QString()),
+                     u"导出告警记录成功，共 2 条记录，已写入文件 \"%1/log.csv\""_s.arg(f.db.dir()));
             exportTo(d, f.db.dir() + u"/missing/log.csv"_s);
             QVERIFY(MessageBox::takeShown().join(QString()).contains(u"/missing/log.csv"_s));
             QCOMPARE(f.db.count(u"alarm_record"_s), 2); // export changes nothing

@@ -12,6 +12,8 @@
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <csignal>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -45,40 +47,64 @@ private slots:
     void writesEveryRecordOrNothing()
     {
         TestDatabase db;
-        db.exec("INSERT INTO alarm_record VALUES ('2024-03-05 17:08:09', '\"KPV1\" 告警'),"
-                " ('2024-01-02 03:04:05', 'a, \"b\"\r\nc'), ('2024-02-01 00:00:00', '行一\n行二'),"
-                " ('2024-04-01 00:00:00', 'x\ry')");
+        db.exec(
+            "INSERT INTO alarm_record VALUES ('2024-03-05 17:08:09', '\"KPV1\" 告警'),"
+            " ('2024-01-02 03:04:05', 'a, \"b\"\r\nc'), ('2024-02-01 00:00:00', '行一\n行二'),"
+            " ('2024-04-01 00:00:00', 'x\ry'), ('2024-05-01 00:00:00', '=1+1'),"
+            " ('2024-05-02 00:00:00', '+1'), ('2024-05-03 00:00:00', '-1'), ('2024-05-04 00:00:00', '@A1'),"
+            " ('2024-05-05 00:00:00', char(9)), ('2024-05-06 00:00:00', char(13) || '=1,2'),"
+            " ('2024-05-07 00:00:00', ' =1')");
         const int locks = ownLocks();
         const QDir dir(db.dir());
         const QString old = dir.filePath("old.csv");
-        QCOMPARE(AlarmExport::write(db.connection(), old), QString());
+        QVERIFY(AlarmExport::write(db.connection(), old).written);
         QCOMPARE(ownLocks(), locks);
         // Read keeping the byte-order mark; the count is of CRLF pairs, one inside a record.
         const char* const readBack =
             "import csv, json, sys\nb = open(sys.argv[1], 'rb').read()\nprint(json.dumps("
             "[b.count(b'\\r\\n')] + list(csv.reader(b.decode().splitlines(True)))))";
         const QByteArray written = python(readBack, {old});
-        const QJsonArray expected{6,
+        const QJsonArray expected{13,
                                   QJsonArray{QStringLiteral("\uFEFF告警时间"), "告警纪录"},
                                   QJsonArray{"2024-01-02 03:04:05", "a, \"b\"\r\nc"},
                                   QJsonArray{"2024-02-01 00:00:00", "行一\n行二"},
                                   QJsonArray{"2024-03-05 17:08:09", "\"KPV1\" 告警"},
-                                  QJsonArray{"2024-04-01 00:00:00", "x\ry"}};
+                                  QJsonArray{"2024-04-01 00:00:00", "x\ry"},
+                                  QJsonArray{"2024-05-01 00:00:00", "'=1+1"},
+                                  QJsonArray{"2024-05-02 00:00:00", "'+1"},
+                                  QJsonArray{"2024-05-03 00:00:00", "'-1"},
+                                  QJsonArray{"2024-05-04 00:00:00", "'@A1"},
+                                  QJsonArray{"2024-05-05 00:00:00", "'\t"},
+                                  QJsonArray{"2024-05-06 00:00:00", "'\r=1,2"},
+                                  QJsonArray{"2024-05-07 00:00:00", " =1"}};
         QCOMPARE(QJsonDocument::fromJson(written).array(), expected);
         QCOMPARE(AlarmExport::defaultPath(QDateTime(QDate(2024, 3, 5), QTime(17, 8, 9))),
                  QDir::home().filePath("告警记录-20240305-170809.csv"));
 
         // Refused, leaving every file as it was: a missing folder, the database's log, the
-        // database behind a link, and a replacement cut short by a file size limit.
+        // database behind a link, a full disk (one page, mounted for this thread only) and a
+        // replacement cut short by a file size limit; the content is more than both allow.
+        db.exec("INSERT INTO alarm_record VALUES ('2024-06-01 00:00:00', hex(zeroblob(10000)))");
+        const QByteArray full = QFile::encodeName(dir.filePath("full"));
+        QVERIFY(dir.mkdir("full") && unshare(CLONE_NEWNS) == 0 &&
+                mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+                mount("tmpfs", full.constData(), "tmpfs", 0, "size=4k") == 0);
+        const auto unmount = qScopeGuard([&full] { umount(full.constData()); });
         QVERIFY(QFile::link(db.path(), dir.filePath("link.csv")));
         const QStringList before = dir.entryList(QDir::AllEntries | QDir::System);
         const rlimit unlimited{RLIM_INFINITY, RLIM_INFINITY}, small{64, RLIM_INFINITY};
         const auto restore = qScopeGuard([&unlimited] { setrlimit(RLIMIT_FSIZE, &unlimited); });
-        for (const QString target : {"none/out.csv", "table.db-wal", "link.csv", "old.csv"}) {
+        const std::pair<QString, QString> refusals[] = {{"none/out.csv", "无法创建文件"},
+                                                        {"table.db-wal", "不能覆盖数据库文件"},
+                                                        {"link.csv", "不能覆盖数据库文件"},
+                                                        {"full/out.csv", "写入文件出错 (磁盘已满)"},
+                                                        {"old.csv", QString::fromLocal8Bit(strerror(EFBIG))}};
+        for (const auto& [target, reason] : refusals) {
             QVERIFY(target != "old.csv" ||
                     (signal(SIGXFSZ, SIG_IGN) != SIG_ERR && setrlimit(RLIMIT_FSIZE, &small) == 0));
-            const QString error = AlarmExport::write(db.connection(), dir.filePath(target));
-            QVERIFY2(error.startsWith("导出告警记录失败") && error.contains(target), qPrintable(error));
+            const QString error = AlarmExport::write(db.connection(), dir.filePath(target)).message;
+            QVERIFY2(error.startsWith("导出告警记录失败") && error.contains(target) && error.contains(reason),
+                     qPrintable(error));
         }
         QCOMPARE(dir.entryList(QDir::AllEntries | QDir::System), before);
         QCOMPARE(python(readBack, {old}), written);

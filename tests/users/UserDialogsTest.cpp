@@ -88,6 +88,9 @@ private slots:
         drive(f.form->BitBtn1, [&](QDialog& d) {
             QCOMPARE(child<QTableView>(d, "DBGrid1")->editTriggers(), QAbstractItemView::NoEditTriggers);
             QCOMPARE(fields(d), u"|| 000 1 10001"_s);
+            pickRow(d, 0); // demoting the one administrator
+            press(d, "BitBtn4");
+            QCOMPARE(save(d, u"admin"_s, u"secret"_s, u"普通用户"_s), u"管理员用户必须保留一个"_s);
             press(d, "BitBtn1");
             const QStringList refused[] = {
                 {" ", "pw", "普通用户", "用户名不能为空", "Edit1"},
