@@ -5,9 +5,12 @@
 #include "display/Cards.h"
 
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTreeWidget>
 
 class MainWindowTest final : public QObject
@@ -152,6 +155,33 @@ private slots:
         QCOMPARE(cells.join(u'|'),
                  QStringLiteral("告警时间|告警纪录|2026-01-01 10:00:00|earlier|2026-02-01 10:00:00|later"));
         QCOMPARE(f.form->DBGrid1->editTriggers(), QAbstractItemView::NoEditTriggers);
+    }
+
+    // mqtt.conf that cannot be used says why in the MQTT panel; without the file there is no panel.
+    void mqttSettingsProblemShown_data()
+    {
+        QTest::addColumn<QByteArray>("settings"); // null: no file
+        QTest::addColumn<QString>("shown");       // null: no panel
+        QTest::newRow("unknown key") << QByteArray("host=b\nhots=c\n") << "MQTT: FILE line 2: unknown key: hots=c";
+        QTest::newRow("no file") << QByteArray() << QString();
+    }
+
+    void mqttSettingsProblemShown()
+    {
+        QFETCH(QByteArray, settings);
+        QFETCH(QString, shown);
+        QTemporaryDir home;
+        QFile file(home.filePath(QStringLiteral("spdmon/mqtt.conf")));
+        QVERIFY(settings.isNull() ||
+                (QDir(home.path()).mkdir(QStringLiteral("spdmon")) && file.open(QIODevice::WriteOnly) &&
+                 file.write(settings) == settings.size()));
+        file.close();
+        const QByteArray before = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
+        MainWindowFixture f;
+        qputenv("XDG_CONFIG_HOME", before);
+        const auto* panel = f.form->StatusBar1->findChild<QLabel*>(QStringLiteral("MqttHint"));
+        QCOMPARE(panel ? panel->text().replace(file.fileName(), QStringLiteral("FILE")) : QString(), shown);
     }
 };
 
