@@ -51,7 +51,8 @@ std::optional<MqttConfig> MqttConfig::load(const QString& path, QString* problem
     for (int number = 1; !in.atEnd(); ++number) {
         const QString line = in.readLine();
         const auto refuse = [&](const QString& why) {
-            return fail(QStringLiteral("%1 line %2: %3: %4").arg(path, QString::number(number), why, line.trimmed()));
+            return fail(
+                QStringLiteral("%1 line %2: %3: %4").arg(path, QString::number(number), why, line.trimmed()));
         };
         const QString text = withoutComment(line);
         if (text.isEmpty())
