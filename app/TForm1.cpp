@@ -29,6 +29,7 @@
 #include "users/TForm4.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -37,6 +38,7 @@
 #include <QTableView>
 #include <QTimer>
 #include <QTreeWidget>
+#include <cstdio>
 
 namespace {
 
@@ -100,14 +102,23 @@ TForm1::TForm1(Connection& connection, int screenWidth, QWidget* parent)
 void TForm1::startPublishing()
 {
     // Without mqtt.conf nothing is published and the status bar stays as it was.
-    m_mqtt = MqttPublisher::fromConfigFile();
-    if (!m_mqtt)
+    const QString path = MqttConfig::defaultPath();
+    if (!QFileInfo::exists(path))
         return;
-    auto* hint = new QLabel(m_mqtt->hint(), StatusBar1);
+    QString problem;
+    const std::optional<MqttConfig> config = MqttConfig::load(path, &problem);
+    if (config)
+        m_mqtt = std::make_unique<MqttPublisher>(*config);
+    else
+        std::fprintf(stderr, "MQTT publishing off: %s\n", qUtf8Printable(problem));
+    // A file that cannot be used says why where the connection would be shown.
+    auto* hint = new QLabel(m_mqtt ? m_mqtt->hint() : QStringLiteral("MQTT: ") + problem, StatusBar1);
     hint->setObjectName(QStringLiteral("MqttHint"));
     hint->setFrameShape(QFrame::Panel);
     hint->setFrameShadow(QFrame::Sunken);
     StatusBar1->addWidget(hint);
+    if (!m_mqtt)
+        return;
     connect(m_mqtt.get(), &MqttPublisher::hintChanged, hint, &QLabel::setText);
     m_poll->setEvents(m_mqtt.get());
 }

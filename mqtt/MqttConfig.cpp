@@ -1,15 +1,35 @@
 #include "mqtt/MqttConfig.h"
 
+#include <QFile>
 #include <QFileInfo>
-#include <QSettings>
 #include <QStandardPaths>
 #include <QSysInfo>
+#include <QTextStream>
 
 QString MqttConfig::defaultPath()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
            QStringLiteral("/spdmon/mqtt.conf");
 }
+
+namespace {
+
+// A line without its comment, trimmed: a line whose first character is ';'
+// or '#' is all comment, and so is the rest after a ';' that follows a blank.
+// Anywhere else ';' and '#' belong to the value (a password may hold them).
+QString withoutComment(const QString& line)
+{
+    const QString text = line.trimmed();
+    if (text.startsWith(u';') || text.startsWith(u'#'))
+        return {};
+    for (qsizetype i = 1; i < text.size(); ++i) {
+        if (text.at(i) == u';' && text.at(i - 1).isSpace())
+            return text.left(i).trimmed();
+    }
+    return text;
+}
+
+} // namespace
 
 std::optional<MqttConfig> MqttConfig::load(const QString& path, QString* problem)
 {
@@ -18,27 +38,54 @@ std::optional<MqttConfig> MqttConfig::load(const QString& path, QString* problem
             *problem = text;
         return std::nullopt;
     };
-    if (!QFileInfo(path).isFile())
+    if (!QFileInfo::exists(path))
         return fail(QStringLiteral("%1 does not exist").arg(path));
-    const QSettings settings(path, QSettings::IniFormat);
-    if (settings.status() != QSettings::NoError)
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly | QIODevice::Text))
         return fail(QStringLiteral("%1 cannot be read").arg(path));
 
+    // Plain key=value lines: the value is everything after the first '=', so
+    // ',', '"' and '=' in a password stay as written.
     MqttConfig config;
-    config.host = settings.value(QStringLiteral("host")).toString().trimmed();
+    QTextStream in(&file);
+    for (int number = 1; !in.atEnd(); ++number) {
+        const QString line = in.readLine();
+        const auto refuse = [&](const QString& why) {
+            return fail(
+                QStringLiteral("%1 line %2: %3: %4").arg(path, QString::number(number), why, line.trimmed()));
+        };
+        const QString text = withoutComment(line);
+        if (text.isEmpty())
+            continue;
+        const qsizetype equals = text.indexOf(u'=');
+        if (equals < 0)
+            return refuse(QStringLiteral("no '='"));
+        const QString key = text.left(equals).trimmed();
+        const QString value = text.mid(equals + 1).trimmed();
+        if (key == u"port") {
+            bool ok = false;
+            config.port = value.toInt(&ok);
+            if (!ok || config.port < 1 || config.port > 65535)
+                return refuse(QStringLiteral("port must be a number from 1 to 65535"));
+        } else if (key == u"host") {
+            if (value.isEmpty())
+                return refuse(QStringLiteral("no host"));
+            config.host = value;
+        } else if (key == u"station") {
+            config.station = value;
+        } else if (key == u"username") {
+            config.username = value;
+        } else if (key == u"password") {
+            config.password = value;
+        } else if (key == u"cafile") {
+            config.cafile = value;
+        } else {
+            return refuse(QStringLiteral("unknown key"));
+        }
+    }
     if (config.host.isEmpty())
         return fail(QStringLiteral("%1 names no host").arg(path));
-    bool ok = true;
-    config.port = settings.value(QStringLiteral("port"), 1883).toInt(&ok);
-    if (!ok || config.port < 1 || config.port > 65535)
-        return fail(QStringLiteral("%1: port must be a number from 1 to 65535").arg(path));
-    config.station = settings.value(QStringLiteral("station")).toString().trimmed();
-    if (config.station.isEmpty())
-        config.station = QSysInfo::machineHostName();
-    config.station = segment(config.station);
-    config.username = settings.value(QStringLiteral("username")).toString();
-    config.password = settings.value(QStringLiteral("password")).toString();
-    config.cafile = settings.value(QStringLiteral("cafile")).toString().trimmed();
+    config.station = segment(config.station.isEmpty() ? QSysInfo::machineHostName() : config.station);
     return config;
 }
 

@@ -4,8 +4,8 @@
 #include <QString>
 #include <optional>
 
-// Where a station publishes: read from mqtt.conf (INI) in the user's
-// configuration folder. Without that file the station publishes nothing.
+// Where a station publishes: read from mqtt.conf (key=value lines) in the
+// user's configuration folder. Without that file the station publishes nothing.
 struct MqttConfig final
 {
     QString host;
@@ -17,7 +17,8 @@ struct MqttConfig final
 
     // $XDG_CONFIG_HOME/spdmon/mqtt.conf, else ~/.config/spdmon/mqtt.conf.
     static QString defaultPath();
-    // Nothing when the file is missing or unusable; problem then says why.
+    // Nothing when the file is missing or unusable; problem then says why,
+    // naming the line that cannot be read.
     static std::optional<MqttConfig> load(const QString& path, QString* problem = nullptr);
     // A topic segment: the characters MQTT gives a meaning to are replaced.
     static QString segment(QString text);

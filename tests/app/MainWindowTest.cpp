@@ -5,9 +5,11 @@
 #include "display/Cards.h"
 
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTreeWidget>
 
 class MainWindowTest final : public QObject
@@ -152,6 +154,26 @@ private slots:
         QCOMPARE(cells.join(u'|'),
                  QStringLiteral("告警时间|告警纪录|2026-01-01 10:00:00|earlier|2026-02-01 10:00:00|later"));
         QCOMPARE(f.form->DBGrid1->editTriggers(), QAbstractItemView::NoEditTriggers);
+    }
+
+    // mqtt.conf that cannot be used says why in the MQTT panel; without the file there is no panel.
+    void mqttSettingsProblemShown()
+    {
+        QTemporaryDir home;
+        QFile file(home.filePath(QStringLiteral("spdmon/mqtt.conf")));
+        QVERIFY(QDir(home.path()).mkdir(QStringLiteral("spdmon")) && file.open(QIODevice::WriteOnly) &&
+                file.write("host=b\nhots=c\n") > 0 && file.flush());
+        const QByteArray before = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
+        const auto panel = []() {
+            const MainWindowFixture f;
+            const auto* label = f.form->findChild<QLabel*>("MqttHint");
+            return label ? label->text() : QString();
+        };
+        QCOMPARE(panel(), "MQTT: " + file.fileName() + " line 2: unknown key: hots=c");
+        QVERIFY(file.remove());
+        QCOMPARE(panel(), QString());
+        qputenv("XDG_CONFIG_HOME", before);
     }
 };
 

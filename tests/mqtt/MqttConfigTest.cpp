@@ -1,0 +1,50 @@
+// mqtt.conf values are taken as written; what cannot be read is refused with its line.
+#include "mqtt/MqttConfig.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+class MqttConfigTest final : public QObject
+{
+    Q_OBJECT
+private slots:
+    void load_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("read"); // host|port|station|username|password|cafile, or the problem
+        QTest::newRow("commas") << u"host=b\nstation=room,2\nusername=a=b\npassword=a,b"_s
+                                << u"b|1883|room,2|a=b|a,b|"_s;
+        QTest::newRow("semicolon") << u"host=b\nstation=s\npassword=pa;ss"_s << u"b|1883|s||pa;ss|"_s;
+        QTest::newRow("quotes") << u"host=b\nstation=s\npassword=p\"w\"d"_s << u"b|1883|s||p\"w\"d|"_s;
+        QTest::newRow("comments") << u"; a\r\n  # b\r\n\r\nhost = h   ; c\r\nport=8883\t; d\r\nstation=s\r\n"
+                                     "password= x #1 \r\ncafile=/c.crt ;\r\n"_s
+                                  << u"h|8883|s||x #1|/c.crt"_s;
+        QTest::newRow("no =") << u"host=b\npassword\n"_s << u"FILE line 2: no '=': password"_s;
+        QTest::newRow("unknown key") << u"host=b\n Hots=c \n"_s << u"FILE line 2: unknown key: Hots=c"_s;
+        QTest::newRow("bad port") << u"host=b\nport=80a"_s
+                                  << u"FILE line 2: port must be a number from 1 to 65535: port=80a"_s;
+        QTest::newRow("empty host") << u"station=s\nhost= ; x"_s << u"FILE line 2: no host: host= ; x"_s;
+        QTest::newRow("no host") << u"port=1883\n"_s << u"FILE names no host"_s;
+    }
+
+    void load()
+    {
+        QFETCH(QString, text);
+        QTemporaryDir dir;
+        QFile file(dir.filePath(u"mqtt.conf"_s));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) > 0 && file.flush());
+        QString problem;
+        const std::optional<MqttConfig> c = MqttConfig::load(file.fileName(), &problem);
+        const QString read =
+            c ? QStringList{c->host,  QString::number(c->port), c->station, c->username, c->password,
+                            c->cafile}
+                    .join(u'|')
+              : problem.replace(file.fileName(), u"FILE"_s);
+        QTEST(read, "read");
+    }
+};
+
+QTEST_MAIN(MqttConfigTest)
+#include "MqttConfigTest.moc"
