@@ -50,9 +50,9 @@ std::optional<MqttConfig> MqttConfig::load(const QString& path, QString* problem
     QTextStream in(&file);
     for (int number = 1; !in.atEnd(); ++number) {
         const QString line = in.readLine();
+        // Names the line and its key, never the value: the line may hold a password.
         const auto refuse = [&](const QString& why) {
-            return fail(
-                QStringLiteral("%1 line %2: %3: %4").arg(path, QString::number(number), why, line.trimmed()));
+            return fail(QStringLiteral("%1 line %2: %3").arg(path, QString::number(number), why));
         };
         const QString text = withoutComment(line);
         if (text.isEmpty())
@@ -61,15 +61,16 @@ std::optional<MqttConfig> MqttConfig::load(const QString& path, QString* problem
         if (equals < 0)
             return refuse(QStringLiteral("no '='"));
         const QString key = text.left(equals).trimmed();
+        const auto refuseKey = [&](const QString& why) { return refuse(why + QStringLiteral(": ") + key); };
         const QString value = text.mid(equals + 1).trimmed();
         if (key == u"port") {
             bool ok = false;
             config.port = value.toInt(&ok);
             if (!ok || config.port < 1 || config.port > 65535)
-                return refuse(QStringLiteral("port must be a number from 1 to 65535"));
+                return refuseKey(QStringLiteral("must be a number from 1 to 65535"));
         } else if (key == u"host") {
             if (value.isEmpty())
-                return refuse(QStringLiteral("no host"));
+                return refuseKey(QStringLiteral("empty value"));
             config.host = value;
         } else if (key == u"station") {
             config.station = value;
@@ -80,7 +81,7 @@ std::optional<MqttConfig> MqttConfig::load(const QString& path, QString* problem
         } else if (key == u"cafile") {
             config.cafile = value;
         } else {
-            return refuse(QStringLiteral("unknown key"));
+            return refuseKey(QStringLiteral("unknown key"));
         }
     }
     if (config.host.isEmpty())

@@ -170,7 +170,7 @@ private slots:
             const auto* label = f.form->findChild<QLabel*>("MqttHint");
             return label ? label->text() : QString();
         };
-        QCOMPARE(panel(), "MQTT: " + file.fileName() + " line 2: unknown key: hots=c");
+        QCOMPARE(panel(), "MQTT: " + file.fileName() + " line 2: unknown key: hots");
         QVERIFY(file.remove());
         QCOMPARE(panel(), QString());
         qputenv("XDG_CONFIG_HOME", before);

@@ -21,11 +21,11 @@ private slots:
         QTest::newRow("comments") << u"; a\r\n  # b\r\n\r\nhost = h   ; c\r\nport=8883\t; d\r\nstation=s\r\n"
                                      "password= x #1 \r\ncafile=/c.crt ;\r\n"_s
                                   << u"h|8883|s||x #1|/c.crt"_s;
-        QTest::newRow("no =") << u"host=b\npassword\n"_s << u"FILE line 2: no '=': password"_s;
-        QTest::newRow("unknown key") << u"host=b\n Hots=c \n"_s << u"FILE line 2: unknown key: Hots=c"_s;
+        QTest::newRow("no =") << u"host=b\npassword\n"_s << u"FILE line 2: no '='"_s;
+        QTest::newRow("unknown key") << u"host=b\n Hots=c \n"_s << u"FILE line 2: unknown key: Hots"_s;
         QTest::newRow("bad port") << u"host=b\nport=80a"_s
-                                  << u"FILE line 2: port must be a number from 1 to 65535: port=80a"_s;
-        QTest::newRow("empty host") << u"station=s\nhost= ; x"_s << u"FILE line 2: no host: host= ; x"_s;
+                                  << u"FILE line 2: must be a number from 1 to 65535: port"_s;
+        QTest::newRow("empty host") << u"station=s\nhost= ; x"_s << u"FILE line 2: empty value: host"_s;
         QTest::newRow("no host") << u"port=1883\n"_s << u"FILE names no host"_s;
     }
 
