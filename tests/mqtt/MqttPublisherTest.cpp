@@ -184,7 +184,7 @@ private slots:
             s.stepUntil(u"SELECT COUNT(*) FROM node_record WHERE communication_status='通信正常'"_s, u"6"_s));
         QTest::qWait(1500); // the connection is retried meanwhile: the hint is said once
         QCOMPARE(publisher.queued(), hint == u"MQTT: 已连接"_s ? 0 : 6);
-        QCOMPARE(hints.size(), brokerUp ? 1 : 0);
+        QCOMPARE(hints.size(), 1); // connecting is the network thread's, even the first attempt
 
         QProcess tool;
         tool.setProcessChannelMode(QProcess::MergedChannels);
