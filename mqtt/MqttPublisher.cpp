@@ -7,6 +7,7 @@
 #include <QJsonObject>
 #include <QThread>
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
 #include <cstring>
 #include <mosquitto.h>
@@ -49,15 +50,15 @@ struct MqttPublisher::Network final
     MqttClient::Handle client;
     std::mutex mutex;
     std::condition_variable wake;
-    bool stop = false;                    // under mutex
-    bool finished = false;                // under mutex
-    MqttPublisher* publisher;             // under mutex; null once it is going
+    bool stop = false;        // under mutex
+    bool finished = false;    // under mutex
+    MqttPublisher* publisher; // under mutex; null once it is going
     std::atomic<bool> connected{false};
     std::atomic<quint64> acknowledged{0};
     std::atomic<int> lastAcked{0};
     Link link = Link::Connecting;
-    int answer = -1;                      // the broker's CONNACK code this attempt
-    QString tlsDetail;                    // OpenSSL's reason this attempt
+    int answer = -1;   // the broker's CONNACK code this attempt
+    QString tlsDetail; // OpenSSL's reason this attempt
 };
 
 MqttPublisher::MqttPublisher(const MqttConfig& config, int queueLimit, QObject* parent)
@@ -90,9 +91,9 @@ MqttPublisher::~MqttPublisher()
         return;
     Network& network = *m_network;
     int id = 0;
-    if (network.connected && mosquitto_publish(network.client.get(), &id,
-                                               m_config.topic(QStringLiteral("status")).constData(), 7,
-                                               "offline", kQos, true) == MOSQ_ERR_SUCCESS) {
+    if (network.connected &&
+        mosquitto_publish(network.client.get(), &id, m_config.topic(QStringLiteral("status")).constData(), 7,
+                          "offline", kQos, true) == MOSQ_ERR_SUCCESS) {
         const QDeadlineTimer deadline(kOfflineWaitMs);
         while (network.lastAcked.load() != id && network.connected && !deadline.hasExpired())
             QThread::msleep(2);
@@ -102,7 +103,8 @@ MqttPublisher::~MqttPublisher()
     network.publisher = nullptr;
     network.wake.notify_all();
     // Only a name lookup holds the thread longer; it then ends on its own.
-    if (network.wake.wait_for(lock, std::chrono::milliseconds(kStopWaitMs), [&]() { return network.finished; })) {
+    if (network.wake.wait_for(lock, std::chrono::milliseconds(kStopWaitMs),
+                              [&]() { return network.finished; })) {
         lock.unlock();
         m_thread.join();
     } else {
@@ -216,6 +218,7 @@ void MqttPublisher::Network::attempt(bool first)
     answer = -1;
     tlsDetail.clear();
     mosquitto* handle = client.get();
+    errno = 0;
     // The name lookup happens here, off the publisher's thread.
     int rc = first ? mosquitto_connect_async(handle, config.host.toUtf8().constData(), config.port,
                                              kKeepAliveSeconds)
@@ -223,6 +226,7 @@ void MqttPublisher::Network::attempt(bool first)
     // errno tells the reason only right after the failing call.
     QString reason = rc == MOSQ_ERR_SUCCESS ? QString() : MqttClient::errorText(rc);
     while (rc == MOSQ_ERR_SUCCESS && !stopping()) {
+        errno = 0;
         rc = mosquitto_loop(handle, kLoopMs, 1);
         if (rc != MOSQ_ERR_SUCCESS)
             reason = MqttClient::errorText(rc);

@@ -5,10 +5,10 @@
 #include "MqttBroker.h"
 #include "TestDatabase.h"
 
-#include "store/MainState.h"
 #include "link/ModbusRtuBus.h"
 #include "monitor/PollCycle.h"
 #include "mqtt/MqttPublisher.h"
+#include "store/MainState.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -193,6 +193,55 @@ private slots:
         const QString said = QString::fromUtf8(tool.readAll());
         QVERIFY2(said.contains(check.replace(u"%1"_s, port)), qPrintable(said));
         QCOMPARE(tool.exitCode(), check == u"passed"_s ? 0 : 1);
+    }
+
+    void shutdownIsQuickWhateverTheBroker_data()
+    {
+        QTest::addColumn<int>("fillers");
+        QTest::newRow("never answers") << 0;
+        QTest::newRow("backlog full") << 2;
+    }
+
+    void shutdownIsQuickWhateverTheBroker()
+    {
+        QFETCH(int, fillers);
+        MqttBroker broker; // its port and settings only
+        const SilentListener listener(broker.port(), fillers);
+        QVERIFY(listener.listening());
+        auto publisher = std::make_unique<MqttPublisher>(*MqttConfig::load(broker.writeConfig({})));
+        QTest::qWait(1500);
+        QElapsedTimer timer;
+        timer.start();
+        publisher.reset();
+        QCOMPARE_LT(timer.elapsed(), 2000);
+    }
+
+    void connectsOnceABrokerTakesOverThePort_data()
+    {
+        QTest::addColumn<int>("length"); // of the page after the status line
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("short answer") << 0 << u"connection lost"_s;
+        QTest::newRow("web page") << 120 << u"not an MQTT broker, or it speaks another protocol version"_s;
+    }
+
+    void connectsOnceABrokerTakesOverThePort()
+    {
+        QFETCH(int, length);
+        QFETCH(QString, reason);
+        MqttBroker broker;
+        // A web server's answer to anything, on the broker's port.
+        QProcess web;
+        web.setProcessChannelMode(QProcess::MergedChannels);
+        web.start(u"socat"_s,
+                  {u"-d"_s, u"-d"_s, u"TCP-LISTEN:%1,bind=127.0.0.1,reuseaddr,fork"_s.arg(broker.port()),
+                   u"SYSTEM:echo HTTP/1.0 400 Bad Request; echo; echo "_s + QString(length, u'x')});
+        QVERIFY(QTest::qWaitFor([&]() { return web.canReadLine(); }, 5000)); // "listening on"
+        MqttPublisher publisher(*MqttConfig::load(broker.writeConfig({})));
+        QTRY_COMPARE(publisher.hint(), u"MQTT: 无法连接 127.0.0.1:%1 (%2)"_s.arg(broker.port()).arg(reason));
+        QTest::qWait(3000);
+        web.kill();
+        QVERIFY(web.waitForFinished() && broker.start());
+        QTRY_COMPARE_WITH_TIMEOUT(publisher.hint(), u"MQTT: 已连接"_s, 15000);
     }
 
     void killedStationGoesOffline()
