@@ -87,6 +87,8 @@ public:
 signals:
     // Devices or nodes may have changed: the main window's tree is rebuilt.
     void treeChanged();
+    // These nodes of the device were deleted.
+    void nodesRemoved(int deviceId, const QStringList& nodeNames);
 
 public slots:
     void FormShow();

@@ -10,6 +10,7 @@
 #include <QDateTimeEdit>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTreeWidget>
 #include <QWindow>
@@ -327,6 +328,7 @@ private slots:
     {
         DeviceFixture f;
         f.inDialog([&](TForm5& d) {
+            QSignalSpy removed(&d, &TForm5::nodesRemoved);
             pick(d, u"KPV3[地址:3]"_s, u"浪涌次数"_s);
             press(d, "Button2");
             press(d, "Button2");
@@ -341,6 +343,10 @@ private slots:
             QCOMPARE(MessageBox::takeShown(),
                      (QStringList{u"节点删除成功"_s, u"设备删除成功"_s, u"请选中设备或者节点再删除"_s}));
             QCOMPARE(treeText(child<QTreeWidget>(d, "TreeView1")->topLevelItem(0)), u"监控系统"_s);
+            QCOMPARE(QList<QVariantList>(removed),
+                     (QList<QVariantList>{{3, QStringList{u"浪涌次数"_s}},
+                                          {4, QStringList{u"设备状态"_s}},
+                                          {3, QStringList{u"浪涌保护器"_s, u"设备状态"_s}}}));
         });
         QCOMPARE(f.db.count(u"node_record"_s), 0);
         QCOMPARE(treeText(f.form->TreeView1->topLevelItem(0)), u"监控系统"_s);

@@ -76,8 +76,12 @@ QList<QJsonObject> payloads(const QStringList& lines)
 QMap<QString, QJsonObject> nodes(const QStringList& lines)
 {
     QMap<QString, QJsonObject> result;
-    for (const QString& line : lines)
-        result.insert(line.section(u'|', 0, 0), payloads({line}).first());
+    for (const QString& line : lines) {
+        if (line.section(u'|', 2).isEmpty()) // an empty retained message clears the topic
+            result.remove(line.section(u'|', 0, 0));
+        else
+            result.insert(line.section(u'|', 0, 0), payloads({line}).first());
+    }
     return result;
 }
 QMap<QString, QJsonObject> nodes(Station& s)
@@ -123,6 +127,11 @@ private slots:
         // of a node replace each other, and the two oldest make room for alarms.
         QCOMPARE(publisher->queued(), 4);
         QCOMPARE(publisher->dropped(), 2);
+        // A node deleted meanwhile leaves no retained reading behind.
+        s.db.exec(u"DELETE FROM node_record WHERE device_id=1 AND node_name='浪涌保护器'"_s);
+        s.scope.close();
+        s.scope.open();
+        publisher->nodeRemoved(1, u"浪涌保护器"_s);
 
         // Back: every alarm arrives, once, in order; a pass brings every node up to date.
         QVERIFY(broker.start() && sub.start(broker.port()));
@@ -134,6 +143,7 @@ private slots:
                  payloads(s.column(u"SELECT '||' || json_object('time', 告警时间, 'text', 告警纪录) FROM "
                                    "alarm_record ORDER BY rowid"_s)));
 
+        QTRY_VERIFY(sub.messages(u"/1/浪涌保护器"_s).endsWith(u"spdmon/st/node/1/浪涌保护器|0|"_s));
         // A late subscriber gets the retained state only.
         sub.stop();
         QVERIFY(sub.start(broker.port()));
