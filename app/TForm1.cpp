@@ -121,6 +121,10 @@ void TForm1::startPublishing()
         return;
     connect(m_mqtt.get(), &MqttPublisher::hintChanged, hint, &QLabel::setText);
     m_poll->setEvents(m_mqtt.get());
+    connect(Form5, &TForm5::nodesRemoved, m_mqtt.get(), [this](int deviceId, const QStringList& nodeNames) {
+        for (const QString& name : nodeNames)
+            m_mqtt->nodeRemoved(deviceId, name);
+    });
 }
 
 void TForm1::createDialogs()
@@ -145,6 +149,12 @@ void TForm1::createDialogs()
 
 TForm1::~TForm1()
 {
+    // The port first, so a new start can open it at once; then the publisher,
+    // which may take up to two seconds to say goodbye to its broker.
+    if (state.PortState == PortState::kOpen)
+        m_bus->comClose(state.ComNum);
+    m_poll->setEvents(nullptr);
+    m_mqtt.reset();
     // Dialogs are top-level windows of their own; the main window ends them.
     delete Form2;
     delete Form3;

@@ -9,6 +9,19 @@
 
 namespace NodeWrites {
 
+QStringList nodeNames(Query& query, int deviceId)
+{
+    query.close();
+    query.setSql(kDeviceRows);
+    query.setInt(QStringLiteral("modify_id"), deviceId);
+    query.open();
+    QStringList names;
+    for (query.first(); !query.eof(); query.next())
+        names << query.fieldText(QStringLiteral("node_name"));
+    query.close();
+    return names;
+}
+
 int saveDevice(Query& query, int deviceId, const QString& address, const QString& name,
                const QDateTime& installed)
 {

@@ -15,6 +15,9 @@ inline const QString kDeviceRows = QStringLiteral("select * from node_record whe
 inline const QString kOneNode =
     QStringLiteral("select * from node_record where (device_id=:modify_id)and(node_name=:modify_node)");
 
+// The names of the device's nodes, as stored.
+QStringList nodeNames(Query& query, int deviceId);
+
 // Changes every row of the device deviceId: its address (the trimmed
 // address text), trimmed name and install date. Returns how many rows it
 // changed; with none found nothing is written.

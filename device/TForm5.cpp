@@ -517,6 +517,7 @@ void TForm5::Button2Click()
             ADOQuery1->setInt(QStringLiteral("device_id"), DialogDeviceId);
             ADOQuery1->setText(QStringLiteral("node_name"), DialogNodeName);
             ADOQuery1->execSql();
+            emit nodesRemoved(DialogDeviceId, {DialogNodeName});
             MessageBox::show(QStringLiteral("节点删除成功"), this);
             resetPick(SelectionKind::kSystem);
         }
@@ -525,9 +526,11 @@ void TForm5::Button2Click()
                 MessageBox::show(QStringLiteral("未选中设备"), this);
                 return;
             }
+            const QStringList nodeNames = NodeWrites::nodeNames(*ADOQuery1, DialogDeviceId);
             ADOQuery1->setSql(QStringLiteral("Delete from node_record where (device_id=:device_id) "));
             ADOQuery1->setInt(QStringLiteral("device_id"), DialogDeviceId);
             ADOQuery1->execSql();
+            emit nodesRemoved(DialogDeviceId, nodeNames);
             MessageBox::show(QStringLiteral("设备删除成功"), this);
             resetPick(SelectionKind::kSystem);
         }

@@ -88,6 +88,8 @@ signals:
     // Devices or nodes may have changed: the main window rebuilds its tree
     // and shows the system anew.
     void treeChanged();
+    // These nodes of the device were deleted.
+    void nodesRemoved(int deviceId, const QStringList& nodeNames);
 
 public slots:
     void FormShow();

@@ -48,7 +48,9 @@ QString errorText(int result)
 {
     switch (result) {
     case MOSQ_ERR_ERRNO:
-        return QString::fromLocal8Bit(std::strerror(errno));
+        // A read that meets the end of the stream says "errno" and leaves
+        // errno as it was: cleared before the call, it stays 0.
+        return errno == 0 ? errorText(MOSQ_ERR_CONN_LOST) : QString::fromLocal8Bit(std::strerror(errno));
     case MOSQ_ERR_EAI:
         return QStringLiteral("host name not found");
     case MOSQ_ERR_TLS:

@@ -19,7 +19,8 @@ using Handle = std::unique_ptr<mosquitto, Deleter>;
 // A new client with the login and TLS of the settings; null when they cannot
 // be applied (an unreadable CA file), with the reason in problem.
 Handle create(const MqttConfig& config, void* userdata, QString* problem);
-// A library result code, read right after the call that returned it.
+// A library result code, read right after the call that returned it, with
+// errno cleared before that call.
 QString errorText(int result);
 // The broker's answer to a connection attempt (CONNACK return code).
 QString refusalText(int returnCode);

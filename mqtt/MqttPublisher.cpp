@@ -1,67 +1,120 @@
 #include "mqtt/MqttPublisher.h"
 
+#include "mqtt/MqttClient.h"
+
 #include <QDeadlineTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QThread>
-#include <QTimer>
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
 #include <cstring>
 #include <mosquitto.h>
+#include <mutex>
 
 namespace {
 constexpr int kKeepAliveSeconds = 30;
 constexpr int kQos = 1;
-constexpr int kTlsRetryMs = 10000;
+constexpr int kLoopMs = 100; // how soon the network thread sees a stop
+constexpr int kFirstRetrySeconds = 1;
+constexpr int kLastRetrySeconds = 10;
+constexpr int kOfflineWaitMs = 1000;
+constexpr int kStopWaitMs = 800;
 const char* const kRowKeys[] = {"device_id", "device_name",          "node_name",    "node_data",
                                 "con_data",  "communication_status", "alarm_status", "read_time"};
 } // namespace
 
+// The client and what its network thread tells the publisher. The fields
+// without a lock are the network thread's own.
+struct MqttPublisher::Network final
+{
+    enum class Link { Connecting, Connected, Lost };
+
+    Network(const MqttConfig& config, MqttPublisher* owner) : config(config), publisher(owner) {}
+
+    static void run(const std::shared_ptr<Network>& network);
+    static void onConnect(mosquitto* client, void* self, int returnCode);
+    static void onPublish(mosquitto* client, void* self, int messageId);
+    static void onLog(mosquitto* client, void* self, int level, const char* text);
+
+    void attempt(bool first);
+    QString failureHint(const QString& reason);
+    // Hands a hint to the publisher's thread, which then sends what waited.
+    void post(const QString& hint);
+    bool stopping();
+    // Sleeps, unless told to stop meanwhile.
+    void pause(int seconds);
+
+    const MqttConfig config;
+    MqttClient::Handle client;
+    std::mutex mutex;
+    std::condition_variable wake;
+    bool stop = false;        // under mutex
+    bool finished = false;    // under mutex
+    MqttPublisher* publisher; // under mutex; null once it is going
+    std::atomic<bool> connected{false};
+    std::atomic<quint64> acknowledged{0};
+    std::atomic<int> lastAcked{0};
+    Link link = Link::Connecting;
+    int answer = -1;   // the broker's CONNACK code this attempt
+    QString tlsDetail; // OpenSSL's reason this attempt
+};
+
 MqttPublisher::MqttPublisher(const MqttConfig& config, int queueLimit, QObject* parent)
     : QObject(parent), m_config(config), m_queue(queueLimit)
 {
+    auto network = std::make_shared<Network>(m_config, this);
     QString problem;
-    m_client = MqttClient::create(m_config, this, &problem);
-    if (!m_client) {
+    network->client = MqttClient::create(m_config, network.get(), &problem);
+    if (!network->client) {
         m_hint = QStringLiteral("MQTT: ") + problem;
         return;
     }
-    mosquitto* client = m_client.get();
-    mosquitto_connect_callback_set(client, &MqttPublisher::onConnect);
-    mosquitto_disconnect_callback_set(client, &MqttPublisher::onDisconnect);
-    mosquitto_publish_callback_set(client, &MqttPublisher::onPublish);
-    mosquitto_log_callback_set(client, &MqttPublisher::onLog);
+    mosquitto* client = network->client.get();
+    // Publishing from this thread while the network thread runs the loop.
+    mosquitto_threaded_set(client, true);
+    mosquitto_connect_callback_set(client, &Network::onConnect);
+    mosquitto_publish_callback_set(client, &Network::onPublish);
+    mosquitto_log_callback_set(client, &Network::onLog);
     // The broker says "offline" for a station that vanishes without a word.
     mosquitto_will_set(client, m_config.topic(QStringLiteral("status")).constData(), 7, "offline", kQos,
                        true);
-    mosquitto_reconnect_delay_set(client, 1, 10, true);
-
     m_hint = QStringLiteral("MQTT: 正在连接 %1").arg(m_config.address());
-    const int rc =
-        mosquitto_connect_async(client, m_config.host.toUtf8().constData(), m_config.port, kKeepAliveSeconds);
-    if (rc != MOSQ_ERR_SUCCESS)
-        m_hint = QStringLiteral("MQTT: 无法连接 %1 (%2)").arg(m_config.address(), MqttClient::errorText(rc));
-    // The network thread also retries after a failed first attempt.
-    const int loop = mosquitto_loop_start(client);
-    m_loopRunning = loop == MOSQ_ERR_SUCCESS;
-    if (!m_loopRunning)
-        m_hint = QStringLiteral("MQTT: ") + MqttClient::errorText(loop);
+    m_network = network;
+    m_thread = std::thread(&Network::run, network);
 }
 
 MqttPublisher::~MqttPublisher()
 {
-    if (!m_client)
+    if (!m_network)
         return;
-    mosquitto* client = m_client.get();
+    Network& network = *m_network;
     int id = 0;
-    if (m_connected && mosquitto_publish(client, &id, m_config.topic(QStringLiteral("status")).constData(), 7,
-                                         "offline", kQos, true) == MOSQ_ERR_SUCCESS) {
-        const QDeadlineTimer deadline(1000);
-        while (m_lastAcked.load() != id && !deadline.hasExpired())
+    if (network.connected &&
+        mosquitto_publish(network.client.get(), &id, m_config.topic(QStringLiteral("status")).constData(), 7,
+                          "offline", kQos, true) == MOSQ_ERR_SUCCESS) {
+        const QDeadlineTimer deadline(kOfflineWaitMs);
+        while (network.lastAcked.load() != id && network.connected && !deadline.hasExpired())
             QThread::msleep(2);
     }
-    mosquitto_disconnect(client);
-    if (m_loopRunning)
-        mosquitto_loop_stop(client, false);
+    std::unique_lock lock(network.mutex);
+    network.stop = true;
+    network.publisher = nullptr;
+    network.wake.notify_all();
+    // Only a name lookup holds the thread longer; it then ends on its own.
+    if (network.wake.wait_for(lock, std::chrono::milliseconds(kStopWaitMs),
+                              [&]() { return network.finished; })) {
+        lock.unlock();
+        m_thread.join();
+    } else {
+        m_thread.detach();
+    }
+}
+
+quint64 MqttPublisher::acknowledged() const
+{
+    return m_network ? m_network->acknowledged.load() : 0;
 }
 
 std::unique_ptr<MqttPublisher> MqttPublisher::fromConfigFile(const QString& path)
@@ -85,6 +138,14 @@ void MqttPublisher::nodeWritten(const QVariantMap& row)
     send({m_config.topic(tail), QJsonDocument(json).toJson(QJsonDocument::Compact), true});
 }
 
+void MqttPublisher::nodeRemoved(int deviceId, const QString& nodeName)
+{
+    // An empty retained message makes the broker forget the topic.
+    const QString tail = QStringLiteral("node/") + MqttConfig::segment(QString::number(deviceId)) +
+                         QLatin1Char('/') + MqttConfig::segment(nodeName);
+    send({m_config.topic(tail), QByteArray(), true});
+}
+
 void MqttPublisher::alarmRecorded(const QString& time, const QString& text)
 {
     const QJsonObject json{{QStringLiteral("time"), time}, {QStringLiteral("text"), text}};
@@ -94,7 +155,7 @@ void MqttPublisher::alarmRecorded(const QString& time, const QString& text)
 
 void MqttPublisher::send(MqttMessage message)
 {
-    if (!m_client)
+    if (!m_network)
         return;
     m_queue.push(std::move(message));
     flush();
@@ -102,11 +163,11 @@ void MqttPublisher::send(MqttMessage message)
 
 void MqttPublisher::flush()
 {
-    while (m_connected) {
+    while (m_network->connected) {
         const MqttMessage* message = m_queue.front();
         if (!message)
             return;
-        const int rc = mosquitto_publish(m_client.get(), nullptr, message->topic.constData(),
+        const int rc = mosquitto_publish(m_network->client.get(), nullptr, message->topic.constData(),
                                          int(message->payload.size()), message->payload.constData(), kQos,
                                          message->retained);
         // A connection lost a moment ago: libmosquitto keeps the message and
@@ -127,91 +188,127 @@ void MqttPublisher::setHint(const QString& hint)
     emit hintChanged(m_hint);
 }
 
-void MqttPublisher::postHint(const QString& hint)
+void MqttPublisher::Network::run(const std::shared_ptr<Network>& network)
 {
-    // Flushing here too sends what waited once the connection is back.
+    int delay = kFirstRetrySeconds;
+    for (bool first = true; !network->stopping(); first = false) {
+        network->attempt(first);
+        if (network->stopping())
+            break;
+        // A login refused will not pass sooner; a lost connection is back soonest.
+        if (network->answer == 0)
+            delay = kFirstRetrySeconds;
+        else if (MqttClient::isLoginRefusal(network->answer))
+            delay = kLastRetrySeconds;
+        network->pause(delay);
+        delay = qMin(delay * 2, kLastRetrySeconds);
+    }
+    if (network->connected) {
+        network->connected = false;
+        mosquitto_disconnect(network->client.get());
+        mosquitto_loop(network->client.get(), kLoopMs, 1);
+    }
+    const std::lock_guard lock(network->mutex);
+    network->finished = true;
+    network->wake.notify_all();
+}
+
+void MqttPublisher::Network::attempt(bool first)
+{
+    answer = -1;
+    tlsDetail.clear();
+    mosquitto* handle = client.get();
+    errno = 0;
+    // The name lookup happens here, off the publisher's thread.
+    int rc = first ? mosquitto_connect_async(handle, config.host.toUtf8().constData(), config.port,
+                                             kKeepAliveSeconds)
+                   : mosquitto_reconnect_async(handle);
+    // errno tells the reason only right after the failing call.
+    QString reason = rc == MOSQ_ERR_SUCCESS ? QString() : MqttClient::errorText(rc);
+    while (rc == MOSQ_ERR_SUCCESS && !stopping()) {
+        errno = 0;
+        rc = mosquitto_loop(handle, kLoopMs, 1);
+        if (rc != MOSQ_ERR_SUCCESS)
+            reason = MqttClient::errorText(rc);
+    }
+    if (rc == MOSQ_ERR_SUCCESS)
+        return; // told to stop
+    connected = false;
+    const QString hint = failureHint(reason);
+    if (!hint.isEmpty())
+        post(hint);
+}
+
+QString MqttPublisher::Network::failureHint(const QString& reason)
+{
+    const QString address = config.address();
+    if (answer > 0) {
+        link = Link::Connecting;
+        return MqttClient::isLoginRefusal(answer)
+                   ? QStringLiteral("MQTT: 用户名或密码被拒绝")
+                   : QStringLiteral("MQTT: %1 拒绝连接 (%2)").arg(address, MqttClient::refusalText(answer));
+    }
+    if (link == Link::Connected) {
+        link = Link::Lost;
+        return QStringLiteral("MQTT: 与 %1 的连接中断 (%2)，正在重连").arg(address, reason);
+    }
+    if (link == Link::Lost)
+        return {}; // the hint already says it is reconnecting
+    // TLS failures are told only in the log, as OpenSSL's "error:...:reason" lines.
+    return QStringLiteral("MQTT: 无法连接 %1 (%2)")
+        .arg(address, tlsDetail.isEmpty() ? reason : QStringLiteral("TLS error: ") + tlsDetail);
+}
+
+void MqttPublisher::Network::post(const QString& hint)
+{
+    const std::lock_guard lock(mutex);
+    if (!publisher)
+        return;
+    MqttPublisher* target = publisher;
     QMetaObject::invokeMethod(
-        this,
-        [this, hint]() {
-            setHint(hint);
-            flush();
+        target,
+        [target, hint]() {
+            target->setHint(hint);
+            target->flush();
         },
         Qt::QueuedConnection);
 }
 
-void MqttPublisher::restartNetwork()
+bool MqttPublisher::Network::stopping()
 {
-    m_restartPending = false;
-    mosquitto* client = m_client.get();
-    mosquitto_disconnect(client);
-    mosquitto_loop_stop(client, false);
-    m_link = Link::Connecting;
-    mosquitto_reconnect_async(client);
-    m_loopRunning = mosquitto_loop_start(client) == MOSQ_ERR_SUCCESS;
+    const std::lock_guard lock(mutex);
+    return stop;
 }
 
-void MqttPublisher::onConnect(mosquitto* client, void* self, int returnCode)
+void MqttPublisher::Network::pause(int seconds)
 {
-    auto* publisher = static_cast<MqttPublisher*>(self);
-    if (returnCode != 0) {
-        publisher->m_link = Link::Refused;
-        publisher->postHint(
-            MqttClient::isLoginRefusal(returnCode)
-                ? QStringLiteral("MQTT: 用户名或密码被拒绝")
-                : QStringLiteral("MQTT: %1 拒绝连接 (%2)")
-                      .arg(publisher->m_config.address(), MqttClient::refusalText(returnCode)));
-        return;
-    }
-    publisher->m_link = Link::Connected;
-    mosquitto_publish(client, nullptr, publisher->m_config.topic(QStringLiteral("status")).constData(), 6,
+    std::unique_lock lock(mutex);
+    wake.wait_for(lock, std::chrono::seconds(seconds), [this]() { return stop; });
+}
+
+void MqttPublisher::Network::onConnect(mosquitto* client, void* self, int returnCode)
+{
+    auto* network = static_cast<Network*>(self);
+    network->answer = returnCode;
+    if (returnCode != 0)
+        return; // the loop ends with an error and says why
+    network->link = Link::Connected;
+    mosquitto_publish(client, nullptr, network->config.topic(QStringLiteral("status")).constData(), 6,
                       "online", kQos, true);
-    publisher->m_connected = true;
-    publisher->postHint(QStringLiteral("MQTT: 已连接"));
+    network->connected = true;
+    network->post(QStringLiteral("MQTT: 已连接"));
 }
 
-void MqttPublisher::onDisconnect(mosquitto*, void* self, int result)
+void MqttPublisher::Network::onPublish(mosquitto*, void* self, int messageId)
 {
-    auto* publisher = static_cast<MqttPublisher*>(self);
-    publisher->m_connected = false;
-    // Our own disconnect, or the broker closing after refusing the login,
-    // whose hint says more.
-    if (result == MOSQ_ERR_SUCCESS || publisher->m_link == Link::Refused)
-        return;
-    const QString reason = MqttClient::errorText(result);
-    const QString address = publisher->m_config.address();
-    if (publisher->m_link == Link::Connected) {
-        publisher->m_link = Link::Lost;
-        publisher->postHint(QStringLiteral("MQTT: 与 %1 的连接中断 (%2)，正在重连").arg(address, reason));
-    } else if (publisher->m_link == Link::Connecting) {
-        publisher->postHint(QStringLiteral("MQTT: 无法连接 %1 (%2)").arg(address, reason));
-    }
+    auto* network = static_cast<Network*>(self);
+    ++network->acknowledged;
+    network->lastAcked = messageId;
 }
 
-void MqttPublisher::onPublish(mosquitto*, void* self, int messageId)
+void MqttPublisher::Network::onLog(mosquitto*, void* self, int level, const char* text)
 {
-    auto* publisher = static_cast<MqttPublisher*>(self);
-    ++publisher->m_acknowledged;
-    publisher->m_lastAcked = messageId;
-}
-
-void MqttPublisher::onLog(mosquitto*, void* self, int level, const char* text)
-{
-    // TLS failures are told only here, as OpenSSL's "error:...:reason" lines.
     static const char kTlsError[] = "OpenSSL Error";
-    if (level != MOSQ_LOG_ERR || std::strncmp(text, kTlsError, sizeof kTlsError - 1) != 0)
-        return;
-    auto* publisher = static_cast<MqttPublisher*>(self);
-    const QString detail = QString::fromUtf8(text).section(QLatin1Char(':'), -1);
-    const QString hint =
-        QStringLiteral("MQTT: 无法连接 %1 (TLS error: %2)").arg(publisher->m_config.address(), detail);
-    QMetaObject::invokeMethod(
-        publisher,
-        [publisher, hint]() {
-            publisher->setHint(hint);
-            if (!publisher->m_restartPending) {
-                publisher->m_restartPending = true;
-                QTimer::singleShot(kTlsRetryMs, publisher, &MqttPublisher::restartNetwork);
-            }
-        },
-        Qt::QueuedConnection);
+    if (level == MOSQ_LOG_ERR && std::strncmp(text, kTlsError, sizeof kTlsError - 1) == 0)
+        static_cast<Network*>(self)->tlsDetail = QString::fromUtf8(text).section(QLatin1Char(':'), -1);
 }

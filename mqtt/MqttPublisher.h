@@ -1,22 +1,22 @@
 #pragma once
 
 #include "monitor/PollEvents.h"
-#include "mqtt/MqttClient.h"
 #include "mqtt/MqttConfig.h"
 #include "mqtt/MqttQueue.h"
 
 #include <QObject>
-#include <atomic>
 #include <memory>
+#include <thread>
 
 // Publishes a station's node readings and alarm records to an MQTT broker:
 //   spdmon/<station>/node/<device_id>/<node_name>  retained JSON of the row
 //   spdmon/<station>/alarm                         {"time":..,"text":..}
 //   spdmon/<station>/status                        retained online/offline
-// libmosquitto's own thread does the network work and reconnects; the poll
-// step only hands a message over. While the broker is away messages wait in
-// a bounded queue and go out in order once it is back. Lives on the thread
-// that runs the poll step.
+// A network thread of its own resolves, connects, and after any failure tries
+// again with a growing pause, until the publisher ends it; the poll step only
+// hands a message over. While the broker is away messages wait in a bounded
+// queue and go out in order once it is back. Lives on the thread that runs
+// the poll step.
 class MqttPublisher final : public QObject, public PollEvents
 {
     Q_OBJECT
@@ -25,7 +25,8 @@ public:
 
     // Starts connecting at once; the hint tells how it goes.
     explicit MqttPublisher(const MqttConfig& config, int queueLimit = kQueueLimit, QObject* parent = nullptr);
-    // Says "offline" (waiting at most a second for the broker) and disconnects.
+    // Says "offline" (waiting at most a second for the broker), disconnects
+    // and is gone within two seconds, whatever the broker or name server does.
     ~MqttPublisher() override;
 
     // A publisher for the settings in that file; null when there are none.
@@ -33,11 +34,14 @@ public:
 
     void nodeWritten(const QVariantMap& row) override;
     void alarmRecorded(const QString& time, const QString& text) override;
+    // The node is no longer stored under this device address and name: its
+    // retained reading is cleared, in turn with the other messages.
+    void nodeRemoved(int deviceId, const QString& nodeName);
 
     // Short text for the status bar, e.g. "MQTT: 已连接".
     QString hint() const { return m_hint; }
     // Messages the broker has acknowledged so far.
-    quint64 acknowledged() const { return m_acknowledged.load(); }
+    quint64 acknowledged() const;
     int queued() const { return m_queue.size(); }
     int dropped() const { return m_queue.dropped(); }
 
@@ -46,30 +50,17 @@ signals:
     void hintChanged(const QString& hint);
 
 private:
-    enum class Link { Connecting, Connected, Refused, Lost };
+    struct Network;
 
     void send(MqttMessage message);
     void flush();
     void setHint(const QString& hint);
-    // A failed TLS handshake ends libmosquitto's thread: start it again later.
-    void restartNetwork();
-    // Network thread: hand a new hint over to the publisher's thread.
-    void postHint(const QString& hint);
-
-    static void onConnect(struct mosquitto* client, void* self, int returnCode);
-    static void onDisconnect(struct mosquitto* client, void* self, int result);
-    static void onPublish(struct mosquitto* client, void* self, int messageId);
-    static void onLog(struct mosquitto* client, void* self, int level, const char* text);
 
     const MqttConfig m_config;
     MqttQueue m_queue;
     QString m_hint;
-    MqttClient::Handle m_client;
-    bool m_loopRunning = false;
-    bool m_restartPending = false;
-    // Written by the network thread only.
-    Link m_link = Link::Connecting;
-    std::atomic<bool> m_connected{false};
-    std::atomic<quint64> m_acknowledged{0};
-    std::atomic<int> m_lastAcked{0};
+    // Shared with the network thread, which may outlive the publisher while
+    // a name lookup keeps it.
+    std::shared_ptr<Network> m_network;
+    std::thread m_thread;
 };

@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QDeadlineTimer>
+#include <cerrno>
 #include <cstdio>
 #include <mosquitto.h>
 
@@ -32,6 +33,7 @@ template <typename Done> bool runUntil(mosquitto* client, Done done, QString* re
             *reason = QStringLiteral("no answer within 10 seconds");
             return false;
         }
+        errno = 0;
         const int rc = mosquitto_loop(client, 100, 1);
         if (rc != MOSQ_ERR_SUCCESS && !done()) {
             *reason = MqttClient::errorText(rc);
@@ -67,6 +69,7 @@ int main(int argc, char** argv)
         client, [](mosquitto*, void* p, int) { static_cast<Progress*>(p)->published = true; });
 
     const QString address = config->address();
+    errno = 0;
     const int rc = mosquitto_connect(client, config->host.toUtf8().constData(), config->port, 10);
     if (rc != MOSQ_ERR_SUCCESS)
         return fail(QStringLiteral("cannot reach %1: %2").arg(address, MqttClient::errorText(rc)));

@@ -11,6 +11,7 @@
 #include <QDateTimeEdit>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTreeWidget>
 #include <QWindow>
@@ -346,6 +347,7 @@ private slots:
         DeviceFixture f;
         f.db.exec(u"INSERT INTO node_record (device_id, node_name, device_name) VALUES (7, 'a', 'A[3]')"_s);
         f.inDialog([&](TForm5& d) {
+            QSignalSpy removed(&d, &TForm5::nodesRemoved);
             pick(d, u"A[3][地址:7]"_s);
             press(d, "Button2");
             pick(d, u"KPV3[地址:3]"_s, u"浪涌次数"_s);
@@ -363,6 +365,11 @@ private slots:
             QCOMPARE(MessageBox::takeShown(),
                      (QStringList{u"节点删除成功"_s, u"设备删除成功"_s, u"请选中设备或者节点再删除"_s}));
             QCOMPARE(treeText(child<QTreeWidget>(d, "TreeView1")->topLevelItem(0)), u"监控系统"_s);
+            QCOMPARE(QList<QVariantList>(removed),
+                     (QList<QVariantList>{{7, QStringList{u"a"_s}},
+                                          {3, QStringList{u"浪涌次数"_s}},
+                                          {4, QStringList{u"设备状态"_s}},
+                                          {3, QStringList{u"浪涌保护器"_s, u"设备状态"_s}}}));
         });
         QCOMPARE(f.db.count(u"node_record"_s), 0);
         QCOMPARE(treeText(f.form->TreeView1->topLevelItem(0)), u"监控系统"_s);
