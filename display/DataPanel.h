@@ -17,8 +17,8 @@ struct DataPanel final
 {
     static constexpr int kMaxCards = 247;
 
-    DataPanel(MainState& state, Query& view, QWidget* host, std::function<void()> fitToCards)
-        : state(state), ADOQuery4(view), host(host), fitToCards(std::move(fitToCards))
+    DataPanel(MainState& sharedState, Query& view, QWidget* cardHost, std::function<void()> fit)
+        : state(sharedState), ADOQuery4(view), host(cardHost), fitToCards(std::move(fit))
     {}
     Q_DISABLE_COPY_MOVE(DataPanel)
 

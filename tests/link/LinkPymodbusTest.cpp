@@ -76,4 +76,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestLinkPymodbus)
-#include "tst_link_pymodbus.moc"
+#include "LinkPymodbusTest.moc"

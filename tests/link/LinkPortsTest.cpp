@@ -122,4 +122,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestLinkPorts)
-#include "tst_link_ports.moc"
+#include "LinkPortsTest.moc"

@@ -307,4 +307,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestLinkKpvSim)
-#include "tst_link_kpvsim.moc"
+#include "LinkKpvSimTest.moc"

@@ -95,4 +95,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestKpvSimProtocol)
-#include "tst_kpvsim_protocol.moc"
+#include "KpvSimProtocolTest.moc"
