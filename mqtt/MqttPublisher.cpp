@@ -31,7 +31,7 @@ struct MqttPublisher::Network final
 {
     enum class Link { Connecting, Connected, Lost };
 
-    Network(const MqttConfig& config, MqttPublisher* owner) : config(config), publisher(owner) {}
+    Network(const MqttConfig& settings, MqttPublisher* owner) : config(settings), publisher(owner) {}
 
     static void run(const std::shared_ptr<Network>& network);
     static void onConnect(mosquitto* client, void* self, int returnCode);
