@@ -144,12 +144,12 @@ private slots:
                                    "alarm_record ORDER BY rowid"_s)));
 
         QTRY_VERIFY(sub.messages(u"/1/浪涌保护器"_s).endsWith(u"spdmon/st/node/1/浪涌保护器|0|"_s));
-        // A late subscriber gets the retained state only.
+        // A late subscriber finds the state in the retained messages alone (the last
+        // steps' readings may still arrive live beside them).
         sub.stop();
         QVERIFY(sub.start(broker.port()));
-        QTRY_COMPARE(nodes(sub.messages(u"/node/"_s)), nodes(s));
+        QTRY_COMPARE(nodes(sub.messages(u"/node/"_s).filter(u"|1|"_s)), nodes(s));
         QCOMPARE(sub.messages(u"/status"_s), QStringList{u"spdmon/st/status|1|online"_s});
-        QCOMPARE(sub.messages(u"spdmon/"_s).filter(u"|0|"_s), QStringList());
 
         publisher.reset();
         QTRY_COMPARE(sub.messages(u"/status"_s).last(), u"spdmon/st/status|0|offline"_s);
