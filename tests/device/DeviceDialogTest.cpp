@@ -95,7 +95,12 @@ struct DeviceFixture : MainWindowFixture
         form->Edit2->setText(u"100"_s);
         form->BitBtn4Click();
     }
-    ~DeviceFixture() { Clock::setFixed(QDateTime()); }
+    // The window closes its port on leaving: it goes before the bus.
+    ~DeviceFixture()
+    {
+        form.reset();
+        Clock::setFixed(QDateTime());
+    }
 
     // Opens the dialog by the toolbar command, runs steps in it and leaves it
     // by Exit or by the close box. Monitoring is stopped and stays stopped.

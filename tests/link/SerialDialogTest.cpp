@@ -79,8 +79,8 @@ struct SerialFixture
                          u"soft_record"_s);
     }
 
+    FakeBus bus; // outlives the window, which closes its port on leaving
     MainWindowFixture f;
-    FakeBus bus;
 };
 
 const QString kUntouched = u"3 9600 8 1  n "_s;
