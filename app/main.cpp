@@ -1,5 +1,5 @@
+#include "app/MainWindow.h"
 #include "app/Startup.h"
-#include "app/TForm1.h"
 #include "store/Connection.h"
 
 #include <QApplication>
@@ -15,9 +15,9 @@ int main(int argc, char* argv[])
         return 2;
 
     const QScreen* screen = QGuiApplication::primaryScreen();
-    TForm1 form1(connection, screen ? screen->geometry().width() : 1280);
+    MainWindow window(connection, screen ? screen->geometry().width() : 1280);
     if (screen)
-        form1.move(screen->availableGeometry().center() - form1.rect().center());
-    form1.show();
+        window.move(screen->availableGeometry().center() - window.rect().center());
+    window.show();
     return app.exec();
 }

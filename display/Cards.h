@@ -7,7 +7,7 @@
 class QString;
 struct DataPanel;
 
-// The cards of the data view on Frame11: header edit and list, slot n-1 of
+// The cards of the data view on cardFrame: header edit and list, slot n-1 of
 // CardHeaders and CardLists holding card n. Only a create call makes cards and
 // only FreeCards removes them; filling never creates or frees a control.
 namespace Cards {

@@ -18,12 +18,12 @@ struct DataPanel final
     static constexpr int kMaxCards = 247;
 
     DataPanel(MainState& sharedState, Query& view, QWidget* cardHost, std::function<void()> fit)
-        : state(sharedState), ADOQuery4(view), host(cardHost), fitToCards(std::move(fit))
+        : state(sharedState), viewQuery(view), host(cardHost), fitToCards(std::move(fit))
     {}
     Q_DISABLE_COPY_MOVE(DataPanel)
 
     MainState& state;
-    Query& ADOQuery4;
+    Query& viewQuery;
     QWidget* host;
     // Lets the container's scroll area follow the cards after a create.
     std::function<void()> fitToCards;

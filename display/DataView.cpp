@@ -21,7 +21,7 @@ void createNodeCard(DataPanel& panel, int cardNumber)
 
 void fillNodeCard(DataPanel& panel, int cardNumber)
 {
-    const NodeCard card = NodeCard::fromCurrentRow(panel.ADOQuery4);
+    const NodeCard card = NodeCard::fromCurrentRow(panel.viewQuery);
     Cards::setHeader(panel, cardNumber, card.state, card.header);
     for (int i = 0; i < NodeCard::kLineCount; ++i)
         Cards::setLine(panel, cardNumber, i, card.lines[i]);
@@ -30,7 +30,7 @@ void fillNodeCard(DataPanel& panel, int cardNumber)
 
 void ShowNodeView(DataPanel& panel, const QString& mode)
 {
-    Query& view = panel.ADOQuery4;
+    Query& view = panel.viewQuery;
     view.close();
     view.setSql(DataView::kNodeStatement);
     view.setInt(QStringLiteral("device_id"), panel.state.SelectedDeviceId);
@@ -47,7 +47,7 @@ void ShowNodeView(DataPanel& panel, const QString& mode)
 
 void ShowDeviceView(DataPanel& panel, const QString& mode)
 {
-    Query& view = panel.ADOQuery4;
+    Query& view = panel.viewQuery;
     view.close();
     view.setSql(DataView::kDeviceStatement);
     view.setInt(QStringLiteral("device_id"), panel.state.SelectedDeviceId);

@@ -13,7 +13,7 @@ inline const QString kDeviceStatement =
     QStringLiteral("select * from node_record   where device_id=:device_id order by node_name");
 } // namespace DataView
 
-// The node and device views of the data view, read through ADOQuery4 from the
+// The node and device views of the data view, read through viewQuery from the
 // selection in panel.state. mode "创建" creates the cards (right after
 // FreeCards) and fills them; any other text, "更新" from the poll cycle, only
 // refills the cards that exist: no control is created or freed and CardCount

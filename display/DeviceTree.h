@@ -26,18 +26,18 @@ int addressOf(const QTreeWidgetItem& item);
 // Adds the root "监控系统", one item per device in address order and under it
 // the device's nodes in name order, then expands everything. It never clears
 // the tree: callers clear it first or call it on an empty tree.
-void BuildDeviceTree(Query& ADOQuery2, QTreeWidget& tree, const TreeImageList& images);
+void BuildDeviceTree(Query& treeQuery, QTreeWidget& tree, const TreeImageList& images);
 
-// The click on a tree item (TreeView1Click): records the selection in
+// The click on a tree item (selectClickedItem): records the selection in
 // panel.state, sets the caption over the data view, frees the cards, creates
 // the item's view and opens the scope query on it. Does nothing without an
 // item. Errors of a statement are thrown as AppError after the steps before
 // them took effect.
-void SelectTreeItem(DataPanel& panel, Query& ADOQuery3, QLabel& caption, QTreeWidgetItem* item);
+void SelectTreeItem(DataPanel& panel, Query& scopeQuery, QLabel& caption, QTreeWidgetItem* item);
 
 // The system as the selection, as a click on the root makes it; starting
 // monitoring does the same.
-void ShowSystemSelection(DataPanel& panel, Query& ADOQuery3, QLabel& caption);
+void ShowSystemSelection(DataPanel& panel, Query& scopeQuery, QLabel& caption);
 
 // Refreshes the view of the current selection in the given mode.
 void ShowSelectedView(DataPanel& panel, const QString& mode);
@@ -46,4 +46,4 @@ void ShowSelectedView(DataPanel& panel, const QString& mode);
 // kind "系统" all nodes, "设备" the nodes of SelectedDeviceId, "节点" the node
 // (SelectedDeviceId, SelectedNodeName); it stands on its first row afterwards.
 // Any other kind leaves the query as it is.
-void OpenScopeQuery(Query& ADOQuery3, const MainState& state, const QString& kind);
+void OpenScopeQuery(Query& scopeQuery, const MainState& state, const QString& kind);

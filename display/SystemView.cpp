@@ -12,7 +12,7 @@
 
 void ShowSystemView(DataPanel& panel, const QString& mode)
 {
-    Query& view = panel.ADOQuery4;
+    Query& view = panel.viewQuery;
     view.close();
     view.setSql(OverviewContent::kStatement);
     view.open();

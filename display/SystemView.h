@@ -3,8 +3,8 @@
 class QString;
 struct DataPanel;
 
-// The system overview on Frame11: one card per device in ascending address
-// order, read through the panel's ADOQuery4. mode "创建" creates the cards (right after
+// The system overview on cardFrame: one card per device in ascending address
+// order, read through the panel's viewQuery. mode "创建" creates the cards (right after
 // FreeCards) and fills them; any other text, "更新" from the poll cycle after
 // every poll step, only rewrites the texts and colours that changed: no
 // control is created or freed and CardCount stays. The work per refresh grows

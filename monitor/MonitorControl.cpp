@@ -20,9 +20,9 @@ MonitorControl::MonitorControl(MainState& state, Query& query, const MonitorCont
 void MonitorControl::stop()
 {
     m_state.Countdown = 0;
-    m_controls.Edit1->setEnabled(true);
+    m_controls.periodEdit->setEnabled(true);
     stopPolling();
-    m_controls.BitBtn3->setEnabled(true);
+    m_controls.serialButton->setEnabled(true);
 }
 
 void MonitorControl::storePeriods(int monitorPeriod, int nodeReadPeriod)
@@ -39,10 +39,10 @@ void MonitorControl::storePeriods(int monitorPeriod, int nodeReadPeriod)
 
 void MonitorControl::start()
 {
-    const int nodeReadPeriod = Text::toInt(m_controls.Edit2->text());
+    const int nodeReadPeriod = Text::toInt(m_controls.readPeriodEdit->text());
     if (nodeReadPeriod > 10000 || nodeReadPeriod < 100) {
         MessageBox::show(QStringLiteral("节点读取时间范围:100~10000毫秒"), m_window);
-        m_controls.Edit2->setFocus();
+        m_controls.readPeriodEdit->setFocus();
         return;
     }
     // Both periods are checked before anything changes, so a bad monitoring
@@ -50,40 +50,40 @@ void MonitorControl::start()
     // converted once, here: the pause after each pass uses the number kept.
     int monitorPeriod = 0;
     try {
-        monitorPeriod = Text::toInt(Text::trimmed(m_controls.Edit1->text()));
+        monitorPeriod = Text::toInt(Text::trimmed(m_controls.periodEdit->text()));
     } catch (const AppError& e) {
         MessageBox::error(e.text(), m_window);
-        m_controls.Edit1->setFocus();
+        m_controls.periodEdit->setFocus();
         return;
     }
     // A negative pause would never count down: the poll would stop for good.
     if (monitorPeriod < 0) {
         MessageBox::show(QStringLiteral("监控周期不能为负数"), m_window);
-        m_controls.Edit1->setFocus();
+        m_controls.periodEdit->setFocus();
         return;
     }
-    const int interval = Text::toInt(Text::trimmed(m_controls.Edit2->text()));
+    const int interval = Text::toInt(Text::trimmed(m_controls.readPeriodEdit->text()));
 
     m_showSystem();
 
     m_state.Countdown = 0;
     m_state.MonitorPeriod = monitorPeriod;
-    m_controls.Edit1->setEnabled(false);
+    m_controls.periodEdit->setEnabled(false);
     storePeriods(monitorPeriod, interval);
-    emit statusTextChanged(2, QStringLiteral("已经启动监控"));
-    m_controls.Timer1->setInterval(interval);
-    m_controls.Timer1->start();
-    m_controls.BitBtn4->setText(MonitorCaption::kStop);
-    m_controls.BitBtn3->setEnabled(false);
+    emit statusTextChanged(StatusPanel::kMonitoring, QStringLiteral("已经启动监控"));
+    m_controls.pollTimer->setInterval(interval);
+    m_controls.pollTimer->start();
+    m_controls.monitorButton->setText(MonitorCaption::kStop);
+    m_controls.serialButton->setEnabled(false);
 }
 
-void MonitorControl::BitBtn4Click()
+void MonitorControl::toggleMonitoring()
 {
     if (m_state.PortState != PortState::kOpen) {
         MessageBox::show(QStringLiteral("请在串口设置中打开串口"), m_window);
         return;
     }
-    if (m_controls.BitBtn4->text() != MonitorCaption::kStart)
+    if (m_controls.monitorButton->text() != MonitorCaption::kStart)
         stop();
     else
         start();
@@ -91,20 +91,21 @@ void MonitorControl::BitBtn4Click()
 
 void MonitorControl::stopPolling()
 {
-    m_controls.Timer1->stop();
-    emit statusTextChanged(2, QStringLiteral("未启动监控"));
-    m_controls.BitBtn4->setText(MonitorCaption::kStart);
+    m_controls.pollTimer->stop();
+    emit statusTextChanged(StatusPanel::kMonitoring, QStringLiteral("未启动监控"));
+    m_controls.monitorButton->setText(MonitorCaption::kStart);
 }
 
-void MonitorControl::Timer2Timer()
+void MonitorControl::countdownTick()
 {
-    const QString caption = m_controls.BitBtn4->text();
+    const QString caption = m_controls.monitorButton->text();
     if (caption == MonitorCaption::kStart) {
-        emit statusTextChanged(3, QString());
+        emit statusTextChanged(StatusPanel::kCountdown, QString());
     } else if (m_state.Countdown > 0) {
         --m_state.Countdown;
-        emit statusTextChanged(3, QStringLiteral("读取设备数据倒计时:%1秒").arg(m_state.Countdown));
+        emit statusTextChanged(StatusPanel::kCountdown,
+                               QStringLiteral("读取设备数据倒计时:%1秒").arg(m_state.Countdown));
     } else if (caption == MonitorCaption::kStop) {
-        emit statusTextChanged(3, QStringLiteral("正在读取设备数据"));
+        emit statusTextChanged(StatusPanel::kCountdown, QStringLiteral("正在读取设备数据"));
     }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/StatusPanel.h"
+
 #include <QObject>
 #include <functional>
 
@@ -13,11 +15,11 @@ struct MainState;
 // The main window's controls that starting and stopping work on.
 struct MonitorControls final
 {
-    QLineEdit* Edit1;     // monitoring period, seconds
-    QLineEdit* Edit2;     // node read period, milliseconds
-    QPushButton* BitBtn3; // serial settings command
-    QPushButton* BitBtn4; // start/stop; its caption is the monitoring state
-    QTimer* Timer1;       // poll timer
+    QLineEdit* periodEdit;      // monitoring period, seconds
+    QLineEdit* readPeriodEdit;  // node read period, milliseconds
+    QPushButton* serialButton;  // serial settings command
+    QPushButton* monitorButton; // start/stop; its caption is the monitoring state
+    QTimer* pollTimer;          // poll timer
 };
 
 // Starting and stopping monitoring from the toolbar, and the countdown of the
@@ -31,10 +33,10 @@ public:
     MonitorControl(MainState& state, Query& query, const MonitorControls& controls,
                    std::function<void()> showSystem, QWidget* window);
 
-    void BitBtn4Click();
-    void Timer2Timer();
+    void toggleMonitoring();
+    void countdownTick();
     // The part of a stop that the device and alarm commands also do: no more
-    // polling, and the button and status bar say so. Edit1, the serial command
+    // polling, and the button and status bar say so. periodEdit, the serial command
     // and the countdown are left as they are.
     void stopPolling();
 

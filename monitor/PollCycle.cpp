@@ -21,7 +21,7 @@ PollCycle::PollCycle(MainState& state, Query& scope, Query& alarmLog, FieldBus* 
     : m_state(state), m_scope(scope), m_alarmLog(alarmLog), m_bus(bus)
 {}
 
-void PollCycle::Timer1Timer()
+void PollCycle::pollTick()
 {
     if (m_bus->comWork(m_state.ComNum) == 1)
         return;

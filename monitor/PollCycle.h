@@ -25,7 +25,7 @@ public:
     void setEvents(PollEvents* events) { m_events = events; }
 
     // A poll tick: nothing while the link is busy, otherwise one step.
-    void Timer1Timer();
+    void pollTick();
     void PollStep();
     // Judges a successful reading of the current row; true means hold (the
     // same node is read again at the next tick).

@@ -9,7 +9,7 @@
 class Connection final
 {
 public:
-    explicit Connection(QString name = QStringLiteral("ADOConnection1"));
+    explicit Connection(QString name = QStringLiteral("dbConnection"));
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;

@@ -2,8 +2,8 @@
 // delete, and at each opening) on a full bus of 247 KPV devices (741 node
 // rows) and on smaller ones, with the dialog on screen.
 
+#include "device/DeviceDialog.h"
 #include "device/StandardNodes.h"
-#include "device/TForm5.h"
 #include "kit/MessageBox.h"
 #include "store/Connection.h"
 #include "store/Query.h"
@@ -35,7 +35,7 @@ struct Bus
             StandardNodes::insertKpv(insert, id, QStringLiteral("KPV%1").arg(id), installed.addDays(-id));
         treeQuery = std::make_unique<Query>(*connection);
         images = drawTreeImages();
-        dialog = std::make_unique<TForm5>(*connection, *treeQuery, images);
+        dialog = std::make_unique<DeviceDialog>(*connection, *treeQuery, images);
         dialog->DialogKind = QStringLiteral("监控系统");
         dialog->show();
         QApplication::processEvents();
@@ -45,7 +45,7 @@ struct Bus
     std::unique_ptr<Connection> connection;
     std::unique_ptr<Query> treeQuery;
     TreeImageList images;
-    std::unique_ptr<TForm5> dialog;
+    std::unique_ptr<DeviceDialog> dialog;
 };
 
 std::map<int, std::unique_ptr<Bus>>& buses()
@@ -77,7 +77,7 @@ void buildDialogTree(benchmark::State& state)
         // The tree lays its items out and frees the old ones outside the timed call.
         QApplication::processEvents();
     }
-    state.counters["items"] = double(slot->dialog->TreeView1->topLevelItem(0)->childCount() * 4 + 1);
+    state.counters["items"] = double(slot->dialog->deviceTree->topLevelItem(0)->childCount() * 4 + 1);
 }
 
 BENCHMARK(buildDialogTree)

@@ -2,7 +2,7 @@
 // of one create ("创建"), on a full bus of 247 KPV devices (741 node rows) and
 // on smaller ones, so that the growth with the number of nodes shows.
 
-#include "app/TForm1.h"
+#include "app/MainWindow.h"
 #include "display/Cards.h"
 #include "display/SystemView.h"
 #include "kit/MessageBox.h"
@@ -58,7 +58,7 @@ struct Bus
                 q.execSql();
             }
         }
-        form = std::make_unique<TForm1>(*connection, 1280);
+        form = std::make_unique<MainWindow>(*connection, 1280);
         form->state.SelectedKind = QStringLiteral("监控系统");
         ShowSystemView(form->panel(), QStringLiteral("创建"));
     }
@@ -80,7 +80,7 @@ struct Bus
 
     QTemporaryDir dir;
     std::unique_ptr<Connection> connection;
-    std::unique_ptr<TForm1> form;
+    std::unique_ptr<MainWindow> form;
 };
 
 std::map<int, std::unique_ptr<Bus>>& buses()

@@ -2,7 +2,7 @@
 // system overview selected, so every step writes its row and refreshes the
 // overview. The bus answers at once, so only the program's own work counts.
 #include "InstantBus.h"
-#include "app/TForm1.h"
+#include "app/MainWindow.h"
 #include "display/Cards.h"
 #include "display/DeviceTree.h"
 #include "display/SystemView.h"
@@ -48,15 +48,15 @@ void pollStep(benchmark::State& state)
     connection.create(dir.filePath(QStringLiteral("table.db")));
     fillBus(connection, devices);
     InstantBus bus;
-    TForm1 form(connection, 1280);
+    MainWindow form(connection, 1280);
     form.setBus(&bus);
-    form.Edit1->setText(QStringLiteral("0"));
+    form.periodEdit->setText(QStringLiteral("0"));
     form.state.SelectedKind = QStringLiteral("监控系统");
     FreeCards(form.panel());
     ShowSystemView(form.panel(), QStringLiteral("创建"));
-    OpenScopeQuery(*form.ADOQuery3, form.state, QStringLiteral("系统"));
+    OpenScopeQuery(*form.scopeQuery, form.state, QStringLiteral("系统"));
     for (auto _ : state)
-        form.Timer1Timer();
+        form.pollTick();
     const QStringList errors = MessageBox::takeShown();
     if (!errors.isEmpty())
         state.SkipWithError(qPrintable(errors.first()));

@@ -86,7 +86,7 @@ void pollStep(benchmark::State& state)
         cycle.setEvents(events.get());
     }
     for (auto _ : state)
-        cycle.Timer1Timer();
+        cycle.pollTick();
     if (events)
         state.counters["queued"] = events->queued();
 }

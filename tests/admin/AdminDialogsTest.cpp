@@ -19,7 +19,7 @@ void exportTo(QDialog& dialog, const QString& path)
         files->selectFile(path);
         QMetaObject::invokeMethod(files, "accept");
     });
-    press(dialog, "Button4");
+    press(dialog, "exportButton");
 }
 } // namespace
 
@@ -36,15 +36,15 @@ private slots:
             u"INSERT INTO alarm_record VALUES ('2026-03-01 08:00:00', 'a'), "
             "('2026-03-01 09:00:00', 'b1'), ('2026-03-01 09:00:00', 'b2'), ('2026-03-02 10:00:00', 'c')"_s);
         f.form->reloadAlarmLog();
-        f.form->Timer1->start(); // monitoring runs
-        QTableView* mainGrid = f.form->DBGrid1;
-        drive(f.form->BitBtn5, [&](QDialog& d) {
-            QVERIFY(!f.form->Timer1->isActive());
-            auto* grid = child<QTableView>(d, "DBGrid1");
+        f.form->pollTimer->start(); // monitoring runs
+        QTableView* mainGrid = f.form->alarmLogGrid;
+        drive(f.form->alarmsButton, [&](QDialog& d) {
+            QVERIFY(!f.form->pollTimer->isActive());
+            auto* grid = child<QTableView>(d, "recordGrid");
             QCOMPARE(grid->editTriggers(), QAbstractItemView::NoEditTriggers);
             pickRow(d, 1);
             QCOMPARE(mainGrid->currentIndex().row(), 1); // one current row for both
-            press(d, "Button1");
+            press(d, "deleteButton");
             QCOMPARE(tableText(f.db, u"告警纪录"_s, u"alarm_record"_s), u"a c"_s); // both of that second
             QCOMPARE(mainGrid->model()->rowCount(), 2);
             QCOMPARE(std::pair(grid->currentIndex().row(), mainGrid->currentIndex().row()), std::pair(0, 0));
@@ -60,13 +60,13 @@ private slots:
             QCOMPARE(f.db.count(u"alarm_record"_s), 2); // export changes nothing
 
             pickRow(d, 1);
-            press(d, "Button2");
+            press(d, "deleteAllButton");
             QCOMPARE(f.db.count(u"alarm_record"_s), 0);
             QCOMPARE(mainGrid->model()->rowCount(), 0);
-            press(d, "Button1"); // nothing left to delete
-            press(d, "Button2");
+            press(d, "deleteButton"); // nothing left to delete
+            press(d, "deleteAllButton");
             QVERIFY(MessageBox::takeShown().isEmpty());
-            press(d, "Button3");
+            press(d, "exitButton");
             QVERIFY(!d.isVisible());
         });
     }
@@ -76,18 +76,18 @@ private slots:
         MainWindowFixture f;
         f.form->state.SoftwareName = u"监控软件"_s;
         f.form->setWindowTitle(u"监控软件"_s);
-        drive(f.form->BitBtn6, [&](QDialog& d) {
-            auto* edit = child<QLineEdit>(d, "Edit1");
+        drive(f.form->softwareNameButton, [&](QDialog& d) {
+            auto* edit = child<QLineEdit>(d, "nameEdit");
             QCOMPARE(edit->text(), u"监控软件"_s);
             edit->setText(u" \t "_s);
-            press(d, "BitBtn1");
+            press(d, "saveButton");
             QCOMPARE(MessageBox::takeShown(), QStringList{u"软件名称不能为空"_s});
             QCOMPARE(QApplication::focusWidget(), edit);
             QCOMPARE(f.db.count(u"soft_record"_s), 0);
             QCOMPARE(f.form->windowTitle() + f.form->state.SoftwareName, u"监控软件监控软件"_s);
 
             edit->setText(u"  一号站 "_s);
-            press(d, "BitBtn1");
+            press(d, "saveButton");
             // A new row holding only the name.
             QCOMPARE(tableText(f.db, u"soft_name||'|'||ifnull(com_num,'')"_s, u"soft_record"_s),
                      u"一号站|"_s);
@@ -97,12 +97,12 @@ private slots:
 
             f.db.addSettings(u"second"_s, 5, 500);
             edit->setText(u"二号站"_s);
-            press(d, "BitBtn1");
+            press(d, "saveButton");
             QCOMPARE(tableText(f.db, u"soft_name"_s, u"soft_record"_s), u"二号站 second"_s);
             QVERIFY(MessageBox::takeShown().isEmpty());
         });
-        drive(f.form->BitBtn6,
-              [](QDialog& d) { QCOMPARE(child<QLineEdit>(d, "Edit1")->text(), u"二号站"_s); });
+        drive(f.form->softwareNameButton,
+              [](QDialog& d) { QCOMPARE(child<QLineEdit>(d, "nameEdit")->text(), u"二号站"_s); });
     }
 };
 

@@ -1,7 +1,7 @@
 #include "MainWindowFixture.h"
 
-#include "app/TFrame1.h"
-#include "device/TForm5.h"
+#include "app/CardFrame.h"
+#include "device/DeviceDialog.h"
 #include "display/Cards.h"
 
 #include <QKeyEvent>
@@ -36,15 +36,15 @@ private slots:
         QFETCH(int, pane);
         MainWindowFixture f(screen);
         QCOMPARE(f.form->size(), size);
-        QCOMPARE(std::pair(f.form->TreeView1->height(), f.form->Frame11->height()), std::pair(pane, pane));
+        QCOMPARE(std::pair(f.form->deviceTree->height(), f.form->cardFrame->height()), std::pair(pane, pane));
         // Only the heights follow the screen; places and widths stay as designed.
-        QCOMPARE(f.form->DBGrid1->geometry(), QRect(720, 88, 457, pane));
+        QCOMPARE(f.form->alarmLogGrid->geometry(), QRect(720, 88, 457, pane));
     }
 
     void periodFieldsTakeOnlyDigitsAndDot()
     {
         MainWindowFixture f;
-        for (QLineEdit* edit : {f.form->Edit1, f.form->Edit2}) {
+        for (QLineEdit* edit : {f.form->periodEdit, f.form->readPeriodEdit}) {
             edit->clear();
             QTest::keyClicks(edit, QStringLiteral("-1a ,2.5"));
             QCOMPARE(edit->text(), QStringLiteral("12.5"));
@@ -68,10 +68,10 @@ private slots:
         f.showLoggedIn();
         f.form->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(f.form.get()));
-        f.form->Edit1->setFocus();
+        f.form->periodEdit->setFocus();
         QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier, QStringLiteral("\t"));
-        QApplication::sendEvent(f.form->Edit1, &tab);
-        QVERIFY(QApplication::focusWidget() && QApplication::focusWidget() != f.form->Edit1);
+        QApplication::sendEvent(f.form->periodEdit, &tab);
+        QVERIFY(QApplication::focusWidget() && QApplication::focusWidget() != f.form->periodEdit);
     }
 
     void toolbarCommands_data()
@@ -82,17 +82,17 @@ private slots:
         QTest::addColumn<bool>("stopsMonitoring");
         QTest::addColumn<bool>("serialSettings");
         QTest::newRow("device, super administrator")
-            << "BitBtn2" << QStringLiteral("超级管理员") << "设备管理/监控系统" << true << true;
+            << "devicesButton" << QStringLiteral("超级管理员") << "设备管理/监控系统" << true << true;
         QTest::newRow("alarms, administrator")
-            << "BitBtn5" << QStringLiteral("管理员") << "告警记录" << true << false;
+            << "alarmsButton" << QStringLiteral("管理员") << "告警记录" << true << false;
         QTest::newRow("device, ordinary user")
-            << "BitBtn2" << QStringLiteral("普通用户") << "" << false << false;
+            << "devicesButton" << QStringLiteral("普通用户") << "" << false << false;
         QTest::newRow("alarms, ordinary user")
-            << "BitBtn5" << QStringLiteral("普通用户") << "" << false << false;
+            << "alarmsButton" << QStringLiteral("普通用户") << "" << false << false;
         QTest::newRow("user management")
-            << "BitBtn1" << QStringLiteral("管理员") << "用户管理" << false << false;
+            << "usersButton" << QStringLiteral("管理员") << "用户管理" << false << false;
         QTest::newRow("change password")
-            << "BitBtn1" << QStringLiteral("普通用户") << "Form4" << false << false;
+            << "usersButton" << QStringLiteral("普通用户") << "passwordDialog" << false << false;
     }
 
     // Device and alarm dialogs stop monitoring while they are open; only the device
@@ -105,47 +105,48 @@ private slots:
         QFETCH(bool, stopsMonitoring);
         QFETCH(bool, serialSettings);
         MainWindowFixture f;
-        TForm1& form = *f.form;
+        MainWindow& form = *f.form;
         form.state.LoggedInPermission = permission;
-        form.BitBtn1->setText(dialog == QStringLiteral("Form4") ? QStringLiteral("修改密码")
-                                                                : QStringLiteral("用户管理"));
-        form.Timer1->start();
-        form.BitBtn4->setText(QStringLiteral("关闭监控"));
-        form.setStatusText(2, QStringLiteral("已经启动监控"));
-        form.BitBtn3->setEnabled(false);
-        form.Edit1->setEnabled(false);
+        form.usersButton->setText(dialog == QStringLiteral("passwordDialog") ? QStringLiteral("修改密码")
+                                                                             : QStringLiteral("用户管理"));
+        form.pollTimer->start();
+        form.monitorButton->setText(QStringLiteral("关闭监控"));
+        form.setStatusText(StatusPanel::kMonitoring, QStringLiteral("已经启动监控"));
+        form.serialButton->setEnabled(false);
+        form.periodEdit->setEnabled(false);
         QString opened;
         whenModalOpens([&](QDialog* shown) {
             opened = !shown ? QString() : shown->windowTitle();
-            if (shown == form.Form5) // the device dialog is told who opened it
-                opened += QLatin1Char('/') + form.Form5->DialogKind;
+            if (shown == form.deviceDialog) // the device dialog is told who opened it
+                opened += QLatin1Char('/') + form.deviceDialog->DialogKind;
         });
         QTest::mouseClick(form.findChild<QPushButton*>(button), Qt::LeftButton);
         QCoreApplication::processEvents(); // runs the check when no dialog opened
         QCOMPARE(opened, dialog);
         QCOMPARE(MessageBox::takeShown(),
                  dialog.isEmpty() ? QStringList{QStringLiteral("用户权限不够")} : QStringList());
-        QCOMPARE(form.Timer1->isActive(), !stopsMonitoring);
-        QCOMPARE(QStringList({form.BitBtn4->text(), form.statusText(2)}),
+        QCOMPARE(form.pollTimer->isActive(), !stopsMonitoring);
+        QCOMPARE(QStringList({form.monitorButton->text(), form.statusText(StatusPanel::kMonitoring)}),
                  stopsMonitoring ? QStringList({QStringLiteral("启动监控"), QStringLiteral("未启动监控")})
                                  : QStringList({QStringLiteral("关闭监控"), QStringLiteral("已经启动监控")}));
-        QCOMPARE(form.BitBtn3->isEnabled(), serialSettings);
-        QVERIFY(!form.Edit1->isEnabled());
+        QCOMPARE(form.serialButton->isEnabled(), serialSettings);
+        QVERIFY(!form.periodEdit->isEnabled());
     }
 
     void freshWindowLegendTimersAndAlarmLog()
     {
         MainWindowFixture f;
-        QVERIFY(f.form->Shape1->styleSheet().contains(Cards::colour(CardState::Normal).name()));
-        QVERIFY(f.form->Shape2->styleSheet().contains(Cards::colour(CardState::Alarm).name()));
-        QVERIFY(f.form->Shape3->styleSheet().contains(Cards::colour(CardState::CommLoss).name()));
-        QVERIFY(!f.form->Timer1->isActive() && f.form->Timer2->isActive()); // polling waits for the operator
+        QVERIFY(f.form->normalSwatch->styleSheet().contains(Cards::colour(CardState::Normal).name()));
+        QVERIFY(f.form->alarmSwatch->styleSheet().contains(Cards::colour(CardState::Alarm).name()));
+        QVERIFY(f.form->commLossSwatch->styleSheet().contains(Cards::colour(CardState::CommLoss).name()));
+        QVERIFY(!f.form->pollTimer->isActive() &&
+                f.form->countdownTimer->isActive()); // polling waits for the operator
 
         // The alarm log shows the oldest alarm first and cannot be edited.
         f.db.exec(QStringLiteral("INSERT INTO alarm_record VALUES ('2026-02-01 10:00:00', 'later'), "
                                  "('2026-01-01 10:00:00', 'earlier')"));
         f.form->reloadAlarmLog();
-        QAbstractItemModel* model = f.form->DBGrid1->model();
+        QAbstractItemModel* model = f.form->alarmLogGrid->model();
         QStringList cells{model->headerData(0, Qt::Horizontal).toString(),
                           model->headerData(1, Qt::Horizontal).toString()};
         for (int row = 0; row < model->rowCount(); ++row)
@@ -153,7 +154,7 @@ private slots:
                 cells << model->index(row, column).data().toString();
         QCOMPARE(cells.join(u'|'),
                  QStringLiteral("告警时间|告警纪录|2026-01-01 10:00:00|earlier|2026-02-01 10:00:00|later"));
-        QCOMPARE(f.form->DBGrid1->editTriggers(), QAbstractItemView::NoEditTriggers);
+        QCOMPARE(f.form->alarmLogGrid->editTriggers(), QAbstractItemView::NoEditTriggers);
     }
 
     // mqtt.conf that cannot be used says why in the MQTT panel; without the file there is no panel.

@@ -2,9 +2,9 @@
 
 #include "TestDatabase.h"
 
-#include "app/TForm1.h"
+#include "app/MainWindow.h"
 #include "kit/MessageBox.h"
-#include "users/TForm2.h"
+#include "users/LoginDialog.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -18,7 +18,7 @@ struct MainWindowFixture
     explicit MainWindowFixture(int screenWidth = 1280)
     {
         MessageBox::setRecording(true);
-        form = std::make_unique<TForm1>(db.connection(), screenWidth);
+        form = std::make_unique<MainWindow>(db.connection(), screenWidth);
     }
     ~MainWindowFixture() { MessageBox::setRecording(false); }
 
@@ -26,8 +26,8 @@ struct MainWindowFixture
     // gone, so showing it runs the rest of its first showing.
     void showLoggedIn()
     {
-        delete form->Form2;
-        form->Form2 = nullptr;
+        delete form->loginDialog;
+        form->loginDialog = nullptr;
         form->show();
         if (!QTest::qWaitForWindowExposed(form.get()))
             qWarning("main window not exposed");
@@ -35,7 +35,7 @@ struct MainWindowFixture
     }
 
     TestDatabase db;
-    std::unique_ptr<TForm1> form;
+    std::unique_ptr<MainWindow> form;
 };
 
 // Closes the next modal dialog once it is up, after running check on it.

@@ -32,10 +32,10 @@ inline void press(QDialog& dialog, const char* button)
     QTest::mouseClick(child<QPushButton>(dialog, button), Qt::LeftButton);
 }
 
-// Clicks a cell of the dialog's grid DBGrid1.
+// Clicks a cell of the dialog's grid recordGrid.
 inline void pickRow(QDialog& dialog, int row)
 {
-    auto* grid = child<QTableView>(dialog, "DBGrid1");
+    auto* grid = child<QTableView>(dialog, "recordGrid");
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
                       grid->visualRect(grid->model()->index(row, 0)).center());
 }

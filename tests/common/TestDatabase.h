@@ -12,7 +12,7 @@
 class TestDatabase final
 {
 public:
-    explicit TestDatabase(const QString& connectionName = QStringLiteral("ADOConnection1"))
+    explicit TestDatabase(const QString& connectionName = QStringLiteral("dbConnection"))
         : m_connection(connectionName)
     {
         m_connection.create(path());

@@ -3,7 +3,7 @@
 #include "ModalDriver.h"
 #include "ScriptedBus.h"
 
-#include "device/TForm5.h"
+#include "device/DeviceDialog.h"
 #include "display/DataPanel.h"
 #include "store/Clock.h"
 
@@ -53,7 +53,7 @@ QString type(QDialog& dialog, const char* name, const QString& text)
 // A mouse click on the root, a device item or one of its nodes.
 void pick(QDialog& dialog, const QString& device = {}, const QString& node = {})
 {
-    auto* tree = child<QTreeWidget>(dialog, "TreeView1");
+    auto* tree = child<QTreeWidget>(dialog, "deviceTree");
     QTreeWidgetItem* item = tree->topLevelItem(0);
     for (const QString& text : {device, node}) {
         for (int i = 0; !text.isEmpty() && i < item->childCount(); ++i) {
@@ -91,9 +91,9 @@ struct DeviceFixture : MainWindowFixture
         form->state.LoggedInPermission = u"管理员"_s;
         form->state.PortState = u"打开"_s;
         showLoggedIn();
-        form->Edit1->setText(u"5"_s);
-        form->Edit2->setText(u"100"_s);
-        form->BitBtn4Click();
+        form->periodEdit->setText(u"5"_s);
+        form->readPeriodEdit->setText(u"100"_s);
+        form->toggleMonitoring();
     }
     // The window closes its port on leaving: it goes before the bus.
     ~DeviceFixture()
@@ -104,12 +104,12 @@ struct DeviceFixture : MainWindowFixture
 
     // Opens the dialog by the toolbar command, runs steps in it and leaves it
     // by Exit or by the close box. Monitoring is stopped and stays stopped.
-    void inDialog(const std::function<void(TForm5&)>& steps, bool closeBox = false)
+    void inDialog(const std::function<void(DeviceDialog&)>& steps, bool closeBox = false)
     {
-        QVERIFY(form->Timer1->isActive());
+        QVERIFY(form->pollTimer->isActive());
         bool opened = false;
         QTimer::singleShot(0, [&]() {
-            auto* dialog = qobject_cast<TForm5*>(QApplication::activeModalWidget());
+            auto* dialog = qobject_cast<DeviceDialog*>(QApplication::activeModalWidget());
             if (!dialog)
                 return;
             opened = true;
@@ -117,12 +117,12 @@ struct DeviceFixture : MainWindowFixture
             if (closeBox)
                 dialog->windowHandle()->close();
             else
-                press(*dialog, "Button3");
+                press(*dialog, "exitButton");
         });
-        QTest::mouseClick(form->BitBtn2, Qt::LeftButton);
+        QTest::mouseClick(form->devicesButton, Qt::LeftButton);
         QVERIFY(opened);
-        QVERIFY(!form->Timer1->isActive());
-        QCOMPARE(form->BitBtn4->text(), u"启动监控"_s);
+        QVERIFY(!form->pollTimer->isActive());
+        QCOMPARE(form->monitorButton->text(), u"启动监控"_s);
     }
 
     QString rows(int device)
@@ -156,30 +156,32 @@ private slots:
         QFETCH(bool, closeBox);
         DeviceFixture f;
         f.inDialog(
-            [&](TForm5& d) {
-                QVERIFY(child(d, "GroupBox2")->isVisible() && !child(d, "GroupBox1")->isVisible() &&
-                        !child(d, "Button1")->isEnabled() && !child(d, "Button2")->isEnabled());
-                QCOMPARE(treeText(child<QTreeWidget>(d, "TreeView1")->topLevelItem(0)),
+            [&](DeviceDialog& d) {
+                QVERIFY(child(d, "deviceGroupBox")->isVisible() && !child(d, "nodeGroupBox")->isVisible() &&
+                        !child(d, "saveButton")->isEnabled() && !child(d, "deleteButton")->isEnabled());
+                QCOMPARE(treeText(child<QTreeWidget>(d, "deviceTree")->topLevelItem(0)),
                          u"监控系统(KPV3[地址:3](浪涌保护器,浪涌次数,设备状态),KPV4[地址:4](设备状态))"_s);
-                QCOMPARE(type(d, "Edit1", u"-1a ,2.5"_s), u"12.5"_s); // digits and "." only
-                press(d, "Button4");
-                type(d, "Edit7", u"a5"_s);
-                type(d, "Edit8", u"A "_s);
-                child<QComboBox>(d, "ComboBox1")->setCurrentIndex(0);
-                press(d, "Button1");
+                QCOMPARE(type(d, "nodeAddressEdit", u"-1a ,2.5"_s), u"12.5"_s); // digits and "." only
+                press(d, "addButton");
+                type(d, "addressEdit", u"a5"_s);
+                type(d, "deviceNameEdit", u"A "_s);
+                child<QComboBox>(d, "deviceTypeCombo")->setCurrentIndex(0);
+                press(d, "saveButton");
                 QCOMPARE(MessageBox::takeShown(), QStringList{u"设备添加成功"_s});
                 const QString added = changed(u"KPV3|2020-01-02 03:04:05"_s, u"A|2026-03-04 05:06:07"_s);
                 QCOMPARE(f.rows(5), added);
-                press(d, "Button1"); // the fields stay for the next add
+                press(d, "saveButton"); // the fields stay for the next add
                 QCOMPARE(MessageBox::takeShown(), QStringList{u"设备地址已经存在,请重新填写"_s});
                 QCOMPARE(f.rows(5), added);
             },
             closeBox);
-        QCOMPARE(treeText(f.form->TreeView1->topLevelItem(0)),
+        QCOMPARE(treeText(f.form->deviceTree->topLevelItem(0)),
                  u"监控系统(KPV3[地址:3](浪涌保护器,浪涌次数,设备状态),KPV4[地址:4](设备状态),"
                  "A[地址:5](浪涌保护器,浪涌次数,设备状态))"_s);
-        f.form->BitBtn4Click();
-        f.inDialog([](TForm5& d) { QCOMPARE(child<QComboBox>(d, "ComboBox1")->currentText(), u"KPV"_s); });
+        f.form->toggleMonitoring();
+        f.inDialog([](DeviceDialog& d) {
+            QCOMPARE(child<QComboBox>(d, "deviceTypeCombo")->currentText(), u"KPV"_s);
+        });
     }
 
     void addChecks_data()
@@ -191,19 +193,22 @@ private slots:
         QTest::addColumn<int>("added"); // address of the three new rows, 0 for none
         const QString ok = u"设备添加成功"_s, range = u"设备地址错误!范围:1~247"_s,
                       tooLong = u"设备名称太长"_s, taken = u"设备地址已经存在,请重新填写"_s;
-        QTest::newRow("address 0") << u"0"_s << u"A"_s << range << u"Edit7"_s << 0;
-        QTest::newRow("address 248") << u"248"_s << u"A"_s << range << u"Edit7"_s << 0;
+        QTest::newRow("address 0") << u"0"_s << u"A"_s << range << u"addressEdit"_s << 0;
+        QTest::newRow("address 248") << u"248"_s << u"A"_s << range << u"addressEdit"_s << 0;
         QTest::newRow("address 1.5") << u"1.5"_s << u"A"_s << u"'1.5' is not a valid integer value"_s
                                      << QString() << 0;
         QTest::newRow("address 1") << u"1"_s << u"A"_s << ok << QString() << 1;
         QTest::newRow("address 247") << u"247"_s << u"A"_s << ok << QString() << 247;
-        QTest::newRow("address taken, in hex") << u"$3"_s << u"A"_s << taken << u"Edit7"_s << 0;
-        QTest::newRow("blank name") << u"9"_s << u"   "_s << u"设备名称不能为空"_s << u"Edit8"_s << 0;
+        QTest::newRow("address taken, in hex") << u"$3"_s << u"A"_s << taken << u"addressEdit"_s << 0;
+        QTest::newRow("blank name") << u"9"_s << u"   "_s << u"设备名称不能为空"_s << u"deviceNameEdit"_s
+                                    << 0;
         QTest::newRow("10 Chinese") << u"9"_s << u"一二三四五六七八九十"_s << ok << QString() << 9;
-        QTest::newRow("11 Chinese") << u"9"_s << u"一二三四五六七八九十一"_s << tooLong << u"Edit8"_s << 0;
+        QTest::newRow("11 Chinese") << u"9"_s << u"一二三四五六七八九十一"_s << tooLong << u"deviceNameEdit"_s
+                                    << 0;
         QTest::newRow("20 ASCII") << u"9"_s << u"abcdefghijklmnopqrst"_s << ok << QString() << 9;
-        QTest::newRow("21 ASCII") << u"9"_s << u"abcdefghijklmnopqrstu"_s << tooLong << u"Edit8"_s << 0;
-        QTest::newRow("no type") << u"9"_s << u"A"_s << u"请选择设备类型"_s << u"ComboBox1"_s << 0;
+        QTest::newRow("21 ASCII") << u"9"_s << u"abcdefghijklmnopqrstu"_s << tooLong << u"deviceNameEdit"_s
+                                  << 0;
+        QTest::newRow("no type") << u"9"_s << u"A"_s << u"请选择设备类型"_s << u"deviceTypeCombo"_s << 0;
     }
 
     void addChecks()
@@ -212,14 +217,14 @@ private slots:
         QFETCH(QString, focus);
         QFETCH(int, added);
         DeviceFixture f;
-        f.inDialog([&](TForm5& d) {
-            press(d, "Button4");
+        f.inDialog([&](DeviceDialog& d) {
+            press(d, "addButton");
             QFETCH(QString, address);
-            child<QLineEdit>(d, "Edit7")->setText(address); // pasted: the key filter does not see it
-            type(d, "Edit8", name);
-            if (focus != u"ComboBox1"_s) // the type is left unchosen there
-                child<QComboBox>(d, "ComboBox1")->setCurrentIndex(0);
-            press(d, "Button1");
+            child<QLineEdit>(d, "addressEdit")->setText(address); // pasted: the key filter does not see it
+            type(d, "deviceNameEdit", name);
+            if (focus != u"deviceTypeCombo"_s) // the type is left unchosen there
+                child<QComboBox>(d, "deviceTypeCombo")->setCurrentIndex(0);
+            press(d, "saveButton");
             QTEST(MessageBox::takeShown().join(u'\n'), "message");
             if (!focus.isEmpty())
                 QCOMPARE(d.focusWidget(), child(d, qPrintable(focus)));
@@ -233,25 +238,27 @@ private slots:
     void saveDevice()
     {
         DeviceFixture f;
-        f.inDialog([&](TForm5& d) {
+        f.inDialog([&](DeviceDialog& d) {
             pick(d, u"KPV3[地址:3]"_s);
-            QVERIFY(!child(d, "Edit7")->isEnabled() && !child(d, "ComboBox1")->isVisible());
-            QCOMPARE(child<QLineEdit>(d, "Edit7")->text() + child<QLineEdit>(d, "Edit8")->text(), u"3KPV3"_s);
-            QCOMPARE(child<QDateTimeEdit>(d, "DateTimePicker1")->dateTime(),
+            QVERIFY(!child(d, "addressEdit")->isEnabled() && !child(d, "deviceTypeCombo")->isVisible());
+            QCOMPARE(child<QLineEdit>(d, "addressEdit")->text() +
+                         child<QLineEdit>(d, "deviceNameEdit")->text(),
+                     u"3KPV3"_s);
+            QCOMPARE(child<QDateTimeEdit>(d, "installDateEdit")->dateTime(),
                      QDateTime(QDate(2020, 1, 2), QTime(3, 4, 5)));
-            type(d, "Edit8", u" 新名 "_s);
-            child<QDateTimeEdit>(d, "DateTimePicker1")->setDateTime(kNow);
-            press(d, "Button1");
+            type(d, "deviceNameEdit", u" 新名 "_s);
+            child<QDateTimeEdit>(d, "installDateEdit")->setDateTime(kNow);
+            press(d, "saveButton");
             QCOMPARE(MessageBox::takeShown(), QStringList{u"修改成功"_s});
             const QString saved = changed(u"KPV3|2020-01-02 03:04:05"_s, u"新名|2026-03-04 05:06:07"_s);
             QCOMPARE(f.rows(3), saved);
-            QCOMPARE(treeText(child<QTreeWidget>(d, "TreeView1")->topLevelItem(0)),
+            QCOMPARE(treeText(child<QTreeWidget>(d, "deviceTree")->topLevelItem(0)),
                      u"监控系统(新名[地址:3](浪涌保护器,浪涌次数,设备状态),KPV4[地址:4](设备状态))"_s);
 
             // Nothing is picked now, though the fields still show the device.
-            type(d, "Edit8", u"X"_s);
-            press(d, "Button1");
-            press(d, "Button2");
+            type(d, "deviceNameEdit", u"X"_s);
+            press(d, "saveButton");
+            press(d, "deleteButton");
             QCOMPARE(MessageBox::takeShown(), (QStringList{u"未选中设备"_s, u"未选中设备"_s}));
             QCOMPARE(f.rows(3), saved);
 
@@ -261,11 +268,11 @@ private slots:
             pick(d, u"KPV4[地址:4]"_s);
             f.db.exec(u"ALTER TABLE kept RENAME TO node_record"_s);
             QCOMPARE(MessageBox::takeShown().size(), 1);
-            QVERIFY(!child(d, "Button1")->isEnabled() && !child(d, "Button2")->isEnabled());
+            QVERIFY(!child(d, "saveButton")->isEnabled() && !child(d, "deleteButton")->isEnabled());
 
             pick(d);
-            QVERIFY(!child(d, "GroupBox1")->isVisible() && !child(d, "GroupBox2")->isVisible() &&
-                    !child(d, "Button1")->isEnabled() && !child(d, "Button2")->isEnabled());
+            QVERIFY(!child(d, "nodeGroupBox")->isVisible() && !child(d, "deviceGroupBox")->isVisible() &&
+                    !child(d, "saveButton")->isEnabled() && !child(d, "deleteButton")->isEnabled());
         });
         QCOMPARE(f.rows(4), u"设备状态|3|11|开关量|0|65535|0000(正常)/FFFF(异常)|KPV4|"_s);
     }
@@ -283,41 +290,50 @@ private slots:
         const auto saved = [&](const QString& from, const QString& to) {
             return changed(analogue, QString(kSaved).replace(from, to));
         };
-        QTest::newRow("code 5") << surges << "ComboBox3" << u"5a"_s << u"节名代码错误"_s << kDevice3;
-        QTest::newRow("code 2") << surges << "ComboBox3" << u"2"_s << u"节名代码错误"_s << kDevice3;
-        QTest::newRow("code 4") << surges << "ComboBox3" << u"4"_s << ok << saved(u"|3|5|"_s, u"|4|5|"_s);
-        QTest::newRow("register 257") << surges << "Edit4" << u"257"_s << u"节名地址错误"_s << kDevice3;
+        QTest::newRow("code 5") << surges << "functionCodeCombo" << u"5a"_s << u"节名代码错误"_s << kDevice3;
+        QTest::newRow("code 2") << surges << "functionCodeCombo" << u"2"_s << u"节名代码错误"_s << kDevice3;
+        QTest::newRow("code 4") << surges << "functionCodeCombo" << u"4"_s << ok
+                                << saved(u"|3|5|"_s, u"|4|5|"_s);
+        QTest::newRow("register 257")
+            << surges << "registerEdit" << u"257"_s << u"节名地址错误"_s << kDevice3;
         QTest::newRow("register 99999999999")
-            << surges << "Edit4" << u"99999999999"_s << u"节名地址错误"_s << kDevice3;
-        QTest::newRow("pasted register -1") << surges << "Edit4" << u"-1"_s << u"节名地址错误"_s << kDevice3;
-        QTest::newRow("register 256") << surges << "Edit4" << u"2a56"_s << ok << saved(u"|5|"_s, u"|256|"_s);
-        QTest::newRow("no node name") << surges << "Edit3" << u""_s << u"节名名称不能为空"_s << kDevice3;
+            << surges << "registerEdit" << u"99999999999"_s << u"节名地址错误"_s << kDevice3;
+        QTest::newRow("pasted register -1")
+            << surges << "registerEdit" << u"-1"_s << u"节名地址错误"_s << kDevice3;
+        QTest::newRow("register 256")
+            << surges << "registerEdit" << u"2a56"_s << ok << saved(u"|5|"_s, u"|256|"_s);
+        QTest::newRow("no node name")
+            << surges << "nodeNameEdit" << u""_s << u"节名名称不能为空"_s << kDevice3;
         QTest::newRow("data type 开关")
-            << surges << "ComboBox4" << u"开关"_s << u"数据类型错误"_s << kDevice3;
-        QTest::newRow("no lower limit") << surges << "Edit5" << u"a"_s << u"报警下限不能为空"_s << kDevice3;
-        QTest::newRow("upper limit") << surges << "Edit6" << u"9-9"_s << ok << saved(u"65535"_s, u"99"_s);
+            << surges << "dataTypeCombo" << u"开关"_s << u"数据类型错误"_s << kDevice3;
+        QTest::newRow("no lower limit")
+            << surges << "lowerLimitEdit" << u"a"_s << u"报警下限不能为空"_s << kDevice3;
+        QTest::newRow("upper limit") << surges << "upperLimitEdit" << u"9-9"_s << ok
+                                     << saved(u"65535"_s, u"99"_s);
         // A limit is a whole number a register holds.
-        QTest::newRow("lower limit 1.5") << surges << "Edit5" << u"1.5"_s << u"报警下限错误"_s << kDevice3;
+        QTest::newRow("lower limit 1.5")
+            << surges << "lowerLimitEdit" << u"1.5"_s << u"报警下限错误"_s << kDevice3;
         QTest::newRow("lower limit 99999999999")
-            << surges << "Edit5" << u"99999999999"_s << u"报警下限错误"_s << kDevice3;
+            << surges << "lowerLimitEdit" << u"99999999999"_s << u"报警下限错误"_s << kDevice3;
         QTest::newRow("upper limit 65536")
-            << surges << "Edit6" << u"65536"_s << u"报警上限错误"_s << kDevice3;
+            << surges << "upperLimitEdit" << u"65536"_s << u"报警上限错误"_s << kDevice3;
         QTest::newRow("name 21 bytes")
-            << surges << "Edit2" << u"abcdefghijklmnopqrstu"_s << u"设备名称太长"_s << kDevice3;
+            << surges << "nodeDeviceNameEdit" << u"abcdefghijklmnopqrstu"_s << u"设备名称太长"_s << kDevice3;
         QTest::newRow("name of one row")
-            << surges << "Edit2" << u"新名"_s << ok << saved(u"KPV3"_s, u"新名"_s);
+            << surges << "nodeDeviceNameEdit" << u"新名"_s << ok << saved(u"KPV3"_s, u"新名"_s);
         // The picked node stays; a new name adds a node.
-        QTest::newRow("renamed") << surges << "Edit3" << u"浪涌次数2"_s << u"节点添加成功"_s
+        QTest::newRow("renamed") << surges << "nodeNameEdit" << u"浪涌次数2"_s << u"节点添加成功"_s
                                  << changed(analogue, analogue + u";浪涌次数2|3|5|模拟量|0|65535||KPV3|"_s);
         QTest::newRow("blank after name")
-            << surges << "Edit3" << u"浪涌次数 "_s << ok << changed(analogue, kSaved);
+            << surges << "nodeNameEdit" << u"浪涌次数 "_s << ok << changed(analogue, kSaved);
         // The data type's change handler offers the first alarm type; the limits stay stored.
-        QTest::newRow("made switch") << surges << "ComboBox4" << u"开关量"_s << ok
+        QTest::newRow("made switch") << surges << "dataTypeCombo" << u"开关量"_s << ok
                                      << changed(u"5|模拟量"_s, u"5|开关量"_s);
-        QTest::newRow("switch, FFFF normal") << status << "ComboBox5" << u"FFFF(正常)/0000(异常)"_s << ok
+        QTest::newRow("switch, FFFF normal") << status << "alarmTypeCombo" << u"FFFF(正常)/0000(异常)"_s << ok
                                              << changed(u"11|开关量|0|65535|0000(正常)/FFFF(异常)"_s,
                                                         u"11|开关量|0|65535|FFFF(正常)/0000(异常)"_s);
-        QTest::newRow("switch, 0000") << status << "ComboBox5" << u"0000"_s << u"报警类型错误"_s << kDevice3;
+        QTest::newRow("switch, 0000")
+            << status << "alarmTypeCombo" << u"0000"_s << u"报警类型错误"_s << kDevice3;
     }
 
     void saveNode()
@@ -326,18 +342,19 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, message);
         DeviceFixture f;
-        f.inDialog([&](TForm5& d) {
+        f.inDialog([&](DeviceDialog& d) {
             pick(d, u"KPV3[地址:3]"_s, node);
-            QVERIFY(!child(d, "Edit1")->isEnabled());
+            QVERIFY(!child(d, "nodeAddressEdit")->isEnabled());
             const bool analogue = node == u"浪涌次数"_s; // limits shown, alarm type hidden
-            QCOMPARE(std::pair(child(d, "Edit5")->isVisible(), child(d, "ComboBox5")->isVisible()),
-                     std::pair(analogue, !analogue));
+            QCOMPARE(
+                std::pair(child(d, "lowerLimitEdit")->isVisible(), child(d, "alarmTypeCombo")->isVisible()),
+                std::pair(analogue, !analogue));
             QFETCH(QString, text);
             if (QByteArray(QTest::currentDataTag()).startsWith("pasted")) // the key filter does not see it
                 child<QLineEdit>(d, qPrintable(name))->setText(text);
             else
                 type(d, name.toLatin1().constData(), text);
-            press(d, "Button1");
+            press(d, "saveButton");
             QCOMPARE(MessageBox::takeShown(), QStringList{message});
             if (!message.endsWith(u"成功"_s)) // a check that refuses moves the focus
                 QCOMPARE(d.focusWidget(), child(d, qPrintable(name)));
@@ -351,25 +368,25 @@ private slots:
     {
         DeviceFixture f;
         f.db.exec(u"INSERT INTO node_record (device_id, node_name, device_name) VALUES (7, 'a', 'A[3]')"_s);
-        f.inDialog([&](TForm5& d) {
-            QSignalSpy removed(&d, &TForm5::nodesRemoved);
+        f.inDialog([&](DeviceDialog& d) {
+            QSignalSpy removed(&d, &DeviceDialog::nodesRemoved);
             pick(d, u"A[3][地址:7]"_s);
-            press(d, "Button2");
+            press(d, "deleteButton");
             pick(d, u"KPV3[地址:3]"_s, u"浪涌次数"_s);
-            press(d, "Button2");
-            press(d, "Button2");
+            press(d, "deleteButton");
+            press(d, "deleteButton");
             QCOMPARE(MessageBox::takeShown(),
                      (QStringList{u"设备删除成功"_s, u"节点删除成功"_s, u"请选中设备或者节点再删除"_s}));
             QCOMPARE(f.rows(3), changed(kDevice3.section(u';', 1, 1) + u';', QString()));
             pick(d, u"KPV4[地址:4]"_s);
-            QTest::keyClick(child(d, "TreeView1"), Qt::Key_Down);
-            press(d, "Button2");
+            QTest::keyClick(child(d, "deviceTree"), Qt::Key_Down);
+            press(d, "deleteButton");
             pick(d, u"KPV3[地址:3]"_s);
-            press(d, "Button2");
-            press(d, "Button2");
+            press(d, "deleteButton");
+            press(d, "deleteButton");
             QCOMPARE(MessageBox::takeShown(),
                      (QStringList{u"节点删除成功"_s, u"设备删除成功"_s, u"请选中设备或者节点再删除"_s}));
-            QCOMPARE(treeText(child<QTreeWidget>(d, "TreeView1")->topLevelItem(0)), u"监控系统"_s);
+            QCOMPARE(treeText(child<QTreeWidget>(d, "deviceTree")->topLevelItem(0)), u"监控系统"_s);
             QCOMPARE(QList<QVariantList>(removed),
                      (QList<QVariantList>{{7, QStringList{u"a"_s}},
                                           {3, QStringList{u"浪涌次数"_s}},
@@ -377,7 +394,7 @@ private slots:
                                           {3, QStringList{u"浪涌保护器"_s, u"设备状态"_s}}}));
         });
         QCOMPARE(f.db.count(u"node_record"_s), 0);
-        QCOMPARE(treeText(f.form->TreeView1->topLevelItem(0)), u"监控系统"_s);
+        QCOMPARE(treeText(f.form->deviceTree->topLevelItem(0)), u"监控系统"_s);
         QCOMPARE(f.form->panel().CardCount, 0);
     }
 };

@@ -8,7 +8,7 @@
 #include <QScrollBar>
 
 namespace {
-void show(TForm1& form, const QString& mode, int device, const QString& node = QString())
+void show(MainWindow& form, const QString& mode, int device, const QString& node = QString())
 {
     form.state.SelectedDeviceId = device;
     form.state.SelectedNodeName = node;
@@ -75,9 +75,9 @@ private slots:
         insertDevice(f.connection(), 8, "KPV8", nodes);
         insertDevice(f.connection(), 9, "KPV9", texts("a"));
         // On screen as after a login: the scroll bars need a shown frame.
-        TForm1& form = f.form();
-        delete form.Form2;
-        form.Form2 = nullptr;
+        MainWindow& form = f.form();
+        delete form.loginDialog;
+        form.loginDialog = nullptr;
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QTest::qWait(0);
@@ -90,14 +90,14 @@ private slots:
             QCOMPARE(f.header(card)->text(), nodes.at(13 - card));
         }
         // The last list ends at 649, below the frame's 600 pixels.
-        QVERIFY(form.Frame11->verticalScrollBar()->maximum() > 0);
+        QVERIFY(form.cardFrame->verticalScrollBar()->maximum() > 0);
 
         const QList<QWidget*> before = f.cardControls();
         f.db.exec("UPDATE node_record SET communication_status='通信异常' WHERE node_name='n01'");
         f.db.exec("UPDATE node_record SET alarm_status='告警', con_data='9' WHERE node_name='n02'");
         // A node added behind the view's back gets no card from an update.
         insertDevice(f.connection(), 8, "KPV8", texts("n14"));
-        ChildWatch watch(form.Frame11->host());
+        ChildWatch watch(form.cardFrame->host());
         ShowDeviceView(form.panel(), "更新");
         QCOMPARE(watch.changes, 0);
         QCOMPARE(f.cardControls(), before);
@@ -124,8 +124,9 @@ private slots:
 
         // A device that fits leaves nothing to scroll.
         show(form, "创建", 9);
-        QCOMPARE(
-            form.Frame11->verticalScrollBar()->maximum() + form.Frame11->horizontalScrollBar()->maximum(), 0);
+        QCOMPARE(form.cardFrame->verticalScrollBar()->maximum() +
+                     form.cardFrame->horizontalScrollBar()->maximum(),
+                 0);
     }
 };
 

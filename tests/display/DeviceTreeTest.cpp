@@ -18,9 +18,9 @@ QString treeText(const QTreeWidgetItem* item)
 }
 
 // A mouse click on the item at path "监控系统[/<device>[/<node>]]".
-void click(TForm1& form, const QString& path)
+void click(MainWindow& form, const QString& path)
 {
-    QTreeWidgetItem* item = form.TreeView1->topLevelItem(0);
+    QTreeWidgetItem* item = form.deviceTree->topLevelItem(0);
     for (const QString& part : path.split(QLatin1Char('/')).mid(1)) {
         QTreeWidgetItem* parent = item;
         for (int i = 0; i < parent->childCount(); ++i) {
@@ -29,8 +29,8 @@ void click(TForm1& form, const QString& path)
         }
         QVERIFY2(item != parent, qPrintable(path));
     }
-    QTest::mouseClick(form.TreeView1->viewport(), Qt::LeftButton, {},
-                      form.TreeView1->visualItemRect(item).center());
+    QTest::mouseClick(form.deviceTree->viewport(), Qt::LeftButton, {},
+                      form.deviceTree->visualItemRect(item).center());
 }
 } // namespace
 
@@ -43,7 +43,7 @@ private slots:
         QTest::addColumn<QString>("path");
         QTest::addColumn<QStringList>("selected"); // kind, device id, node name, caption
         QTest::addColumn<int>("cards");
-        QTest::addColumn<QStringList>("scope"); // device_id:node_name of ADOQuery3's rows
+        QTest::addColumn<QStringList>("scope"); // device_id:node_name of scopeQuery's rows
 
         // Every click follows one on node 设备状态 of device 3: a click keeps what
         // it does not set, and frees the cards of the view before.
@@ -73,24 +73,24 @@ private slots:
         insertDevice(f.connection(), 1, QStringLiteral("KPV1"), texts("b|a|c"));
         insertDevice(f.connection(), 5, QStringLiteral("A[1]"), texts("z"));
         insertDevice(f.connection(), 4, QStringLiteral("X[]"), texts("a"));
-        TForm1& form = f.form();
-        BuildDeviceTree(*form.ADOQuery2, *form.TreeView1, form.ImageList1);
+        MainWindow& form = f.form();
+        BuildDeviceTree(*form.treeQuery, *form.deviceTree, form.treeImages);
         // Devices by address, even two of the same name; nodes by name.
-        QCOMPARE(form.TreeView1->topLevelItemCount(), 1);
-        QCOMPARE(treeText(form.TreeView1->topLevelItem(0)),
+        QCOMPARE(form.deviceTree->topLevelItemCount(), 1);
+        QCOMPARE(treeText(form.deviceTree->topLevelItem(0)),
                  QStringLiteral("监控系统(KPV1[地址:1](a,b,c),KPV1[地址:3](浪涌保护器,浪涌次数,设备状态),"
                                 "X[][地址:4](a),A[1][地址:5](z))"));
 
         click(form, QStringLiteral("监控系统/KPV1[地址:3]/设备状态"));
         QVERIFY(MessageBox::takeShown().isEmpty());
-        Query& q = *form.ADOQuery3;
+        Query& q = *form.scopeQuery;
         q.next(); // the next click must rewind what it reopens
         click(form, path);
 
         QVERIFY(MessageBox::takeShown().isEmpty());
         const MainState& state = form.state;
         QCOMPARE((QStringList{state.SelectedKind, QString::number(state.SelectedDeviceId),
-                              state.SelectedNodeName, form.StaticText3->text()}),
+                              state.SelectedNodeName, form.viewCaption->text()}),
                  selected);
         QCOMPARE(form.panel().CardCount, cards);
         QCOMPARE(f.cardControls().size(), 2 * cards);
@@ -108,24 +108,24 @@ private slots:
     {
         DisplayFixture f;
         insertDevice(f.connection(), 3, QStringLiteral("KPV1"), texts("设备状态|浪涌保护器"));
-        TForm1& form = f.form();
-        BuildDeviceTree(*form.ADOQuery2, *form.TreeView1, form.ImageList1);
-        QTreeWidgetItem* device = form.TreeView1->topLevelItem(0)->child(0);
+        MainWindow& form = f.form();
+        BuildDeviceTree(*form.treeQuery, *form.deviceTree, form.treeImages);
+        QTreeWidgetItem* device = form.deviceTree->topLevelItem(0)->child(0);
         const auto setQuietly = [&form](QTreeWidgetItem* item) { // only the click may act
-            const QSignalBlocker quiet(form.TreeView1);
-            form.TreeView1->setCurrentItem(item);
+            const QSignalBlocker quiet(form.deviceTree);
+            form.deviceTree->setCurrentItem(item);
         };
         setQuietly(device);
-        QTest::mouseClick(form.TreeView1->viewport(), Qt::LeftButton, {},
-                          QPoint(5, form.TreeView1->height() - 30));
+        QTest::mouseClick(form.deviceTree->viewport(), Qt::LeftButton, {},
+                          QPoint(5, form.deviceTree->height() - 30));
         QCOMPARE(form.state.SelectedKind + QString::number(form.panel().CardCount), QStringLiteral("设备2"));
-        setQuietly(form.TreeView1->topLevelItem(0));
-        const QRect row = form.TreeView1->visualItemRect(device);
-        QTest::mouseClick(form.TreeView1->viewport(), Qt::LeftButton, {},
-                          QPoint(row.left() - form.TreeView1->indentation() / 2, row.center().y()));
+        setQuietly(form.deviceTree->topLevelItem(0));
+        const QRect row = form.deviceTree->visualItemRect(device);
+        QTest::mouseClick(form.deviceTree->viewport(), Qt::LeftButton, {},
+                          QPoint(row.left() - form.deviceTree->indentation() / 2, row.center().y()));
         QVERIFY(!device->isExpanded());
         QCOMPARE(form.state.SelectedKind, QStringLiteral("监控系统"));
-        QTest::keyClick(form.TreeView1, Qt::Key_Down);
+        QTest::keyClick(form.deviceTree, Qt::Key_Down);
         QCOMPARE(form.state.SelectedKind + QString::number(form.panel().CardCount), QStringLiteral("设备2"));
     }
 };

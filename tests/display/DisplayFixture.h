@@ -2,11 +2,11 @@
 
 #include "NodeRows.h"
 
-#include "app/TForm1.h"
-#include "app/TFrame1.h"
+#include "app/CardFrame.h"
+#include "app/MainWindow.h"
 #include "display/DataPanel.h"
 #include "kit/MessageBox.h"
-#include "users/TForm2.h"
+#include "users/LoginDialog.h"
 
 #include <QLineEdit>
 #include <QListWidget>
@@ -26,10 +26,10 @@ struct DisplayFixture final
 
     Connection& connection() { return db.connection(); }
 
-    TForm1& form()
+    MainWindow& form()
     {
         if (!window)
-            window = std::make_unique<TForm1>(db.connection(), 1280);
+            window = std::make_unique<MainWindow>(db.connection(), 1280);
         return *window;
     }
 
@@ -47,11 +47,11 @@ struct DisplayFixture final
 
     QList<QWidget*> cardControls()
     {
-        return form().Frame11->host()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+        return form().cardFrame->host()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
     }
 
     TestDatabase db;
-    std::unique_ptr<TForm1> window;
+    std::unique_ptr<MainWindow> window;
 };
 
 namespace Colours {

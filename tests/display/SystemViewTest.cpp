@@ -31,7 +31,7 @@ private slots:
         add(12, "x");
         for (const QString& name : texts("设备状态|浪涌保护器|浪涌次数"))
             add(7, name);
-        TForm1& form = f.form();
+        MainWindow& form = f.form();
         ShowSystemView(form.panel(), "创建");
         const QList<QWidget*> before = f.cardControls();
         QCOMPARE(before.size(), 6);
@@ -48,7 +48,7 @@ private slots:
         f.db.exec("UPDATE node_record SET communication_status='通信正常' WHERE device_id=12");
         add(40, "a", "告警"); // a device added since the create gets no card from an update
         Clock::setFixed(now.addDays(365));
-        ChildWatch watch(form.Frame11->host());
+        ChildWatch watch(form.cardFrame->host());
         ShowSystemView(form.panel(), "更新");
         QCOMPARE(watch.changes, 0);
         QCOMPARE(f.cardControls(), before);

@@ -1,7 +1,7 @@
 #include "ModalDriver.h"
 
 #include "link/FieldBus.h"
-#include "link/TForm6.h"
+#include "link/SerialDialog.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -50,14 +50,14 @@ struct SerialFixture
         std::tie(s.ComNum, s.ComBaud, s.ComDataBit, s.ComStopBit) = std::tuple(3, 9600, 8, 1);
         s.ComParity = u"n"_s;
         s.PortState = u"关闭"_s;
-        f.form->setStatusText(1, u"串口未打开"_s);
+        f.form->setStatusText(StatusPanel::kPort, u"串口未打开"_s);
     }
 
-    TForm6& dialog() { return *f.form->Form6; }
+    SerialDialog& dialog() { return *f.form->serialDialog; }
     QList<QComboBox*> combos() // port, baud, data bits, stop bits, parity
     {
-        return {dialog().ComboBox1, dialog().ComboBox2, dialog().ComboBox3, dialog().ComboBox4,
-                dialog().ComboBox5};
+        return {dialog().portCombo, dialog().baudCombo, dialog().dataBitsCombo, dialog().stopBitsCombo,
+                dialog().parityCombo};
     }
     void type(const QString& texts) // the five texts separated by '|'
     {
@@ -69,7 +69,7 @@ struct SerialFixture
     {
         const MainState& s = f.form->state;
         return QString::asprintf("%d %d %d %d ", s.ComNum, s.ComBaud, s.ComDataBit, s.ComStopBit) +
-               s.ComParity + ' ' + s.PortState + ' ' + f.form->statusText(1);
+               s.ComParity + ' ' + s.PortState + ' ' + f.form->statusText(StatusPanel::kPort);
     }
     // soft_record's line settings, "num baud data stop parity" per row.
     QString stored()
@@ -104,21 +104,21 @@ private slots:
         QVERIFY(QFile(pty).open(QIODevice::WriteOnly));
         QVERIFY(QFile::link(pty, ports.filePath(u"com33"_s)));
         SerialFixture s;
-        TForm6& d = s.dialog();
-        d.BitBtn2->click(); // before any opening
+        SerialDialog& d = s.dialog();
+        d.closeButton->click(); // before any opening
         QCOMPARE(s.bus.calls, QStringList{"close 3"});
         QCOMPARE(s.state(), u"3 9600 8 1 n 关闭 串口3:关闭"_s);
 
         d.show();
-        QVERIFY(d.ComboBox1->findText(pty + " = COM33") >= 0);
+        QVERIFY(d.portCombo->findText(pty + " = COM33") >= 0);
         QStringList shown; // bare numbers: what the opening reads back from the texts
         for (const QComboBox* combo : s.combos())
             shown << combo->currentText();
         QCOMPARE(shown, QStringList({"3", "9600", "8", "1", "n"}));
-        d.BitBtn1->click();
-        d.ComboBox5->setCurrentIndex(1); // "odd"
-        d.ComboBox2->setCurrentIndex(3); // "19200"
-        d.BitBtn1->click();
+        d.openButton->click();
+        d.parityCombo->setCurrentIndex(1); // "odd"
+        d.baudCombo->setCurrentIndex(3);   // "19200"
+        d.openButton->click();
         QCOMPARE(s.bus.calls.mid(1),
                  QStringList({"open 3 9600 8 1 n", "delay 64", "open 3 19200 8 1 o", "delay 64"}));
         QCOMPARE(s.stored(), u"3 19200 8 1 o"_s);
@@ -130,12 +130,12 @@ private slots:
         QVERIFY(QFile::link(pty, ports.filePath(u"com40"_s)));
         d.show();
         QStringList listed; // each port once, not added to the list shown before
-        for (int i = 0; i < d.ComboBox1->count(); ++i)
-            listed << d.ComboBox1->itemText(i);
+        for (int i = 0; i < d.portCombo->count(); ++i)
+            listed << d.portCombo->itemText(i);
         QCOMPARE(listed.filter(pty), QStringList({pty + " = COM33", pty + " = COM40"}));
-        QCOMPARE(d.ComboBox5->currentText(), u"o"_s);
-        d.ComboBox1->setCurrentIndex(d.ComboBox1->findText(pty + " = COM33"));
-        d.BitBtn1->click();
+        QCOMPARE(d.parityCombo->currentText(), u"o"_s);
+        d.portCombo->setCurrentIndex(d.portCombo->findText(pty + " = COM33"));
+        d.openButton->click();
         QCOMPARE(s.bus.calls.mid(5), QStringList({"open 33 19200 8 1 o", "delay 64"}));
         qunsetenv("SPDMON_PORT_DIR");
     }
@@ -175,13 +175,13 @@ private slots:
         s.bus.openResult = result;
         s.bus.openThrows = result == 9;
         s.type(texts);
-        s.dialog().BitBtn1Click();
+        s.dialog().openPort();
         QCOMPARE(MessageBox::takeShown(), result == -1 ? QStringList{u"打开串口失败"_s} : QStringList());
         QCOMPARE(s.state(), state);
         QCOMPARE(s.stored(), stored);
         // Opened with the values shown in the state; the delay is set only
         // after a success; closing uses the last typed port.
-        s.dialog().BitBtn2Click();
+        s.dialog().closePort();
         const QString port = state.section(u' ', 0, 0);
         QStringList calls{u"open "_s + state.section(u' ', 0, 4)};
         if (result == 1)
@@ -218,13 +218,13 @@ private slots:
         QFETCH(QString, message);
         QFETCH(QString, state);
         SerialFixture s;
-        TForm6& d = s.dialog();
+        SerialDialog& d = s.dialog();
         d.show();
         d.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&d));
-        d.BitBtn1->setFocus();
+        d.openButton->setFocus();
         s.type(texts);
-        d.BitBtn1Click();
+        d.openPort();
         QCOMPARE(MessageBox::takeShown(), QStringList{message});
         QWidget* focused = QApplication::focusWidget(); // in a combo: its line edit
         while (focused && !qobject_cast<QComboBox*>(focused))

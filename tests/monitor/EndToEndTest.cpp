@@ -5,7 +5,7 @@
 #include "MainWindowFixture.h"
 
 #include "display/DataPanel.h"
-#include "link/TForm6.h"
+#include "link/SerialDialog.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -54,18 +54,18 @@ void EndToEndTest::abnormalAndSilentDevicesAreRecorded()
     KpvSim sim;
     QVERIFY2(sim.start(kPort, {1, 2, 3}), "kpv-sim did not start");
 
-    f.form->Form2->Edit1->setText(u"op"_s);
-    f.form->Form2->Edit2->setText(u"pw"_s);
-    f.form->Form2->Button1Click();
+    f.form->loginDialog->userEdit->setText(u"op"_s);
+    f.form->loginDialog->passwordEdit->setText(u"pw"_s);
+    f.form->loginDialog->logIn();
     f.showLoggedIn();
 
     // Open the port in the serial dialog with the stored settings.
-    f.form->Form6->FormShow();
-    f.form->Form6->BitBtn1Click();
-    QCOMPARE(f.form->statusText(1), u"串口%1:打开"_s.arg(kPort));
+    f.form->serialDialog->FormShow();
+    f.form->serialDialog->openPort();
+    QCOMPARE(f.form->statusText(StatusPanel::kPort), u"串口%1:打开"_s.arg(kPort));
 
     // Start: the first pass reads every node and finds all normal.
-    f.form->BitBtn4Click();
+    f.form->toggleMonitoring();
     QTRY_COMPARE_WITH_TIMEOUT(rows(u"SELECT COUNT(*) FROM node_record WHERE alarm_status='正常' "
                                    "AND communication_status='通信正常'"_s),
                               QStringList{u"9"_s}, 20000);
@@ -88,20 +88,20 @@ void EndToEndTest::abnormalAndSilentDevicesAreRecorded()
     QCOMPARE(f.form->panel().CardHeaders[1]->palette().color(QPalette::Base), QColor(231, 0, 0));
     QCOMPARE(f.form->panel().CardHeaders[2]->palette().color(QPalette::Base), QColor(255, 255, 0));
     QTest::qWait(1500);     // a few more passes: nothing is logged twice
-    f.form->BitBtn4Click(); // stop
+    f.form->toggleMonitoring(); // stop
 
     QVERIFY2(MessageBox::takeShown().isEmpty(), "no error box may have appeared");
     QCOMPARE(rows(u"SELECT 告警纪录 FROM alarm_record ORDER BY 告警纪录"_s),
              (QStringList{u"KPV1[1];  浪涌次数:4;  信息:超限告警"_s, u"KPV2[2];  浪涌保护器:异常"_s,
                           u"KPV2[2];  设备状态:异常"_s}));
-    QCOMPARE(f.form->DBGrid1->model()->rowCount(), 3);
+    QCOMPARE(f.form->alarmLogGrid->model()->rowCount(), 3);
     // Nothing else written.
     QCOMPARE(rows(nodeSql), expected);
     QCOMPARE(rows(u"SELECT COUNT(*) FROM node_record WHERE read_time IS NULL"_s), QStringList{u"0"_s});
     QCOMPARE(rows(settingsSql), settings);
     QCOMPARE(f.db.count(u"dd_user"_s), 1);
 
-    f.form->Form6->BitBtn2Click();
+    f.form->serialDialog->closePort();
 }
 
 QTEST_MAIN(EndToEndTest)

@@ -23,15 +23,15 @@ struct MonitorFixture : MainWindowFixture
     {
         form->setBus(&bus);
         form->state.PortState = u"打开"_s;
-        form->Edit1->setText(u"5"_s);
-        form->Edit2->setText(u"100"_s); // the shortest node read period
+        form->periodEdit->setText(u"5"_s);
+        form->readPeriodEdit->setText(u"100"_s); // the shortest node read period
         for (int device : {1, 2})
             db.exec(u"INSERT INTO node_record (device_id, device_name, node_name, node_code, node_reg_add, "
                     "con_data_type, node_alarm_type) VALUES (%1, 'KPV%1', '设备状态', 3, 11, '开关量', "
                     "'0000(正常)/FFFF(异常)')"_s.arg(device));
     }
 
-    bool running() const { return form->BitBtn4->text() == u"关闭监控"_s; }
+    bool running() const { return form->monitorButton->text() == u"关闭监控"_s; }
 
     ScriptedBus bus;
 };
@@ -73,13 +73,13 @@ private slots:
         QFETCH(QString, portState);
         f.form->state.PortState = portState;
         f.form->state.SelectedKind = u"设备"_s;
-        f.form->StaticText3->setText(u"KPV1[地址:1]"_s);
-        QLineEdit* edit = field == 1 ? f.form->Edit1 : f.form->Edit2;
+        f.form->viewCaption->setText(u"KPV1[地址:1]"_s);
+        QLineEdit* edit = field == 1 ? f.form->periodEdit : f.form->readPeriodEdit;
         edit->setText(text);
-        f.form->BitBtn4Click();
+        f.form->toggleMonitoring();
         QTEST(MessageBox::takeShown().join(u'\n'), "message");
-        QVERIFY(!f.running() && !f.form->Timer1->isActive() && f.form->Edit1->isEnabled());
-        QCOMPARE(f.form->state.SelectedKind + f.form->StaticText3->text(), u"设备KPV1[地址:1]"_s);
+        QVERIFY(!f.running() && !f.form->pollTimer->isActive() && f.form->periodEdit->isEnabled());
+        QCOMPARE(f.form->state.SelectedKind + f.form->viewCaption->text(), u"设备KPV1[地址:1]"_s);
         QCOMPARE(f.db.count(u"soft_record"_s), 0);
         if (focused)
             QCOMPARE(QApplication::focusWidget(), edit);
@@ -90,22 +90,22 @@ private slots:
         MonitorFixture f;
         f.db.addSettings(u"T"_s, 1, 1000);
         f.form->state.SelectedKind = u"节点"_s;
-        f.form->Edit1->setText(u"30 "_s); // pasted with a blank
-        f.form->Edit2->setText(u"10000"_s);
-        f.form->BitBtn4Click();
+        f.form->periodEdit->setText(u"30 "_s); // pasted with a blank
+        f.form->readPeriodEdit->setText(u"10000"_s);
+        f.form->toggleMonitoring();
         QVERIFY(f.running());
-        f.form->Timer1Timer();
-        f.form->Timer1Timer(); // the pass ends in the pause converted at start
+        f.form->pollTick();
+        f.form->pollTick(); // the pass ends in the pause converted at start
         QVERIFY(MessageBox::takeShown().isEmpty());
         // Countdown, selection, cards (one per device), rows, status, timer, enabled fields, settings.
         const auto dump = [&f]() {
-            TForm1& w = *f.form;
+            MainWindow& w = *f.form;
             QString text;
             QTextStream(&text) << w.state.Countdown << ' ' << w.state.SelectedKind << ' '
-                               << w.StaticText3->text() << ' ' << w.panel().CardCount << ' '
-                               << w.ADOQuery3->recordCount() << ' ' << w.statusText(2) << ' '
-                               << (w.Timer1->isActive() ? w.Timer1->interval() : 0) << ' '
-                               << w.Edit1->isEnabled() << w.BitBtn3->isEnabled() << ' '
+                               << w.viewCaption->text() << ' ' << w.panel().CardCount << ' '
+                               << w.scopeQuery->recordCount() << ' ' << w.statusText(StatusPanel::kMonitoring)
+                               << ' ' << (w.pollTimer->isActive() ? w.pollTimer->interval() : 0) << ' '
+                               << w.periodEdit->isEnabled() << w.serialButton->isEnabled() << ' '
                                << tableText(f.db, u"soft_name||'|'||moniter_time||'|'||node_read_time"_s,
                                             u"soft_record"_s);
             return text;
@@ -113,12 +113,12 @@ private slots:
         QCOMPARE(dump(), u"30 监控系统 系统数据 2 2 已经启动监控 10000 00 T|30|10000"_s);
 
         f.form->state.PortState = u"关闭"_s; // stopping needs the port open too
-        f.form->BitBtn4Click();
+        f.form->toggleMonitoring();
         QCOMPARE(MessageBox::takeShown(), QStringList{u"请在串口设置中打开串口"_s});
         QVERIFY(f.running());
         f.form->state.PortState = u"打开"_s;
         f.form->state.Countdown = 4;
-        f.form->BitBtn4Click();
+        f.form->toggleMonitoring();
         QVERIFY(!f.running());
         QCOMPARE(dump(), u"0 监控系统 系统数据 2 2 未启动监控 0 11 T|30|10000"_s);
     }
@@ -126,23 +126,23 @@ private slots:
     void countdownTexts()
     {
         MonitorFixture f;
-        f.form->BitBtn4Click();
+        f.form->toggleMonitoring();
         QCOMPARE(f.db.count(u"soft_record"_s), 1); // an empty table gets its first row
         QStringList texts;
         for (int tick = 0; tick < 5; ++tick) {
             if (tick == 1)
                 f.form->state.Countdown = 3;
-            f.form->Timer2Timer();
-            texts << f.form->statusText(3);
+            f.form->countdownTick();
+            texts << f.form->statusText(StatusPanel::kCountdown);
         }
         QCOMPARE(texts.join(u'|'), u"正在读取设备数据|读取设备数据倒计时:2秒|读取设备数据倒计时:1秒|"
                                    "读取设备数据倒计时:0秒|正在读取设备数据"_s);
 
         // Stopped during a pause: the panel empties at the next second.
         f.form->state.Countdown = 3;
-        f.form->BitBtn4Click();
-        f.form->Timer2Timer();
-        QCOMPARE(f.form->statusText(3), QString());
+        f.form->toggleMonitoring();
+        f.form->countdownTick();
+        QCOMPARE(f.form->statusText(StatusPanel::kCountdown), QString());
     }
 
     // Another program holds the file: each tick gives up within a second, one
@@ -150,17 +150,17 @@ private slots:
     void lockedFileReportsOnceAndPollingGoesOn()
     {
         MonitorFixture f;
-        f.form->BitBtn4Click();
+        f.form->toggleMonitoring();
         QSqlDatabase other = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"other"_s);
         other.setDatabaseName(f.db.path());
         QVERIFY(other.open());
         QSqlQuery hold(other);
         QVERIFY(hold.exec(u"BEGIN IMMEDIATE"_s));
-        f.form->Timer1Timer();
-        f.form->Timer1Timer();
+        f.form->pollTick();
+        f.form->pollTick();
         QVERIFY(hold.exec(u"COMMIT"_s));
-        f.form->Timer1Timer();
-        f.form->Timer1Timer();
+        f.form->pollTick();
+        f.form->pollTick();
         QCOMPARE(MessageBox::takeShown(), QStringList{u"database is locked"_s});
         QList<int> slaves;
         for (const ScriptedBus::Call& call : f.bus.calls)

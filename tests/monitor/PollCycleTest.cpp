@@ -46,7 +46,7 @@ struct PollFixture
             openScope("select * from node_record order by  device_id ASC, node_name ASC");
         for (int i = 0; i < times; ++i) {
             Clock::setFixed(now = now.addSecs(1));
-            cycle.Timer1Timer();
+            cycle.pollTick();
         }
     }
     void openScope(const QString& sql)

@@ -50,7 +50,7 @@ struct Station
     bool stepUntil(const QString& sql, const QString& value)
     {
         for (int step = 0; step < 60 && column(sql) != QStringList{value}; ++step)
-            cycle.Timer1Timer();
+            cycle.pollTick();
         return column(sql) == QStringList{value};
     }
 
@@ -137,7 +137,7 @@ private slots:
         QVERIFY(broker.start() && sub.start(broker.port()));
         QTRY_COMPARE_WITH_TIMEOUT(publisher->hint(), u"MQTT: 已连接"_s, 20000);
         for (int step = 0; step < 6; ++step)
-            s.cycle.Timer1Timer();
+            s.cycle.pollTick();
         QTRY_COMPARE(nodes(sub.messages(u"/node/"_s)), nodes(s));
         QCOMPARE(payloads(before + sub.messages(u"/alarm"_s)),
                  payloads(s.column(u"SELECT '||' || json_object('time', 告警时间, 'text', 告警纪录) FROM "

@@ -12,8 +12,8 @@ private slots:
     void blankOrWrongInputStaysOnMessageLine_data()
     {
         QTest::addColumn<QStringList>("input"); // name, password, message, focus
-        QTest::newRow("blank name") << QStringList{" \t ", "pw", "用户名不能为空！", "Edit1"};
-        QTest::newRow("blank password") << QStringList{"admin", "   ", "密码不能为空！", "Edit2"};
+        QTest::newRow("blank name") << QStringList{" \t ", "pw", "用户名不能为空！", "userEdit"};
+        QTest::newRow("blank password") << QStringList{"admin", "   ", "密码不能为空！", "passwordEdit"};
         QTest::newRow("wrong password") << QStringList{"admin", "nope", "用户或密码错误！", ""};
     }
 
@@ -22,14 +22,14 @@ private slots:
         QFETCH(QStringList, input);
         MainWindowFixture f;
         f.db.addUser("admin", "secret", "管理员");
-        TForm2* login = f.form->Form2;
+        LoginDialog* login = f.form->loginDialog;
         login->show();
         QVERIFY(QTest::qWaitForWindowExposed(login));
-        QCOMPARE(login->StaticText3->text(), QString()); // emptied when shown
-        login->Edit1->setText(input[0]);
-        login->Edit2->setText(input[1]);
-        login->Button1Click();
-        QCOMPARE(login->StaticText3->text(), input[2]);
+        QCOMPARE(login->hintLabel->text(), QString()); // emptied when shown
+        login->userEdit->setText(input[0]);
+        login->passwordEdit->setText(input[1]);
+        login->logIn();
+        QCOMPARE(login->hintLabel->text(), input[2]);
         QVERIFY(input[3].isEmpty() || QApplication::focusWidget()->objectName() == input[3]);
         QVERIFY(login->isVisible() && !login->quitRequested());
         QVERIFY(MessageBox::takeShown().isEmpty() && f.form->state.LoggedInUser.isEmpty());
@@ -55,14 +55,16 @@ private slots:
         MainWindowFixture f;
         f.db.addUser("admin", "secret", " " + permission[0]);
         f.db.addSettings("  防雷监控  ", 30, nodeReadPeriod);
-        f.form->Form2->Edit1->setText("  admin ");
-        f.form->Form2->Edit2->setText(" secret");
-        f.form->Form2->Button1Click();
+        f.form->loginDialog->userEdit->setText("  admin ");
+        f.form->loginDialog->passwordEdit->setText(" secret");
+        f.form->loginDialog->logIn();
         const MainState& s = f.form->state;
-        const TForm1& w = *f.form;
-        QCOMPARE((QStringList{s.LoggedInUser, s.LoggedInPassword, s.LoggedInPermission, w.statusText(0),
-                              w.BitBtn1->text(), w.windowTitle(), s.ComParity, s.PortState, w.statusText(1),
-                              w.statusText(2), w.statusText(3), w.Edit1->text(), w.Edit2->text()}),
+        const MainWindow& w = *f.form;
+        QCOMPARE((QStringList{s.LoggedInUser, s.LoggedInPassword, s.LoggedInPermission,
+                              w.statusText(StatusPanel::kUser), w.usersButton->text(), w.windowTitle(),
+                              s.ComParity, s.PortState, w.statusText(StatusPanel::kPort),
+                              w.statusText(StatusPanel::kMonitoring), w.statusText(StatusPanel::kCountdown),
+                              w.periodEdit->text(), w.readPeriodEdit->text()}),
                  (QStringList{"admin", "secret", permission[0], permission[0] + ":admin", permission[1],
                               "防雷监控", "n", "关闭", "串口未打开", "未启动监控", "", "30",
                               QString::number(used)}));
@@ -81,7 +83,7 @@ private slots:
         QTest::newRow("login button") << "login" << true << false << "T 9/300";
         QTest::newRow("login, no settings row") << "login" << false << false << "监控软件 0/1000";
         QTest::newRow("escape, as the close box") << "escape" << true << true << "T 9/300";
-        QTest::newRow("cancel") << "cancel" << true << true << " Edit1/Edit2";
+        QTest::newRow("cancel") << "cancel" << true << true << " periodEdit/readPeriodEdit";
     }
 
     // The main window's first showing runs the login; leaving it without a login
@@ -96,19 +98,20 @@ private slots:
         if (stored)
             f.db.addSettings("T", 9, 300);
         QTimer::singleShot(0, [&f, way]() {
-            TForm2* login = f.form->Form2;
-            QTest::keyClicks(login->Edit1, "u");
-            QTest::keyClicks(login->Edit2, "p");
+            LoginDialog* login = f.form->loginDialog;
+            QTest::keyClicks(login->userEdit, "u");
+            QTest::keyClicks(login->passwordEdit, "p");
             if (way == "escape")
                 QTest::keyClick(login, Qt::Key_Escape);
             else
-                QTest::mouseClick(way == "cancel" ? login->Button2 : login->Button1, Qt::LeftButton);
+                QTest::mouseClick(way == "cancel" ? login->cancelButton : login->loginButton, Qt::LeftButton);
         });
         f.form->FormShow();
         QCOMPARE(f.form->exitRequested(), ends);
         QCOMPARE(f.form->isEnabled(), !ends); // an ending program takes no input
         QCOMPARE(f.form->state.LoggedInUser, ends ? "" : "u");
-        QTEST(f.form->windowTitle() + ' ' + f.form->Edit1->text() + '/' + f.form->Edit2->text(), "shown");
+        QTEST(f.form->windowTitle() + ' ' + f.form->periodEdit->text() + '/' + f.form->readPeriodEdit->text(),
+              "shown");
         QCOMPARE(f.form->state.PortState, f.form->windowTitle().isEmpty() ? "" : "关闭");
         QCOMPARE(f.db.count("soft_record"), stored ? 1 : 0);
     }

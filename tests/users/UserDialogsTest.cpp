@@ -5,30 +5,30 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-// Edit1 Edit2 ComboBox1, the grid, then add save delete modify cancel.
+// userEdit passwordEdit permissionCombo, the grid, then add save delete modify cancel.
 QString states(QDialog& d)
 {
     QString s;
-    for (const char* name :
-         {"Edit1", "Edit2", "ComboBox1", "DBGrid1", "BitBtn1", "BitBtn2", "BitBtn3", "BitBtn4", "BitBtn5"})
+    for (const char* name : {"userEdit", "passwordEdit", "permissionCombo", "recordGrid", "addButton",
+                             "saveButton", "deleteButton", "modifyButton", "cancelButton"})
         s += child<QWidget>(d, name)->isEnabled() ? u'1' : u'0';
     return s.insert(4, u' ').insert(3, u' ');
 }
 
 QString fields(QDialog& d)
 {
-    return child<QLineEdit>(d, "Edit1")->text() + u'|' + child<QLineEdit>(d, "Edit2")->text() + u'|' +
-           child<QComboBox>(d, "ComboBox1")->currentText() + u' ' + states(d);
+    return child<QLineEdit>(d, "userEdit")->text() + u'|' + child<QLineEdit>(d, "passwordEdit")->text() +
+           u'|' + child<QComboBox>(d, "permissionCombo")->currentText() + u' ' + states(d);
 }
 
 // Fills the three fields, presses save and returns the messages shown.
 QString save(QDialog& d, const QString& name, const QString& password, const QString& permission)
 {
-    child<QLineEdit>(d, "Edit1")->setText(name);
-    child<QLineEdit>(d, "Edit2")->setText(password);
-    auto* combo = child<QComboBox>(d, "ComboBox1");
+    child<QLineEdit>(d, "userEdit")->setText(name);
+    child<QLineEdit>(d, "passwordEdit")->setText(password);
+    auto* combo = child<QComboBox>(d, "permissionCombo");
     combo->setCurrentIndex(combo->findText(permission));
-    press(d, "BitBtn2");
+    press(d, "saveButton");
     return MessageBox::takeShown().join(u'\n');
 }
 
@@ -70,13 +70,13 @@ private slots:
             const QStringList p = account.split(u'/');
             f.db.addUser(p[0], p[1], p[2]);
         }
-        drive(f.form->BitBtn1, [&](QDialog& d) {
+        drive(f.form->usersButton, [&](QDialog& d) {
             pickRow(d, picked);
             const QString before = fields(d);
-            press(d, "BitBtn3");
+            press(d, "deleteButton");
             QTEST(MessageBox::takeShown().join(u'\n'), "message");
             QCOMPARE(fields(d), before);
-            QCOMPARE(child<QTableView>(d, "DBGrid1")->model()->rowCount(), int(left.count(u' ')) + 1);
+            QCOMPARE(child<QTableView>(d, "recordGrid")->model()->rowCount(), int(left.count(u' ')) + 1);
         });
         QCOMPARE(users(f.db), left);
     }
@@ -85,18 +85,18 @@ private slots:
     {
         MainWindowFixture f;
         f.db.addUser(u"admin"_s, u"secret"_s, u"管理员"_s);
-        drive(f.form->BitBtn1, [&](QDialog& d) {
-            QCOMPARE(child<QTableView>(d, "DBGrid1")->editTriggers(), QAbstractItemView::NoEditTriggers);
+        drive(f.form->usersButton, [&](QDialog& d) {
+            QCOMPARE(child<QTableView>(d, "recordGrid")->editTriggers(), QAbstractItemView::NoEditTriggers);
             QCOMPARE(fields(d), u"|| 000 1 10001"_s);
             pickRow(d, 0); // demoting the one administrator
-            press(d, "BitBtn4");
+            press(d, "modifyButton");
             QCOMPARE(save(d, u"admin"_s, u"secret"_s, u"普通用户"_s), u"管理员用户必须保留一个"_s);
-            press(d, "BitBtn1");
+            press(d, "addButton");
             const QStringList refused[] = {
-                {" ", "pw", "普通用户", "用户名不能为空", "Edit1"},
-                {"op", "  ", "普通用户", "密码不能为空", "Edit2"},
-                {"op", "pw", "", "请选择管理权限", "ComboBox1"},
-                {" admin ", "pw", "普通用户", "用户已经存在，请重新输入用户名", "Edit1"},
+                {" ", "pw", "普通用户", "用户名不能为空", "userEdit"},
+                {"op", "  ", "普通用户", "密码不能为空", "passwordEdit"},
+                {"op", "pw", "", "请选择管理权限", "permissionCombo"},
+                {" admin ", "pw", "普通用户", "用户已经存在，请重新输入用户名", "userEdit"},
             };
             for (const QStringList& r : refused) {
                 QCOMPARE(save(d, r[0], r[1], r[2]), r[3]);
@@ -111,18 +111,18 @@ private slots:
             // password too, neither of the two can be changed any more.
             pickRow(d, 1);
             QCOMPARE(fields(d), u"op|pw|普通用户 000 1 10111"_s);
-            press(d, "BitBtn4");
+            press(d, "modifyButton");
             QCOMPARE(states(d), u"111 0 01001"_s);
             QCOMPARE(save(d, u"admin "_s, u"secret"_s, u"管理员"_s), u"修改成功"_s);
             pickRow(d, 0);
-            press(d, "BitBtn4");
+            press(d, "modifyButton");
             QCOMPARE(save(d, u"x"_s, u"y"_s, u"普通用户"_s), u"修改失败"_s);
             QCOMPARE(users(f.db), u"admin/secret/管理员 admin/secret/管理员"_s);
             QCOMPARE(fields(d), u"|| 000 1 10001"_s);
 
-            press(d, "BitBtn1");
-            child<QLineEdit>(d, "Edit1")->setText(u"z"_s);
-            press(d, "BitBtn5");
+            press(d, "addButton");
+            child<QLineEdit>(d, "userEdit")->setText(u"z"_s);
+            press(d, "cancelButton");
             QCOMPARE(fields(d), u"|| 111 1 10001"_s);
         });
     }
@@ -134,23 +134,23 @@ private slots:
         f.db.addUser(u"v"_s, u"p"_s, u"普通用户"_s);
         f.form->state.LoggedInUser = u"u"_s;
         f.form->state.LoggedInPassword = u"p"_s;
-        f.form->BitBtn1->setText(u"修改密码"_s);
+        f.form->usersButton->setText(u"修改密码"_s);
         const auto attempt = [](QDialog& d, const QString& text) {
-            child<QLineEdit>(d, "Edit1")->setText(text);
-            press(d, "BitBtn1");
-            return child<QLabel>(d, "StaticText2")->text();
+            child<QLineEdit>(d, "passwordEdit")->setText(text);
+            press(d, "changeButton");
+            return child<QLabel>(d, "hintLabel")->text();
         };
-        drive(f.form->BitBtn1, [&](QDialog& d) {
-            QCOMPARE(child<QLabel>(d, "StaticText2")->text(), QString());
+        drive(f.form->usersButton, [&](QDialog& d) {
+            QCOMPARE(child<QLabel>(d, "hintLabel")->text(), QString());
             QCOMPARE(attempt(d, u" \t "_s), u"密码不能为空！"_s);
             QCOMPARE(attempt(d, u" p2 "_s), u"修改成功！"_s);
             QCOMPARE(attempt(d, u"p3"_s), u"修改成功！"_s); // found by the new password
             QCOMPARE(users(f.db), u"u/p3/普通用户 v/p/普通用户"_s);
         });
         f.db.exec(u"UPDATE dd_user SET 用户名='u', 密码='p3' WHERE 用户名='v'"_s);
-        drive(f.form->BitBtn1, [&](QDialog& d) {
-            QCOMPARE(child<QLineEdit>(d, "Edit1")->text(), u"p3"_s);
-            QCOMPARE(child<QLabel>(d, "StaticText2")->text(), QString());
+        drive(f.form->usersButton, [&](QDialog& d) {
+            QCOMPARE(child<QLineEdit>(d, "passwordEdit")->text(), u"p3"_s);
+            QCOMPARE(child<QLabel>(d, "hintLabel")->text(), QString());
             QCOMPARE(attempt(d, u"p4"_s), u"修改失败！"_s);
         });
         QCOMPARE(users(f.db), u"u/p3/普通用户 u/p3/普通用户"_s);

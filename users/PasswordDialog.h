@@ -11,21 +11,21 @@ struct MainState;
 
 // Password change for the logged-in user. Every outcome is shown on the red
 // hint line; the dialog has no button that closes it, only the close box.
-class TForm4 final : public QDialog
+class PasswordDialog final : public QDialog
 {
     Q_OBJECT
 public:
-    TForm4(Connection& connection, MainState& state);
+    PasswordDialog(Connection& connection, MainState& state);
 
-    QLabel* StaticText1;
-    QLineEdit* Edit1; // the new password, kept between showings
-    QLabel* StaticText2;
-    QPushButton* BitBtn1;
-    Query* ADOQuery1;
+    QLabel* passwordLabel;
+    QLineEdit* passwordEdit; // the new password, kept between showings
+    QLabel* hintLabel;
+    QPushButton* changeButton;
+    Query* accountQuery;
 
 public slots:
     void FormShow();
-    void BitBtn1Click();
+    void changePassword();
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -15,35 +15,35 @@ class QTableView;
 // User administration: lists the accounts of dd_user and adds, changes and
 // deletes them. Whoever reaches it may change any account; only the last
 // administrator is protected from deletion and from losing the permission.
-class TForm3 final : public QDialog
+class UserDialog final : public QDialog
 {
     Q_OBJECT
 public:
-    explicit TForm3(Connection& connection);
+    explicit UserDialog(Connection& connection);
 
-    QTableView* DBGrid1;
-    QLabel* StaticText2;
-    QLineEdit* Edit1; // user name
-    QLabel* StaticText1;
-    QLineEdit* Edit2; // password, shown as typed
-    QLabel* StaticText3;
-    QComboBox* ComboBox1; // permission, pick-only
-    QPushButton* BitBtn1; // add
-    QPushButton* BitBtn2; // save
-    QPushButton* BitBtn3; // delete
-    QPushButton* BitBtn4; // modify
-    QPushButton* BitBtn5; // cancel
-    Query* ADOQuery1;
-    QueryModel* DataSource1;
+    QTableView* recordGrid;
+    QLabel* userLabel;
+    QLineEdit* userEdit; // user name
+    QLabel* passwordLabel;
+    QLineEdit* passwordEdit; // password, shown as typed
+    QLabel* permissionLabel;
+    QComboBox* permissionCombo; // permission, pick-only
+    QPushButton* addButton;     // add
+    QPushButton* saveButton;    // save
+    QPushButton* deleteButton;  // delete
+    QPushButton* modifyButton;  // modify
+    QPushButton* cancelButton;  // cancel
+    Query* accountQuery;
+    QueryModel* accountModel;
 
 public slots:
     void FormShow();
-    void DBGrid1CellClick(const QModelIndex& index);
-    void BitBtn1Click();
-    void BitBtn2Click();
-    void BitBtn3Click();
-    void BitBtn4Click();
-    void BitBtn5Click();
+    void pickAccount(const QModelIndex& index);
+    void startAdding();
+    void saveAccount();
+    void deleteAccount();
+    void startModifying();
+    void cancelEditing();
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/StatusPanel.h"
+
 #include <QDialog>
 
 class Connection;
@@ -13,35 +15,35 @@ struct MainState;
 // Serial port settings: the operator picks the port and its line settings,
 // opens the port through the bus and closes it again. A successful opening
 // stores the settings in soft_record. Closed only with the window's close box.
-class TForm6 final : public QDialog
+class SerialDialog final : public QDialog
 {
     Q_OBJECT
 public:
-    TForm6(Connection& connection, MainState& state, FieldBus* bus);
+    SerialDialog(Connection& connection, MainState& state, FieldBus* bus);
 
     void setBus(FieldBus* bus) { m_bus = bus; }
 
-    QLabel* Label1;
-    QComboBox* ComboBox1; // port
-    QLabel* Label2;
-    QComboBox* ComboBox2; // baud rate
-    QLabel* Label3;
-    QComboBox* ComboBox3; // data bits
-    QLabel* Label4;
-    QComboBox* ComboBox4; // stop bits
-    QLabel* Label5;
-    QComboBox* ComboBox5; // parity
-    QPushButton* BitBtn1;
-    QPushButton* BitBtn2;
-    Query* ADOQuery1;
+    QLabel* portLabel;
+    QComboBox* portCombo; // port
+    QLabel* baudLabel;
+    QComboBox* baudCombo; // baud rate
+    QLabel* dataBitsLabel;
+    QComboBox* dataBitsCombo; // data bits
+    QLabel* stopBitsLabel;
+    QComboBox* stopBitsCombo; // stop bits
+    QLabel* parityLabel;
+    QComboBox* parityCombo; // parity
+    QPushButton* openButton;
+    QPushButton* closeButton;
+    Query* settingsQuery;
 
 signals:
     void statusTextChanged(int panel, const QString& text);
 
 public slots:
     void FormShow();
-    void BitBtn1Click();
-    void BitBtn2Click();
+    void openPort();
+    void closePort();
 
 protected:
     void showEvent(QShowEvent* event) override;

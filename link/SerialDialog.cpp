@@ -1,4 +1,4 @@
-#include "link/TForm6.h"
+#include "link/SerialDialog.h"
 
 #include "kit/Centred.h"
 #include "kit/Guarded.h"
@@ -62,37 +62,38 @@ QString portStatus(int port, const QString& state)
 
 } // namespace
 
-TForm6::TForm6(Connection& connection, MainState& state, FieldBus* bus) : m_state(state), m_bus(bus)
+SerialDialog::SerialDialog(Connection& connection, MainState& state, FieldBus* bus)
+    : m_state(state), m_bus(bus)
 {
-    setObjectName(QStringLiteral("Form6"));
+    setObjectName(QStringLiteral("serialDialog"));
     setWindowTitle(QStringLiteral("串口设置"));
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
     setModal(true);
     setFixedSize(265, 265);
 
-    Label1 = makeLabel(this, "Label1", QStringLiteral("串口号"), 20);
-    ComboBox1 = makeCombo(this, "ComboBox1", {}, 20);
-    Label2 = makeLabel(this, "Label2", QStringLiteral("波特率"), 58);
-    ComboBox2 = makeCombo(this, "ComboBox2",
+    portLabel = makeLabel(this, "portLabel", QStringLiteral("串口号"), 20);
+    portCombo = makeCombo(this, "portCombo", {}, 20);
+    baudLabel = makeLabel(this, "baudLabel", QStringLiteral("波特率"), 58);
+    baudCombo = makeCombo(this, "baudCombo",
                           {QStringLiteral("2400"), QStringLiteral("4800"), QStringLiteral("9600"),
                            QStringLiteral("19200"), QStringLiteral("38400")},
                           58);
-    Label3 = makeLabel(this, "Label3", QStringLiteral("数据位"), 96);
-    ComboBox3 = makeCombo(this, "ComboBox3", {QStringLiteral("8"), QStringLiteral("7")}, 96);
-    Label4 = makeLabel(this, "Label4", QStringLiteral("停止位"), 134);
-    ComboBox4 = makeCombo(this, "ComboBox4", {QStringLiteral("1"), QStringLiteral("2")}, 134);
-    Label5 = makeLabel(this, "Label5", QStringLiteral("校     验"), 172);
-    ComboBox5 = makeCombo(this, "ComboBox5",
-                          {QStringLiteral("none"), QStringLiteral("odd"), QStringLiteral("even")}, 172);
-    BitBtn1 = makeButton(this, "BitBtn1", QStringLiteral("打开"), 40);
-    BitBtn2 = makeButton(this, "BitBtn2", QStringLiteral("断开"), 150);
-    ADOQuery1 = new Query(connection, this);
+    dataBitsLabel = makeLabel(this, "dataBitsLabel", QStringLiteral("数据位"), 96);
+    dataBitsCombo = makeCombo(this, "dataBitsCombo", {QStringLiteral("8"), QStringLiteral("7")}, 96);
+    stopBitsLabel = makeLabel(this, "stopBitsLabel", QStringLiteral("停止位"), 134);
+    stopBitsCombo = makeCombo(this, "stopBitsCombo", {QStringLiteral("1"), QStringLiteral("2")}, 134);
+    parityLabel = makeLabel(this, "parityLabel", QStringLiteral("校     验"), 172);
+    parityCombo = makeCombo(this, "parityCombo",
+                            {QStringLiteral("none"), QStringLiteral("odd"), QStringLiteral("even")}, 172);
+    openButton = makeButton(this, "openButton", QStringLiteral("打开"), 40);
+    closeButton = makeButton(this, "closeButton", QStringLiteral("断开"), 150);
+    settingsQuery = new Query(connection, this);
 
-    connect(BitBtn1, &QPushButton::clicked, this, &TForm6::BitBtn1Click);
-    connect(BitBtn2, &QPushButton::clicked, this, &TForm6::BitBtn2Click);
+    connect(openButton, &QPushButton::clicked, this, &SerialDialog::openPort);
+    connect(closeButton, &QPushButton::clicked, this, &SerialDialog::closePort);
 }
 
-void TForm6::showEvent(QShowEvent* event)
+void SerialDialog::showEvent(QShowEvent* event)
 {
     if (!event->spontaneous()) {
         centreOnScreen(*this);
@@ -101,28 +102,28 @@ void TForm6::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
 }
 
-void TForm6::fillPortList(QComboBox& combo)
+void SerialDialog::fillPortList(QComboBox& combo)
 {
     const QStringList names = serialPortNames();
     combo.clear();
     combo.addItems(names);
 }
 
-void TForm6::FormShow()
+void SerialDialog::FormShow()
 {
     guarded([this]() {
-        fillPortList(*ComboBox1);
+        fillPortList(*portCombo);
         const MainState& s = m_state;
         // The bare number: it is what the opening reads back from the text.
-        ComboBox1->setEditText(QString::number(s.ComNum));
-        ComboBox2->setEditText(QString::number(s.ComBaud));
-        ComboBox3->setEditText(QString::number(s.ComDataBit));
-        ComboBox4->setEditText(QString::number(s.ComStopBit));
-        ComboBox5->setEditText(s.ComParity);
+        portCombo->setEditText(QString::number(s.ComNum));
+        baudCombo->setEditText(QString::number(s.ComBaud));
+        dataBitsCombo->setEditText(QString::number(s.ComDataBit));
+        stopBitsCombo->setEditText(QString::number(s.ComStopBit));
+        parityCombo->setEditText(s.ComParity);
     });
 }
 
-void TForm6::BitBtn1Click()
+void SerialDialog::openPort()
 {
     guarded([this]() {
         const struct
@@ -130,8 +131,8 @@ void TForm6::BitBtn1Click()
             QComboBox* combo;
             const char16_t* message;
         } required[] = {
-            {ComboBox1, u"请选择串口号"}, {ComboBox2, u"请选择波特率"}, {ComboBox3, u"请选择数据位"},
-            {ComboBox4, u"请选择停止位"}, {ComboBox5, u"请选择校验"},
+            {portCombo, u"请选择串口号"},     {baudCombo, u"请选择波特率"}, {dataBitsCombo, u"请选择数据位"},
+            {stopBitsCombo, u"请选择停止位"}, {parityCombo, u"请选择校验"},
         };
         for (const auto& field : required) {
             if (Text::trimmed(field.combo->currentText()).isEmpty()) {
@@ -143,14 +144,14 @@ void TForm6::BitBtn1Click()
 
         // Every field is converted before any is taken over: a refused entry
         // must not leave polling and the next close on another port.
-        const int port = Text::toInt(portNumberText(ComboBox1->currentText()));
-        const int baud = Text::toInt(ComboBox2->currentText());
-        const int dataBits = Text::toInt(ComboBox3->currentText());
-        const int stopBits = Text::toInt(ComboBox4->currentText());
+        const int port = Text::toInt(portNumberText(portCombo->currentText()));
+        const int baud = Text::toInt(baudCombo->currentText());
+        const int dataBits = Text::toInt(dataBitsCombo->currentText());
+        const int stopBits = Text::toInt(stopBitsCombo->currentText());
         MainState& s = m_state;
         s.ComNum = port;
         s.ComBaud = baud;
-        s.ComParity = ComboBox5->currentText().left(1);
+        s.ComParity = parityCombo->currentText().left(1);
         s.ComDataBit = dataBits;
         s.ComStopBit = stopBits;
 
@@ -166,42 +167,42 @@ void TForm6::BitBtn1Click()
         if (result == 1) {
             m_bus->setDelay(64);
             s.PortState = PortState::kOpen;
-            emit statusTextChanged(1, portStatus(s.ComNum, s.PortState));
+            emit statusTextChanged(StatusPanel::kPort, portStatus(s.ComNum, s.PortState));
             storeLineSettings();
         } else if (result == -1) {
             MessageBox::show(QStringLiteral("打开串口失败"), this);
-            emit statusTextChanged(1, QStringLiteral("串口打开失败"));
+            emit statusTextChanged(StatusPanel::kPort, QStringLiteral("串口打开失败"));
             s.PortState = PortState::kFailed;
         }
     });
 }
 
-void TForm6::storeLineSettings()
+void SerialDialog::storeLineSettings()
 {
-    ADOQuery1->close();
-    ADOQuery1->setSql(QStringLiteral("select * from soft_record "));
-    ADOQuery1->open();
+    settingsQuery->close();
+    settingsQuery->setSql(QStringLiteral("select * from soft_record "));
+    settingsQuery->open();
     // With no settings row, or an ambiguous table, there is nothing safe to update.
-    if (ADOQuery1->recordCount() != 1)
+    if (settingsQuery->recordCount() != 1)
         return;
     const MainState& s = m_state;
-    ADOQuery1->first();
-    ADOQuery1->edit();
-    ADOQuery1->setField(QStringLiteral("com_num"), s.ComNum);
-    ADOQuery1->setField(QStringLiteral("com_baud"), s.ComBaud);
-    ADOQuery1->setField(QStringLiteral("com_data_bit"), s.ComDataBit);
-    ADOQuery1->setField(QStringLiteral("com_stop_bit"), s.ComStopBit);
-    ADOQuery1->setField(QStringLiteral("com_parity"), s.ComParity);
-    ADOQuery1->post();
-    ADOQuery1->close();
+    settingsQuery->first();
+    settingsQuery->edit();
+    settingsQuery->setField(QStringLiteral("com_num"), s.ComNum);
+    settingsQuery->setField(QStringLiteral("com_baud"), s.ComBaud);
+    settingsQuery->setField(QStringLiteral("com_data_bit"), s.ComDataBit);
+    settingsQuery->setField(QStringLiteral("com_stop_bit"), s.ComStopBit);
+    settingsQuery->setField(QStringLiteral("com_parity"), s.ComParity);
+    settingsQuery->post();
+    settingsQuery->close();
 }
 
-void TForm6::BitBtn2Click()
+void SerialDialog::closePort()
 {
     guarded([this]() {
         MainState& s = m_state;
         s.PortState = PortState::kClosed;
-        emit statusTextChanged(1, portStatus(s.ComNum, s.PortState));
+        emit statusTextChanged(StatusPanel::kPort, portStatus(s.ComNum, s.PortState));
         m_bus->comClose(s.ComNum);
     });
 }

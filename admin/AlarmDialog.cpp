@@ -1,4 +1,4 @@
-#include "admin/TForm7.h"
+#include "admin/AlarmDialog.h"
 
 #include "admin/AlarmExport.h"
 #include "admin/ExportFileDialog.h"
@@ -14,26 +14,27 @@
 #include <QShowEvent>
 #include <QTableView>
 
-TForm7::TForm7(Connection& connection, Query& alarmLog, QueryModel& DataSource1) : m_connection(connection), m_alarmLog(alarmLog)
+AlarmDialog::AlarmDialog(Connection& connection, Query& alarmLog, QueryModel& alarmLogModel)
+    : m_connection(connection), m_alarmLog(alarmLog)
 {
-    setObjectName(QStringLiteral("Form7"));
+    setObjectName(QStringLiteral("alarmDialog"));
     setWindowTitle(QStringLiteral("告警记录"));
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
     setModal(true);
     setFixedSize(600, 440);
 
-    DBGrid1 = new QTableView(this);
-    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
-    DBGrid1->setGeometry(12, 12, 576, 370);
-    DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
-    DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
-    DBGrid1->setModel(&DataSource1);
-    DBGrid1->setSelectionModel(DataSource1.selection());
-    DBGrid1->horizontalHeader()->setStretchLastSection(true);
-    DBGrid1->verticalHeader()->setDefaultSectionSize(20);
-    connect(&DataSource1, &QAbstractItemModel::modelReset, DBGrid1,
-            [this]() { DBGrid1->setColumnWidth(0, 140); });
+    recordGrid = new QTableView(this);
+    recordGrid->setObjectName(QStringLiteral("recordGrid"));
+    recordGrid->setGeometry(12, 12, 576, 370);
+    recordGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    recordGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    recordGrid->setSelectionMode(QAbstractItemView::SingleSelection);
+    recordGrid->setModel(&alarmLogModel);
+    recordGrid->setSelectionModel(alarmLogModel.selection());
+    recordGrid->horizontalHeader()->setStretchLastSection(true);
+    recordGrid->verticalHeader()->setDefaultSectionSize(20);
+    connect(&alarmLogModel, &QAbstractItemModel::modelReset, recordGrid,
+            [this]() { recordGrid->setColumnWidth(0, 140); });
 
     // The two deletions on the left, the exit on the right: the room between
     // them is kept for further commands.
@@ -44,19 +45,19 @@ TForm7::TForm7(Connection& connection, Query& alarmLog, QueryModel& DataSource1)
         b->setAutoDefault(false);
         return b;
     };
-    Button1 = button("Button1", QStringLiteral("册除当前记录"), 12, 110);
-    Button2 = button("Button2", QStringLiteral("删除所有"), 134, 90);
-    Button3 = button("Button3", QStringLiteral("退出"), 498, 90);
-    Button4 = button("Button4", QStringLiteral("导出"), 236, 90);
-    ADOQuery1 = new Query(connection, this);
+    deleteButton = button("deleteButton", QStringLiteral("册除当前记录"), 12, 110);
+    deleteAllButton = button("deleteAllButton", QStringLiteral("删除所有"), 134, 90);
+    exitButton = button("exitButton", QStringLiteral("退出"), 498, 90);
+    exportButton = button("exportButton", QStringLiteral("导出"), 236, 90);
+    deleteQuery = new Query(connection, this);
 
-    connect(Button1, &QPushButton::clicked, this, &TForm7::Button1Click);
-    connect(Button2, &QPushButton::clicked, this, &TForm7::Button2Click);
-    connect(Button3, &QPushButton::clicked, this, &TForm7::Button3Click);
-    connect(Button4, &QPushButton::clicked, this, &TForm7::Button4Click);
+    connect(deleteButton, &QPushButton::clicked, this, &AlarmDialog::deleteRecord);
+    connect(deleteAllButton, &QPushButton::clicked, this, &AlarmDialog::deleteAll);
+    connect(exitButton, &QPushButton::clicked, this, &AlarmDialog::exitDialog);
+    connect(exportButton, &QPushButton::clicked, this, &AlarmDialog::exportLog);
 }
 
-void TForm7::showEvent(QShowEvent* event)
+void AlarmDialog::showEvent(QShowEvent* event)
 {
     // Nothing else happens at showing: the grid shows the log as it is.
     if (!event->spontaneous())
@@ -64,25 +65,25 @@ void TForm7::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
 }
 
-void TForm7::Button1Click()
+void AlarmDialog::deleteRecord()
 {
     guarded([this]() {
         // With no record there is no alarm time to delete by.
         if (m_alarmLog.eof())
             return;
-        ADOQuery1->close();
-        ADOQuery1->setSql(QStringLiteral("Delete from alarm_record where (告警时间=:告警时间) "));
+        deleteQuery->close();
+        deleteQuery->setSql(QStringLiteral("Delete from alarm_record where (告警时间=:告警时间) "));
         // Alarm times are stored to the second in their display form, so the
         // text shown in the grid finds the record (and any of the same second).
-        ADOQuery1->setText(QStringLiteral("告警时间"), m_alarmLog.fieldText(QStringLiteral("告警时间")));
-        ADOQuery1->execSql();
-        ADOQuery1->close();
+        deleteQuery->setText(QStringLiteral("告警时间"), m_alarmLog.fieldText(QStringLiteral("告警时间")));
+        deleteQuery->execSql();
+        deleteQuery->close();
         m_alarmLog.close();
         m_alarmLog.open();
     });
 }
 
-void TForm7::Button2Click()
+void AlarmDialog::deleteAll()
 {
     guarded([this]() {
         m_alarmLog.close();
@@ -97,12 +98,12 @@ void TForm7::Button2Click()
     });
 }
 
-void TForm7::Button3Click()
+void AlarmDialog::exitDialog()
 {
     close();
 }
 
-void TForm7::Button4Click()
+void AlarmDialog::exportLog()
 {
     const QString path = ExportFileDialog::askPath(this);
     if (path.isEmpty())

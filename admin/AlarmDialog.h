@@ -12,24 +12,24 @@ class QTableView;
 // and exports the log to a CSV file.
 // Its grid shows the main window's alarm log query through the main window's
 // grid model, so both grids show the same rows and the same current row.
-class TForm7 final : public QDialog
+class AlarmDialog final : public QDialog
 {
     Q_OBJECT
 public:
-    TForm7(Connection& connection, Query& alarmLog, QueryModel& DataSource1);
+    AlarmDialog(Connection& connection, Query& alarmLog, QueryModel& alarmLogModel);
 
-    QTableView* DBGrid1;
-    QPushButton* Button1; // delete the current record
-    QPushButton* Button2; // delete all
-    QPushButton* Button3; // exit
-    QPushButton* Button4; // export the log to a file
-    Query* ADOQuery1;     // the single deletion
+    QTableView* recordGrid;
+    QPushButton* deleteButton;    // delete the current record
+    QPushButton* deleteAllButton; // delete all
+    QPushButton* exitButton;      // exit
+    QPushButton* exportButton;    // export the log to a file
+    Query* deleteQuery;           // the single deletion
 
 public slots:
-    void Button1Click();
-    void Button2Click();
-    void Button3Click();
-    void Button4Click();
+    void deleteRecord();
+    void deleteAll();
+    void exitDialog();
+    void exportLog();
 
 protected:
     void showEvent(QShowEvent* event) override;

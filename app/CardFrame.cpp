@@ -1,10 +1,10 @@
-#include "app/TFrame1.h"
+#include "app/CardFrame.h"
 
 #include <QScrollBar>
 
-TFrame1::TFrame1(QWidget* parent) : QScrollArea(parent), m_host(new QWidget)
+CardFrame::CardFrame(QWidget* parent) : QScrollArea(parent), m_host(new QWidget)
 {
-    setObjectName(QStringLiteral("Frame11"));
+    setObjectName(QStringLiteral("cardFrame"));
     setFrameShape(QFrame::NoFrame);
     setWidgetResizable(false);
     QPalette pal = palette();
@@ -12,14 +12,14 @@ TFrame1::TFrame1(QWidget* parent) : QScrollArea(parent), m_host(new QWidget)
     setPalette(pal);
     setBackgroundRole(QPalette::Window);
     setAutoFillBackground(true);
-    m_host->setObjectName(QStringLiteral("Frame11Host"));
+    m_host->setObjectName(QStringLiteral("cardHost"));
     m_host->setPalette(pal);
     m_host->setAutoFillBackground(true);
     setWidget(m_host);
     updateExtent();
 }
 
-void TFrame1::updateExtent()
+void CardFrame::updateExtent()
 {
     // Fill what stays visible once the needed scroll bars take their room, so
     // that one bar does not bring up the other without cause.
@@ -39,7 +39,7 @@ void TFrame1::updateExtent()
     m_host->resize(qMax(area.width(), needed.width()), qMax(area.height(), needed.height()));
 }
 
-void TFrame1::resizeEvent(QResizeEvent* event)
+void CardFrame::resizeEvent(QResizeEvent* event)
 {
     QScrollArea::resizeEvent(event);
     updateExtent();

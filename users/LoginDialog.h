@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/StatusPanel.h"
+
 #include <QDialog>
 
 class Connection;
@@ -13,27 +15,27 @@ struct MainState;
 struct LoginTargets final
 {
     QWidget* mainWindow; // its title is the software name
-    QPushButton* BitBtn1;
-    QLineEdit* Edit1;
-    QLineEdit* Edit2;
+    QPushButton* usersButton;
+    QLineEdit* periodEdit;
+    QLineEdit* readPeriodEdit;
 };
 
 // The login dialog: shown once at start; a successful login sets the current
 // user, and closing it loads the stored settings into the main window.
-class TForm2 final : public QDialog
+class LoginDialog final : public QDialog
 {
     Q_OBJECT
 public:
-    TForm2(Connection& connection, MainState& state, const LoginTargets& targets);
+    LoginDialog(Connection& connection, MainState& state, const LoginTargets& targets);
 
-    QLabel* StaticText1;
-    QLineEdit* Edit1;
-    QLabel* StaticText2;
-    QLineEdit* Edit2;
-    QPushButton* Button1;
-    QPushButton* Button2;
-    QLabel* StaticText3;
-    Query* ADOQuery1;
+    QLabel* userLabel;
+    QLineEdit* userEdit;
+    QLabel* passwordLabel;
+    QLineEdit* passwordEdit;
+    QPushButton* loginButton;
+    QPushButton* cancelButton;
+    QLabel* hintLabel;
+    Query* loginQuery;
 
     // True when the operator abandoned the login: the program must end.
     bool quitRequested() const { return m_quitRequested; }
@@ -43,8 +45,8 @@ signals:
 
 public slots:
     void FormShow();
-    void Button1Click();
-    void Button2Click();
+    void logIn();
+    void cancelLogin();
     void FormClose();
     // Escape acts as the close box.
     void reject() override;

@@ -4,11 +4,11 @@
 
 // The white container of the data view's cards. Cards are placed at fixed
 // positions on host(); scroll bars appear when they pass the frame's edge.
-class TFrame1 final : public QScrollArea
+class CardFrame final : public QScrollArea
 {
     Q_OBJECT
 public:
-    explicit TFrame1(QWidget* parent = nullptr);
+    explicit CardFrame(QWidget* parent = nullptr);
 
     QWidget* host() const { return m_host; }
     // Grows or shrinks the scrollable area to the cards now on the host.

@@ -11,17 +11,17 @@ struct MainState;
 
 // Software name: the main window's title, kept in soft_record. Saving shows
 // no message and leaves the dialog open.
-class TForm8 final : public QDialog
+class SoftwareNameDialog final : public QDialog
 {
     Q_OBJECT
 public:
-    TForm8(Connection& connection, MainState& state);
+    SoftwareNameDialog(Connection& connection, MainState& state);
 
-    QLabel* StaticText1;
-    QLineEdit* Edit1;
-    QPushButton* BitBtn1; // save
-    QPushButton* BitBtn2; // exit
-    Query* ADOQuery1;
+    QLabel* nameLabel;
+    QLineEdit* nameEdit;
+    QPushButton* saveButton; // save
+    QPushButton* exitButton; // exit
+    Query* settingsQuery;
 
 signals:
     // The main window's title follows the stored name.
@@ -29,8 +29,8 @@ signals:
 
 public slots:
     void FormShow();
-    void BitBtn1Click();
-    void BitBtn2Click();
+    void saveName();
+    void exitDialog();
 
 protected:
     void showEvent(QShowEvent* event) override;

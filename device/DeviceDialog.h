@@ -19,51 +19,51 @@ class QTreeWidget;
 // changes a device's name and install date, adds or changes a node, and
 // deletes a node or a whole device. The dialog shows its own device tree and
 // either the node group or the device group, in one place.
-class TForm5 final : public QDialog
+class DeviceDialog final : public QDialog
 {
     Q_OBJECT
 public:
     // treeQuery is the main window's tree query, which the dialog's own tree
     // is built through as well.
-    TForm5(Connection& connection, Query& treeQuery, const TreeImageList& images);
+    DeviceDialog(Connection& connection, Query& treeQuery, const TreeImageList& images);
 
-    QTreeWidget* TreeView1;
-    QPushButton* Button4; // add
-    QPushButton* Button1; // save
-    QPushButton* Button2; // delete
-    QPushButton* Button3; // exit
+    QTreeWidget* deviceTree;
+    QPushButton* addButton;    // add
+    QPushButton* saveButton;   // save
+    QPushButton* deleteButton; // delete
+    QPushButton* exitButton;   // exit
 
-    QGroupBox* GroupBox1; // node group
-    QLabel* StaticText2;
-    QLineEdit* Edit1; // address
-    QLabel* StaticText3;
-    QLineEdit* Edit2; // device name
-    QLabel* StaticText4;
-    QLineEdit* Edit3; // node name
-    QLabel* StaticText5;
-    QComboBox* ComboBox3; // function code
-    QLabel* StaticText6;
-    QLineEdit* Edit4; // register
-    QLabel* StaticText7;
-    QComboBox* ComboBox4; // data type
-    QLabel* StaticText8;
-    QComboBox* ComboBox5; // alarm type
-    QLabel* StaticText9;
-    QLineEdit* Edit5; // lower limit
-    QLabel* StaticText10;
-    QLineEdit* Edit6; // upper limit
+    QGroupBox* nodeGroupBox; // node group
+    QLabel* nodeAddressLabel;
+    QLineEdit* nodeAddressEdit; // address
+    QLabel* nodeDeviceNameLabel;
+    QLineEdit* nodeDeviceNameEdit; // device name
+    QLabel* nodeNameLabel;
+    QLineEdit* nodeNameEdit; // node name
+    QLabel* functionCodeLabel;
+    QComboBox* functionCodeCombo; // function code
+    QLabel* registerLabel;
+    QLineEdit* registerEdit; // register
+    QLabel* dataTypeLabel;
+    QComboBox* dataTypeCombo; // data type
+    QLabel* alarmTypeLabel;
+    QComboBox* alarmTypeCombo; // alarm type
+    QLabel* lowerLimitLabel;
+    QLineEdit* lowerLimitEdit; // lower limit
+    QLabel* upperLimitLabel;
+    QLineEdit* upperLimitEdit; // upper limit
 
-    QGroupBox* GroupBox2; // device group
-    QLabel* StaticText1;
-    QLineEdit* Edit7; // address
-    QLabel* StaticText11;
-    QLineEdit* Edit8; // device name
-    QLabel* StaticText13;
-    QDateTimeEdit* DateTimePicker1; // install date
-    QLabel* StaticText12;
-    QComboBox* ComboBox1; // device type
+    QGroupBox* deviceGroupBox; // device group
+    QLabel* addressLabel;
+    QLineEdit* addressEdit; // address
+    QLabel* deviceNameLabel;
+    QLineEdit* deviceNameEdit; // device name
+    QLabel* installDateLabel;
+    QDateTimeEdit* installDateEdit; // install date
+    QLabel* deviceTypeLabel;
+    QComboBox* deviceTypeCombo; // device type
 
-    Query* ADOQuery1;
+    Query* nodeQuery;
 
     // Mode of the dialog; the main window sets "监控系统" before each opening.
     // The three values live for the whole run, across openings.
@@ -77,12 +77,12 @@ public:
     void ShowFieldsForKind(const QString& kind);
     void AddDeviceWithStandardNodes();
 
-    void Edit1KeyPress(QChar& key);
-    void Edit4KeyPress(QChar& key);
-    void Edit5KeyPress(QChar& key);
-    void Edit6KeyPress(QChar& key);
-    void Edit7KeyPress(QChar& key);
-    void ComboBox3KeyPress(QChar& key);
+    void nodeAddressKeyPress(QChar& key);
+    void registerKeyPress(QChar& key);
+    void lowerLimitKeyPress(QChar& key);
+    void upperLimitKeyPress(QChar& key);
+    void addressKeyPress(QChar& key);
+    void functionCodeKeyPress(QChar& key);
 
 signals:
     // Devices or nodes may have changed: the main window rebuilds its tree
@@ -93,12 +93,12 @@ signals:
 
 public slots:
     void FormShow();
-    void TreeView1Click();
-    void ComboBox4Change();
-    void Button4Click();
-    void Button1Click();
-    void Button2Click();
-    void Button3Click();
+    void pickTreeItem();
+    void dataTypeChanged();
+    void startAdding();
+    void save();
+    void deletePicked();
+    void exitDialog();
     // Every way of closing (Exit, the close box, Escape) ends here.
     void done(int result) override;
 

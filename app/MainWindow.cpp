@@ -1,0 +1,428 @@
+#include "app/MainWindow.h"
+
+#include "admin/AlarmDialog.h"
+#include "admin/SoftwareNameDialog.h"
+#include "app/CardFrame.h"
+#include "app/WindowSize.h"
+#include "device/DeviceDialog.h"
+#include "display/Cards.h"
+#include "display/DataPanel.h"
+#include "display/DeviceTree.h"
+#include "display/TreeImages.h"
+#include "kit/Guarded.h"
+#include "kit/KeyFilter.h"
+#include "kit/MessageBox.h"
+#include "kit/QueryModel.h"
+#include "kit/TreePick.h"
+#include "link/ModbusRtuBus.h"
+#include "link/SerialDialog.h"
+#include "monitor/MonitorControl.h"
+#include "monitor/PollCycle.h"
+#include "mqtt/MqttPublisher.h"
+#include "store/FixedTexts.h"
+#include "store/Permission.h"
+#include "store/Query.h"
+#include "store/StatusTexts.h"
+#include "store/Text.h"
+#include "users/LoginDialog.h"
+#include "users/PasswordDialog.h"
+#include "users/UserDialog.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTimer>
+#include <QTreeWidget>
+#include <cstdio>
+
+namespace {
+
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, int left, int top,
+                  bool bold = false)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    if (bold) {
+        QFont font = label->font();
+        font.setBold(true);
+        label->setFont(font);
+    }
+    label->move(left, top);
+    label->adjustSize();
+    return label;
+}
+
+QFrame* makeSquare(QWidget* parent, const char* name, const QColor& colour, int left, int top)
+{
+    auto* square = new QFrame(parent);
+    square->setObjectName(QString::fromLatin1(name));
+    square->setGeometry(left, top, 16, 16);
+    square->setFrameShape(QFrame::Box);
+    square->setStyleSheet(QStringLiteral("QFrame#%1 { background-color: %2; border: 1px solid black; }")
+                              .arg(QString::fromLatin1(name), colour.name()));
+    return square;
+}
+} // namespace
+
+MainWindow::MainWindow(Connection& connection, int screenWidth, QWidget* parent)
+    : QMainWindow(parent), dbConnection(connection), alarmLogQuery(new Query(connection, this)),
+      treeQuery(new Query(connection, this)), scopeQuery(new Query(connection, this)),
+      viewQuery(new Query(connection, this)), settingsQuery(new Query(connection, this)),
+      m_ownBus(std::make_unique<ModbusRtuBus>()), m_bus(m_ownBus.get())
+{
+    setObjectName(QStringLiteral("mainWindow"));
+    resize(WindowSize::kDesignWidth, WindowSize::kDesignHeight);
+    createControls();
+    treeImages = drawTreeImages();
+    prepareTreeForImages(*deviceTree);
+    m_panel = std::make_unique<DataPanel>(state, *viewQuery, cardFrame->host(),
+                                          [this]() { cardFrame->updateExtent(); });
+
+    alarmLogQuery->setSql(StatusTexts::kAlarmLogSql);
+    alarmLogQuery->open();
+
+    m_poll = std::make_unique<PollCycle>(state, *scopeQuery, *alarmLogQuery, m_bus);
+    m_poll->setRefreshView([this]() { ShowSelectedView(*m_panel, ViewMode::kUpdate); });
+
+    m_monitor = new MonitorControl(
+        state, *settingsQuery,
+        MonitorControls{periodEdit, readPeriodEdit, serialButton, monitorButton, pollTimer},
+        [this]() { ShowSystemSelection(*m_panel, *scopeQuery, *viewCaption); }, this);
+    connect(m_monitor, &MonitorControl::statusTextChanged, this, &MainWindow::setStatusText);
+
+    FormCreate(screenWidth);
+    createDialogs();
+    startPublishing();
+}
+
+void MainWindow::startPublishing()
+{
+    // Without mqtt.conf nothing is published and the status bar stays as it was.
+    const QString path = MqttConfig::defaultPath();
+    if (!QFileInfo::exists(path))
+        return;
+    QString problem;
+    const std::optional<MqttConfig> config = MqttConfig::load(path, &problem);
+    if (config)
+        m_mqtt = std::make_unique<MqttPublisher>(*config);
+    else
+        std::fprintf(stderr, "MQTT publishing off: %s\n", qUtf8Printable(problem));
+    // A file that cannot be used says why where the connection would be shown.
+    auto* hint = new QLabel(m_mqtt ? m_mqtt->hint() : QStringLiteral("MQTT: ") + problem, statusLine);
+    hint->setObjectName(QStringLiteral("MqttHint"));
+    hint->setFrameShape(QFrame::Panel);
+    hint->setFrameShadow(QFrame::Sunken);
+    statusLine->addWidget(hint);
+    if (!m_mqtt)
+        return;
+    connect(m_mqtt.get(), &MqttPublisher::hintChanged, hint, &QLabel::setText);
+    m_poll->setEvents(m_mqtt.get());
+    connect(deviceDialog, &DeviceDialog::nodesRemoved, m_mqtt.get(),
+            [this](int deviceId, const QStringList& nodeNames) {
+                for (const QString& name : nodeNames)
+                    m_mqtt->nodeRemoved(deviceId, name);
+            });
+}
+
+void MainWindow::createDialogs()
+{
+    // The dialogs exist from the start, in this order, and share the connection.
+    loginDialog =
+        new LoginDialog(dbConnection, state, LoginTargets{this, usersButton, periodEdit, readPeriodEdit});
+    connect(loginDialog, &LoginDialog::statusTextChanged, this, &MainWindow::setStatusText);
+    userDialog = new UserDialog(dbConnection);
+    passwordDialog = new PasswordDialog(dbConnection, state);
+    deviceDialog = new DeviceDialog(dbConnection, *treeQuery, treeImages);
+    connect(deviceDialog, &DeviceDialog::treeChanged, this, [this]() {
+        rebuildDeviceTree();
+        // The tree lost its selection, and cards of deleted devices must go.
+        guarded([this]() { ShowSystemSelection(*m_panel, *scopeQuery, *viewCaption); });
+    });
+    serialDialog = new SerialDialog(dbConnection, state, m_bus);
+    connect(serialDialog, &SerialDialog::statusTextChanged, this, &MainWindow::setStatusText);
+    alarmDialog = new AlarmDialog(dbConnection, *alarmLogQuery, *alarmLogModel);
+    softwareNameDialog = new SoftwareNameDialog(dbConnection, state);
+    connect(softwareNameDialog, &SoftwareNameDialog::softwareNameChanged, this, &QWidget::setWindowTitle);
+}
+
+MainWindow::~MainWindow()
+{
+    // The port first, so a new start can open it at once; then the publisher,
+    // which may take up to two seconds to say goodbye to its broker.
+    if (state.PortState == PortState::kOpen)
+        m_bus->comClose(state.ComNum);
+    m_poll->setEvents(nullptr);
+    m_mqtt.reset();
+    // Dialogs are top-level windows of their own; the main window ends them.
+    delete loginDialog;
+    delete userDialog;
+    delete passwordDialog;
+    delete deviceDialog;
+    delete serialDialog;
+    delete alarmDialog;
+    delete softwareNameDialog;
+}
+
+void MainWindow::createControls()
+{
+    auto* central = new QWidget(this);
+    central->setObjectName(QStringLiteral("mainWindowClient"));
+    setCentralWidget(central);
+
+    const auto button = [central](const char* name, const QString& text, int left, int width) {
+        auto* b = new QPushButton(text, central);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setGeometry(left, 0, width, 33);
+        b->setAutoDefault(false);
+        return b;
+    };
+    usersButton = button("usersButton", QStringLiteral("用户管理"), 0, 65);
+    softwareNameButton = button("softwareNameButton", QStringLiteral("软件名称"), 64, 65);
+    devicesButton = button("devicesButton", QStringLiteral("设备管理"), 128, 65);
+    alarmsButton = button("alarmsButton", QStringLiteral("告警管理"), 192, 65);
+    serialButton = button("serialButton", QStringLiteral("串口设置"), 256, 65);
+    monitorButton = button("monitorButton", QStringLiteral("启动监控"), 320, 70);
+
+    periodLabel = makeLabel(central, "periodLabel", QStringLiteral("监控周期(秒)"), 407, 10);
+    periodLabel->resize(70, 17);
+    periodEdit = new QLineEdit(QStringLiteral("periodEdit"), central);
+    periodEdit->setObjectName(QStringLiteral("periodEdit"));
+    periodEdit->setGeometry(480, 8, 81, 21);
+    readPeriodLabel = makeLabel(central, "readPeriodLabel", QStringLiteral("节点读取周期(毫秒)"), 575, 10);
+    readPeriodLabel->resize(106, 17);
+    readPeriodEdit = new QLineEdit(QStringLiteral("readPeriodEdit"), central);
+    readPeriodEdit->setObjectName(QStringLiteral("readPeriodEdit"));
+    readPeriodEdit->setGeometry(680, 8, 57, 21);
+    KeyFilter::install(periodEdit, [this](QChar& key) { periodKeyPress(key); });
+    KeyFilter::install(readPeriodEdit, [this](QChar& key) { readPeriodKeyPress(key); });
+
+    normalSwatch = makeSquare(central, "normalSwatch", Cards::colour(CardState::Normal), 429, 69);
+    normalLegend = makeLabel(central, "normalLegend", QStringLiteral("设备正常"), 447, 70);
+    alarmSwatch = makeSquare(central, "alarmSwatch", Cards::colour(CardState::Alarm), 534, 69);
+    alarmLegend = makeLabel(central, "alarmLegend", QStringLiteral("设备报警"), 551, 70);
+    commLossSwatch = makeSquare(central, "commLossSwatch", Cards::colour(CardState::CommLoss), 637, 69);
+    commLossLegend = makeLabel(central, "commLossLegend", QStringLiteral("通信异常"), 655, 70);
+
+    treeCaption = makeLabel(central, "treeCaption", QStringLiteral("设备列表"), 8, 72, true);
+    deviceTree = new QTreeWidget(central);
+    deviceTree->setObjectName(QStringLiteral("deviceTree"));
+    deviceTree->setGeometry(8, 88, 185, 600);
+    deviceTree->setHeaderHidden(true);
+    deviceTree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+
+    viewCaption = makeLabel(central, "viewCaption", QStringLiteral("监控数据"), 200, 72, true);
+    cardFrame = new CardFrame(central);
+    cardFrame->setGeometry(200, 88, 513, 600);
+
+    alarmLogCaption = makeLabel(central, "alarmLogCaption", QStringLiteral("告警日志"), 720, 72, true);
+    alarmLogGrid = new QTableView(central);
+    alarmLogGrid->setObjectName(QStringLiteral("alarmLogGrid"));
+    alarmLogGrid->setGeometry(720, 88, 457, 600);
+    alarmLogGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    alarmLogGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    alarmLogModel = new QueryModel(*alarmLogQuery, this);
+    alarmLogModel->setObjectName(QStringLiteral("alarmLogModel"));
+    alarmLogGrid->setModel(alarmLogModel);
+    alarmLogGrid->setSelectionModel(alarmLogModel->selection());
+    alarmLogGrid->horizontalHeader()->setStretchLastSection(true);
+    alarmLogGrid->verticalHeader()->setDefaultSectionSize(20);
+    connect(alarmLogModel, &QAbstractItemModel::modelReset, alarmLogGrid,
+            [this]() { alarmLogGrid->setColumnWidth(0, 140); });
+
+    statusLine = statusBar();
+    statusLine->setObjectName(QStringLiteral("statusLine"));
+    statusLine->setFixedHeight(19);
+    statusLine->setSizeGripEnabled(false);
+    const int widths[5] = {150, 150, 150, 150, 50};
+    for (int i = 0; i < 5; ++i) {
+        m_panels[i] = new QLabel(statusLine);
+        m_panels[i]->setObjectName(QStringLiteral("Panel%1").arg(i));
+        m_panels[i]->setFixedWidth(widths[i]);
+        m_panels[i]->setFrameShape(QFrame::Panel);
+        m_panels[i]->setFrameShadow(QFrame::Sunken);
+        statusLine->addWidget(m_panels[i]);
+    }
+    m_panels[StatusPanel::kVersion]->setText(QStringLiteral("V1.0"));
+
+    pollTimer = new QTimer(this);
+    pollTimer->setObjectName(QStringLiteral("pollTimer"));
+    pollTimer->setInterval(2000);
+    countdownTimer = new QTimer(this);
+    countdownTimer->setObjectName(QStringLiteral("countdownTimer"));
+    countdownTimer->setInterval(1000);
+    countdownTimer->start();
+
+    connect(usersButton, &QPushButton::clicked, this, &MainWindow::openUserDialog);
+    connect(softwareNameButton, &QPushButton::clicked, this, &MainWindow::openSoftwareNameDialog);
+    connect(serialButton, &QPushButton::clicked, this, &MainWindow::openSerialDialog);
+    connect(devicesButton, &QPushButton::clicked, this, &MainWindow::openDeviceDialog);
+    connect(alarmsButton, &QPushButton::clicked, this, &MainWindow::openAlarmDialog);
+    TreePick::install(deviceTree, [this]() { selectClickedItem(); });
+    connect(monitorButton, &QPushButton::clicked, this, &MainWindow::toggleMonitoring);
+    connect(pollTimer, &QTimer::timeout, this, &MainWindow::pollTick);
+    connect(countdownTimer, &QTimer::timeout, this, &MainWindow::countdownTick);
+}
+
+void MainWindow::FormCreate(int screenWidth)
+{
+    const WindowSize size = WindowSize::forScreenWidth(screenWidth);
+    resize(size.width, size.height);
+    for (QWidget* pane : {static_cast<QWidget*>(deviceTree), static_cast<QWidget*>(cardFrame),
+                          static_cast<QWidget*>(alarmLogGrid)})
+        pane->resize(pane->width(), size.paneHeight);
+}
+
+void MainWindow::setStatusText(int panel, const QString& text)
+{
+    m_panels.at(panel)->setText(text);
+}
+
+QString MainWindow::statusText(int panel) const
+{
+    return m_panels.at(panel)->text();
+}
+
+void MainWindow::reloadAlarmLog()
+{
+    alarmLogQuery->close();
+    alarmLogQuery->setSql(StatusTexts::kAlarmLogSql + QLatin1Char(' '));
+    alarmLogQuery->open();
+}
+
+void MainWindow::rebuildDeviceTree()
+{
+    guarded([this]() {
+        deviceTree->clear();
+        BuildDeviceTree(*treeQuery, *deviceTree, treeImages);
+    });
+}
+
+void MainWindow::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_shown) {
+        m_shown = true;
+        // Login runs once the main window is on screen behind it.
+        QTimer::singleShot(0, this, &MainWindow::FormShow);
+    }
+}
+
+void MainWindow::FormShow()
+{
+    guarded([this]() {
+        if (loginDialog) {
+            loginDialog->exec();
+            m_exitRequested = loginDialog->quitRequested();
+            delete loginDialog;
+            loginDialog = nullptr;
+        }
+        if (m_exitRequested) {
+            // The program is ending: the window must not take input meanwhile.
+            setEnabled(false);
+            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        }
+        BuildDeviceTree(*treeQuery, *deviceTree, treeImages);
+        viewCaption->setText(QString());
+        reloadAlarmLog();
+    });
+}
+
+bool MainWindow::permissionGranted()
+{
+    if (Permission::isAdministrator(state.LoggedInPermission))
+        return true;
+    MessageBox::show(QStringLiteral("用户权限不够"), this);
+    return false;
+}
+
+void MainWindow::openUserDialog()
+{
+    guarded([this]() {
+        if (usersButton->text() == QStringLiteral("用户管理"))
+            userDialog->exec();
+        else
+            passwordDialog->exec();
+    });
+}
+
+void MainWindow::openSoftwareNameDialog()
+{
+    guarded([this]() { softwareNameDialog->exec(); });
+}
+
+void MainWindow::openSerialDialog()
+{
+    guarded([this]() { serialDialog->exec(); });
+}
+
+void MainWindow::openDeviceDialog()
+{
+    guarded([this]() {
+        if (!permissionGranted())
+            return;
+        m_monitor->stopPolling();
+        serialButton->setEnabled(true);
+        deviceDialog->DialogKind = SelectionKind::kSystem;
+        deviceDialog->exec();
+    });
+}
+
+void MainWindow::openAlarmDialog()
+{
+    guarded([this]() {
+        if (!permissionGranted())
+            return;
+        m_monitor->stopPolling();
+        alarmDialog->exec();
+    });
+}
+
+void MainWindow::selectClickedItem()
+{
+    // Any click or move that leaves an item selected acts on that item.
+    if (deviceTree->selectedItems().isEmpty())
+        return;
+    guarded([this]() { SelectTreeItem(*m_panel, *scopeQuery, *viewCaption, deviceTree->currentItem()); });
+}
+
+void MainWindow::setBus(FieldBus* bus)
+{
+    m_bus = bus;
+    m_poll->setBus(bus);
+    serialDialog->setBus(bus);
+}
+
+void MainWindow::toggleMonitoring()
+{
+    guarded([this]() { m_monitor->toggleMonitoring(); });
+}
+
+void MainWindow::pollTick()
+{
+    // Polling goes on while the operator reads about a failed step: the next
+    // tick tries the same node again, and one box shows the latest error.
+    guardedWith([this]() { m_poll->pollTick(); },
+                [this](const QString& text) { MessageBox::errorWithoutWaiting(text, this); });
+}
+
+void MainWindow::countdownTick()
+{
+    guarded([this]() { m_monitor->countdownTick(); });
+}
+
+void MainWindow::periodKeyPress(QChar& key)
+{
+    if (!Text::isNumericKey(key))
+        key = QChar();
+}
+
+void MainWindow::readPeriodKeyPress(QChar& key)
+{
+    if (!Text::isNumericKey(key))
+        key = QChar();
+}

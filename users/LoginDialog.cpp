@@ -1,0 +1,161 @@
+#include "users/LoginDialog.h"
+
+#include "kit/Guarded.h"
+#include "store/FixedTexts.h"
+#include "store/MainState.h"
+#include "store/Permission.h"
+#include "store/Query.h"
+#include "store/Text.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+
+LoginDialog::LoginDialog(Connection& connection, MainState& state, const LoginTargets& targets)
+    : m_state(state), m_targets(targets)
+{
+    setObjectName(QStringLiteral("loginDialog"));
+    setWindowTitle(QStringLiteral("用户登陆"));
+    setFixedSize(239, 198);
+    setModal(true);
+
+    userLabel = new QLabel(QStringLiteral("用户名"), this);
+    userLabel->setObjectName(QStringLiteral("userLabel"));
+    userLabel->setGeometry(24, 28, 60, 17);
+    userEdit = new QLineEdit(this);
+    userEdit->setObjectName(QStringLiteral("userEdit"));
+    userEdit->setGeometry(88, 24, 121, 21);
+    passwordLabel = new QLabel(QStringLiteral("密    码"), this);
+    passwordLabel->setObjectName(QStringLiteral("passwordLabel"));
+    passwordLabel->setGeometry(24, 68, 60, 17);
+    passwordEdit = new QLineEdit(this);
+    passwordEdit->setObjectName(QStringLiteral("passwordEdit"));
+    passwordEdit->setGeometry(88, 64, 121, 21);
+    loginButton = new QPushButton(QStringLiteral("登陆"), this);
+    loginButton->setObjectName(QStringLiteral("loginButton"));
+    loginButton->setGeometry(32, 112, 75, 25);
+    loginButton->setDefault(true);
+    cancelButton = new QPushButton(QStringLiteral("取消"), this);
+    cancelButton->setObjectName(QStringLiteral("cancelButton"));
+    cancelButton->setGeometry(132, 112, 75, 25);
+    cancelButton->setAutoDefault(false);
+    hintLabel = new QLabel(QStringLiteral("登陆提示！"), this);
+    hintLabel->setObjectName(QStringLiteral("hintLabel"));
+    hintLabel->setGeometry(24, 152, 190, 17);
+    hintLabel->setStyleSheet(QStringLiteral("color: red;"));
+    loginQuery = new Query(connection, this);
+
+    connect(loginButton, &QPushButton::clicked, this, &LoginDialog::logIn);
+    connect(cancelButton, &QPushButton::clicked, this, &LoginDialog::cancelLogin);
+}
+
+void LoginDialog::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (const QScreen* screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+    FormShow();
+}
+
+void LoginDialog::FormShow()
+{
+    hintLabel->setText(QString());
+}
+
+void LoginDialog::logIn()
+{
+    guarded([this]() {
+        hintLabel->setText(QString());
+        const QString user = Text::trimmed(userEdit->text());
+        const QString password = Text::trimmed(passwordEdit->text());
+        if (user.isEmpty()) {
+            hintLabel->setText(QStringLiteral("用户名不能为空！"));
+            userEdit->setFocus();
+            return;
+        }
+        if (password.isEmpty()) {
+            hintLabel->setText(QStringLiteral("密码不能为空！"));
+            passwordEdit->setFocus();
+            return;
+        }
+        loginQuery->close();
+        loginQuery->setSql(QStringLiteral("select * from dd_user where (用户名=:user1)and(密码=:password1)"));
+        loginQuery->setText(QStringLiteral("user1"), user);
+        loginQuery->setText(QStringLiteral("password1"), password);
+        loginQuery->open();
+        if (loginQuery->recordCount() >= 1) {
+            loginQuery->first();
+            MainState& s = m_state;
+            s.LoggedInUser = Text::trimmed(loginQuery->fieldText(QStringLiteral("用户名")));
+            s.LoggedInPassword = Text::trimmed(loginQuery->fieldText(QStringLiteral("密码")));
+            s.LoggedInPermission = Text::trimmed(loginQuery->fieldText(QStringLiteral("权限")));
+            emit statusTextChanged(StatusPanel::kUser,
+                                   s.LoggedInPermission + QStringLiteral(":") + s.LoggedInUser);
+            loginQuery->close();
+            close();
+        } else {
+            hintLabel->setText(QStringLiteral("用户或密码错误！"));
+        }
+    });
+}
+
+void LoginDialog::cancelLogin()
+{
+    // Ends the program without applying anything.
+    m_quitRequested = true;
+    QDialog::done(QDialog::Rejected);
+}
+
+void LoginDialog::reject()
+{
+    close();
+}
+
+void LoginDialog::closeEvent(QCloseEvent* event)
+{
+    if (!guarded([this]() { FormClose(); })) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    QDialog::done(m_state.LoggedInUser.isEmpty() ? QDialog::Rejected : QDialog::Accepted);
+}
+
+void LoginDialog::FormClose()
+{
+    MainState& s = m_state;
+    if (s.LoggedInUser.isEmpty())
+        m_quitRequested = true; // closed without a login: apply, then end
+    loginQuery->close();
+    loginQuery->setSql(QStringLiteral("select * from soft_record"));
+    loginQuery->open();
+    if (loginQuery->recordCount() == 0) {
+        s.SoftwareName = QStringLiteral("监控软件");
+        s.PortState = PortState::kClosed;
+    } else {
+        loginQuery->first();
+        s.SoftwareName = Text::trimmed(loginQuery->fieldText(QStringLiteral("soft_name")));
+        s.ComNum = loginQuery->fieldInt(QStringLiteral("com_num"));
+        s.ComBaud = loginQuery->fieldInt(QStringLiteral("com_baud"));
+        s.ComDataBit = loginQuery->fieldInt(QStringLiteral("com_data_bit"));
+        s.ComStopBit = loginQuery->fieldInt(QStringLiteral("com_stop_bit"));
+        s.ComParity = Text::trimmed(loginQuery->fieldText(QStringLiteral("com_parity")));
+        s.MonitorPeriod = loginQuery->fieldInt(QStringLiteral("moniter_time"));
+        s.NodeReadPeriod = loginQuery->fieldInt(QStringLiteral("node_read_time"));
+        s.PortState = PortState::kClosed;
+        loginQuery->close();
+    }
+    m_targets.mainWindow->setWindowTitle(s.SoftwareName);
+    m_targets.usersButton->setText(Permission::isAdministrator(s.LoggedInPermission)
+                                       ? QStringLiteral("用户管理")
+                                       : QStringLiteral("修改密码"));
+    emit statusTextChanged(StatusPanel::kPort, QStringLiteral("串口未打开"));
+    emit statusTextChanged(StatusPanel::kMonitoring, QStringLiteral("未启动监控"));
+    emit statusTextChanged(StatusPanel::kCountdown, QString());
+    m_targets.periodEdit->setText(QString::number(s.MonitorPeriod));
+    if (s.NodeReadPeriod < 100 || s.NodeReadPeriod > 10000)
+        s.NodeReadPeriod = 1000;
+    m_targets.readPeriodEdit->setText(QString::number(s.NodeReadPeriod));
+}
