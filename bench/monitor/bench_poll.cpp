@@ -1,20 +1,31 @@
-// Cost of one poll step on a full bus: 247 devices with three nodes each, the
-// system overview selected, so every step writes its row and refreshes the
-// overview. The bus answers at once, so only the program's own work counts.
+// Cost of one poll step against the size of the bus: 10, 82 and 247 devices
+// with three nodes each, the system overview selected, so every step writes
+// its row and refreshes the overview. The bus answers at once and the clock
+// moves on a second per step, so every step writes a changed row and only the
+// program's own work counts. Each size runs back to back and with a 100 ms
+// pause before each step, as at the shortest node read period, when the file
+// and the caches have gone cold. Prints median wall and CPU time per step and
+// the ratio of the largest bus to the smallest.
 #include "InstantBus.h"
 #include "app/MainWindow.h"
 #include "display/Cards.h"
 #include "display/DeviceTree.h"
 #include "display/SystemView.h"
 #include "kit/MessageBox.h"
+#include "store/Clock.h"
 #include "store/Connection.h"
 #include "store/Query.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QSqlQuery>
 #include <QTemporaryDir>
-#include <benchmark/benchmark.h>
+#include <QThread>
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <vector>
 
 namespace {
 
@@ -40,9 +51,27 @@ void fillBus(Connection& connection, int devices)
     q.exec(QStringLiteral("COMMIT"));
 }
 
-void pollStep(benchmark::State& state)
+double threadCpuMs()
 {
-    const int devices = int(state.range(0));
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+
+double median(std::vector<double> samples)
+{
+    std::sort(samples.begin(), samples.end());
+    return samples.empty() ? 0 : samples.at(samples.size() / 2);
+}
+
+struct StepCost
+{
+    double wallMs = 0;
+    double cpuMs = 0;
+};
+
+StepCost pollSteps(int devices, int steps, int pauseMs)
+{
     QTemporaryDir dir;
     Connection connection;
     connection.create(dir.filePath(QStringLiteral("table.db")));
@@ -55,21 +84,26 @@ void pollStep(benchmark::State& state)
     FreeCards(form.panel());
     ShowSystemView(form.panel(), QStringLiteral("创建"));
     OpenScopeQuery(*form.scopeQuery, form.state, QStringLiteral("系统"));
-    for (auto _ : state)
+    QDateTime now(QDate(2026, 1, 1), QTime(8, 0));
+    std::vector<double> wall;
+    std::vector<double> cpu;
+    for (int i = 0; i < steps; ++i) {
+        Clock::setFixed(now = now.addSecs(1));
+        if (pauseMs > 0)
+            QThread::msleep(pauseMs);
+        QElapsedTimer timer;
+        timer.start();
+        const double cpuBefore = threadCpuMs();
         form.pollTick();
+        cpu.push_back(threadCpuMs() - cpuBefore);
+        wall.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    Clock::setFixed(QDateTime());
     const QStringList errors = MessageBox::takeShown();
     if (!errors.isEmpty())
-        state.SkipWithError(qPrintable(errors.first()));
-    state.counters["nodes"] = devices * 3;
+        std::printf("  error shown: %s\n", qPrintable(errors.first()));
+    return {median(wall), median(cpu)};
 }
-
-BENCHMARK(pollStep)
-    ->Arg(247)
-    ->Arg(10)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(741)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
 
 } // namespace
 
@@ -78,8 +112,23 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     MessageBox::setRecording(true);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    const int sizes[] = {10, 82, 247};
+    for (const int pauseMs : {0, 100}) {
+        // Back to back a full pass of the largest bus; with the pause fewer steps keep the run short.
+        const int steps = pauseMs > 0 ? 150 : 741;
+        std::printf("%d steps, %d ms pause before each: median per step, wall (cpu) ms\n", steps, pauseMs);
+        StepCost smallest;
+        StepCost largest;
+        for (const int devices : sizes) {
+            const StepCost cost = pollSteps(devices, steps, pauseMs);
+            std::printf("  %3d devices (%3d nodes): %.3f (%.3f)\n", devices, devices * 3, cost.wallMs,
+                        cost.cpuMs);
+            if (devices == sizes[0])
+                smallest = cost;
+            largest = cost;
+        }
+        std::printf("  ratio %d/%d devices: wall %.2f, cpu %.2f\n", sizes[2], sizes[0],
+                    largest.wallMs / smallest.wallMs, largest.cpuMs / smallest.cpuMs);
+    }
     return 0;
 }
