@@ -104,6 +104,8 @@ void Connection::configure()
 
 void Connection::close()
 {
+    // Kept statements hold the connection: they go before it.
+    m_statements.clear();
     if (!QSqlDatabase::contains(m_name))
         return;
     {
@@ -142,4 +144,28 @@ bool Connection::isOpen() const
 QSqlDatabase Connection::database() const
 {
     return QSqlDatabase::database(m_name, false);
+}
+
+QSqlQuery& Connection::prepared(const QString& text)
+{
+    const auto kept = m_statements.constFind(text);
+    if (kept != m_statements.constEnd())
+        return **kept;
+    auto query = std::make_shared<QSqlQuery>(database());
+    query->setForwardOnly(true);
+    if (!query->prepare(text)) {
+        const QSqlError error = query->lastError();
+        throw AppError(error.databaseText().isEmpty() ? error.text() : error.databaseText());
+    }
+    return **m_statements.insert(text, std::move(query));
+}
+
+qint64 Connection::dataVersion()
+{
+    QSqlQuery& query = prepared(QStringLiteral("PRAGMA data_version"));
+    if (!query.exec() || !query.next())
+        throw AppError(query.lastError().text());
+    const qint64 version = query.value(0).toLongLong();
+    query.finish();
+    return version;
 }

@@ -1,7 +1,11 @@
 #pragma once
 
+#include <QHash>
 #include <QSqlDatabase>
 #include <QString>
+#include <memory>
+
+class QSqlQuery;
 
 // The one connection to the database file, shared by every window.
 // Another program may hold the same file: a write waits for its lock well under
@@ -35,6 +39,14 @@ public:
     QString fileName() const { return m_fileName; }
     QSqlDatabase database() const;
 
+    // The statement for text, prepared on first use and kept while the file is
+    // open: the poll step runs the same few statements at every tick. Throws
+    // AppError when it cannot be prepared. A select must be finished after use.
+    QSqlQuery& prepared(const QString& text);
+    // Changes whenever another connection commits to the file (PRAGMA
+    // data_version); this connection's own commits leave it as it was.
+    qint64 dataVersion();
+
     static QString missingFileHint(const QString& fileName);
 
 private:
@@ -43,4 +55,5 @@ private:
 
     QString m_name;
     QString m_fileName;
+    QHash<QString, std::shared_ptr<QSqlQuery>> m_statements;
 };

@@ -134,12 +134,9 @@ void Query::bindParams(QSqlQuery& query, const QStringList& names) const
     }
 }
 
-QSqlQuery Query::execute(const QString& statement, const QStringList& names, bool forwardOnly) const
+QSqlQuery& Query::execute(const QString& statement, const QStringList& names) const
 {
-    QSqlQuery query(m_connection.database());
-    query.setForwardOnly(forwardOnly);
-    if (!query.prepare(statement))
-        throw sqlError(query);
+    QSqlQuery& query = m_connection.prepared(statement);
     bindParams(query, names);
     if (!query.exec())
         throw sqlError(query);
@@ -165,7 +162,7 @@ void Query::open()
                                               positional.mid(head.capturedEnd())
                                         : positional;
 
-    QSqlQuery query = execute(statement, names, true);
+    QSqlQuery& query = execute(statement, names);
     if (!query.isSelect())
         throw AppError(QStringLiteral("The statement returns no rows"));
 
@@ -184,8 +181,12 @@ void Query::open()
         rows << row;
         ids << (withRowId ? query.value(0).toLongLong() : 0);
     }
-    if (query.lastError().isValid())
-        throw sqlError(query);
+    // A kept statement left unfinished would hold its read snapshot of the file.
+    const bool failed = query.lastError().isValid();
+    const AppError error = sqlError(query);
+    query.finish();
+    if (failed)
+        throw error;
 
     m_table = withRowId ? table : QString();
     m_columns = columns;
@@ -202,7 +203,7 @@ void Query::execSql()
     QString positional;
     QStringList names;
     prepareStatement(m_sql, positional, names);
-    execute(positional, names, false);
+    m_lastInsertId = execute(positional, names).lastInsertId().toLongLong();
 }
 
 QString Query::tableName() const
@@ -383,7 +384,7 @@ void Query::postEdit()
     }
     if (sets.isEmpty())
         return;
-    const QSqlQuery query = runWrite(
+    const QSqlQuery& query = runWrite(
         QStringLiteral("UPDATE %1 SET %2 WHERE %3")
             .arg(quoted(m_table), sets.join(QStringLiteral(", ")), conditions.join(QStringLiteral(" AND "))),
         values + conditionValues);
@@ -403,7 +404,7 @@ void Query::deleteCurrent()
         throw AppError(QStringLiteral("The query cannot be edited"));
     if (m_current >= m_rows.size())
         throw AppError(QStringLiteral("Either BOF or EOF is True, or the current record has been deleted"));
-    const QSqlQuery query = runWrite(QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(quoted(m_table)),
+    const QSqlQuery& query = runWrite(QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(quoted(m_table)),
                                      {m_rowIds.at(m_current)});
     // A row another program deleted first is gone all the same.
     const bool found = query.numRowsAffected() == 1;
@@ -422,22 +423,23 @@ void Query::refreshCurrent()
     QStringList columns;
     for (const QString& column : m_columns)
         columns << quoted(column);
-    QSqlQuery query(m_connection.database());
-    query.setForwardOnly(true);
-    if (!query.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE rowid=?")
-                           .arg(columns.join(QStringLiteral(", ")), quoted(m_table))))
-        throw sqlError(query);
-    query.addBindValue(m_rowIds.at(m_current));
+    QSqlQuery& query = m_connection.prepared(
+        QStringLiteral("SELECT %1 FROM %2 WHERE rowid=?").arg(columns.join(QStringLiteral(", ")), quoted(m_table)));
+    query.bindValue(0, m_rowIds.at(m_current));
     if (!query.exec())
         throw sqlError(query);
-    if (query.next()) {
+    const bool found = query.next();
+    const bool failed = query.lastError().isValid();
+    const AppError error = sqlError(query);
+    if (found) {
         for (int i = 0; i < m_columns.size(); ++i)
             m_rows[m_current][i] = query.value(i);
-    } else if (query.lastError().isValid()) {
-        throw sqlError(query);
-    } else {
-        dropCurrent();
     }
+    query.finish();
+    if (failed)
+        throw error;
+    if (!found)
+        dropCurrent();
     emit changed();
 }
 
@@ -448,20 +450,20 @@ void Query::dropCurrent()
     m_current = qMax(0, qMin(m_current, int(m_rows.size()) - 1));
 }
 
-QSqlQuery Query::runWrite(const QString& statement, const QVector<QVariant>& values)
+QSqlQuery& Query::runWrite(const QString& statement, const QVector<QVariant>& values)
 {
-    QSqlQuery query(m_connection.database());
-    bool done = query.prepare(statement);
-    for (int i = 0; done && i < values.size(); ++i)
-        query.bindValue(i, values.at(i));
-    done = done && query.exec();
-    if (!done) {
+    try {
+        QSqlQuery& query = m_connection.prepared(statement);
+        for (int i = 0; i < values.size(); ++i)
+            query.bindValue(i, values.at(i));
+        if (!query.exec())
+            throw sqlError(query);
+        return query;
+    } catch (const AppError&) {
         // A failed post leaves the row as it was read, out of edit mode.
-        const AppError error = sqlError(query);
         cancel();
-        throw error;
+        throw;
     }
-    return query;
 }
 
 void Query::postInsert()
@@ -481,7 +483,7 @@ void Query::postInsert()
             ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(m_table))
             : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                   .arg(quoted(m_table), columns.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
-    const QSqlQuery query = runWrite(statement, values);
+    const QSqlQuery& query = runWrite(statement, values);
     m_rows << m_buffer;
     m_rowIds << query.lastInsertId().toLongLong();
     m_current = int(m_rows.size()) - 1;

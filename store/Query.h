@@ -36,6 +36,8 @@ public:
 
     void open();
     void execSql();
+    // The row id the last execSql gave a new row (an insert), else unspecified.
+    qint64 lastInsertId() const { return m_lastInsertId; }
 
     bool isActive() const { return m_active; }
     int recordCount() const { return int(m_rows.size()); }
@@ -79,9 +81,9 @@ private:
     int columnIndex(const QString& name) const;
     void prepareStatement(const QString& text, QString& positional, QStringList& names) const;
     void bindParams(class QSqlQuery& query, const QStringList& names) const;
-    class QSqlQuery execute(const QString& statement, const QStringList& names, bool forwardOnly) const;
+    class QSqlQuery& execute(const QString& statement, const QStringList& names) const;
     QString tableName() const;
-    class QSqlQuery runWrite(const QString& statement, const QVector<QVariant>& values);
+    class QSqlQuery& runWrite(const QString& statement, const QVector<QVariant>& values);
     void postEdit();
     void postInsert();
     void dropCurrent();
@@ -95,6 +97,7 @@ private:
     QVector<QVector<QVariant>> m_rows;
     QVector<qint64> m_rowIds; // 0 when the statement gave no row ids
     int m_current = 0;
+    qint64 m_lastInsertId = 0;
     State m_state = State::Browse;
     QVector<QVariant> m_buffer;
     QVector<bool> m_assigned;
