@@ -8,6 +8,12 @@ QueryModel::QueryModel(Query& query, QObject* parent)
     : QAbstractTableModel(parent), m_query(query), m_selection(new QItemSelectionModel(this, this))
 {
     connect(&m_query, &Query::changed, this, &QueryModel::refresh);
+    connect(&m_query, &Query::rowInserted, this, [this](int position) {
+        beginInsertRows(QModelIndex(), position, position);
+        ++m_rows;
+        endInsertRows();
+        followQuery();
+    });
     connect(m_selection, &QItemSelectionModel::currentRowChanged, this, &QueryModel::moveQuery);
     refresh();
 }

@@ -9,6 +9,8 @@
 #include "store/StatusTexts.h"
 #include "store/Text.h"
 
+#include <QSqlError>
+#include <QSqlQuery>
 #include <array>
 
 using namespace StatusTexts;
@@ -18,7 +20,7 @@ constexpr int kConfirmations = 3;
 } // namespace
 
 PollCycle::PollCycle(MainState& state, Query& scope, Query& alarmLog, FieldBus* bus)
-    : m_state(state), m_scope(scope), m_alarmLog(alarmLog), m_bus(bus)
+    : m_state(state), m_scope(scope), m_alarmLog(alarmLog), m_alarmInsert(scope.connection()), m_bus(bus)
 {}
 
 void PollCycle::pollTick()
@@ -28,13 +30,6 @@ void PollCycle::pollTick()
     PollStep();
 }
 
-void PollCycle::writeField(const QString& column, const QVariant& value)
-{
-    m_scope.edit();
-    m_scope.setField(column, value);
-    m_scope.post();
-}
-
 void PollCycle::PollStep()
 {
     if (m_state.Countdown != 0)
@@ -42,7 +37,7 @@ void PollCycle::PollStep()
     // An empty scope has no row to read or write: the pass is over at once.
     if (!m_scope.isActive() || m_scope.recordCount() == 0) {
         endPass();
-        refresh();
+        refresh(-1, true);
         return;
     }
 
@@ -59,34 +54,106 @@ void PollCycle::PollStep()
         result = m_bus->fcn04(m_state.ComNum, deviceId, regAdd, 1, buffer.data());
     const int value = buffer[0];
 
-    writeField(QStringLiteral("read_time"), Clock::now());
+    // The step's columns are gathered in one edit and posted once at the end.
+    m_scope.cancel();
+    m_scope.edit();
+    m_pendingAlarm.reset();
+    m_scope.setField(QStringLiteral("read_time"), Clock::now());
 
+    bool hold = false;
     if (result == -1) {
         if (m_scope.fieldText(QStringLiteral("communication_status")) == kCommNormal) {
             ++m_state.CommFailCount;
-            if (m_state.CommFailCount < kConfirmations) {
-                reportRow();
-                return; // hold: the same node is read again
+            hold = m_state.CommFailCount < kConfirmations; // the same node is read again
+            if (!hold) {
+                m_state.CommFailCount = 0;
+                m_scope.setField(QStringLiteral("communication_status"), kCommAbnormal);
             }
-            m_state.CommFailCount = 0;
-            writeField(QStringLiteral("communication_status"), kCommAbnormal);
         }
     } else {
-        m_scope.edit();
         m_scope.setField(QStringLiteral("communication_status"), kCommNormal);
         m_scope.setField(QStringLiteral("node_data"), value);
-        m_scope.post();
-        if (EvaluateAlarm(value)) {
-            reportRow();
-            return; // hold
-        }
+        hold = EvaluateAlarm(value);
     }
-
+    postStep();
     reportRow();
+    if (hold)
+        return;
+
+    const int polledRow = m_scope.recNo();
     m_scope.next();
-    if (m_scope.eof())
+    const bool passEnded = m_scope.eof();
+    if (passEnded)
         endPass();
-    refresh();
+    refresh(polledRow, passEnded);
+}
+
+// One write, so one commit: a new alarm's state and its record go in one
+// transaction. A failure leaves the row and the log wholly as they were, and
+// the row as the file holds it.
+void PollCycle::postStep()
+{
+    if (!m_pendingAlarm) {
+        m_scope.post();
+        return;
+    }
+    const QString record = *m_pendingAlarm;
+    m_pendingAlarm.reset();
+    Connection& connection = m_scope.connection();
+    QString time;
+    bool logInStep = false;
+    try {
+        connection.beginTransaction();
+        try {
+            m_scope.post();
+            time = AddAlarmRecord(record);
+            logInStep = alarmLogInStep();
+            connection.commit();
+        } catch (const AppError&) {
+            connection.rollback();
+            throw;
+        }
+    } catch (const AppError&) {
+        m_scope.refreshCurrent();
+        reloadAlarmLog();
+        throw;
+    }
+    if (logInStep)
+        appendAlarmLine(time, record);
+    else
+        reloadAlarmLog();
+    // Told only once the record is in the file for good.
+    reportAlarm(time, record);
+}
+
+// Whether the log's query holds every record but the one just inserted, so
+// that taking that one in shows what a reopen would.
+bool PollCycle::alarmLogInStep()
+{
+    if (!m_alarmLog.isActive() || m_alarmLog.sql().trimmed() != kAlarmLogSql)
+        return false;
+    QSqlQuery& count = m_scope.connection().prepared(QStringLiteral("SELECT count(*) FROM alarm_record"));
+    if (!count.exec() || !count.next())
+        throw AppError(count.lastError().text());
+    const bool inStep = count.value(0).toInt() == m_alarmLog.recordCount() + 1;
+    count.finish();
+    return inStep;
+}
+
+void PollCycle::reloadAlarmLog()
+{
+    m_alarmLog.setSql(kAlarmLogSql);
+    m_alarmLog.open();
+}
+
+// The log's query shows the new record where a reopen would put it, after the
+// records of an earlier or the same time, and the grid follows the query.
+void PollCycle::appendAlarmLine(const QString& time, const QString& record)
+{
+    int position = m_alarmLog.recordCount();
+    while (position > 0 && m_alarmLog.value(position - 1, 0).toString() > time)
+        --position;
+    m_alarmLog.insertHeldRow(position, m_alarmInsert.lastInsertId(), {time, record});
 }
 
 void PollCycle::endPass()
@@ -96,10 +163,12 @@ void PollCycle::endPass()
     m_state.Countdown = m_state.MonitorPeriod;
 }
 
-void PollCycle::refresh()
+void PollCycle::refresh(int polledRow, bool passEnded)
 {
     if (m_refreshView)
         m_refreshView();
+    if (m_refreshStep)
+        m_refreshStep(m_scope, polledRow, passEnded);
 }
 
 // A listener's fault must not fail a step whose rows are already written.
@@ -133,24 +202,10 @@ bool PollCycle::EvaluateAlarm(int value)
                                m_scope.fieldText(QStringLiteral("device_id")) + QStringLiteral("];  ") +
                                m_scope.fieldText(QStringLiteral("node_name")) + QStringLiteral(":");
 
-    // The alarm state and its record go in one transaction: a failure leaves
-    // neither, and the row and the log show again what the file holds.
+    // Posted with the rest of the step, its record in the same transaction.
     const auto enterAlarm = [this](const QString& record) {
-        Connection& connection = m_scope.connection();
-        connection.beginTransaction();
-        try {
-            writeField(QStringLiteral("alarm_status"), kAlarm);
-            const QString time = AddAlarmRecord(record);
-            connection.commit();
-            // Told only once the record is in the file for good.
-            reportAlarm(time, record);
-        } catch (const AppError&) {
-            connection.rollback();
-            m_scope.refreshCurrent();
-            m_alarmLog.setSql(kAlarmLogSql);
-            m_alarmLog.open();
-            throw;
-        }
+        m_scope.setField(QStringLiteral("alarm_status"), kAlarm);
+        m_pendingAlarm = record;
     };
 
     if (m_scope.fieldText(QStringLiteral("con_data_type")) == NodeTexts::kSwitch) {
@@ -158,13 +213,13 @@ bool PollCycle::EvaluateAlarm(int value)
             m_scope.fieldText(QStringLiteral("node_alarm_type")) == NodeTexts::kZeroNormal;
         const bool abnormal = zeroIsNormal ? value != 0 : value == 0;
         if (!abnormal) {
-            writeField(QStringLiteral("con_data"), kNormal);
-            writeField(QStringLiteral("alarm_status"), kNormal);
+            m_scope.setField(QStringLiteral("con_data"), kNormal);
+            m_scope.setField(QStringLiteral("alarm_status"), kNormal);
             return false;
         }
-        writeField(QStringLiteral("con_data"), kAbnormal);
+        m_scope.setField(QStringLiteral("con_data"), kAbnormal);
         if (alarmStatus == kAlarm) {
-            writeField(QStringLiteral("alarm_status"), kAlarm);
+            m_scope.setField(QStringLiteral("alarm_status"), kAlarm);
             return false;
         }
         ++m_state.AlarmConfirmCount;
@@ -175,11 +230,11 @@ bool PollCycle::EvaluateAlarm(int value)
         return false;
     }
 
-    writeField(QStringLiteral("con_data"), QString::number(value));
+    m_scope.setField(QStringLiteral("con_data"), QString::number(value));
     const int lower = m_scope.fieldInt(QStringLiteral("node_data_lower"));
     const int upper = m_scope.fieldInt(QStringLiteral("node_data_upper"));
     if (lower <= value && value <= upper) {
-        writeField(QStringLiteral("alarm_status"), kNormal);
+        m_scope.setField(QStringLiteral("alarm_status"), kNormal);
         return false;
     }
     if (alarmStatus == kAlarm)
@@ -195,13 +250,12 @@ bool PollCycle::EvaluateAlarm(int value)
 
 QString PollCycle::AddAlarmRecord(const QString& text)
 {
-    m_alarmLog.setSql(
-        QStringLiteral("Insert into alarm_record ([告警时间],[告警纪录])\nvalues(:告警时间,:告警纪录)"));
+    if (m_alarmInsert.sql().isEmpty())
+        m_alarmInsert.setSql(
+            QStringLiteral("Insert into alarm_record ([告警时间],[告警纪录])\nvalues(:告警时间,:告警纪录)"));
     const QDateTime now = Clock::now();
-    m_alarmLog.setDateTime(QStringLiteral("告警时间"), now);
-    m_alarmLog.setText(QStringLiteral("告警纪录"), text);
-    m_alarmLog.execSql();
-    m_alarmLog.setSql(kAlarmLogSql);
-    m_alarmLog.open();
+    m_alarmInsert.setDateTime(QStringLiteral("告警时间"), now);
+    m_alarmInsert.setText(QStringLiteral("告警纪录"), text);
+    m_alarmInsert.execSql();
     return Text::dateTimeText(now);
 }

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "store/Query.h"
+
 #include <QString>
 #include <functional>
+#include <optional>
 
 class FieldBus;
 class PollEvents;
-class Query;
 struct MainState;
 
 // One node per poll tick: read its register through the bus, record the read
@@ -21,6 +23,10 @@ public:
     void setBus(FieldBus* bus) { m_bus = bus; }
     // Refreshes the view of the current selection in update mode.
     void setRefreshView(std::function<void()> refresh) { m_refreshView = std::move(refresh); }
+    // Told after a step which row of the scope it wrote (-1 for none) and
+    // whether that ended the pass, for a view that refreshes only that row.
+    using RefreshStep = std::function<void(const Query& scope, int polledRow, bool passEnded)>;
+    void setRefreshStep(RefreshStep refresh) { m_refreshStep = std::move(refresh); }
     // Told of every written node row and alarm record; null for nobody.
     void setEvents(PollEvents* events) { m_events = events; }
 
@@ -30,21 +36,27 @@ public:
     // Judges a successful reading of the current row; true means hold (the
     // same node is read again at the next tick).
     bool EvaluateAlarm(int value);
-    // Appends one record to the alarm log and reopens the log's query;
-    // returns the record's time as stored.
+    // Inserts one record into the alarm log; returns the record's time as
+    // stored. The log's query gets its line once the step's write is committed.
     QString AddAlarmRecord(const QString& text);
 
 private:
-    void writeField(const QString& column, const QVariant& value);
+    void postStep();
+    bool alarmLogInStep();
+    void reloadAlarmLog();
+    void appendAlarmLine(const QString& time, const QString& record);
     void endPass();
-    void refresh();
+    void refresh(int polledRow, bool passEnded);
     void reportRow();
     void reportAlarm(const QString& time, const QString& text);
 
     MainState& m_state;
     Query& m_scope;
     Query& m_alarmLog;
+    Query m_alarmInsert;
     FieldBus* m_bus;
     std::function<void()> m_refreshView;
+    RefreshStep m_refreshStep;
+    std::optional<QString> m_pendingAlarm; // the record of an alarm this step enters
     PollEvents* m_events = nullptr;
 };

@@ -443,6 +443,19 @@ void Query::refreshCurrent()
     emit changed();
 }
 
+void Query::insertHeldRow(int position, qint64 rowId, const QVector<QVariant>& values)
+{
+    requireActive();
+    cancel();
+    position = qBound(0, position, int(m_rows.size()));
+    QVector<QVariant> row = values;
+    row.resize(m_columns.size());
+    m_rows.insert(position, row);
+    m_rowIds.insert(position, rowId);
+    m_current = 0;
+    emit rowInserted(position);
+}
+
 void Query::dropCurrent()
 {
     m_rows.removeAt(m_current);

@@ -69,10 +69,17 @@ public:
     // from the table is dropped; the next row, or the new last, becomes current.
     void refreshCurrent();
 
+    // Takes a row another statement wrote into the rows held, at position,
+    // without reading the table again; the first row becomes current, as after
+    // a reopen.
+    void insertHeldRow(int position, qint64 rowId, const QVector<QVariant>& values);
+
 signals:
     // Opened, closed, moved, a row posted, deleted or read again: grids showing
     // this query refresh.
     void changed();
+    // A row taken in by insertHeldRow: grids add its line.
+    void rowInserted(int position);
 
 private:
     enum class State { Browse, Edit, Insert };

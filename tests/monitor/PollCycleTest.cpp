@@ -230,7 +230,9 @@ private slots:
             f.db.exec(
                 QString("CREATE TEMP TRIGGER fault %1 BEGIN SELECT RAISE(ABORT, 'fault'); END").arg(fault));
             f.step(2);
+            const QString before = f.row("n");
             QVERIFY_THROWS_EXCEPTION(AppError, f.step());
+            QCOMPARE(f.row("n"), before); // no new read time beside old data
             QCOMPARE(f.records(), QStringList{"old"});
             QCOMPARE(f.status("n") + '/' + f.scope.fieldText("alarm_status"), "通信正常/正常/正常");
             QCOMPARE(f.log.recordCount(), 1); // the grid shows what the file holds
@@ -242,7 +244,7 @@ private slots:
         QCOMPARE(f.status("n"), "通信正常/告警");
         QCOMPARE(f.values("SELECT 告警时间 FROM alarm_record ORDER BY rowid").value(1),
                  fault.isEmpty() ? "2026-06-01 08:00:03" : "2026-06-01 08:00:06");
-        QCOMPARE(f.log.recordCount(), 2); // the grid's query was reopened
+        QCOMPARE(f.log.recordCount(), 2); // the grid's query takes the new line
         f.step(4);
         QCOMPARE(Ints({int(f.records().size()), f.state.AlarmConfirmCount}), (Ints{2, 0}));
     }
