@@ -8,6 +8,7 @@
 #include "display/Cards.h"
 #include "display/DataPanel.h"
 #include "display/DeviceTree.h"
+#include "display/StepRefresh.h"
 #include "display/TreeImages.h"
 #include "kit/Guarded.h"
 #include "kit/KeyFilter.h"
@@ -87,7 +88,9 @@ MainWindow::MainWindow(Connection& connection, int screenWidth, QWidget* parent)
     alarmLogQuery->open();
 
     m_poll = std::make_unique<PollCycle>(state, *scopeQuery, *alarmLogQuery, m_bus);
-    m_poll->setRefreshView([this]() { ShowSelectedView(*m_panel, ViewMode::kUpdate); });
+    m_poll->setRefreshStep([this](const Query& scope, int polledRow, bool passEnded) {
+        ShowPolledRow(*m_panel, scope, polledRow, passEnded);
+    });
 
     m_monitor = new MonitorControl(
         state, *settingsQuery,

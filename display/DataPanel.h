@@ -1,5 +1,8 @@
 #pragma once
 
+#include "display/OverviewContent.h"
+
+#include <QString>
 #include <QtGlobal>
 #include <array>
 #include <functional>
@@ -31,4 +34,10 @@ struct DataPanel final
     int CardCount = 0;
     std::array<QLineEdit*, kMaxCards> CardHeaders{};
     std::array<QListWidget*, kMaxCards> CardLists{};
+
+    // What the last full refresh showed: the kind of view, the file's
+    // data_version it read, and for the overview its rows.
+    QString shownKind;
+    qint64 shownDataVersion = -1;
+    OverviewMemo overview;
 };

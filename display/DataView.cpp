@@ -18,6 +18,7 @@ void createNodeCard(DataPanel& panel, int cardNumber)
     for (int i = 0; i < NodeCard::kLineCount; ++i)
         lines->addItem(QString());
 }
+} // namespace
 
 void fillNodeCard(DataPanel& panel, int cardNumber)
 {
@@ -26,12 +27,13 @@ void fillNodeCard(DataPanel& panel, int cardNumber)
     for (int i = 0; i < NodeCard::kLineCount; ++i)
         Cards::setLine(panel, cardNumber, i, card.lines[i]);
 }
-} // namespace
 
 void ShowNodeView(DataPanel& panel, const QString& mode)
 {
     Query& view = panel.viewQuery;
     view.close();
+    panel.shownKind.clear();
+    panel.shownDataVersion = view.connection().dataVersion();
     view.setSql(DataView::kNodeStatement);
     view.setInt(QStringLiteral("device_id"), panel.state.SelectedDeviceId);
     view.setText(QStringLiteral("node_name"), panel.state.SelectedNodeName);
@@ -43,12 +45,15 @@ void ShowNodeView(DataPanel& panel, const QString& mode)
         panel.fitToCards();
     }
     fillNodeCard(panel, 1);
+    panel.shownKind = SelectionKind::kNode;
 }
 
 void ShowDeviceView(DataPanel& panel, const QString& mode)
 {
     Query& view = panel.viewQuery;
     view.close();
+    panel.shownKind.clear();
+    panel.shownDataVersion = view.connection().dataVersion();
     view.setSql(DataView::kDeviceStatement);
     view.setInt(QStringLiteral("device_id"), panel.state.SelectedDeviceId);
     view.open();
@@ -67,4 +72,5 @@ void ShowDeviceView(DataPanel& panel, const QString& mode)
         fillNodeCard(panel, card);
         view.next();
     }
+    panel.shownKind = SelectionKind::kDevice;
 }

@@ -24,3 +24,6 @@ void ShowNodeView(DataPanel& panel, const QString& mode);
 
 // One card per node of device SelectedDeviceId, in node name order.
 void ShowDeviceView(DataPanel& panel, const QString& mode);
+
+// Fills card n from the current row of viewQuery.
+void fillNodeCard(DataPanel& panel, int cardNumber);

@@ -7,6 +7,7 @@
 #include "store/StatusTexts.h"
 
 #include <QDateTime>
+#include <limits>
 
 namespace {
 // The digits of text[pos, pos+count) as a number, -1 when one is no digit.
@@ -53,34 +54,36 @@ void DeviceCardContent::writeLine(int index, const QString& text)
     lines[index] = text;
 }
 
-QVector<OverviewRow> OverviewContent::readRows(Query& view)
+namespace {
+// Text columns are read by position, found once per refresh: looking each one
+// up by name for every row would cost a good part of a refresh.
+struct OverviewColumns
 {
-    // Text columns are read by position, found once: looking each one up by
-    // name for every row would cost a good part of a refresh.
-    const QStringList names = view.columnNames();
-    const auto column = [&names](const char* name) {
-        for (int i = 0; i < names.size(); ++i) {
-            if (names.at(i).compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
-                return i;
-        }
-        return -1;
-    };
-    const auto text = [&view](int position, const char* name) {
-        return position >= 0 ? view.value(view.recNo(), position).toString()
-                             : view.fieldText(QLatin1String(name));
-    };
-    const int deviceName = column("device_name");
-    const int nodeName = column("node_name");
-    const int conData = column("con_data");
-    const int communication = column("communication_status");
-    const int alarm = column("alarm_status");
-    const int readTime = column("read_time");
-    const int installDate = column("install_date");
+    explicit OverviewColumns(const Query& view)
+    {
+        const QStringList names = view.columnNames();
+        const auto column = [&names](const char* name) {
+            for (int i = 0; i < names.size(); ++i) {
+                if (names.at(i).compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+                    return i;
+            }
+            return -1;
+        };
+        deviceName = column("device_name");
+        nodeName = column("node_name");
+        conData = column("con_data");
+        communication = column("communication_status");
+        alarm = column("alarm_status");
+        readTime = column("read_time");
+        installDate = column("install_date");
+    }
 
-    QVector<OverviewRow> rows;
-    rows.reserve(view.recordCount());
-    view.first();
-    while (!view.eof()) {
+    OverviewRow read(const Query& view) const
+    {
+        const auto text = [&view](int position, const char* name) {
+            return position >= 0 ? view.value(view.recNo(), position).toString()
+                                 : view.fieldText(QLatin1String(name));
+        };
         OverviewRow row;
         row.deviceId = view.fieldInt(QStringLiteral("device_id"));
         row.deviceName = text(deviceName, "device_name");
@@ -90,10 +93,69 @@ QVector<OverviewRow> OverviewContent::readRows(Query& view)
         row.alarmStatus = text(alarm, "alarm_status");
         row.installed = installMoment(view, installDate);
         row.readTime = text(readTime, "read_time");
-        rows.append(std::move(row));
+        return row;
+    }
+
+    int deviceName, nodeName, conData, communication, alarm, readTime, installDate;
+};
+} // namespace
+
+QVector<OverviewRow> OverviewContent::readRows(Query& view)
+{
+    const OverviewColumns columns(view);
+    QVector<OverviewRow> rows;
+    rows.reserve(view.recordCount());
+    view.first();
+    while (!view.eof()) {
+        rows.append(columns.read(view));
         view.next();
     }
     return rows;
+}
+
+OverviewRow OverviewContent::readRow(const Query& view)
+{
+    return OverviewColumns(view).read(view);
+}
+
+void OverviewMemo::take(QVector<OverviewRow> rowsRead, qint64 now)
+{
+    rows = std::move(rowsRead);
+    deviceRows.clear();
+    cardOfDevice.clear();
+    refreshedAt = now;
+    lifeChangesAt = std::numeric_limits<qint64>::max();
+    valid = true;
+    // Card numbers as NodeIndex counts them: a new card at each change of id.
+    int card = 0;
+    int previousId = 0;
+    for (int i = 0; i < rows.size(); ++i) {
+        const OverviewRow& row = rows.at(i);
+        if (row.deviceId != previousId) {
+            previousId = row.deviceId;
+            ++card;
+            // Rows of one id apart from each other: only a full refresh folds them.
+            if (deviceRows.contains(row.deviceId))
+                valid = false;
+            deviceRows.insert(row.deviceId, {i, 0});
+            cardOfDevice.insert(row.deviceId, card);
+        }
+        ++deviceRows[row.deviceId].second;
+        lifeChangesAt = qMin(lifeChangesAt, RemainingLife::nextChange(row.installed, now));
+    }
+}
+
+std::optional<DeviceCardContent> OverviewMemo::replaceRow(int row, const OverviewRow& content, qint64 now)
+{
+    // Another clock, a remaining life due to change, a row moved to another
+    // device, or an id 0, which counts as no device when it comes first.
+    if (!valid || now < refreshedAt || now >= lifeChangesAt || row < 0 || row >= rows.size() ||
+        rows.at(row).deviceId != content.deviceId || rows.at(row).nodeName != content.nodeName ||
+        content.deviceId == 0)
+        return std::nullopt;
+    rows[row] = content;
+    const QPair<int, int> range = deviceRows.value(content.deviceId);
+    return OverviewContent::refresh(rows.mid(range.first, range.second), 1, now).value(0);
 }
 
 QVector<QStringList> OverviewContent::newCards(const QVector<OverviewRow>& rows, int maxCards)

@@ -2,6 +2,8 @@
 
 #include "display/NodeCard.h"
 
+#include <QHash>
+#include <QPair>
 #include <QStringList>
 #include <QVector>
 #include <optional>
@@ -33,6 +35,23 @@ struct DeviceCardContent
     void writeLine(int index, const QString& text);
 };
 
+// The overview's rows as its last full refresh read them, so that after a
+// poll step the one device card the step changed can be made again alone.
+struct OverviewMemo
+{
+    QVector<OverviewRow> rows;              // in the overview query's row order
+    QHash<int, QPair<int, int>> deviceRows; // device id: first row, row count
+    QHash<int, int> cardOfDevice;           // device id: card number, 0 for none
+    qint64 refreshedAt = 0;
+    qint64 lifeChangesAt = 0; // the first moment a remaining life shown may change
+    bool valid = false;
+
+    void take(QVector<OverviewRow> rowsRead, qint64 now);
+    // The content of the device's card with row (a row of rows) replaced;
+    // nullopt when only a full refresh gives it.
+    std::optional<DeviceCardContent> replaceRow(int row, const OverviewRow& content, qint64 now);
+};
+
 // The system overview without its controls: one card per device in ascending
 // address order, its header coloured by the device's last abnormal node in
 // name order, one line per node, then the remaining life and the read time.
@@ -43,6 +62,8 @@ public:
 
     // Reads the rows of a query opened on kStatement, from the first to the last.
     static QVector<OverviewRow> readRows(Query& view);
+    // Reads the current row of a query opened on kStatement.
+    static OverviewRow readRow(const Query& view);
 
     // The lines a new card starts with, one list per card in card order: a
     // line per node and two placeholders that the first refresh replaces.

@@ -32,6 +32,13 @@ int percent(qint64 installed, qint64 now)
     return 0;
 }
 
+qint64 nextChange(qint64 installed, qint64 now)
+{
+    const qint64 days = daysBetween(now, installed);
+    // Counting up after the installation, down towards one in the future.
+    return now >= installed ? installed + (days + 1) * kMsecsPerDay : installed - days * kMsecsPerDay + 1;
+}
+
 int percent(const QDateTime& installed, const QDateTime& now)
 {
     return percent(moment(installed), moment(now));

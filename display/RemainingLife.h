@@ -24,6 +24,9 @@ int daysBetween(qint64 a, qint64 b);
 // 100 on the day of installation, 80 after 365 days, 0 from 1807 days on. An
 // installation date in the future counts like one as far in the past.
 int percent(qint64 installed, qint64 now);
+// The first moment after now at which percent(installed, ...) may differ
+// from percent(installed, now).
+qint64 nextChange(qint64 installed, qint64 now);
 int percent(const QDateTime& installed, const QDateTime& now);
 
 } // namespace RemainingLife

@@ -14,6 +14,8 @@ void ShowSystemView(DataPanel& panel, const QString& mode)
 {
     Query& view = panel.viewQuery;
     view.close();
+    panel.shownKind.clear();
+    panel.shownDataVersion = view.connection().dataVersion();
     view.setSql(OverviewContent::kStatement);
     view.open();
     const QVector<OverviewRow> rows = OverviewContent::readRows(view);
@@ -28,16 +30,21 @@ void ShowSystemView(DataPanel& panel, const QString& mode)
         panel.fitToCards();
     }
 
-    const QVector<DeviceCardContent> cards =
-        OverviewContent::refresh(rows, panel.CardCount, RemainingLife::moment(Clock::now()));
-    for (int n = 1; n <= cards.size(); ++n) {
-        const DeviceCardContent& card = cards.at(n - 1);
-        Cards::setHeaderColour(panel, n, card.state);
-        if (card.header)
-            Cards::setHeaderText(panel, n, *card.header);
-        for (int line = 0; line < card.lines.size(); ++line) {
-            if (card.lines.at(line))
-                Cards::setLine(panel, n, line, *card.lines.at(line));
-        }
+    const qint64 now = RemainingLife::moment(Clock::now());
+    const QVector<DeviceCardContent> cards = OverviewContent::refresh(rows, panel.CardCount, now);
+    for (int n = 1; n <= cards.size(); ++n)
+        ShowOverviewCard(panel, n, cards.at(n - 1));
+    panel.overview.take(rows, now);
+    panel.shownKind = SelectionKind::kSystem;
+}
+
+void ShowOverviewCard(DataPanel& panel, int cardNumber, const DeviceCardContent& card)
+{
+    Cards::setHeaderColour(panel, cardNumber, card.state);
+    if (card.header)
+        Cards::setHeaderText(panel, cardNumber, *card.header);
+    for (int line = 0; line < card.lines.size(); ++line) {
+        if (card.lines.at(line))
+            Cards::setLine(panel, cardNumber, line, *card.lines.at(line));
     }
 }

@@ -405,7 +405,7 @@ void Query::deleteCurrent()
     if (m_current >= m_rows.size())
         throw AppError(QStringLiteral("Either BOF or EOF is True, or the current record has been deleted"));
     const QSqlQuery& query = runWrite(QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(quoted(m_table)),
-                                     {m_rowIds.at(m_current)});
+                                      {m_rowIds.at(m_current)});
     // A row another program deleted first is gone all the same.
     const bool found = query.numRowsAffected() == 1;
     dropCurrent();
@@ -423,8 +423,8 @@ void Query::refreshCurrent()
     QStringList columns;
     for (const QString& column : m_columns)
         columns << quoted(column);
-    QSqlQuery& query = m_connection.prepared(
-        QStringLiteral("SELECT %1 FROM %2 WHERE rowid=?").arg(columns.join(QStringLiteral(", ")), quoted(m_table)));
+    QSqlQuery& query = m_connection.prepared(QStringLiteral("SELECT %1 FROM %2 WHERE rowid=?")
+                                                 .arg(columns.join(QStringLiteral(", ")), quoted(m_table)));
     query.bindValue(0, m_rowIds.at(m_current));
     if (!query.exec())
         throw sqlError(query);
@@ -440,6 +440,25 @@ void Query::refreshCurrent()
         throw error;
     if (!found)
         dropCurrent();
+    emit changed();
+}
+
+int Query::rowOfId(qint64 id, int hint) const
+{
+    if (id == 0)
+        return -1;
+    if (hint >= 0 && hint < m_rowIds.size() && m_rowIds.at(hint) == id)
+        return hint;
+    return int(m_rowIds.indexOf(id));
+}
+
+void Query::replaceHeldRow(int row, const QVector<QVariant>& values)
+{
+    requireActive();
+    if (row < 0 || row >= m_rows.size() || values.size() != m_columns.size())
+        throw AppError(QStringLiteral("The row does not fit the query"));
+    cancel();
+    m_rows[row] = values;
     emit changed();
 }
 

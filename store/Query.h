@@ -69,6 +69,14 @@ public:
     // from the table is dropped; the next row, or the new last, becomes current.
     void refreshCurrent();
 
+    // The id of a held row in its table, 0 when unknown; the position of the
+    // row with an id (tried first at hint), -1 when none is held.
+    qint64 rowId(int row) const { return row >= 0 && row < m_rowIds.size() ? m_rowIds.at(row) : 0; }
+    int rowOfId(qint64 id, int hint) const;
+    QVector<QVariant> heldRow(int row) const { return m_rows.value(row); }
+    // Takes the values another query on the same columns read or posted for
+    // this held row, without reading the table again.
+    void replaceHeldRow(int row, const QVector<QVariant>& values);
     // Takes a row another statement wrote into the rows held, at position,
     // without reading the table again; the first row becomes current, as after
     // a reopen.
