@@ -11,6 +11,7 @@
 
 #include <QRandomGenerator>
 #include <QSqlQuery>
+#include <QTableView>
 
 namespace {
 void select(MainWindow& form, const QString& kind)
@@ -98,6 +99,18 @@ private slots:
             ShowSelectedView(reference.panel(), ViewMode::kUpdate);
             QCOMPARE(cards(form), cards(reference));
         }
+        // The alarm log grid took each new alarm's line where a reload puts it.
+        const auto logCells = [&form]() {
+            QStringList cells;
+            const QAbstractItemModel* log = form.alarmLogGrid->model();
+            for (int row = 0; row < log->rowCount(); ++row)
+                cells << log->index(row, 0).data().toString() + log->index(row, 1).data().toString();
+            return cells;
+        };
+        const QStringList appended = logCells();
+        form.reloadAlarmLog();
+        QVERIFY(appended.size() > 1);
+        QCOMPARE(appended, logCells());
     }
 };
 
