@@ -1,6 +1,7 @@
 #include "users/LoginDialog.h"
 
 #include "kit/Guarded.h"
+#include "store/AccountTable.h"
 #include "store/FixedTexts.h"
 #include "store/MainState.h"
 #include "store/Permission.h"
@@ -81,11 +82,7 @@ void LoginDialog::logIn()
             passwordEdit->setFocus();
             return;
         }
-        loginQuery->close();
-        loginQuery->setSql(QStringLiteral("select * from dd_user where (用户名=:user1)and(密码=:password1)"));
-        loginQuery->setText(QStringLiteral("user1"), user);
-        loginQuery->setText(QStringLiteral("password1"), password);
-        loginQuery->open();
+        AccountTable(*loginQuery).openLogin(user, password);
         if (loginQuery->recordCount() >= 1) {
             loginQuery->first();
             MainState& s = m_state;
