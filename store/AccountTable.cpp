@@ -45,7 +45,8 @@ void AccountTable::openLogin(const QString& name, const QString& password)
 void AccountTable::add(const QString& name, const QString& password, const QString& permission)
 {
     m_query.close();
-    m_query.setSql(QStringLiteral("Insert into dd_user ([用户名],[密码],[权限])\nvalues(:用户名,:密码,:权限 )"));
+    m_query.setSql(
+        QStringLiteral("Insert into dd_user ([用户名],[密码],[权限])\nvalues(:用户名,:密码,:权限 )"));
     m_query.setText(QStringLiteral("用户名"), name);
     m_query.setText(QStringLiteral("密码"), password);
     m_query.setText(kPermission, permission);

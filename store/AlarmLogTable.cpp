@@ -40,7 +40,8 @@ int AlarmLogTable::storedCount()
 
 void AlarmLogTable::add(const QDateTime& time, const QString& text)
 {
-    m_query.setSql(QStringLiteral("Insert into alarm_record ([告警时间],[告警纪录])\nvalues(:告警时间,:告警纪录)"));
+    m_query.setSql(
+        QStringLiteral("Insert into alarm_record ([告警时间],[告警纪录])\nvalues(:告警时间,:告警纪录)"));
     m_query.setDateTime(kTime, time);
     m_query.setText(QStringLiteral("告警纪录"), text);
     m_query.execSql();
