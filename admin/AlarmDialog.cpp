@@ -6,8 +6,8 @@
 #include "kit/Guarded.h"
 #include "kit/MessageBox.h"
 #include "kit/QueryModel.h"
+#include "store/AlarmLogTable.h"
 #include "store/Query.h"
-#include "store/StatusTexts.h"
 
 #include <QHeaderView>
 #include <QPushButton>
@@ -71,13 +71,7 @@ void AlarmDialog::deleteRecord()
         // With no record there is no alarm time to delete by.
         if (m_alarmLog.eof())
             return;
-        deleteQuery->close();
-        deleteQuery->setSql(QStringLiteral("Delete from alarm_record where (告警时间=:告警时间) "));
-        // Alarm times are stored to the second in their display form, so the
-        // text shown in the grid finds the record (and any of the same second).
-        deleteQuery->setText(QStringLiteral("告警时间"), m_alarmLog.fieldText(QStringLiteral("告警时间")));
-        deleteQuery->execSql();
-        deleteQuery->close();
+        AlarmLogTable(*deleteQuery).removeAt(m_alarmLog.fieldText(QStringLiteral("告警时间")));
         m_alarmLog.close();
         m_alarmLog.open();
     });
@@ -87,8 +81,7 @@ void AlarmDialog::deleteAll()
 {
     guarded([this]() {
         m_alarmLog.close();
-        m_alarmLog.setSql(StatusTexts::kAlarmLogSql);
-        m_alarmLog.open();
+        AlarmLogTable(m_alarmLog).openLog();
         m_alarmLog.first();
         // Each deletion makes the next row current, so N deletions take all N
         // rows, and both grids end empty.

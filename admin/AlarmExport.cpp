@@ -1,5 +1,6 @@
 #include "admin/AlarmExport.h"
 
+#include "store/AlarmLogTable.h"
 #include "store/AppError.h"
 #include "store/Connection.h"
 #include "store/Query.h"
@@ -59,8 +60,7 @@ AlarmExport::Outcome failure(const QString& path, const QString& reason)
 QByteArray csvText(Connection& connection, int& records)
 {
     Query query(connection);
-    query.setSql(QStringLiteral("select 告警时间,告警纪录 from alarm_record order by 告警时间"));
-    query.open();
+    AlarmLogTable(query).openLog();
     QString text = kTimeColumn + QLatin1Char(',') + kTextColumn + QStringLiteral("\r\n");
     for (query.first(); !query.eof(); query.next(), ++records) {
         text += csvField(query.fieldText(kTimeColumn)) + QLatin1Char(',') +

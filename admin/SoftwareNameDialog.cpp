@@ -5,6 +5,7 @@
 #include "kit/MessageBox.h"
 #include "store/MainState.h"
 #include "store/Query.h"
+#include "store/SettingsTable.h"
 #include "store/Text.h"
 
 #include <QLabel>
@@ -63,14 +64,7 @@ void SoftwareNameDialog::saveName()
             nameEdit->setFocus();
             return;
         }
-        settingsQuery->close();
-        settingsQuery->setSql(QStringLiteral("select * from soft_record "));
-        settingsQuery->open();
-        // The first row, or a new row holding only the name when there is none.
-        settingsQuery->edit();
-        settingsQuery->setField(QStringLiteral("soft_name"), name);
-        settingsQuery->post();
-        settingsQuery->close();
+        SettingsTable(*settingsQuery).storeName(name);
         m_state.SoftwareName = name;
         emit softwareNameChanged(name);
     });

@@ -23,7 +23,7 @@
 #include "store/FixedTexts.h"
 #include "store/Permission.h"
 #include "store/Query.h"
-#include "store/StatusTexts.h"
+#include "store/AlarmLogTable.h"
 #include "store/Text.h"
 #include "users/LoginDialog.h"
 #include "users/PasswordDialog.h"
@@ -84,8 +84,7 @@ MainWindow::MainWindow(Connection& connection, int screenWidth, QWidget* parent)
     m_panel = std::make_unique<DataPanel>(state, *viewQuery, cardFrame->host(),
                                           [this]() { cardFrame->updateExtent(); });
 
-    alarmLogQuery->setSql(StatusTexts::kAlarmLogSql);
-    alarmLogQuery->open();
+    AlarmLogTable(*alarmLogQuery).openLog();
 
     m_poll = std::make_unique<PollCycle>(state, *scopeQuery, *alarmLogQuery, m_bus);
     m_poll->setRefreshStep([this](const Query& scope, int polledRow, bool passEnded) {
@@ -293,8 +292,7 @@ QString MainWindow::statusText(int panel) const
 void MainWindow::reloadAlarmLog()
 {
     alarmLogQuery->close();
-    alarmLogQuery->setSql(StatusTexts::kAlarmLogSql + QLatin1Char(' '));
-    alarmLogQuery->open();
+    AlarmLogTable(*alarmLogQuery).reloadLog();
 }
 
 void MainWindow::rebuildDeviceTree()

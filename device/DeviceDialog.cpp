@@ -9,6 +9,7 @@
 #include "kit/TreePick.h"
 #include "store/Clock.h"
 #include "store/FixedTexts.h"
+#include "store/NodeTable.h"
 #include "store/Query.h"
 #include "store/StatusTexts.h"
 #include "store/Text.h"
@@ -265,10 +266,7 @@ void DeviceDialog::pickTreeItem()
             // The type of an existing device cannot be changed.
             deviceTypeLabel->hide();
             deviceTypeCombo->hide();
-            nodeQuery->close();
-            nodeQuery->setSql(NodeWrites::kDeviceRows);
-            nodeQuery->setInt(QStringLiteral("modify_id"), DialogDeviceId);
-            nodeQuery->open();
+            NodeTable(*nodeQuery).openDeviceRows(DialogDeviceId);
             if (nodeQuery->recordCount() >= 1) {
                 nodeQuery->first();
                 deviceNameEdit->setText(nodeQuery->fieldText(QStringLiteral("device_name")));
@@ -316,11 +314,7 @@ void DeviceDialog::ShowFieldsForKind(const QString& kind)
             turnOff(pairs[i].first, pairs[i].second);
         nodeGroupBox->hide();
     } else if (kind == SelectionKind::kDevice) {
-        nodeQuery->close();
-        nodeQuery->setSql(
-            QStringLiteral("select * from node_record   where device_id=:modify_id order by node_name"));
-        nodeQuery->setInt(QStringLiteral("modify_id"), DialogDeviceId);
-        nodeQuery->open();
+        NodeTable(*nodeQuery).openDeviceToEdit(DialogDeviceId);
         nodeQuery->first();
         nodeAddressEdit->setText(textOf(*nodeQuery, "device_id"));
         nodeDeviceNameEdit->setText(textOf(*nodeQuery, "device_name"));
@@ -329,11 +323,7 @@ void DeviceDialog::ShowFieldsForKind(const QString& kind)
         for (const auto& [field, label] : pairs)
             turnOff(field, label);
     } else if (kind == SelectionKind::kNode) {
-        nodeQuery->close();
-        nodeQuery->setSql(NodeWrites::kOneNode);
-        nodeQuery->setInt(QStringLiteral("modify_id"), DialogDeviceId);
-        nodeQuery->setText(QStringLiteral("modify_node"), DialogNodeName);
-        nodeQuery->open();
+        NodeTable(*nodeQuery).openNodeToEdit(DialogDeviceId, DialogNodeName);
         nodeQuery->first();
         nodeAddressEdit->setText(textOf(*nodeQuery, "device_id"));
         nodeDeviceNameEdit->setText(textOf(*nodeQuery, "device_name"));
@@ -449,10 +439,7 @@ void DeviceDialog::AddDeviceWithStandardNodes()
     }
     // The address is looked up as the number that is written, whatever its spelling.
     const int address = Text::toInt(addressEdit->text());
-    nodeQuery->close();
-    nodeQuery->setSql(NodeWrites::kDeviceRows);
-    nodeQuery->setInt(QStringLiteral("modify_id"), address);
-    nodeQuery->open();
+    NodeTable(*nodeQuery).openDeviceRows(address);
     if (nodeQuery->recordCount() >= 1) {
         refuse({QStringLiteral("设备地址已经存在,请重新填写"), DeviceChecks::Field::Address}, false);
         return;
@@ -511,11 +498,7 @@ void DeviceDialog::deletePicked()
                 MessageBox::show(QStringLiteral("未选中节点"), this);
                 return;
             }
-            nodeQuery->setSql(QStringLiteral(
-                "Delete from node_record where (device_id=:device_id)and(node_name=:node_name) "));
-            nodeQuery->setInt(QStringLiteral("device_id"), DialogDeviceId);
-            nodeQuery->setText(QStringLiteral("node_name"), DialogNodeName);
-            nodeQuery->execSql();
+            NodeTable(*nodeQuery).removeNode(DialogDeviceId, DialogNodeName);
             emit nodesRemoved(DialogDeviceId, {DialogNodeName});
             MessageBox::show(QStringLiteral("节点删除成功"), this);
             resetPick(SelectionKind::kSystem);
@@ -526,9 +509,7 @@ void DeviceDialog::deletePicked()
                 return;
             }
             const QStringList nodeNames = NodeWrites::nodeNames(*nodeQuery, DialogDeviceId);
-            nodeQuery->setSql(QStringLiteral("Delete from node_record where (device_id=:device_id) "));
-            nodeQuery->setInt(QStringLiteral("device_id"), DialogDeviceId);
-            nodeQuery->execSql();
+            NodeTable(*nodeQuery).removeDevice(DialogDeviceId);
             emit nodesRemoved(DialogDeviceId, nodeNames);
             MessageBox::show(QStringLiteral("设备删除成功"), this);
             resetPick(SelectionKind::kSystem);

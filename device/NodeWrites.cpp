@@ -1,6 +1,7 @@
 #include "device/NodeWrites.h"
 
 #include "device/StandardNodes.h"
+#include "store/NodeTable.h"
 #include "store/Query.h"
 #include "store/StatusTexts.h"
 #include "store/Text.h"
@@ -11,10 +12,7 @@ namespace NodeWrites {
 
 QStringList nodeNames(Query& query, int deviceId)
 {
-    query.close();
-    query.setSql(kDeviceRows);
-    query.setInt(QStringLiteral("modify_id"), deviceId);
-    query.open();
+    NodeTable(query).openDeviceRows(deviceId);
     QStringList names;
     for (query.first(); !query.eof(); query.next())
         names << query.fieldText(QStringLiteral("node_name"));
@@ -25,10 +23,7 @@ QStringList nodeNames(Query& query, int deviceId)
 int saveDevice(Query& query, int deviceId, const QString& address, const QString& name,
                const QDateTime& installed)
 {
-    query.close();
-    query.setSql(kDeviceRows);
-    query.setInt(QStringLiteral("modify_id"), deviceId);
-    query.open();
+    NodeTable(query).openDeviceRows(deviceId);
     const int rows = query.recordCount();
     if (rows == 0)
         return 0;
@@ -72,22 +67,14 @@ bool saveNode(Query& query, const DeviceChecks::NodeInput& in)
         QStringLiteral("node_alarm_type"), QStringLiteral("node_data_lower"),
         QStringLiteral("node_data_upper"),
     };
-    query.close();
-    query.setSql(kOneNode);
-    query.setInt(QStringLiteral("modify_id"), id);
-    query.setText(QStringLiteral("modify_node"), nodeName);
-    query.open();
+    NodeTable(query).openNodeToEdit(id, nodeName);
     query.first();
     const int written = analogue ? 9 : 7; // a switch node's stored limits stay on change
     if (query.recordCount() == 0) {
-        query.setSql(QStringLiteral(
-            "Insert into node_record ([device_id],[device_name],[node_name],[node_code],[node_reg_add],"
-            "[con_data_type],[node_data_lower],[node_data_upper],[node_alarm_type])\n"
-            "values(:device_id,:device_name,:node_name,:node_code,:node_reg_add,:con_data_type,"
-            ":node_data_lower,:node_data_upper,:node_alarm_type)"));
+        QHash<QString, QVariant> row;
         for (int i = 0; i < 9; ++i)
-            query.setParam(columns[i], values[i]);
-        query.execSql();
+            row.insert(columns[i], values[i]);
+        NodeTable(query).addNode(row);
         return true;
     }
     query.edit();

@@ -10,11 +10,6 @@ class Query;
 // refuses throws the database's error.
 namespace NodeWrites {
 
-// The dialog's lookups: every row of a device, and one node.
-inline const QString kDeviceRows = QStringLiteral("select * from node_record where (device_id=:modify_id)");
-inline const QString kOneNode =
-    QStringLiteral("select * from node_record where (device_id=:modify_id)and(node_name=:modify_node)");
-
 // The names of the device's nodes, as stored.
 QStringList nodeNames(Query& query, int deviceId);
 

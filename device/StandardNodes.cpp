@@ -1,6 +1,7 @@
 #include "device/StandardNodes.h"
 
 #include "store/Query.h"
+#include "store/NodeTable.h"
 #include "store/StatusTexts.h"
 
 #include <QDateTime>
@@ -19,23 +20,18 @@ const std::array<Node, 3>& kpv()
 
 void insertKpv(Query& query, int deviceId, const QString& deviceName, const QDateTime& installDate)
 {
-    query.setSql(QStringLiteral(
-        "Insert into node_record ([device_id],[device_name],[node_name],[node_code],[node_reg_add],"
-        "[con_data_type],[node_data_lower],[node_data_upper],[node_alarm_type],[install_date])\n"
-        "values(:device_id,:device_name,:node_name,:node_code,:node_reg_add,:con_data_type,:node_data_lower,"
-        ":node_data_upper,:node_alarm_type,:install_date)"));
+    NodeTable nodes(query);
     for (const Node& node : kpv()) {
-        query.setInt(QStringLiteral("device_id"), deviceId);
-        query.setText(QStringLiteral("device_name"), deviceName);
-        query.setText(QStringLiteral("node_name"), node.name);
-        query.setInt(QStringLiteral("node_code"), node.code);
-        query.setInt(QStringLiteral("node_reg_add"), node.reg);
-        query.setText(QStringLiteral("con_data_type"), node.dataType);
-        query.setInt(QStringLiteral("node_data_lower"), node.lower);
-        query.setInt(QStringLiteral("node_data_upper"), node.upper);
-        query.setText(QStringLiteral("node_alarm_type"), node.alarmType);
-        query.setDateTime(QStringLiteral("install_date"), installDate);
-        query.execSql();
+        nodes.addDatedNode({{QStringLiteral("device_id"), deviceId},
+                            {QStringLiteral("device_name"), deviceName},
+                            {QStringLiteral("node_name"), node.name},
+                            {QStringLiteral("node_code"), node.code},
+                            {QStringLiteral("node_reg_add"), node.reg},
+                            {QStringLiteral("con_data_type"), node.dataType},
+                            {QStringLiteral("node_data_lower"), node.lower},
+                            {QStringLiteral("node_data_upper"), node.upper},
+                            {QStringLiteral("node_alarm_type"), node.alarmType},
+                            {QStringLiteral("install_date"), installDate}});
     }
 }
 

@@ -5,6 +5,7 @@
 #include "display/NodeCard.h"
 #include "store/FixedTexts.h"
 #include "store/MainState.h"
+#include "store/NodeTable.h"
 #include "store/Query.h"
 
 #include <QListWidget>
@@ -34,10 +35,7 @@ void ShowNodeView(DataPanel& panel, const QString& mode)
     view.close();
     panel.shownKind.clear();
     panel.shownDataVersion = view.connection().dataVersion();
-    view.setSql(DataView::kNodeStatement);
-    view.setInt(QStringLiteral("device_id"), panel.state.SelectedDeviceId);
-    view.setText(QStringLiteral("node_name"), panel.state.SelectedNodeName);
-    view.open();
+    NodeTable(view).openNode(panel.state.SelectedDeviceId, panel.state.SelectedNodeName);
     view.first();
     if (mode == ViewMode::kCreate) {
         panel.CardCount = 1;
@@ -54,9 +52,7 @@ void ShowDeviceView(DataPanel& panel, const QString& mode)
     view.close();
     panel.shownKind.clear();
     panel.shownDataVersion = view.connection().dataVersion();
-    view.setSql(DataView::kDeviceStatement);
-    view.setInt(QStringLiteral("device_id"), panel.state.SelectedDeviceId);
-    view.open();
+    NodeTable(view).openDevice(panel.state.SelectedDeviceId);
     view.first();
     if (mode == ViewMode::kCreate) {
         panel.CardCount = 0;

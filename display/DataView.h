@@ -4,15 +4,6 @@
 
 struct DataPanel;
 
-// The rows of one node and of one device; the scope query of polling reads
-// the same rows as the view of the selection.
-namespace DataView {
-inline const QString kNodeStatement =
-    QStringLiteral("select * from node_record where (device_id=:device_id)and(node_name=:node_name)");
-inline const QString kDeviceStatement =
-    QStringLiteral("select * from node_record   where device_id=:device_id order by node_name");
-} // namespace DataView
-
 // The node and device views of the data view, read through viewQuery from the
 // selection in panel.state. mode "创建" creates the cards (right after
 // FreeCards) and fills them; any other text, "更新" from the poll cycle, only

@@ -4,10 +4,10 @@
 #include "display/DataPanel.h"
 #include "display/DataView.h"
 #include "display/ItemText.h"
-#include "display/OverviewContent.h"
 #include "display/SystemView.h"
 #include "store/FixedTexts.h"
 #include "store/MainState.h"
+#include "store/NodeTable.h"
 #include "store/Query.h"
 
 #include <QLabel>
@@ -42,9 +42,7 @@ int DeviceTree::addressOf(const QTreeWidgetItem& item)
 
 void BuildDeviceTree(Query& query, QTreeWidget& tree, const TreeImageList& images)
 {
-    query.close();
-    query.setSql(QStringLiteral("select * from node_record order by  device_id ASC, node_name DESC"));
-    query.open();
+    NodeTable(query).openForTree();
 
     auto* root = newItem(images, SelectionKind::kSystem, DeviceTree::kSystem, DeviceTree::kSystem);
     tree.insertTopLevelItem(0, root);
@@ -133,18 +131,14 @@ void ShowSelectedView(DataPanel& panel, const QString& mode)
 
 void OpenScopeQuery(Query& scope, const MainState& state, const QString& kind)
 {
-    if (kind == ScopeKind::kNode) {
-        scope.setSql(DataView::kNodeStatement);
-        scope.setInt(QStringLiteral("device_id"), state.SelectedDeviceId);
-        scope.setText(QStringLiteral("node_name"), state.SelectedNodeName);
-    } else if (kind == ScopeKind::kDevice) {
-        scope.setSql(DataView::kDeviceStatement);
-        scope.setInt(QStringLiteral("device_id"), state.SelectedDeviceId);
-    } else if (kind == ScopeKind::kSystem) {
-        scope.setSql(OverviewContent::kStatement);
-    } else {
+    NodeTable nodes(scope);
+    if (kind == ScopeKind::kNode)
+        nodes.openNode(state.SelectedDeviceId, state.SelectedNodeName);
+    else if (kind == ScopeKind::kDevice)
+        nodes.openDevice(state.SelectedDeviceId);
+    else if (kind == ScopeKind::kSystem)
+        nodes.openAll();
+    else
         return;
-    }
-    scope.open();
     scope.first();
 }

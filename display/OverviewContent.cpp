@@ -44,9 +44,6 @@ qint64 installMoment(const Query& view, int position)
 }
 } // namespace
 
-const QString OverviewContent::kStatement =
-    QStringLiteral("select * from node_record order by  device_id ASC, node_name ASC");
-
 void DeviceCardContent::writeLine(int index, const QString& text)
 {
     if (index >= lines.size())

@@ -58,11 +58,9 @@ struct OverviewMemo
 class OverviewContent final
 {
 public:
-    static const QString kStatement;
-
-    // Reads the rows of a query opened on kStatement, from the first to the last.
+    // Reads the rows of a query opened by NodeTable::openAll, from the first to the last.
     static QVector<OverviewRow> readRows(Query& view);
-    // Reads the current row of a query opened on kStatement.
+    // Reads the current row of a query opened by NodeTable::openAll.
     static OverviewRow readRow(const Query& view);
 
     // The lines a new card starts with, one list per card in card order: a

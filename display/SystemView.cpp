@@ -6,6 +6,7 @@
 #include "display/RemainingLife.h"
 #include "store/Clock.h"
 #include "store/FixedTexts.h"
+#include "store/NodeTable.h"
 #include "store/Query.h"
 
 #include <QListWidget>
@@ -16,8 +17,7 @@ void ShowSystemView(DataPanel& panel, const QString& mode)
     view.close();
     panel.shownKind.clear();
     panel.shownDataVersion = view.connection().dataVersion();
-    view.setSql(OverviewContent::kStatement);
-    view.open();
+    NodeTable(view).openAll();
     const QVector<OverviewRow> rows = OverviewContent::readRows(view);
 
     if (mode == ViewMode::kCreate) {

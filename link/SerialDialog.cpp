@@ -8,6 +8,7 @@
 #include "store/FixedTexts.h"
 #include "store/MainState.h"
 #include "store/Query.h"
+#include "store/SettingsTable.h"
 #include "store/Text.h"
 
 #include <QComboBox>
@@ -179,22 +180,8 @@ void SerialDialog::openPort()
 
 void SerialDialog::storeLineSettings()
 {
-    settingsQuery->close();
-    settingsQuery->setSql(QStringLiteral("select * from soft_record "));
-    settingsQuery->open();
-    // With no settings row, or an ambiguous table, there is nothing safe to update.
-    if (settingsQuery->recordCount() != 1)
-        return;
     const MainState& s = m_state;
-    settingsQuery->first();
-    settingsQuery->edit();
-    settingsQuery->setField(QStringLiteral("com_num"), s.ComNum);
-    settingsQuery->setField(QStringLiteral("com_baud"), s.ComBaud);
-    settingsQuery->setField(QStringLiteral("com_data_bit"), s.ComDataBit);
-    settingsQuery->setField(QStringLiteral("com_stop_bit"), s.ComStopBit);
-    settingsQuery->setField(QStringLiteral("com_parity"), s.ComParity);
-    settingsQuery->post();
-    settingsQuery->close();
+    SettingsTable(*settingsQuery).storeLine(s.ComNum, s.ComBaud, s.ComDataBit, s.ComStopBit, s.ComParity);
 }
 
 void SerialDialog::closePort()

@@ -5,6 +5,7 @@
 #include "store/FixedTexts.h"
 #include "store/MainState.h"
 #include "store/Query.h"
+#include "store/SettingsTable.h"
 #include "store/Text.h"
 
 #include <QLineEdit>
@@ -27,14 +28,7 @@ void MonitorControl::stop()
 
 void MonitorControl::storePeriods(int monitorPeriod, int nodeReadPeriod)
 {
-    m_query.close();
-    m_query.setSql(QStringLiteral("select * from soft_record "));
-    m_query.open();
-    m_query.edit(); // an empty table gets its first row here
-    m_query.setField(QStringLiteral("moniter_time"), monitorPeriod);
-    m_query.setField(QStringLiteral("node_read_time"), nodeReadPeriod);
-    m_query.post();
-    m_query.close();
+    SettingsTable(m_query).storePeriods(monitorPeriod, nodeReadPeriod);
 }
 
 void MonitorControl::start()

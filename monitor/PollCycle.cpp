@@ -2,6 +2,7 @@
 
 #include "link/FieldBus.h"
 #include "monitor/PollEvents.h"
+#include "store/AlarmLogTable.h"
 #include "store/AppError.h"
 #include "store/Clock.h"
 #include "store/MainState.h"
@@ -9,8 +10,6 @@
 #include "store/StatusTexts.h"
 #include "store/Text.h"
 
-#include <QSqlError>
-#include <QSqlQuery>
 #include <array>
 
 using namespace StatusTexts;
@@ -130,20 +129,13 @@ void PollCycle::postStep()
 // that taking that one in shows what a reopen would.
 bool PollCycle::alarmLogInStep()
 {
-    if (!m_alarmLog.isActive() || m_alarmLog.sql().trimmed() != kAlarmLogSql)
-        return false;
-    QSqlQuery& count = m_scope.connection().prepared(QStringLiteral("SELECT count(*) FROM alarm_record"));
-    if (!count.exec() || !count.next())
-        throw AppError(count.lastError().text());
-    const bool inStep = count.value(0).toInt() == m_alarmLog.recordCount() + 1;
-    count.finish();
-    return inStep;
+    AlarmLogTable log(m_alarmLog);
+    return log.holdsLog() && log.storedCount() == m_alarmLog.recordCount() + 1;
 }
 
 void PollCycle::reloadAlarmLog()
 {
-    m_alarmLog.setSql(kAlarmLogSql);
-    m_alarmLog.open();
+    AlarmLogTable(m_alarmLog).openLog();
 }
 
 // The log's query shows the new record where a reopen would put it, after the
@@ -250,12 +242,7 @@ bool PollCycle::EvaluateAlarm(int value)
 
 QString PollCycle::AddAlarmRecord(const QString& text)
 {
-    if (m_alarmInsert.sql().isEmpty())
-        m_alarmInsert.setSql(
-            QStringLiteral("Insert into alarm_record ([告警时间],[告警纪录])\nvalues(:告警时间,:告警纪录)"));
     const QDateTime now = Clock::now();
-    m_alarmInsert.setDateTime(QStringLiteral("告警时间"), now);
-    m_alarmInsert.setText(QStringLiteral("告警纪录"), text);
-    m_alarmInsert.execSql();
+    AlarmLogTable(m_alarmInsert).add(now, text);
     return Text::dateTimeText(now);
 }

@@ -2,16 +2,13 @@
 
 #include <QString>
 
-// Texts the poll cycle stores in node_record and the views compare against,
-// and the alarm log's statement that both the window and the poll cycle reload.
+// Texts the poll cycle stores in node_record and the views compare against.
 namespace StatusTexts {
 inline const QString kCommNormal = QStringLiteral("通信正常");
 inline const QString kCommAbnormal = QStringLiteral("通信异常");
 inline const QString kNormal = QStringLiteral("正常");
 inline const QString kAbnormal = QStringLiteral("异常");
 inline const QString kAlarm = QStringLiteral("告警");
-inline const QString kAlarmLogSql =
-    QStringLiteral("select 告警时间,告警纪录 from alarm_record order by 告警时间");
 } // namespace StatusTexts
 
 // Texts a node row carries for its data type and alarm type.

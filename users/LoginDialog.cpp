@@ -1,10 +1,12 @@
 #include "users/LoginDialog.h"
 
 #include "kit/Guarded.h"
+#include "store/AccountTable.h"
 #include "store/FixedTexts.h"
 #include "store/MainState.h"
 #include "store/Permission.h"
 #include "store/Query.h"
+#include "store/SettingsTable.h"
 #include "store/Text.h"
 
 #include <QCloseEvent>
@@ -80,11 +82,7 @@ void LoginDialog::logIn()
             passwordEdit->setFocus();
             return;
         }
-        loginQuery->close();
-        loginQuery->setSql(QStringLiteral("select * from dd_user where (用户名=:user1)and(密码=:password1)"));
-        loginQuery->setText(QStringLiteral("user1"), user);
-        loginQuery->setText(QStringLiteral("password1"), password);
-        loginQuery->open();
+        AccountTable(*loginQuery).openLogin(user, password);
         if (loginQuery->recordCount() >= 1) {
             loginQuery->first();
             MainState& s = m_state;
@@ -128,25 +126,19 @@ void LoginDialog::FormClose()
     MainState& s = m_state;
     if (s.LoggedInUser.isEmpty())
         m_quitRequested = true; // closed without a login: apply, then end
-    loginQuery->close();
-    loginQuery->setSql(QStringLiteral("select * from soft_record"));
-    loginQuery->open();
-    if (loginQuery->recordCount() == 0) {
-        s.SoftwareName = QStringLiteral("监控软件");
-        s.PortState = PortState::kClosed;
+    if (const std::optional<StoredSettings> stored = SettingsTable(*loginQuery).read()) {
+        s.SoftwareName = stored->softwareName;
+        s.ComNum = stored->comNum;
+        s.ComBaud = stored->comBaud;
+        s.ComDataBit = stored->comDataBit;
+        s.ComStopBit = stored->comStopBit;
+        s.ComParity = stored->comParity;
+        s.MonitorPeriod = stored->monitorPeriod;
+        s.NodeReadPeriod = stored->nodeReadPeriod;
     } else {
-        loginQuery->first();
-        s.SoftwareName = Text::trimmed(loginQuery->fieldText(QStringLiteral("soft_name")));
-        s.ComNum = loginQuery->fieldInt(QStringLiteral("com_num"));
-        s.ComBaud = loginQuery->fieldInt(QStringLiteral("com_baud"));
-        s.ComDataBit = loginQuery->fieldInt(QStringLiteral("com_data_bit"));
-        s.ComStopBit = loginQuery->fieldInt(QStringLiteral("com_stop_bit"));
-        s.ComParity = Text::trimmed(loginQuery->fieldText(QStringLiteral("com_parity")));
-        s.MonitorPeriod = loginQuery->fieldInt(QStringLiteral("moniter_time"));
-        s.NodeReadPeriod = loginQuery->fieldInt(QStringLiteral("node_read_time"));
-        s.PortState = PortState::kClosed;
-        loginQuery->close();
+        s.SoftwareName = QStringLiteral("监控软件");
     }
+    s.PortState = PortState::kClosed;
     m_targets.mainWindow->setWindowTitle(s.SoftwareName);
     m_targets.usersButton->setText(Permission::isAdministrator(s.LoggedInPermission)
                                        ? QStringLiteral("用户管理")

@@ -2,6 +2,7 @@
 
 #include "kit/Centred.h"
 #include "kit/Guarded.h"
+#include "store/AccountTable.h"
 #include "store/MainState.h"
 #include "store/Query.h"
 #include "store/Text.h"
@@ -59,12 +60,7 @@ void PasswordDialog::changePassword()
             hintLabel->setText(QStringLiteral("密码不能为空！"));
             return;
         }
-        accountQuery->close();
-        accountQuery->setSql(
-            QStringLiteral("select * from dd_user where (用户名=:user1)and(密码=:password1)"));
-        accountQuery->setText(QStringLiteral("user1"), m_state.LoggedInUser);
-        accountQuery->setText(QStringLiteral("password1"), m_state.LoggedInPassword);
-        accountQuery->open();
+        AccountTable(*accountQuery).openLogin(m_state.LoggedInUser, m_state.LoggedInPassword);
         // Two accounts with the same name and password cannot be told apart.
         if (accountQuery->recordCount() != 1) {
             hintLabel->setText(QStringLiteral("修改失败！"));

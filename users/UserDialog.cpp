@@ -4,6 +4,7 @@
 #include "kit/Guarded.h"
 #include "kit/MessageBox.h"
 #include "kit/QueryModel.h"
+#include "store/AccountTable.h"
 #include "store/AppError.h"
 #include "store/Permission.h"
 #include "store/Query.h"
@@ -18,8 +19,6 @@
 #include <QTableView>
 
 namespace {
-const QString kListSql = QStringLiteral("select 用户名,密码,权限 from dd_user");
-const QString kByNameSql = QStringLiteral("select 用户名,密码,权限 from dd_user where 用户名=:a");
 const QString kDatabaseFailed = QStringLiteral("操作失败，请检测数据库连接是否正常");
 const QString kNoSuchUser = QStringLiteral("用户不存在，请在列表中选择用户");
 const QString kLastAdministrator = QStringLiteral("管理员用户必须保留一个");
@@ -61,7 +60,7 @@ UserDialog::UserDialog(Connection& connection)
     accountModel = new QueryModel(*accountQuery, this);
     accountModel->setObjectName(QStringLiteral("accountModel"));
     createControls();
-    relist(kListSql + QLatin1Char(' '));
+    AccountTable(*accountQuery).listAtShow();
 }
 
 void UserDialog::createControls()
@@ -111,13 +110,6 @@ void UserDialog::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
 }
 
-void UserDialog::relist(const QString& statement)
-{
-    accountQuery->close();
-    accountQuery->setSql(statement);
-    accountQuery->open();
-}
-
 void UserDialog::clearFields()
 {
     userEdit->clear();
@@ -143,7 +135,7 @@ void UserDialog::FormShow()
     guarded([this]() {
         clearFields();
         setControls(false, true, true, false, false, false);
-        relist(kListSql + QLatin1Char(' '));
+        AccountTable(*accountQuery).listAtShow();
     });
 }
 
@@ -211,17 +203,14 @@ void UserDialog::saveAccount()
         if (m_adding) {
             const QString name = Text::trimmed(userEdit->text());
             try {
-                accountQuery->close();
-                accountQuery->setSql(kByNameSql);
-                accountQuery->setText(QStringLiteral("a"), name);
-                accountQuery->open();
+                AccountTable(*accountQuery).openNamed(name);
             } catch (const AppError&) {
                 MessageBox::show(kDatabaseFailed, this);
                 return;
             }
             if (accountQuery->recordCount() >= 1) {
                 MessageBox::show(QStringLiteral("用户已经存在，请重新输入用户名"), this);
-                relist(kListSql);
+                AccountTable(*accountQuery).list();
                 userEdit->setFocus();
                 return;
             }
@@ -229,7 +218,7 @@ void UserDialog::saveAccount()
         } else {
             saveChangedAccount();
         }
-        relist(kListSql);
+        AccountTable(*accountQuery).list();
         clearFields();
         setControls(false, true, true, false, false, false);
     });
@@ -237,14 +226,10 @@ void UserDialog::saveAccount()
 
 void UserDialog::saveNewAccount()
 {
-    accountQuery->close();
-    accountQuery->setSql(
-        QStringLiteral("Insert into dd_user ([用户名],[密码],[权限])\nvalues(:用户名,:密码,:权限 )"));
-    accountQuery->setText(QStringLiteral("用户名"), Text::trimmed(userEdit->text()));
-    accountQuery->setText(QStringLiteral("密码"), Text::trimmed(passwordEdit->text()));
-    accountQuery->setText(QStringLiteral("权限"), Text::trimmed(permissionCombo->currentText()));
     try {
-        accountQuery->execSql();
+        AccountTable(*accountQuery)
+            .add(Text::trimmed(userEdit->text()), Text::trimmed(passwordEdit->text()),
+                 Text::trimmed(permissionCombo->currentText()));
         MessageBox::show(QStringLiteral("添加成功"), this);
     } catch (const AppError&) {
         MessageBox::show(QStringLiteral("添加失败"), this);
@@ -253,11 +238,7 @@ void UserDialog::saveNewAccount()
 
 void UserDialog::openRememberedAccount()
 {
-    accountQuery->close();
-    accountQuery->setSql(QStringLiteral("select * from dd_user where (用户名=:user1)and(密码=:password1)"));
-    accountQuery->setText(QStringLiteral("user1"), m_rememberedName);
-    accountQuery->setText(QStringLiteral("password1"), m_rememberedPassword);
-    accountQuery->open();
+    AccountTable(*accountQuery).openLogin(m_rememberedName, m_rememberedPassword);
 }
 
 void UserDialog::saveChangedAccount()
@@ -271,7 +252,7 @@ void UserDialog::saveChangedAccount()
     // Taking the permission away loses the account's administrator as surely
     // as deleting it would, so the deletion rule applies.
     if (Text::trimmed(permissionCombo->currentText()) != Permission::kAdministrator) {
-        if (lastAdministratorWouldGo()) {
+        if (AccountTable(*accountQuery).lastAdministratorWouldGo()) {
             MessageBox::show(kLastAdministrator, this);
             return;
         }
@@ -287,26 +268,6 @@ void UserDialog::saveChangedAccount()
     MessageBox::show(QStringLiteral("修改成功"), this);
 }
 
-// Works on the accounts of the name being deleted, as the user query holds
-// them. Deleting removes every account of that name, and a renamed account
-// may share its name with the only administrator: the rule counts what the
-// deletion would really leave, whatever the permission field shows.
-bool UserDialog::lastAdministratorWouldGo()
-{
-    int named = 0;
-    for (accountQuery->first(); !accountQuery->eof(); accountQuery->next()) {
-        if (accountQuery->fieldText(QStringLiteral("权限")) == Permission::kAdministrator)
-            ++named;
-    }
-    if (named == 0)
-        return false;
-    accountQuery->close();
-    accountQuery->setSql(QStringLiteral("select 用户名,密码,权限 from dd_user where 权限=:a"));
-    accountQuery->setText(QStringLiteral("a"), Permission::kAdministrator);
-    accountQuery->open();
-    return accountQuery->recordCount() - named < 1;
-}
-
 void UserDialog::deleteAccount()
 {
     guarded([this]() {
@@ -318,30 +279,25 @@ void UserDialog::deleteAccount()
         bool found = false;
         bool refused = false;
         try {
-            accountQuery->close();
-            accountQuery->setSql(kByNameSql);
-            accountQuery->setText(QStringLiteral("a"), name);
-            accountQuery->open();
+            AccountTable accounts(*accountQuery);
+            accounts.openNamed(name);
             found = accountQuery->recordCount() > 0;
-            refused = found && lastAdministratorWouldGo();
+            refused = found && accounts.lastAdministratorWouldGo();
         } catch (const AppError&) {
             MessageBox::show(kDatabaseFailed, this);
             return;
         }
         if (!found || refused) {
             MessageBox::show(found ? kLastAdministrator : kNoSuchUser, this);
-            relist(kListSql);
+            AccountTable(*accountQuery).list();
             return;
         }
-        accountQuery->close();
-        accountQuery->setSql(QStringLiteral("Delete from dd_user where 用户名=:a"));
-        accountQuery->setText(QStringLiteral("a"), name);
         try {
-            accountQuery->execSql();
+            AccountTable(*accountQuery).removeNamed(name);
             MessageBox::show(QStringLiteral("用户删除成功"), this);
         } catch (const AppError&) {
             MessageBox::show(QStringLiteral("用户删除失败"), this);
         }
-        relist(kListSql);
+        AccountTable(*accountQuery).list();
     });
 }

@@ -50,14 +50,12 @@ protected:
 
 private:
     void createControls();
-    void relist(const QString& statement);
     void clearFields();
     void setControls(bool fields, bool grid, bool add, bool save, bool remove, bool modify);
     bool fieldsComplete();
     void saveNewAccount();
     void openRememberedAccount();
     void saveChangedAccount();
-    bool lastAdministratorWouldGo();
 
     bool m_adding = true;
     QString m_rememberedName;

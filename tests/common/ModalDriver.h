@@ -39,12 +39,3 @@ inline void pickRow(QDialog& dialog, int row)
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
                       grid->visualRect(grid->model()->index(row, 0)).center());
 }
-
-// One expression over a table's rows in stored order, joined by blanks.
-inline QString tableText(TestDatabase& db, const QString& expression, const QString& table)
-{
-    QSqlQuery q(QStringLiteral("SELECT group_concat(%1, ' ') FROM (SELECT * FROM %2 ORDER BY rowid)")
-                    .arg(expression, table),
-                db.connection().database());
-    return q.next() ? q.value(0).toString() : QStringLiteral("?");
-}

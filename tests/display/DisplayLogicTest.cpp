@@ -5,6 +5,7 @@
 #include "display/NodeIndex.h"
 #include "display/OverviewContent.h"
 #include "display/RemainingLife.h"
+#include "store/NodeTable.h"
 
 #include <QTest>
 
@@ -14,8 +15,7 @@ const QDateTime kNow(QDate(2024, 6, 15), QTime(12, 0));
 QVector<OverviewRow> overviewRows(Connection& connection)
 {
     Query view(connection);
-    view.setSql(OverviewContent::kStatement);
-    view.open();
+    NodeTable(view).openAll();
     return OverviewContent::readRows(view);
 }
 } // namespace

@@ -37,14 +37,13 @@ public:
     bool openThrows = false;
 };
 
-// A main window after a login, its port closed, with settingsRows rows of
-// soft_record each holding 3 9600 8 1 " n ".
+// A main window after a login, its port closed, with a settings row holding
+// 3 9600 8 1 " n ".
 struct SerialFixture
 {
-    explicit SerialFixture(int settingsRows = 1)
+    SerialFixture()
     {
-        for (int i = 0; i < settingsRows; ++i)
-            f.db.addSettings(u"T"_s, 5, 1000);
+        f.db.addSettings(u"T"_s, 5, 1000);
         f.form->setBus(&bus);
         MainState& s = f.form->state;
         std::tie(s.ComNum, s.ComBaud, s.ComDataBit, s.ComStopBit) = std::tuple(3, 9600, 8, 1);
@@ -143,35 +142,26 @@ private slots:
     void opening_data()
     {
         QTest::addColumn<QString>("texts");
-        QTest::addColumn<int>("rows");   // of soft_record
         QTest::addColumn<int>("result"); // of the bus's open; 9: it throws
         QTest::addColumn<QString>("state");
         QTest::addColumn<QString>("stored");
-        QTest::newRow("port name") << u"COM12|19200|7|2|none"_s << 1 << 1
-                                   << u"12 19200 7 2 n 打开 串口12:打开"_s << u"12 19200 7 2 n"_s;
-        // With no settings row, or an ambiguous table, nothing is stored.
-        QTest::newRow("no settings row")
-            << u"6|2400|7|2|even"_s << 0 << 1 << u"6 2400 7 2 e 打开 串口6:打开"_s << QString();
-        QTest::newRow("two settings rows")
-            << u"6|2400|7|2|even"_s << 2 << 1 << u"6 2400 7 2 e 打开 串口6:打开"_s
-            << kUntouched + u' ' + kUntouched;
+        QTest::newRow("port name") << u"COM12|19200|7|2|none"_s << 1 << u"12 19200 7 2 n 打开 串口12:打开"_s
+                                   << u"12 19200 7 2 n"_s;
         // Nothing stored after a failed opening, and the typed values are not rolled back.
-        QTest::newRow("open fails") << u"COM7|4800|8|1|none"_s << 1 << -1
-                                    << u"7 4800 8 1 n 失败 串口打开失败"_s << kUntouched;
+        QTest::newRow("open fails") << u"COM7|4800|8|1|none"_s << -1 << u"7 4800 8 1 n 失败 串口打开失败"_s
+                                    << kUntouched;
         QTest::newRow("open neither 1 nor -1")
-            << u"COM7|4800|8|1|none"_s << 1 << 2 << closed("7 4800 8 1 n") << kUntouched;
-        QTest::newRow("open throws") << u"COM7|4800|8|1|none"_s << 1 << 9 << closed("7 4800 8 1 n")
-                                     << kUntouched;
+            << u"COM7|4800|8|1|none"_s << 2 << closed("7 4800 8 1 n") << kUntouched;
+        QTest::newRow("open throws") << u"COM7|4800|8|1|none"_s << 9 << closed("7 4800 8 1 n") << kUntouched;
     }
 
     void opening()
     {
         QFETCH(QString, texts);
-        QFETCH(int, rows);
         QFETCH(int, result);
         QFETCH(QString, state);
         QFETCH(QString, stored);
-        SerialFixture s(rows);
+        SerialFixture s;
         s.bus.openResult = result;
         s.bus.openThrows = result == 9;
         s.type(texts);

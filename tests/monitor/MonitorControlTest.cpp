@@ -127,7 +127,6 @@ private slots:
     {
         MonitorFixture f;
         f.form->toggleMonitoring();
-        QCOMPARE(f.db.count(u"soft_record"_s), 1); // an empty table gets its first row
         QStringList texts;
         for (int tick = 0; tick < 5; ++tick) {
             if (tick == 1)

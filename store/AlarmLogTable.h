@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+class QDateTime;
+class Query;
+
+// alarm_record, the alarm log, through the caller's query. Every failure
+// throws AppError.
+class AlarmLogTable final
+{
+public:
+    explicit AlarmLogTable(Query& query) : m_query(query) {}
+
+    // Every record, oldest first. The main window's reload has always written
+    // the listing with a trailing blank; either text counts as the log.
+    void openLog();
+    void reloadLog();
+    bool holdsLog() const;
+    // How many records the table holds now, whatever the query holds.
+    int storedCount();
+    void add(const QDateTime& time, const QString& text);
+    // Times are stored to the second in their display form, so the text a
+    // grid shows finds its record, and any other of the same second.
+    void removeAt(const QString& time);
+
+private:
+    Query& m_query;
+};
