@@ -3,8 +3,8 @@
 #include "kit/Centred.h"
 #include "kit/Guarded.h"
 #include "kit/MessageBox.h"
-#include "store/MainState.h"
 #include "store/Query.h"
+#include "store/StationState.h"
 #include "store/Text.h"
 
 #include <QLabel>
@@ -12,7 +12,7 @@
 #include <QPushButton>
 #include <QShowEvent>
 
-SoftwareNameDialog::SoftwareNameDialog(Connection& connection, MainState& state) : m_state(state)
+SoftwareNameDialog::SoftwareNameDialog(Connection& connection, Session& session) : m_session(session)
 {
     setObjectName(QStringLiteral("softwareNameDialog"));
     setWindowTitle(QStringLiteral("软件名称"));
@@ -51,7 +51,7 @@ void SoftwareNameDialog::showEvent(QShowEvent* event)
 
 void SoftwareNameDialog::FormShow()
 {
-    nameEdit->setText(m_state.SoftwareName);
+    nameEdit->setText(m_session.SoftwareName);
 }
 
 void SoftwareNameDialog::saveName()
@@ -71,7 +71,7 @@ void SoftwareNameDialog::saveName()
         settingsQuery->setField(QStringLiteral("soft_name"), name);
         settingsQuery->post();
         settingsQuery->close();
-        m_state.SoftwareName = name;
+        m_session.SoftwareName = name;
         emit softwareNameChanged(name);
     });
 }

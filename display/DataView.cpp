@@ -4,7 +4,7 @@
 #include "display/DataPanel.h"
 #include "display/NodeCard.h"
 #include "store/FixedTexts.h"
-#include "store/MainState.h"
+#include "store/StationState.h"
 #include "store/Query.h"
 
 #include <QListWidget>
@@ -35,8 +35,8 @@ void ShowNodeView(DataPanel& panel, const QString& mode)
     panel.shownKind.clear();
     panel.shownDataVersion = view.connection().dataVersion();
     view.setSql(DataView::kNodeStatement);
-    view.setInt(QStringLiteral("device_id"), panel.state.SelectedDeviceId);
-    view.setText(QStringLiteral("node_name"), panel.state.SelectedNodeName);
+    view.setInt(QStringLiteral("device_id"), panel.selection.SelectedDeviceId);
+    view.setText(QStringLiteral("node_name"), panel.selection.SelectedNodeName);
     view.open();
     view.first();
     if (mode == ViewMode::kCreate) {
@@ -55,7 +55,7 @@ void ShowDeviceView(DataPanel& panel, const QString& mode)
     panel.shownKind.clear();
     panel.shownDataVersion = view.connection().dataVersion();
     view.setSql(DataView::kDeviceStatement);
-    view.setInt(QStringLiteral("device_id"), panel.state.SelectedDeviceId);
+    view.setInt(QStringLiteral("device_id"), panel.selection.SelectedDeviceId);
     view.open();
     view.first();
     if (mode == ViewMode::kCreate) {

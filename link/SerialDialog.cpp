@@ -6,8 +6,8 @@
 #include "link/FieldBus.h"
 #include "link/SerialPortList.h"
 #include "store/FixedTexts.h"
-#include "store/MainState.h"
 #include "store/Query.h"
+#include "store/StationState.h"
 #include "store/Text.h"
 
 #include <QComboBox>
@@ -62,8 +62,8 @@ QString portStatus(int port, const QString& state)
 
 } // namespace
 
-SerialDialog::SerialDialog(Connection& connection, MainState& state, FieldBus* bus)
-    : m_state(state), m_bus(bus)
+SerialDialog::SerialDialog(Connection& connection, LineSettings& line, FieldBus* bus)
+    : m_line(line), m_bus(bus)
 {
     setObjectName(QStringLiteral("serialDialog"));
     setWindowTitle(QStringLiteral("串口设置"));
@@ -113,7 +113,7 @@ void SerialDialog::FormShow()
 {
     guarded([this]() {
         fillPortList(*portCombo);
-        const MainState& s = m_state;
+        const LineSettings& s = m_line;
         // The bare number: it is what the opening reads back from the text.
         portCombo->setEditText(QString::number(s.ComNum));
         baudCombo->setEditText(QString::number(s.ComBaud));
@@ -148,7 +148,7 @@ void SerialDialog::openPort()
         const int baud = Text::toInt(baudCombo->currentText());
         const int dataBits = Text::toInt(dataBitsCombo->currentText());
         const int stopBits = Text::toInt(stopBitsCombo->currentText());
-        MainState& s = m_state;
+        LineSettings& s = m_line;
         s.ComNum = port;
         s.ComBaud = baud;
         s.ComParity = parityCombo->currentText().left(1);
@@ -185,7 +185,7 @@ void SerialDialog::storeLineSettings()
     // With no settings row, or an ambiguous table, there is nothing safe to update.
     if (settingsQuery->recordCount() != 1)
         return;
-    const MainState& s = m_state;
+    const LineSettings& s = m_line;
     settingsQuery->first();
     settingsQuery->edit();
     settingsQuery->setField(QStringLiteral("com_num"), s.ComNum);
@@ -200,7 +200,7 @@ void SerialDialog::storeLineSettings()
 void SerialDialog::closePort()
 {
     guarded([this]() {
-        MainState& s = m_state;
+        LineSettings& s = m_line;
         s.PortState = PortState::kClosed;
         emit statusTextChanged(StatusPanel::kPort, portStatus(s.ComNum, s.PortState));
         m_bus->comClose(s.ComNum);

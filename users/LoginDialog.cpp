@@ -2,9 +2,9 @@
 
 #include "kit/Guarded.h"
 #include "store/FixedTexts.h"
-#include "store/MainState.h"
 #include "store/Permission.h"
 #include "store/Query.h"
+#include "store/StationState.h"
 #include "store/Text.h"
 
 #include <QCloseEvent>
@@ -13,8 +13,8 @@
 #include <QPushButton>
 #include <QScreen>
 
-LoginDialog::LoginDialog(Connection& connection, MainState& state, const LoginTargets& targets)
-    : m_state(state), m_targets(targets)
+LoginDialog::LoginDialog(Connection& connection, Session& session, LineSettings& line, PollState& poll)
+    : m_session(session), m_line(line), m_poll(poll)
 {
     setObjectName(QStringLiteral("loginDialog"));
     setWindowTitle(QStringLiteral("用户登陆"));
@@ -87,7 +87,7 @@ void LoginDialog::logIn()
         loginQuery->open();
         if (loginQuery->recordCount() >= 1) {
             loginQuery->first();
-            MainState& s = m_state;
+            Session& s = m_session;
             s.LoggedInUser = Text::trimmed(loginQuery->fieldText(QStringLiteral("用户名")));
             s.LoggedInPassword = Text::trimmed(loginQuery->fieldText(QStringLiteral("密码")));
             s.LoggedInPermission = Text::trimmed(loginQuery->fieldText(QStringLiteral("权限")));
@@ -120,12 +120,12 @@ void LoginDialog::closeEvent(QCloseEvent* event)
         return;
     }
     event->accept();
-    QDialog::done(m_state.LoggedInUser.isEmpty() ? QDialog::Rejected : QDialog::Accepted);
+    QDialog::done(m_session.LoggedInUser.isEmpty() ? QDialog::Rejected : QDialog::Accepted);
 }
 
 void LoginDialog::FormClose()
 {
-    MainState& s = m_state;
+    Session& s = m_session;
     if (s.LoggedInUser.isEmpty())
         m_quitRequested = true; // closed without a login: apply, then end
     loginQuery->close();
@@ -133,29 +133,25 @@ void LoginDialog::FormClose()
     loginQuery->open();
     if (loginQuery->recordCount() == 0) {
         s.SoftwareName = QStringLiteral("监控软件");
-        s.PortState = PortState::kClosed;
+        m_line.PortState = PortState::kClosed;
     } else {
         loginQuery->first();
         s.SoftwareName = Text::trimmed(loginQuery->fieldText(QStringLiteral("soft_name")));
-        s.ComNum = loginQuery->fieldInt(QStringLiteral("com_num"));
-        s.ComBaud = loginQuery->fieldInt(QStringLiteral("com_baud"));
-        s.ComDataBit = loginQuery->fieldInt(QStringLiteral("com_data_bit"));
-        s.ComStopBit = loginQuery->fieldInt(QStringLiteral("com_stop_bit"));
-        s.ComParity = Text::trimmed(loginQuery->fieldText(QStringLiteral("com_parity")));
-        s.MonitorPeriod = loginQuery->fieldInt(QStringLiteral("moniter_time"));
-        s.NodeReadPeriod = loginQuery->fieldInt(QStringLiteral("node_read_time"));
-        s.PortState = PortState::kClosed;
+        m_line.ComNum = loginQuery->fieldInt(QStringLiteral("com_num"));
+        m_line.ComBaud = loginQuery->fieldInt(QStringLiteral("com_baud"));
+        m_line.ComDataBit = loginQuery->fieldInt(QStringLiteral("com_data_bit"));
+        m_line.ComStopBit = loginQuery->fieldInt(QStringLiteral("com_stop_bit"));
+        m_line.ComParity = Text::trimmed(loginQuery->fieldText(QStringLiteral("com_parity")));
+        m_poll.MonitorPeriod = loginQuery->fieldInt(QStringLiteral("moniter_time"));
+        m_poll.NodeReadPeriod = loginQuery->fieldInt(QStringLiteral("node_read_time"));
+        m_line.PortState = PortState::kClosed;
         loginQuery->close();
     }
-    m_targets.mainWindow->setWindowTitle(s.SoftwareName);
-    m_targets.usersButton->setText(Permission::isAdministrator(s.LoggedInPermission)
-                                       ? QStringLiteral("用户管理")
-                                       : QStringLiteral("修改密码"));
     emit statusTextChanged(StatusPanel::kPort, QStringLiteral("串口未打开"));
     emit statusTextChanged(StatusPanel::kMonitoring, QStringLiteral("未启动监控"));
     emit statusTextChanged(StatusPanel::kCountdown, QString());
-    m_targets.periodEdit->setText(QString::number(s.MonitorPeriod));
-    if (s.NodeReadPeriod < 100 || s.NodeReadPeriod > 10000)
-        s.NodeReadPeriod = 1000;
-    m_targets.readPeriodEdit->setText(QString::number(s.NodeReadPeriod));
+    if (m_poll.NodeReadPeriod < 100 || m_poll.NodeReadPeriod > 10000)
+        m_poll.NodeReadPeriod = 1000;
+    emit settingsLoaded(s.SoftwareName, Permission::isAdministrator(s.LoggedInPermission),
+                        m_poll.MonitorPeriod, m_poll.NodeReadPeriod);
 }

@@ -2,8 +2,8 @@
 
 #include "kit/Centred.h"
 #include "kit/Guarded.h"
-#include "store/MainState.h"
 #include "store/Query.h"
+#include "store/StationState.h"
 #include "store/Text.h"
 
 #include <QLabel>
@@ -11,7 +11,7 @@
 #include <QPushButton>
 #include <QShowEvent>
 
-PasswordDialog::PasswordDialog(Connection& connection, MainState& state) : m_state(state)
+PasswordDialog::PasswordDialog(Connection& connection, Session& session) : m_session(session)
 {
     setObjectName(QStringLiteral("passwordDialog"));
     setWindowTitle(QStringLiteral("passwordDialog"));
@@ -62,8 +62,8 @@ void PasswordDialog::changePassword()
         accountQuery->close();
         accountQuery->setSql(
             QStringLiteral("select * from dd_user where (用户名=:user1)and(密码=:password1)"));
-        accountQuery->setText(QStringLiteral("user1"), m_state.LoggedInUser);
-        accountQuery->setText(QStringLiteral("password1"), m_state.LoggedInPassword);
+        accountQuery->setText(QStringLiteral("user1"), m_session.LoggedInUser);
+        accountQuery->setText(QStringLiteral("password1"), m_session.LoggedInPassword);
         accountQuery->open();
         // Two accounts with the same name and password cannot be told apart.
         if (accountQuery->recordCount() != 1) {
@@ -76,7 +76,7 @@ void PasswordDialog::changePassword()
         accountQuery->post();
         accountQuery->close();
         // The next change looks the account up by the new password.
-        m_state.LoggedInPassword = password;
+        m_session.LoggedInPassword = password;
         hintLabel->setText(QStringLiteral("修改成功！"));
     });
 }

@@ -18,9 +18,11 @@ struct MainWindowFixture
     explicit MainWindowFixture(int screenWidth = 1280)
     {
         MessageBox::setRecording(true);
-        form = std::make_unique<MainWindow>(db.connection(), screenWidth);
+        form = std::make_unique<MainWindow>(*station, screenWidth);
     }
     ~MainWindowFixture() { MessageBox::setRecording(false); }
+
+    void closeStation() { form.reset(), station.reset(); }
 
     // Puts the main window on screen as after a login: the login dialog is
     // gone, so showing it runs the rest of its first showing.
@@ -35,6 +37,7 @@ struct MainWindowFixture
     }
 
     TestDatabase db;
+    std::unique_ptr<Station> station = std::make_unique<Station>(db.connection());
     std::unique_ptr<MainWindow> form;
 };
 

@@ -88,17 +88,17 @@ struct DeviceFixture : MainWindowFixture
         }
         Clock::setFixed(kNow);
         form->setBus(&bus);
-        form->state.LoggedInPermission = u"管理员"_s;
-        form->state.PortState = u"打开"_s;
+        form->station.session.LoggedInPermission = u"管理员"_s;
+        form->station.line.PortState = u"打开"_s;
         showLoggedIn();
         form->periodEdit->setText(u"5"_s);
         form->readPeriodEdit->setText(u"100"_s);
         form->toggleMonitoring();
     }
-    // The window closes its port on leaving: it goes before the bus.
+    // The station closes its port on leaving: it goes before the bus.
     ~DeviceFixture()
     {
-        form.reset();
+        closeStation();
         Clock::setFixed(QDateTime());
     }
 

@@ -8,7 +8,7 @@
 #include "link/ModbusRtuBus.h"
 #include "monitor/PollCycle.h"
 #include "mqtt/MqttPublisher.h"
-#include "store/MainState.h"
+#include "store/StationState.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -32,7 +32,7 @@ struct Station
                 "(%1, 'KPV%1', 3, '0000(正常)/FFFF(异常)', '设备状态', 11, '开关量', 0, 65535), "
                 "(%1, 'KPV%1', 3, '0000(正常)/FFFF(异常)', '浪涌保护器', 9, '开关量', 0, 65535), "
                 "(%1, 'KPV%1', 3, '', '浪涌次数', 5, '模拟量', 0, 3)"_s.arg(device));
-        state.ComNum = kPort;
+        line.ComNum = kPort;
         state.MonitorPeriod = 0;
         cycle.setEvents(events);
         scope.setSql(u"select * from node_record order by  device_id ASC, node_name ASC"_s);
@@ -56,11 +56,12 @@ struct Station
 
     QTemporaryDir portDir;
     TestDatabase db;
-    MainState state;
+    LineSettings line;
+    PollState state;
     Query scope{db.connection()};
     Query log{db.connection()};
     ModbusRtuBus bus;
-    PollCycle cycle{state, scope, log, &bus};
+    PollCycle cycle{line, state, scope, log, &bus};
     KpvSim sim;
     bool started = false;
 };
