@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ScriptedBus.h"
 #include "TestDatabase.h"
 
 #include "app/MainWindow.h"
@@ -18,11 +19,9 @@ struct MainWindowFixture
     explicit MainWindowFixture(int screenWidth = 1280)
     {
         MessageBox::setRecording(true);
-        form = std::make_unique<MainWindow>(*station, screenWidth);
+        form = std::make_unique<MainWindow>(station, screenWidth);
     }
     ~MainWindowFixture() { MessageBox::setRecording(false); }
-
-    void closeStation() { form.reset(), station.reset(); }
 
     // Puts the main window on screen as after a login: the login dialog is
     // gone, so showing it runs the rest of its first showing.
@@ -37,7 +36,8 @@ struct MainWindowFixture
     }
 
     TestDatabase db;
-    std::unique_ptr<Station> station = std::make_unique<Station>(db.connection());
+    ScriptedBus bus; // for form->setBus(); the station closes its port on it when it goes
+    Station station{db.connection()};
     std::unique_ptr<MainWindow> form;
 };
 

@@ -1,7 +1,6 @@
 // The device dialog, opened by the "设备管理" command while monitoring runs and
 // driven by field names; every case checks the message and node_record's rows.
 #include "ModalDriver.h"
-#include "ScriptedBus.h"
 
 #include "device/DeviceDialog.h"
 #include "display/DataPanel.h"
@@ -95,12 +94,7 @@ struct DeviceFixture : MainWindowFixture
         form->readPeriodEdit->setText(u"100"_s);
         form->toggleMonitoring();
     }
-    // The station closes its port on leaving: it goes before the bus.
-    ~DeviceFixture()
-    {
-        closeStation();
-        Clock::setFixed(QDateTime());
-    }
+    ~DeviceFixture() { Clock::setFixed(QDateTime()); }
 
     // Opens the dialog by the toolbar command, runs steps in it and leaves it
     // by Exit or by the close box. Monitoring is stopped and stays stopped.
@@ -134,8 +128,6 @@ struct DeviceFixture : MainWindowFixture
                "WHERE device_id=%1 ORDER BY node_name)"_s.arg(device));
         return q.next() ? q.value(0).toString() : u"?"_s;
     }
-
-    ScriptedBus bus;
 };
 } // namespace
 

@@ -79,7 +79,7 @@ struct SerialFixture
                          u"soft_record"_s);
     }
 
-    FakeBus bus; // outlives the window, which closes its port on leaving
+    FakeBus bus; // outlives the station, which closes its port on leaving
     MainWindowFixture f;
 };
 

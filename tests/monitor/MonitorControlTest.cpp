@@ -1,5 +1,4 @@
 #include "ModalDriver.h"
-#include "ScriptedBus.h"
 
 #include "display/DataPanel.h"
 #include "store/Query.h"
@@ -17,8 +16,6 @@ using namespace Qt::StringLiterals;
 namespace {
 struct MonitorFixture : MainWindowFixture
 {
-    // The station closes its port on leaving: it goes before the bus.
-    ~MonitorFixture() { closeStation(); }
     MonitorFixture()
     {
         form->setBus(&bus);
@@ -32,8 +29,6 @@ struct MonitorFixture : MainWindowFixture
     }
 
     bool running() const { return form->monitorButton->text() == u"关闭监控"_s; }
-
-    ScriptedBus bus;
 };
 } // namespace
 

@@ -21,7 +21,6 @@ struct PollFixture
         cycle.setRefreshView([this]() { ++refreshes; });
         log.setSql("select 告警时间,告警纪录 from alarm_record order by 告警时间");
         log.open();
-        line.ComNum = 7;
     }
     ~PollFixture() { Clock::setFixed(QDateTime()); }
 
@@ -84,7 +83,7 @@ struct PollFixture
     }
 
     TestDatabase db;
-    LineSettings line;
+    const LineSettings line{7, 9600, 8, 1, "n", "打开"};
     PollState state;
     Query scope{db.connection()};
     Query log{db.connection()};

@@ -32,7 +32,6 @@ struct Station
                 "(%1, 'KPV%1', 3, '0000(正常)/FFFF(异常)', '设备状态', 11, '开关量', 0, 65535), "
                 "(%1, 'KPV%1', 3, '0000(正常)/FFFF(异常)', '浪涌保护器', 9, '开关量', 0, 65535), "
                 "(%1, 'KPV%1', 3, '', '浪涌次数', 5, '模拟量', 0, 3)"_s.arg(device));
-        line.ComNum = kPort;
         state.MonitorPeriod = 0;
         cycle.setEvents(events);
         scope.setSql(u"select * from node_record order by  device_id ASC, node_name ASC"_s);
@@ -56,7 +55,7 @@ struct Station
 
     QTemporaryDir portDir;
     TestDatabase db;
-    LineSettings line;
+    const LineSettings line{kPort, 9600, 8, 1, u"n"_s, u"打开"_s};
     PollState state;
     Query scope{db.connection()};
     Query log{db.connection()};
