@@ -3,9 +3,9 @@
 #include "kit/Centred.h"
 #include "kit/Guarded.h"
 #include "kit/MessageBox.h"
-#include "store/MainState.h"
 #include "store/Query.h"
 #include "store/SettingsTable.h"
+#include "store/StationState.h"
 #include "store/Text.h"
 
 #include <QLabel>
@@ -13,7 +13,7 @@
 #include <QPushButton>
 #include <QShowEvent>
 
-SoftwareNameDialog::SoftwareNameDialog(Connection& connection, MainState& state) : m_state(state)
+SoftwareNameDialog::SoftwareNameDialog(Connection& connection, Session& session) : m_session(session)
 {
     setObjectName(QStringLiteral("softwareNameDialog"));
     setWindowTitle(QStringLiteral("软件名称"));
@@ -52,7 +52,7 @@ void SoftwareNameDialog::showEvent(QShowEvent* event)
 
 void SoftwareNameDialog::FormShow()
 {
-    nameEdit->setText(m_state.SoftwareName);
+    nameEdit->setText(m_session.SoftwareName);
 }
 
 void SoftwareNameDialog::saveName()
@@ -65,7 +65,7 @@ void SoftwareNameDialog::saveName()
             return;
         }
         SettingsTable(*settingsQuery).storeName(name);
-        m_state.SoftwareName = name;
+        m_session.SoftwareName = name;
         emit softwareNameChanged(name);
     });
 }

@@ -7,7 +7,7 @@ class Query;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-struct MainState;
+struct Session;
 
 // Software name: the main window's title, kept in soft_record. Saving shows
 // no message and leaves the dialog open.
@@ -15,7 +15,7 @@ class SoftwareNameDialog final : public QDialog
 {
     Q_OBJECT
 public:
-    SoftwareNameDialog(Connection& connection, MainState& state);
+    SoftwareNameDialog(Connection& connection, Session& session);
 
     QLabel* nameLabel;
     QLineEdit* nameEdit;
@@ -36,5 +36,5 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    MainState& m_state;
+    Session& m_session;
 };

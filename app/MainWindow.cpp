@@ -3,6 +3,7 @@
 #include "admin/AlarmDialog.h"
 #include "admin/SoftwareNameDialog.h"
 #include "app/CardFrame.h"
+#include "app/Station.h"
 #include "app/WindowSize.h"
 #include "device/DeviceDialog.h"
 #include "display/Cards.h"
@@ -15,22 +16,20 @@
 #include "kit/MessageBox.h"
 #include "kit/QueryModel.h"
 #include "kit/TreePick.h"
-#include "link/ModbusRtuBus.h"
 #include "link/SerialDialog.h"
 #include "monitor/MonitorControl.h"
 #include "monitor/PollCycle.h"
 #include "mqtt/MqttPublisher.h"
+#include "store/AlarmLogTable.h"
 #include "store/FixedTexts.h"
 #include "store/Permission.h"
 #include "store/Query.h"
-#include "store/AlarmLogTable.h"
 #include "store/Text.h"
 #include "users/LoginDialog.h"
 #include "users/PasswordDialog.h"
 #include "users/UserDialog.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -39,7 +38,6 @@
 #include <QTableView>
 #include <QTimer>
 #include <QTreeWidget>
-#include <cstdio>
 
 namespace {
 
@@ -70,96 +68,93 @@ QFrame* makeSquare(QWidget* parent, const char* name, const QColor& colour, int 
 }
 } // namespace
 
-MainWindow::MainWindow(Connection& connection, int screenWidth, QWidget* parent)
-    : QMainWindow(parent), dbConnection(connection), alarmLogQuery(new Query(connection, this)),
-      treeQuery(new Query(connection, this)), scopeQuery(new Query(connection, this)),
-      viewQuery(new Query(connection, this)), settingsQuery(new Query(connection, this)),
-      m_ownBus(std::make_unique<ModbusRtuBus>()), m_bus(m_ownBus.get())
+MainWindow::MainWindow(Station& shown, int screenWidth, QWidget* parent) : QMainWindow(parent), station(shown)
 {
     setObjectName(QStringLiteral("mainWindow"));
     resize(WindowSize::kDesignWidth, WindowSize::kDesignHeight);
     createControls();
     treeImages = drawTreeImages();
     prepareTreeForImages(*deviceTree);
-    m_panel = std::make_unique<DataPanel>(state, *viewQuery, cardFrame->host(),
+    m_panel = std::make_unique<DataPanel>(station.selection, station.viewQuery, cardFrame->host(),
                                           [this]() { cardFrame->updateExtent(); });
 
-    AlarmLogTable(*alarmLogQuery).openLog();
-
-    m_poll = std::make_unique<PollCycle>(state, *scopeQuery, *alarmLogQuery, m_bus);
-    m_poll->setRefreshStep([this](const Query& scope, int polledRow, bool passEnded) {
+    station.pollCycle().setRefreshStep([this](const Query& scope, int polledRow, bool passEnded) {
         ShowPolledRow(*m_panel, scope, polledRow, passEnded);
     });
 
     m_monitor = new MonitorControl(
-        state, *settingsQuery,
+        station.line, station.poll, station.settingsQuery,
         MonitorControls{periodEdit, readPeriodEdit, serialButton, monitorButton, pollTimer},
-        [this]() { ShowSystemSelection(*m_panel, *scopeQuery, *viewCaption); }, this);
+        [this]() { showSystemSelection(); }, this);
     connect(m_monitor, &MonitorControl::statusTextChanged, this, &MainWindow::setStatusText);
 
     FormCreate(screenWidth);
     createDialogs();
-    startPublishing();
+    showPublishing();
 }
 
-void MainWindow::startPublishing()
+void MainWindow::showPublishing()
 {
     // Without mqtt.conf nothing is published and the status bar stays as it was.
-    const QString path = MqttConfig::defaultPath();
-    if (!QFileInfo::exists(path))
+    MqttPublisher* publisher = station.publisher();
+    if (!publisher && station.publishingProblem().isEmpty())
         return;
-    QString problem;
-    const std::optional<MqttConfig> config = MqttConfig::load(path, &problem);
-    if (config)
-        m_mqtt = std::make_unique<MqttPublisher>(*config);
-    else
-        std::fprintf(stderr, "MQTT publishing off: %s\n", qUtf8Printable(problem));
     // A file that cannot be used says why where the connection would be shown.
-    auto* hint = new QLabel(m_mqtt ? m_mqtt->hint() : QStringLiteral("MQTT: ") + problem, statusLine);
+    auto* hint = new QLabel(
+        publisher ? publisher->hint() : QStringLiteral("MQTT: ") + station.publishingProblem(), statusLine);
     hint->setObjectName(QStringLiteral("MqttHint"));
     hint->setFrameShape(QFrame::Panel);
     hint->setFrameShadow(QFrame::Sunken);
     statusLine->addWidget(hint);
-    if (!m_mqtt)
+    if (!publisher)
         return;
-    connect(m_mqtt.get(), &MqttPublisher::hintChanged, hint, &QLabel::setText);
-    m_poll->setEvents(m_mqtt.get());
-    connect(deviceDialog, &DeviceDialog::nodesRemoved, m_mqtt.get(),
-            [this](int deviceId, const QStringList& nodeNames) {
+    connect(publisher, &MqttPublisher::hintChanged, hint, &QLabel::setText);
+    connect(deviceDialog, &DeviceDialog::nodesRemoved, publisher,
+            [publisher](int deviceId, const QStringList& nodeNames) {
                 for (const QString& name : nodeNames)
-                    m_mqtt->nodeRemoved(deviceId, name);
+                    publisher->nodeRemoved(deviceId, name);
             });
+}
+
+void MainWindow::showSystemSelection()
+{
+    ShowSystemSelection(*m_panel, *viewCaption);
+    station.openPollScope();
 }
 
 void MainWindow::createDialogs()
 {
     // The dialogs exist from the start, in this order, and share the connection.
-    loginDialog =
-        new LoginDialog(dbConnection, state, LoginTargets{this, usersButton, periodEdit, readPeriodEdit});
+    Connection& connection = station.dbConnection;
+    loginDialog = new LoginDialog(connection, station.session, station.line, station.poll);
     connect(loginDialog, &LoginDialog::statusTextChanged, this, &MainWindow::setStatusText);
-    userDialog = new UserDialog(dbConnection);
-    passwordDialog = new PasswordDialog(dbConnection, state);
-    deviceDialog = new DeviceDialog(dbConnection, *treeQuery, treeImages);
+    connect(loginDialog, &LoginDialog::settingsLoaded, this, &MainWindow::showLoadedSettings);
+    userDialog = new UserDialog(connection);
+    passwordDialog = new PasswordDialog(connection, station.session);
+    deviceDialog = new DeviceDialog(connection, station.treeQuery, treeImages);
     connect(deviceDialog, &DeviceDialog::treeChanged, this, [this]() {
         rebuildDeviceTree();
         // The tree lost its selection, and cards of deleted devices must go.
-        guarded([this]() { ShowSystemSelection(*m_panel, *scopeQuery, *viewCaption); });
+        guarded([this]() { showSystemSelection(); });
     });
-    serialDialog = new SerialDialog(dbConnection, state, m_bus);
+    serialDialog = new SerialDialog(connection, station.line, station.bus());
     connect(serialDialog, &SerialDialog::statusTextChanged, this, &MainWindow::setStatusText);
-    alarmDialog = new AlarmDialog(dbConnection, *alarmLogQuery, *alarmLogModel);
-    softwareNameDialog = new SoftwareNameDialog(dbConnection, state);
+    alarmDialog = new AlarmDialog(connection, station.alarmLogQuery, *alarmLogModel);
+    softwareNameDialog = new SoftwareNameDialog(connection, station.session);
     connect(softwareNameDialog, &SoftwareNameDialog::softwareNameChanged, this, &QWidget::setWindowTitle);
+}
+
+void MainWindow::showLoadedSettings(const QString& softwareName, bool administrator, int monitorPeriod,
+                                    int nodeReadPeriod)
+{
+    setWindowTitle(softwareName);
+    usersButton->setText(administrator ? QStringLiteral("用户管理") : QStringLiteral("修改密码"));
+    periodEdit->setText(QString::number(monitorPeriod));
+    readPeriodEdit->setText(QString::number(nodeReadPeriod));
 }
 
 MainWindow::~MainWindow()
 {
-    // The port first, so a new start can open it at once; then the publisher,
-    // which may take up to two seconds to say goodbye to its broker.
-    if (state.PortState == PortState::kOpen)
-        m_bus->comClose(state.ComNum);
-    m_poll->setEvents(nullptr);
-    m_mqtt.reset();
     // Dialogs are top-level windows of their own; the main window ends them.
     delete loginDialog;
     delete userDialog;
@@ -227,7 +222,7 @@ void MainWindow::createControls()
     alarmLogGrid->setGeometry(720, 88, 457, 600);
     alarmLogGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     alarmLogGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    alarmLogModel = new QueryModel(*alarmLogQuery, this);
+    alarmLogModel = new QueryModel(station.alarmLogQuery, this);
     alarmLogModel->setObjectName(QStringLiteral("alarmLogModel"));
     alarmLogGrid->setModel(alarmLogModel);
     alarmLogGrid->setSelectionModel(alarmLogModel->selection());
@@ -291,15 +286,15 @@ QString MainWindow::statusText(int panel) const
 
 void MainWindow::reloadAlarmLog()
 {
-    alarmLogQuery->close();
-    AlarmLogTable(*alarmLogQuery).reloadLog();
+    station.alarmLogQuery.close();
+    AlarmLogTable(station.alarmLogQuery).reloadLog();
 }
 
 void MainWindow::rebuildDeviceTree()
 {
     guarded([this]() {
         deviceTree->clear();
-        BuildDeviceTree(*treeQuery, *deviceTree, treeImages);
+        BuildDeviceTree(station.treeQuery, *deviceTree, treeImages);
     });
 }
 
@@ -327,7 +322,7 @@ void MainWindow::FormShow()
             setEnabled(false);
             QTimer::singleShot(0, qApp, &QCoreApplication::quit);
         }
-        BuildDeviceTree(*treeQuery, *deviceTree, treeImages);
+        BuildDeviceTree(station.treeQuery, *deviceTree, treeImages);
         viewCaption->setText(QString());
         reloadAlarmLog();
     });
@@ -335,7 +330,7 @@ void MainWindow::FormShow()
 
 bool MainWindow::permissionGranted()
 {
-    if (Permission::isAdministrator(state.LoggedInPermission))
+    if (Permission::isAdministrator(station.session.LoggedInPermission))
         return true;
     MessageBox::show(QStringLiteral("用户权限不够"), this);
     return false;
@@ -388,13 +383,15 @@ void MainWindow::selectClickedItem()
     // Any click or move that leaves an item selected acts on that item.
     if (deviceTree->selectedItems().isEmpty())
         return;
-    guarded([this]() { SelectTreeItem(*m_panel, *scopeQuery, *viewCaption, deviceTree->currentItem()); });
+    guarded([this]() {
+        if (SelectTreeItem(*m_panel, *viewCaption, deviceTree->currentItem()))
+            station.openPollScope();
+    });
 }
 
 void MainWindow::setBus(FieldBus* bus)
 {
-    m_bus = bus;
-    m_poll->setBus(bus);
+    station.setBus(bus);
     serialDialog->setBus(bus);
 }
 
@@ -407,7 +404,7 @@ void MainWindow::pollTick()
 {
     // Polling goes on while the operator reads about a failed step: the next
     // tick tries the same node again, and one box shows the latest error.
-    guardedWith([this]() { m_poll->pollTick(); },
+    guardedWith([this]() { station.pollCycle().pollTick(); },
                 [this](const QString& text) { MessageBox::errorWithoutWaiting(text, this); });
 }
 

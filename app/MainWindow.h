@@ -1,7 +1,7 @@
 #pragma once
 
+#include "app/Station.h"
 #include "display/TreeImages.h"
-#include "store/MainState.h"
 #include "store/StatusPanel.h"
 
 #include <QIcon>
@@ -9,13 +9,9 @@
 #include <array>
 #include <memory>
 
-class Connection;
 struct DataPanel;
 class FieldBus;
 class MonitorControl;
-class MqttPublisher;
-class PollCycle;
-class Query;
 class QueryModel;
 class QFrame;
 class QLabel;
@@ -35,21 +31,16 @@ class AlarmDialog;
 class SoftwareNameDialog;
 
 // The main window: toolbar, device tree, data view, alarm log, legend and
-// status bar. It owns the connection's queries, the two timers and the state
-// shared with the dialogs for the whole run.
+// status bar over the station it shows. It owns the two timers and the
+// dialogs, and gives each dialog the part of the station it edits.
 class MainWindow final : public QMainWindow
 {
     Q_OBJECT
 public:
-    explicit MainWindow(Connection& connection, int screenWidth, QWidget* parent = nullptr);
+    explicit MainWindow(Station& shown, int screenWidth, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    Connection& dbConnection;
-    Query* alarmLogQuery; // alarm log
-    Query* treeQuery;     // tree building
-    Query* scopeQuery;    // scope of polling
-    Query* viewQuery;     // data view
-    Query* settingsQuery; // lookups
+    Station& station;
 
     QPushButton* usersButton;
     QPushButton* softwareNameButton;
@@ -79,15 +70,11 @@ public:
     QTimer* countdownTimer;
     TreeImageList treeImages;
 
-    MainState state;
-
     // The cards of the data view on cardFrame and what the views work on.
     DataPanel& panel() { return *m_panel; }
 
-    // The serial link; the real library unless a test put a scripted one here.
-    FieldBus* bus() const { return m_bus; }
+    // Puts another serial link under the station and the serial dialog.
     void setBus(FieldBus* bus);
-    PollCycle& pollCycle() { return *m_poll; }
 
     LoginDialog* loginDialog = nullptr;
     UserDialog* userDialog = nullptr;
@@ -131,15 +118,14 @@ private:
     void createControls();
     void FormCreate(int screenWidth);
     void createDialogs();
-    void startPublishing();
+    void showPublishing();
+    // The system as the selection and the scope of polling.
+    void showSystemSelection();
+    void showLoadedSettings(const QString& softwareName, bool administrator, int monitorPeriod,
+                            int nodeReadPeriod);
     bool permissionGranted();
 
     std::array<QLabel*, 5> m_panels{};
-    std::unique_ptr<FieldBus> m_ownBus;
-    FieldBus* m_bus;
-    // Outlives the poll cycle, which reports to it.
-    std::unique_ptr<MqttPublisher> m_mqtt;
-    std::unique_ptr<PollCycle> m_poll;
     std::unique_ptr<DataPanel> m_panel;
     MonitorControl* m_monitor = nullptr;
     bool m_shown = false;

@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 #include "app/Startup.h"
+#include "app/Station.h"
 #include "store/Connection.h"
 
 #include <QApplication>
@@ -14,8 +15,10 @@ int main(int argc, char* argv[])
     if (!Startup::openDatabase(connection, Startup::kDatabaseFile))
         return 2;
 
+    // The station outlives its window: it closes the port and ends publishing last.
+    Station station(connection);
     const QScreen* screen = QGuiApplication::primaryScreen();
-    MainWindow window(connection, screen ? screen->geometry().width() : 1280);
+    MainWindow window(station, screen ? screen->geometry().width() : 1280);
     if (screen)
         window.move(screen->availableGeometry().center() - window.rect().center());
     window.show();

@@ -11,7 +11,7 @@ class QLineEdit;
 class QListWidget;
 class QWidget;
 class Query;
-struct MainState;
+struct Selection;
 
 // What the data views work on: the selection they show, their query, the
 // widget the cards are placed on and the cards themselves. Card n sits in
@@ -20,12 +20,12 @@ struct DataPanel final
 {
     static constexpr int kMaxCards = 247;
 
-    DataPanel(MainState& sharedState, Query& view, QWidget* cardHost, std::function<void()> fit)
-        : state(sharedState), viewQuery(view), host(cardHost), fitToCards(std::move(fit))
+    DataPanel(Selection& shown, Query& view, QWidget* cardHost, std::function<void()> fit)
+        : selection(shown), viewQuery(view), host(cardHost), fitToCards(std::move(fit))
     {}
     Q_DISABLE_COPY_MOVE(DataPanel)
 
-    MainState& state;
+    Selection& selection;
     Query& viewQuery;
     QWidget* host;
     // Lets the container's scroll area follow the cards after a create.

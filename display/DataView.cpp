@@ -4,8 +4,8 @@
 #include "display/DataPanel.h"
 #include "display/NodeCard.h"
 #include "store/FixedTexts.h"
-#include "store/MainState.h"
 #include "store/NodeTable.h"
+#include "store/StationState.h"
 #include "store/Query.h"
 
 #include <QListWidget>
@@ -35,7 +35,7 @@ void ShowNodeView(DataPanel& panel, const QString& mode)
     view.close();
     panel.shownKind.clear();
     panel.shownDataVersion = view.connection().dataVersion();
-    NodeTable(view).openNode(panel.state.SelectedDeviceId, panel.state.SelectedNodeName);
+    NodeTable(view).openNode(panel.selection.SelectedDeviceId, panel.selection.SelectedNodeName);
     view.first();
     if (mode == ViewMode::kCreate) {
         panel.CardCount = 1;
@@ -52,7 +52,7 @@ void ShowDeviceView(DataPanel& panel, const QString& mode)
     view.close();
     panel.shownKind.clear();
     panel.shownDataVersion = view.connection().dataVersion();
-    NodeTable(view).openDevice(panel.state.SelectedDeviceId);
+    NodeTable(view).openDevice(panel.selection.SelectedDeviceId);
     view.first();
     if (mode == ViewMode::kCreate) {
         panel.CardCount = 0;

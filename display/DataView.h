@@ -5,7 +5,7 @@
 struct DataPanel;
 
 // The node and device views of the data view, read through viewQuery from the
-// selection in panel.state. mode "创建" creates the cards (right after
+// selection in panel.selection. mode "创建" creates the cards (right after
 // FreeCards) and fills them; any other text, "更新" from the poll cycle, only
 // refills the cards that exist: no control is created or freed and CardCount
 // stays. Database errors are thrown as AppError.

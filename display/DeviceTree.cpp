@@ -6,9 +6,9 @@
 #include "display/ItemText.h"
 #include "display/SystemView.h"
 #include "store/FixedTexts.h"
-#include "store/MainState.h"
 #include "store/NodeTable.h"
 #include "store/Query.h"
+#include "store/StationState.h"
 
 #include <QLabel>
 #include <QTreeWidget>
@@ -77,68 +77,51 @@ void BuildDeviceTree(Query& query, QTreeWidget& tree, const TreeImageList& image
     tree.expandAll();
 }
 
-void ShowSystemSelection(DataPanel& panel, Query& scope, QLabel& caption)
+void ShowSystemSelection(DataPanel& panel, QLabel& caption)
 {
-    panel.state.SelectedKind = SelectionKind::kSystem;
+    panel.selection.SelectedKind = SelectionKind::kSystem;
     setCaption(caption, QStringLiteral("系统数据"));
     FreeCards(panel);
     ShowSystemView(panel, ViewMode::kCreate);
-    OpenScopeQuery(scope, panel.state, ScopeKind::kSystem);
 }
 
-void SelectTreeItem(DataPanel& panel, Query& scope, QLabel& caption, QTreeWidgetItem* item)
+bool SelectTreeItem(DataPanel& panel, QLabel& caption, QTreeWidgetItem* item)
 {
     if (!item)
-        return;
-    MainState& state = panel.state;
+        return false;
+    Selection& selection = panel.selection;
     switch (item->data(0, Qt::UserRole).toInt()) {
     case DeviceTree::kSystem:
-        ShowSystemSelection(panel, scope, caption);
-        break;
+        ShowSystemSelection(panel, caption);
+        return true;
     case DeviceTree::kDevice:
-        state.SelectedKind = SelectionKind::kDevice;
-        state.SelectedDeviceId = DeviceTree::addressOf(*item);
+        selection.SelectedKind = SelectionKind::kDevice;
+        selection.SelectedDeviceId = DeviceTree::addressOf(*item);
         setCaption(caption, item->text(0));
         FreeCards(panel);
         ShowDeviceView(panel, ViewMode::kCreate);
-        OpenScopeQuery(scope, state, ScopeKind::kDevice);
-        break;
+        return true;
     case DeviceTree::kNode:
-        state.SelectedKind = SelectionKind::kNode;
-        state.SelectedDeviceId = DeviceTree::addressOf(*item);
-        state.SelectedNodeName = item->text(0);
+        selection.SelectedKind = SelectionKind::kNode;
+        selection.SelectedDeviceId = DeviceTree::addressOf(*item);
+        selection.SelectedNodeName = item->text(0);
         setCaption(caption, item->text(0) + QStringLiteral("   ") +
                                 (item->parent() ? item->parent()->text(0) : QString()));
         FreeCards(panel);
         ShowNodeView(panel, ViewMode::kCreate);
-        OpenScopeQuery(scope, state, ScopeKind::kNode);
-        break;
+        return true;
     default:
-        break;
+        return false;
     }
 }
 
 void ShowSelectedView(DataPanel& panel, const QString& mode)
 {
-    const QString& kind = panel.state.SelectedKind;
+    const QString& kind = panel.selection.SelectedKind;
     if (kind == SelectionKind::kSystem)
         ShowSystemView(panel, mode);
     else if (kind == SelectionKind::kDevice)
         ShowDeviceView(panel, mode);
     else if (kind == SelectionKind::kNode)
         ShowNodeView(panel, mode);
-}
-
-void OpenScopeQuery(Query& scope, const MainState& state, const QString& kind)
-{
-    NodeTable nodes(scope);
-    if (kind == ScopeKind::kNode)
-        nodes.openNode(state.SelectedDeviceId, state.SelectedNodeName);
-    else if (kind == ScopeKind::kDevice)
-        nodes.openDevice(state.SelectedDeviceId);
-    else if (kind == ScopeKind::kSystem)
-        nodes.openAll();
-    else
-        return;
-    scope.first();
 }

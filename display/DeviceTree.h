@@ -8,7 +8,6 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class Query;
 struct DataPanel;
-struct MainState;
 
 // The device tree of the main window and the selection it drives. Each item
 // keeps its selected-image index, which is also its kind, in Qt::UserRole:
@@ -29,21 +28,15 @@ int addressOf(const QTreeWidgetItem& item);
 void BuildDeviceTree(Query& treeQuery, QTreeWidget& tree, const TreeImageList& images);
 
 // The click on a tree item (selectClickedItem): records the selection in
-// panel.state, sets the caption over the data view, frees the cards, creates
-// the item's view and opens the scope query on it. Does nothing without an
-// item. Errors of a statement are thrown as AppError after the steps before
-// them took effect.
-void SelectTreeItem(DataPanel& panel, Query& scopeQuery, QLabel& caption, QTreeWidgetItem* item);
+// panel.selection, sets the caption over the data view, frees the cards and
+// creates the item's view. True when the selection changed, so polling must
+// walk it; nothing happens without an item. Errors of a statement are thrown
+// as AppError after the steps before them took effect.
+bool SelectTreeItem(DataPanel& panel, QLabel& caption, QTreeWidgetItem* item);
 
 // The system as the selection, as a click on the root makes it; starting
 // monitoring does the same.
-void ShowSystemSelection(DataPanel& panel, Query& scopeQuery, QLabel& caption);
+void ShowSystemSelection(DataPanel& panel, QLabel& caption);
 
 // Refreshes the view of the current selection in the given mode.
 void ShowSelectedView(DataPanel& panel, const QString& mode);
-
-// Reopens the scope query, the rows the poll cycle walks, on the selection:
-// kind "系统" all nodes, "设备" the nodes of SelectedDeviceId, "节点" the node
-// (SelectedDeviceId, SelectedNodeName); it stands on its first row afterwards.
-// Any other kind leaves the query as it is.
-void OpenScopeQuery(Query& scopeQuery, const MainState& state, const QString& kind);

@@ -8,7 +8,7 @@
 #include "display/SystemView.h"
 #include "store/Clock.h"
 #include "store/FixedTexts.h"
-#include "store/MainState.h"
+#include "store/StationState.h"
 #include "store/Query.h"
 
 namespace {
@@ -16,7 +16,7 @@ namespace {
 bool refreshPolledCard(DataPanel& panel, const Query& scope, int polledRow)
 {
     Query& view = panel.viewQuery;
-    const QString& kind = panel.state.SelectedKind;
+    const QString& kind = panel.selection.SelectedKind;
     if (kind != panel.shownKind || !view.isActive() || !scope.isActive() ||
         scope.columnNames() != view.columnNames() ||
         view.connection().dataVersion() != panel.shownDataVersion)

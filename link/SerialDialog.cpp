@@ -6,9 +6,9 @@
 #include "link/FieldBus.h"
 #include "link/SerialPortList.h"
 #include "store/FixedTexts.h"
-#include "store/MainState.h"
 #include "store/Query.h"
 #include "store/SettingsTable.h"
+#include "store/StationState.h"
 #include "store/Text.h"
 
 #include <QComboBox>
@@ -63,8 +63,8 @@ QString portStatus(int port, const QString& state)
 
 } // namespace
 
-SerialDialog::SerialDialog(Connection& connection, MainState& state, FieldBus* bus)
-    : m_state(state), m_bus(bus)
+SerialDialog::SerialDialog(Connection& connection, LineSettings& line, FieldBus* bus)
+    : m_line(line), m_bus(bus)
 {
     setObjectName(QStringLiteral("serialDialog"));
     setWindowTitle(QStringLiteral("串口设置"));
@@ -114,7 +114,7 @@ void SerialDialog::FormShow()
 {
     guarded([this]() {
         fillPortList(*portCombo);
-        const MainState& s = m_state;
+        const LineSettings& s = m_line;
         // The bare number: it is what the opening reads back from the text.
         portCombo->setEditText(QString::number(s.ComNum));
         baudCombo->setEditText(QString::number(s.ComBaud));
@@ -149,7 +149,7 @@ void SerialDialog::openPort()
         const int baud = Text::toInt(baudCombo->currentText());
         const int dataBits = Text::toInt(dataBitsCombo->currentText());
         const int stopBits = Text::toInt(stopBitsCombo->currentText());
-        MainState& s = m_state;
+        LineSettings& s = m_line;
         s.ComNum = port;
         s.ComBaud = baud;
         s.ComParity = parityCombo->currentText().left(1);
@@ -180,14 +180,14 @@ void SerialDialog::openPort()
 
 void SerialDialog::storeLineSettings()
 {
-    const MainState& s = m_state;
+    const LineSettings& s = m_line;
     SettingsTable(*settingsQuery).storeLine(s.ComNum, s.ComBaud, s.ComDataBit, s.ComStopBit, s.ComParity);
 }
 
 void SerialDialog::closePort()
 {
     guarded([this]() {
-        MainState& s = m_state;
+        LineSettings& s = m_line;
         s.PortState = PortState::kClosed;
         emit statusTextChanged(StatusPanel::kPort, portStatus(s.ComNum, s.PortState));
         m_bus->comClose(s.ComNum);

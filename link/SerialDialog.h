@@ -10,7 +10,7 @@ class Query;
 class QComboBox;
 class QLabel;
 class QPushButton;
-struct MainState;
+struct LineSettings;
 
 // Serial port settings: the operator picks the port and its line settings,
 // opens the port through the bus and closes it again. A successful opening
@@ -19,7 +19,7 @@ class SerialDialog final : public QDialog
 {
     Q_OBJECT
 public:
-    SerialDialog(Connection& connection, MainState& state, FieldBus* bus);
+    SerialDialog(Connection& connection, LineSettings& line, FieldBus* bus);
 
     void setBus(FieldBus* bus) { m_bus = bus; }
 
@@ -52,6 +52,6 @@ private:
     void fillPortList(QComboBox& combo);
     void storeLineSettings();
 
-    MainState& m_state;
+    LineSettings& m_line;
     FieldBus* m_bus;
 };

@@ -3,24 +3,25 @@
 #include "kit/MessageBox.h"
 #include "store/AppError.h"
 #include "store/FixedTexts.h"
-#include "store/MainState.h"
 #include "store/Query.h"
 #include "store/SettingsTable.h"
+#include "store/StationState.h"
 #include "store/Text.h"
 
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 
-MonitorControl::MonitorControl(MainState& state, Query& query, const MonitorControls& controls,
-                               std::function<void()> showSystem, QWidget* window)
-    : QObject(window), m_state(state), m_query(query), m_controls(controls),
+MonitorControl::MonitorControl(const LineSettings& line, PollState& poll, Query& query,
+                               const MonitorControls& controls, std::function<void()> showSystem,
+                               QWidget* window)
+    : QObject(window), m_line(line), m_poll(poll), m_query(query), m_controls(controls),
       m_showSystem(std::move(showSystem)), m_window(window)
 {}
 
 void MonitorControl::stop()
 {
-    m_state.Countdown = 0;
+    m_poll.Countdown = 0;
     m_controls.periodEdit->setEnabled(true);
     stopPolling();
     m_controls.serialButton->setEnabled(true);
@@ -60,8 +61,8 @@ void MonitorControl::start()
 
     m_showSystem();
 
-    m_state.Countdown = 0;
-    m_state.MonitorPeriod = monitorPeriod;
+    m_poll.Countdown = 0;
+    m_poll.MonitorPeriod = monitorPeriod;
     m_controls.periodEdit->setEnabled(false);
     storePeriods(monitorPeriod, interval);
     emit statusTextChanged(StatusPanel::kMonitoring, QStringLiteral("已经启动监控"));
@@ -73,7 +74,7 @@ void MonitorControl::start()
 
 void MonitorControl::toggleMonitoring()
 {
-    if (m_state.PortState != PortState::kOpen) {
+    if (m_line.PortState != PortState::kOpen) {
         MessageBox::show(QStringLiteral("请在串口设置中打开串口"), m_window);
         return;
     }
@@ -95,10 +96,10 @@ void MonitorControl::countdownTick()
     const QString caption = m_controls.monitorButton->text();
     if (caption == MonitorCaption::kStart) {
         emit statusTextChanged(StatusPanel::kCountdown, QString());
-    } else if (m_state.Countdown > 0) {
-        --m_state.Countdown;
+    } else if (m_poll.Countdown > 0) {
+        --m_poll.Countdown;
         emit statusTextChanged(StatusPanel::kCountdown,
-                               QStringLiteral("读取设备数据倒计时:%1秒").arg(m_state.Countdown));
+                               QStringLiteral("读取设备数据倒计时:%1秒").arg(m_poll.Countdown));
     } else if (caption == MonitorCaption::kStop) {
         emit statusTextChanged(StatusPanel::kCountdown, QStringLiteral("正在读取设备数据"));
     }

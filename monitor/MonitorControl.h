@@ -10,7 +10,8 @@ class QPushButton;
 class QTimer;
 class QWidget;
 class Query;
-struct MainState;
+struct LineSettings;
+struct PollState;
 
 // The main window's controls that starting and stopping work on.
 struct MonitorControls final
@@ -30,7 +31,7 @@ class MonitorControl final : public QObject
 public:
     // showSystem makes the system the selection and its overview the view,
     // as a start of monitoring must; query stores the two periods.
-    MonitorControl(MainState& state, Query& query, const MonitorControls& controls,
+    MonitorControl(const LineSettings& line, PollState& poll, Query& query, const MonitorControls& controls,
                    std::function<void()> showSystem, QWidget* window);
 
     void toggleMonitoring();
@@ -48,7 +49,8 @@ private:
     void stop();
     void storePeriods(int monitorPeriod, int nodeReadPeriod);
 
-    MainState& m_state;
+    const LineSettings& m_line;
+    PollState& m_poll;
     Query& m_query;
     MonitorControls m_controls;
     std::function<void()> m_showSystem;

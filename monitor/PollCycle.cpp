@@ -5,8 +5,8 @@
 #include "store/AlarmLogTable.h"
 #include "store/AppError.h"
 #include "store/Clock.h"
-#include "store/MainState.h"
 #include "store/Query.h"
+#include "store/StationState.h"
 #include "store/StatusTexts.h"
 #include "store/Text.h"
 
@@ -18,20 +18,21 @@ namespace {
 constexpr int kConfirmations = 3;
 } // namespace
 
-PollCycle::PollCycle(MainState& state, Query& scope, Query& alarmLog, FieldBus* bus)
-    : m_state(state), m_scope(scope), m_alarmLog(alarmLog), m_alarmInsert(scope.connection()), m_bus(bus)
+PollCycle::PollCycle(const LineSettings& line, PollState& poll, Query& scope, Query& alarmLog, FieldBus* bus)
+    : m_line(line), m_poll(poll), m_scope(scope), m_alarmLog(alarmLog), m_alarmInsert(scope.connection()),
+      m_bus(bus)
 {}
 
 void PollCycle::pollTick()
 {
-    if (m_bus->comWork(m_state.ComNum) == 1)
+    if (m_bus->comWork(m_line.ComNum) == 1)
         return;
     PollStep();
 }
 
 void PollCycle::PollStep()
 {
-    if (m_state.Countdown != 0)
+    if (m_poll.Countdown != 0)
         return;
     // An empty scope has no row to read or write: the pass is over at once.
     if (!m_scope.isActive() || m_scope.recordCount() == 0) {
@@ -48,9 +49,9 @@ void PollCycle::PollStep()
     std::array<int, 40> buffer{};
     int result = 0;
     if (code == 3)
-        result = m_bus->fcn03(m_state.ComNum, deviceId, regAdd, 1, buffer.data());
+        result = m_bus->fcn03(m_line.ComNum, deviceId, regAdd, 1, buffer.data());
     else if (code == 4)
-        result = m_bus->fcn04(m_state.ComNum, deviceId, regAdd, 1, buffer.data());
+        result = m_bus->fcn04(m_line.ComNum, deviceId, regAdd, 1, buffer.data());
     const int value = buffer[0];
 
     // The step's columns are gathered in one edit and posted once at the end.
@@ -62,10 +63,10 @@ void PollCycle::PollStep()
     bool hold = false;
     if (result == -1) {
         if (m_scope.fieldText(QStringLiteral("communication_status")) == kCommNormal) {
-            ++m_state.CommFailCount;
-            hold = m_state.CommFailCount < kConfirmations; // the same node is read again
+            ++m_poll.CommFailCount;
+            hold = m_poll.CommFailCount < kConfirmations; // the same node is read again
             if (!hold) {
-                m_state.CommFailCount = 0;
+                m_poll.CommFailCount = 0;
                 m_scope.setField(QStringLiteral("communication_status"), kCommAbnormal);
             }
         }
@@ -152,7 +153,7 @@ void PollCycle::endPass()
 {
     if (m_scope.isActive())
         m_scope.first();
-    m_state.Countdown = m_state.MonitorPeriod;
+    m_poll.Countdown = m_poll.MonitorPeriod;
 }
 
 void PollCycle::refresh(int polledRow, bool passEnded)
@@ -214,10 +215,10 @@ bool PollCycle::EvaluateAlarm(int value)
             m_scope.setField(QStringLiteral("alarm_status"), kAlarm);
             return false;
         }
-        ++m_state.AlarmConfirmCount;
-        if (m_state.AlarmConfirmCount < kConfirmations)
+        ++m_poll.AlarmConfirmCount;
+        if (m_poll.AlarmConfirmCount < kConfirmations)
             return true;
-        m_state.AlarmConfirmCount = 0;
+        m_poll.AlarmConfirmCount = 0;
         enterAlarm(recordHead + kAbnormal);
         return false;
     }
@@ -231,10 +232,10 @@ bool PollCycle::EvaluateAlarm(int value)
     }
     if (alarmStatus == kAlarm)
         return false;
-    ++m_state.AlarmConfirmCount;
-    if (m_state.AlarmConfirmCount < kConfirmations)
+    ++m_poll.AlarmConfirmCount;
+    if (m_poll.AlarmConfirmCount < kConfirmations)
         return true;
-    m_state.AlarmConfirmCount = 0;
+    m_poll.AlarmConfirmCount = 0;
     enterAlarm(recordHead + m_scope.fieldText(QStringLiteral("con_data")) +
                QStringLiteral(";  信息:超限告警"));
     return false;

@@ -8,7 +8,8 @@
 
 class FieldBus;
 class PollEvents;
-struct MainState;
+struct LineSettings;
+struct PollState;
 
 // One node per poll tick: read its register through the bus, record the read
 // time, confirm communication loss after three failures, judge the value and
@@ -18,7 +19,7 @@ struct MainState;
 class PollCycle final
 {
 public:
-    PollCycle(MainState& state, Query& scope, Query& alarmLog, FieldBus* bus);
+    PollCycle(const LineSettings& line, PollState& poll, Query& scope, Query& alarmLog, FieldBus* bus);
 
     void setBus(FieldBus* bus) { m_bus = bus; }
     // Refreshes the view of the current selection in update mode.
@@ -50,7 +51,8 @@ private:
     void reportRow();
     void reportAlarm(const QString& time, const QString& text);
 
-    MainState& m_state;
+    const LineSettings& m_line;
+    PollState& m_poll;
     Query& m_scope;
     Query& m_alarmLog;
     Query m_alarmInsert;

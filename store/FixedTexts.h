@@ -3,8 +3,8 @@
 #include <QString>
 
 // Fixed texts that several windows compare against or set: the modes of the
-// data views, the kinds of tree selection, the scopes of polling, the states
-// of the serial port and the two captions of the monitoring button.
+// data views, the kinds of tree selection, the states of the serial port and
+// the two captions of the monitoring button.
 namespace ViewMode {
 inline const QString kCreate = QStringLiteral("创建");
 inline const QString kUpdate = QStringLiteral("更新");
@@ -15,12 +15,6 @@ inline const QString kSystem = QStringLiteral("监控系统");
 inline const QString kDevice = QStringLiteral("设备");
 inline const QString kNode = QStringLiteral("节点");
 } // namespace SelectionKind
-
-namespace ScopeKind {
-inline const QString kSystem = QStringLiteral("系统");
-inline const QString kDevice = QStringLiteral("设备");
-inline const QString kNode = QStringLiteral("节点");
-} // namespace ScopeKind
 
 namespace PortState {
 inline const QString kOpen = QStringLiteral("打开");

@@ -3,10 +3,10 @@
 #include "kit/Guarded.h"
 #include "store/AccountTable.h"
 #include "store/FixedTexts.h"
-#include "store/MainState.h"
 #include "store/Permission.h"
 #include "store/Query.h"
 #include "store/SettingsTable.h"
+#include "store/StationState.h"
 #include "store/Text.h"
 
 #include <QCloseEvent>
@@ -15,8 +15,8 @@
 #include <QPushButton>
 #include <QScreen>
 
-LoginDialog::LoginDialog(Connection& connection, MainState& state, const LoginTargets& targets)
-    : m_state(state), m_targets(targets)
+LoginDialog::LoginDialog(Connection& connection, Session& session, LineSettings& line, PollState& poll)
+    : m_session(session), m_line(line), m_poll(poll)
 {
     setObjectName(QStringLiteral("loginDialog"));
     setWindowTitle(QStringLiteral("用户登陆"));
@@ -85,7 +85,7 @@ void LoginDialog::logIn()
         AccountTable(*loginQuery).openLogin(user, password);
         if (loginQuery->recordCount() >= 1) {
             loginQuery->first();
-            MainState& s = m_state;
+            Session& s = m_session;
             s.LoggedInUser = Text::trimmed(loginQuery->fieldText(QStringLiteral("用户名")));
             s.LoggedInPassword = Text::trimmed(loginQuery->fieldText(QStringLiteral("密码")));
             s.LoggedInPermission = Text::trimmed(loginQuery->fieldText(QStringLiteral("权限")));
@@ -118,36 +118,32 @@ void LoginDialog::closeEvent(QCloseEvent* event)
         return;
     }
     event->accept();
-    QDialog::done(m_state.LoggedInUser.isEmpty() ? QDialog::Rejected : QDialog::Accepted);
+    QDialog::done(m_session.LoggedInUser.isEmpty() ? QDialog::Rejected : QDialog::Accepted);
 }
 
 void LoginDialog::FormClose()
 {
-    MainState& s = m_state;
+    Session& s = m_session;
     if (s.LoggedInUser.isEmpty())
         m_quitRequested = true; // closed without a login: apply, then end
     if (const std::optional<StoredSettings> stored = SettingsTable(*loginQuery).read()) {
         s.SoftwareName = stored->softwareName;
-        s.ComNum = stored->comNum;
-        s.ComBaud = stored->comBaud;
-        s.ComDataBit = stored->comDataBit;
-        s.ComStopBit = stored->comStopBit;
-        s.ComParity = stored->comParity;
-        s.MonitorPeriod = stored->monitorPeriod;
-        s.NodeReadPeriod = stored->nodeReadPeriod;
+        m_line.ComNum = stored->comNum;
+        m_line.ComBaud = stored->comBaud;
+        m_line.ComDataBit = stored->comDataBit;
+        m_line.ComStopBit = stored->comStopBit;
+        m_line.ComParity = stored->comParity;
+        m_poll.MonitorPeriod = stored->monitorPeriod;
+        m_poll.NodeReadPeriod = stored->nodeReadPeriod;
     } else {
         s.SoftwareName = QStringLiteral("监控软件");
     }
-    s.PortState = PortState::kClosed;
-    m_targets.mainWindow->setWindowTitle(s.SoftwareName);
-    m_targets.usersButton->setText(Permission::isAdministrator(s.LoggedInPermission)
-                                       ? QStringLiteral("用户管理")
-                                       : QStringLiteral("修改密码"));
+    m_line.PortState = PortState::kClosed;
     emit statusTextChanged(StatusPanel::kPort, QStringLiteral("串口未打开"));
     emit statusTextChanged(StatusPanel::kMonitoring, QStringLiteral("未启动监控"));
     emit statusTextChanged(StatusPanel::kCountdown, QString());
-    m_targets.periodEdit->setText(QString::number(s.MonitorPeriod));
-    if (s.NodeReadPeriod < 100 || s.NodeReadPeriod > 10000)
-        s.NodeReadPeriod = 1000;
-    m_targets.readPeriodEdit->setText(QString::number(s.NodeReadPeriod));
+    if (m_poll.NodeReadPeriod < 100 || m_poll.NodeReadPeriod > 10000)
+        m_poll.NodeReadPeriod = 1000;
+    emit settingsLoaded(s.SoftwareName, Permission::isAdministrator(s.LoggedInPermission),
+                        m_poll.MonitorPeriod, m_poll.NodeReadPeriod);
 }

@@ -9,24 +9,17 @@ class Query;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-struct MainState;
-
-// The main window's controls that closing the login applies the settings to.
-struct LoginTargets final
-{
-    QWidget* mainWindow; // its title is the software name
-    QPushButton* usersButton;
-    QLineEdit* periodEdit;
-    QLineEdit* readPeriodEdit;
-};
+struct LineSettings;
+struct PollState;
+struct Session;
 
 // The login dialog: shown once at start; a successful login sets the current
-// user, and closing it loads the stored settings into the main window.
+// user, and closing it loads the stored settings and says what to show.
 class LoginDialog final : public QDialog
 {
     Q_OBJECT
 public:
-    LoginDialog(Connection& connection, MainState& state, const LoginTargets& targets);
+    LoginDialog(Connection& connection, Session& session, LineSettings& line, PollState& poll);
 
     QLabel* userLabel;
     QLineEdit* userEdit;
@@ -42,6 +35,10 @@ public:
 
 signals:
     void statusTextChanged(int panel, const QString& text);
+    // The stored settings are loaded: the window's title, whether the user
+    // command manages accounts, and the two periods to edit.
+    void settingsLoaded(const QString& softwareName, bool administrator, int monitorPeriod,
+                        int nodeReadPeriod);
 
 public slots:
     void FormShow();
@@ -56,7 +53,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    MainState& m_state;
-    LoginTargets m_targets;
+    Session& m_session;
+    LineSettings& m_line;
+    PollState& m_poll;
     bool m_quitRequested = false;
 };

@@ -3,8 +3,8 @@
 #include "kit/Centred.h"
 #include "kit/Guarded.h"
 #include "store/AccountTable.h"
-#include "store/MainState.h"
 #include "store/Query.h"
+#include "store/StationState.h"
 #include "store/Text.h"
 
 #include <QLabel>
@@ -12,7 +12,7 @@
 #include <QPushButton>
 #include <QShowEvent>
 
-PasswordDialog::PasswordDialog(Connection& connection, MainState& state) : m_state(state)
+PasswordDialog::PasswordDialog(Connection& connection, Session& session) : m_session(session)
 {
     setObjectName(QStringLiteral("passwordDialog"));
     setWindowTitle(QStringLiteral("passwordDialog"));
@@ -60,7 +60,7 @@ void PasswordDialog::changePassword()
             hintLabel->setText(QStringLiteral("密码不能为空！"));
             return;
         }
-        AccountTable(*accountQuery).openLogin(m_state.LoggedInUser, m_state.LoggedInPassword);
+        AccountTable(*accountQuery).openLogin(m_session.LoggedInUser, m_session.LoggedInPassword);
         // Two accounts with the same name and password cannot be told apart.
         if (accountQuery->recordCount() != 1) {
             hintLabel->setText(QStringLiteral("修改失败！"));
@@ -72,7 +72,7 @@ void PasswordDialog::changePassword()
         accountQuery->post();
         accountQuery->close();
         // The next change looks the account up by the new password.
-        m_state.LoggedInPassword = password;
+        m_session.LoggedInPassword = password;
         hintLabel->setText(QStringLiteral("修改成功！"));
     });
 }

@@ -7,7 +7,7 @@ class Query;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-struct MainState;
+struct Session;
 
 // Password change for the logged-in user. Every outcome is shown on the red
 // hint line; the dialog has no button that closes it, only the close box.
@@ -15,7 +15,7 @@ class PasswordDialog final : public QDialog
 {
     Q_OBJECT
 public:
-    PasswordDialog(Connection& connection, MainState& state);
+    PasswordDialog(Connection& connection, Session& session);
 
     QLabel* passwordLabel;
     QLineEdit* passwordEdit; // the new password, kept between showings
@@ -31,5 +31,5 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    MainState& m_state;
+    Session& m_session;
 };

@@ -3,6 +3,7 @@
 // on smaller ones, so that the growth with the number of nodes shows.
 
 #include "app/MainWindow.h"
+#include "app/Station.h"
 #include "display/Cards.h"
 #include "display/SystemView.h"
 #include "kit/MessageBox.h"
@@ -58,8 +59,9 @@ struct Bus
                 q.execSql();
             }
         }
-        form = std::make_unique<MainWindow>(*connection, 1280);
-        form->state.SelectedKind = QStringLiteral("监控系统");
+        station = std::make_unique<Station>(*connection);
+        form = std::make_unique<MainWindow>(*station, 1280);
+        form->station.selection.SelectedKind = QStringLiteral("监控系统");
         ShowSystemView(form->panel(), QStringLiteral("创建"));
     }
 
@@ -80,6 +82,7 @@ struct Bus
 
     QTemporaryDir dir;
     std::unique_ptr<Connection> connection;
+    std::unique_ptr<Station> station;
     std::unique_ptr<MainWindow> form;
 };
 

@@ -8,6 +8,7 @@
 // the ratio of the largest bus to the smallest.
 #include "InstantBus.h"
 #include "app/MainWindow.h"
+#include "app/Station.h"
 #include "display/Cards.h"
 #include "display/DeviceTree.h"
 #include "display/SystemView.h"
@@ -77,13 +78,14 @@ StepCost pollSteps(int devices, int steps, int pauseMs)
     connection.create(dir.filePath(QStringLiteral("table.db")));
     fillBus(connection, devices);
     InstantBus bus;
-    MainWindow form(connection, 1280);
+    Station station(connection);
+    MainWindow form(station, 1280);
     form.setBus(&bus);
     form.periodEdit->setText(QStringLiteral("0"));
-    form.state.SelectedKind = QStringLiteral("监控系统");
+    station.selection.SelectedKind = QStringLiteral("监控系统");
     FreeCards(form.panel());
     ShowSystemView(form.panel(), QStringLiteral("创建"));
-    OpenScopeQuery(*form.scopeQuery, form.state, QStringLiteral("系统"));
+    station.openPollScope();
     QDateTime now(QDate(2026, 1, 1), QTime(8, 0));
     std::vector<double> wall;
     std::vector<double> cpu;

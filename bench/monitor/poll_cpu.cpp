@@ -4,11 +4,11 @@
 // given seconds prints the process's CPU time per tick from /proc/self/stat.
 //   poll_cpu DATABASE PORT PERIOD_MS SECONDS
 #include "app/MainWindow.h"
+#include "app/Station.h"
 #include "kit/MessageBox.h"
 #include "link/ModbusRtuBus.h"
 #include "store/Connection.h"
 #include "store/FixedTexts.h"
-#include "store/MainState.h"
 #include "users/LoginDialog.h"
 
 #include <QApplication>
@@ -44,18 +44,19 @@ int main(int argc, char** argv)
     Connection connection;
     connection.open(args.at(1));
     ModbusRtuBus bus;
-    MainWindow form(connection, 1280);
+    Station station(connection);
+    MainWindow form(station, 1280);
     form.setBus(&bus);
     delete form.loginDialog; // logged in already
     form.loginDialog = nullptr;
     form.show();
-    form.state.ComNum = args.at(2).toInt();
-    if (bus.comOpen(form.state.ComNum, 9600, 8, "n", 1) != 1) {
-        std::fprintf(stderr, "cannot open COM%d\n", form.state.ComNum);
+    station.line.ComNum = args.at(2).toInt();
+    if (bus.comOpen(station.line.ComNum, 9600, 8, "n", 1) != 1) {
+        std::fprintf(stderr, "cannot open COM%d\n", station.line.ComNum);
         return 1;
     }
     bus.setDelay(64);
-    form.state.PortState = PortState::kOpen;
+    station.line.PortState = PortState::kOpen;
     form.periodEdit->setText(QStringLiteral("0"));
     form.readPeriodEdit->setText(args.at(3));
     form.monitorButton->click();

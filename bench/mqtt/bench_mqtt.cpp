@@ -5,11 +5,11 @@
 #include "InstantBus.h"
 #include "MqttBroker.h"
 
-#include "store/MainState.h"
 #include "monitor/PollCycle.h"
 #include "mqtt/MqttPublisher.h"
 #include "store/Connection.h"
 #include "store/Query.h"
+#include "store/StationState.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -70,12 +70,13 @@ void pollStep(benchmark::State& state)
     Connection connection;
     connection.create(dir.filePath(QStringLiteral("table.db")));
     fillBus(connection, 247);
-    MainState main;
+    LineSettings line;
+    PollState poll;
     Query scope(connection);
     Query log(connection);
     InstantBus bus;
-    PollCycle cycle(main, scope, log, &bus);
-    main.MonitorPeriod = 0;
+    PollCycle cycle(line, poll, scope, log, &bus);
+    poll.MonitorPeriod = 0;
     scope.setSql(QStringLiteral("select * from node_record order by  device_id ASC, node_name ASC"));
     scope.open();
     std::unique_ptr<MqttPublisher> events;

@@ -31,7 +31,7 @@ private slots:
     {
         MainWindowFixture f;
         Startup::loadQtTranslations(*QCoreApplication::instance());
-        f.form->state.LoggedInPermission = u"管理员"_s;
+        f.form->station.session.LoggedInPermission = u"管理员"_s;
         f.db.exec(
             u"INSERT INTO alarm_record VALUES ('2026-03-01 08:00:00', 'a'), "
             "('2026-03-01 09:00:00', 'b1'), ('2026-03-01 09:00:00', 'b2'), ('2026-03-02 10:00:00', 'c')"_s);
@@ -74,7 +74,7 @@ private slots:
     void softwareName()
     {
         MainWindowFixture f;
-        f.form->state.SoftwareName = u"监控软件"_s;
+        f.form->station.session.SoftwareName = u"监控软件"_s;
         f.form->setWindowTitle(u"监控软件"_s);
         drive(f.form->softwareNameButton, [&](QDialog& d) {
             auto* edit = child<QLineEdit>(d, "nameEdit");
@@ -84,12 +84,12 @@ private slots:
             QCOMPARE(MessageBox::takeShown(), QStringList{u"软件名称不能为空"_s});
             QCOMPARE(QApplication::focusWidget(), edit);
             QCOMPARE(f.db.count(u"soft_record"_s), 0);
-            QCOMPARE(f.form->windowTitle() + f.form->state.SoftwareName, u"监控软件监控软件"_s);
+            QCOMPARE(f.form->windowTitle() + f.form->station.session.SoftwareName, u"监控软件监控软件"_s);
 
             edit->setText(u"  一号站 "_s);
             press(d, "saveButton");
             QCOMPARE(tableText(f.db, u"soft_name"_s, u"soft_record"_s), u"一号站"_s);
-            QCOMPARE(f.form->windowTitle() + f.form->state.SoftwareName, u"一号站一号站"_s);
+            QCOMPARE(f.form->windowTitle() + f.form->station.session.SoftwareName, u"一号站一号站"_s);
             QCOMPARE(edit->text(), u"  一号站 "_s);
             QVERIFY(d.isVisible());
             QVERIFY(MessageBox::takeShown().isEmpty());

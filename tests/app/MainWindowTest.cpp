@@ -106,7 +106,7 @@ private slots:
         QFETCH(bool, serialSettings);
         MainWindowFixture f;
         MainWindow& form = *f.form;
-        form.state.LoggedInPermission = permission;
+        form.station.session.LoggedInPermission = permission;
         form.usersButton->setText(dialog == QStringLiteral("passwordDialog") ? QStringLiteral("修改密码")
                                                                              : QStringLiteral("用户管理"));
         form.pollTimer->start();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ScriptedBus.h"
 #include "TestDatabase.h"
 
 #include "app/MainWindow.h"
@@ -18,7 +19,7 @@ struct MainWindowFixture
     explicit MainWindowFixture(int screenWidth = 1280)
     {
         MessageBox::setRecording(true);
-        form = std::make_unique<MainWindow>(db.connection(), screenWidth);
+        form = std::make_unique<MainWindow>(station, screenWidth);
     }
     ~MainWindowFixture() { MessageBox::setRecording(false); }
 
@@ -35,6 +36,8 @@ struct MainWindowFixture
     }
 
     TestDatabase db;
+    ScriptedBus bus; // for form->setBus(); the station closes its port on it when it goes
+    Station station{db.connection()};
     std::unique_ptr<MainWindow> form;
 };
 

@@ -1,7 +1,6 @@
 // The device dialog, opened by the "设备管理" command while monitoring runs and
 // driven by field names; every case checks the message and node_record's rows.
 #include "ModalDriver.h"
-#include "ScriptedBus.h"
 
 #include "device/DeviceDialog.h"
 #include "display/DataPanel.h"
@@ -88,19 +87,14 @@ struct DeviceFixture : MainWindowFixture
         }
         Clock::setFixed(kNow);
         form->setBus(&bus);
-        form->state.LoggedInPermission = u"管理员"_s;
-        form->state.PortState = u"打开"_s;
+        form->station.session.LoggedInPermission = u"管理员"_s;
+        form->station.line.PortState = u"打开"_s;
         showLoggedIn();
         form->periodEdit->setText(u"5"_s);
         form->readPeriodEdit->setText(u"100"_s);
         form->toggleMonitoring();
     }
-    // The window closes its port on leaving: it goes before the bus.
-    ~DeviceFixture()
-    {
-        form.reset();
-        Clock::setFixed(QDateTime());
-    }
+    ~DeviceFixture() { Clock::setFixed(QDateTime()); }
 
     // Opens the dialog by the toolbar command, runs steps in it and leaves it
     // by Exit or by the close box. Monitoring is stopped and stays stopped.
@@ -134,8 +128,6 @@ struct DeviceFixture : MainWindowFixture
                "WHERE device_id=%1 ORDER BY node_name)"_s.arg(device));
         return q.next() ? q.value(0).toString() : u"?"_s;
     }
-
-    ScriptedBus bus;
 };
 } // namespace
 

@@ -10,8 +10,8 @@
 namespace {
 void show(MainWindow& form, const QString& mode, int device, const QString& node = QString())
 {
-    form.state.SelectedDeviceId = device;
-    form.state.SelectedNodeName = node;
+    form.station.selection.SelectedDeviceId = device;
+    form.station.selection.SelectedNodeName = node;
     node.isEmpty() ? ShowDeviceView(form.panel(), mode) : ShowNodeView(form.panel(), mode);
 }
 } // namespace

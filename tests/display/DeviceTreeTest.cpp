@@ -74,7 +74,7 @@ private slots:
         insertDevice(f.connection(), 5, QStringLiteral("A[1]"), texts("z"));
         insertDevice(f.connection(), 4, QStringLiteral("X[]"), texts("a"));
         MainWindow& form = f.form();
-        BuildDeviceTree(*form.treeQuery, *form.deviceTree, form.treeImages);
+        BuildDeviceTree(form.station.treeQuery, *form.deviceTree, form.treeImages);
         // Devices by address, even two of the same name; nodes by name.
         QCOMPARE(form.deviceTree->topLevelItemCount(), 1);
         QCOMPARE(treeText(form.deviceTree->topLevelItem(0)),
@@ -83,12 +83,12 @@ private slots:
 
         click(form, QStringLiteral("监控系统/KPV1[地址:3]/设备状态"));
         QVERIFY(MessageBox::takeShown().isEmpty());
-        Query& q = *form.scopeQuery;
+        Query& q = form.station.scopeQuery;
         q.next(); // the next click must rewind what it reopens
         click(form, path);
 
         QVERIFY(MessageBox::takeShown().isEmpty());
-        const MainState& state = form.state;
+        const Selection& state = form.station.selection;
         QCOMPARE((QStringList{state.SelectedKind, QString::number(state.SelectedDeviceId),
                               state.SelectedNodeName, form.viewCaption->text()}),
                  selected);
@@ -109,7 +109,7 @@ private slots:
         DisplayFixture f;
         insertDevice(f.connection(), 3, QStringLiteral("KPV1"), texts("设备状态|浪涌保护器"));
         MainWindow& form = f.form();
-        BuildDeviceTree(*form.treeQuery, *form.deviceTree, form.treeImages);
+        BuildDeviceTree(form.station.treeQuery, *form.deviceTree, form.treeImages);
         QTreeWidgetItem* device = form.deviceTree->topLevelItem(0)->child(0);
         const auto setQuietly = [&form](QTreeWidgetItem* item) { // only the click may act
             const QSignalBlocker quiet(form.deviceTree);
@@ -118,15 +118,17 @@ private slots:
         setQuietly(device);
         QTest::mouseClick(form.deviceTree->viewport(), Qt::LeftButton, {},
                           QPoint(5, form.deviceTree->height() - 30));
-        QCOMPARE(form.state.SelectedKind + QString::number(form.panel().CardCount), QStringLiteral("设备2"));
+        QCOMPARE(form.station.selection.SelectedKind + QString::number(form.panel().CardCount),
+                 QStringLiteral("设备2"));
         setQuietly(form.deviceTree->topLevelItem(0));
         const QRect row = form.deviceTree->visualItemRect(device);
         QTest::mouseClick(form.deviceTree->viewport(), Qt::LeftButton, {},
                           QPoint(row.left() - form.deviceTree->indentation() / 2, row.center().y()));
         QVERIFY(!device->isExpanded());
-        QCOMPARE(form.state.SelectedKind, QStringLiteral("监控系统"));
+        QCOMPARE(form.station.selection.SelectedKind, QStringLiteral("监控系统"));
         QTest::keyClick(form.deviceTree, Qt::Key_Down);
-        QCOMPARE(form.state.SelectedKind + QString::number(form.panel().CardCount), QStringLiteral("设备2"));
+        QCOMPARE(form.station.selection.SelectedKind + QString::number(form.panel().CardCount),
+                 QStringLiteral("设备2"));
     }
 };
 

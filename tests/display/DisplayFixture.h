@@ -29,7 +29,7 @@ struct DisplayFixture final
     MainWindow& form()
     {
         if (!window)
-            window = std::make_unique<MainWindow>(db.connection(), 1280);
+            window = std::make_unique<MainWindow>(station, 1280);
         return *window;
     }
 
@@ -51,6 +51,7 @@ struct DisplayFixture final
     }
 
     TestDatabase db;
+    Station station{db.connection()};
     std::unique_ptr<MainWindow> window;
 };
 

@@ -16,8 +16,8 @@
 namespace {
 void select(MainWindow& form, const QString& kind)
 {
-    form.state.SelectedKind = kind;
-    form.state.SelectedDeviceId = 3;
+    form.station.selection.SelectedKind = kind;
+    form.station.selection.SelectedDeviceId = 3;
     FreeCards(form.panel());
     ShowSelectedView(form.panel(), ViewMode::kCreate);
 }
@@ -67,9 +67,9 @@ private slots:
         MainWindow& form = f.form();
         form.setBus(&bus);
         select(form, kind);
-        OpenScopeQuery(*form.scopeQuery, form.state,
-                       kind == SelectionKind::kSystem ? ScopeKind::kSystem : ScopeKind::kDevice);
-        MainWindow reference(f.connection(), 1280);
+        form.station.openPollScope();
+        Station referenceStation(f.connection());
+        MainWindow reference(referenceStation, 1280);
         select(reference, kind);
         Connection other("other");
         other.open(f.db.path());
@@ -92,9 +92,9 @@ private slots:
                 bus.answer(device, answers[random.bounded(5)]);
             }
             Clock::setFixed(now = now.addSecs(random.bounded(40) == 0 ? 36000 : 1));
-            const int polled = form.scopeQuery->recNo();
+            const int polled = form.station.scopeQuery.recNo();
             form.pollTick();
-            if (form.scopeQuery->recNo() == polled)
+            if (form.station.scopeQuery.recNo() == polled)
                 continue; // a node held for another reading refreshes nothing
             ShowSelectedView(reference.panel(), ViewMode::kUpdate);
             QCOMPARE(cards(form), cards(reference));

@@ -45,7 +45,7 @@ struct SerialFixture
     {
         f.db.addSettings(u"T"_s, 5, 1000);
         f.form->setBus(&bus);
-        MainState& s = f.form->state;
+        LineSettings& s = f.form->station.line;
         std::tie(s.ComNum, s.ComBaud, s.ComDataBit, s.ComStopBit) = std::tuple(3, 9600, 8, 1);
         s.ComParity = u"n"_s;
         s.PortState = u"关闭"_s;
@@ -66,7 +66,7 @@ struct SerialFixture
     // The main window's line settings, port state and status text.
     QString state()
     {
-        const MainState& s = f.form->state;
+        const LineSettings& s = f.form->station.line;
         return QString::asprintf("%d %d %d %d ", s.ComNum, s.ComBaud, s.ComDataBit, s.ComStopBit) +
                s.ComParity + ' ' + s.PortState + ' ' + f.form->statusText(StatusPanel::kPort);
     }
@@ -78,7 +78,7 @@ struct SerialFixture
                          u"soft_record"_s);
     }
 
-    FakeBus bus; // outlives the window, which closes its port on leaving
+    FakeBus bus; // outlives the station, which closes its port on leaving
     MainWindowFixture f;
 };
 

@@ -1,5 +1,4 @@
 #include "ModalDriver.h"
-#include "ScriptedBus.h"
 
 #include "display/DataPanel.h"
 #include "store/Query.h"
@@ -17,12 +16,10 @@ using namespace Qt::StringLiterals;
 namespace {
 struct MonitorFixture : MainWindowFixture
 {
-    // The window closes its port on leaving: it goes before the bus.
-    ~MonitorFixture() { form.reset(); }
     MonitorFixture()
     {
         form->setBus(&bus);
-        form->state.PortState = u"打开"_s;
+        form->station.line.PortState = u"打开"_s;
         form->periodEdit->setText(u"5"_s);
         form->readPeriodEdit->setText(u"100"_s); // the shortest node read period
         for (int device : {1, 2})
@@ -32,8 +29,6 @@ struct MonitorFixture : MainWindowFixture
     }
 
     bool running() const { return form->monitorButton->text() == u"关闭监控"_s; }
-
-    ScriptedBus bus;
 };
 } // namespace
 
@@ -71,15 +66,15 @@ private slots:
         MonitorFixture f;
         f.showLoggedIn();
         QFETCH(QString, portState);
-        f.form->state.PortState = portState;
-        f.form->state.SelectedKind = u"设备"_s;
+        f.form->station.line.PortState = portState;
+        f.form->station.selection.SelectedKind = u"设备"_s;
         f.form->viewCaption->setText(u"KPV1[地址:1]"_s);
         QLineEdit* edit = field == 1 ? f.form->periodEdit : f.form->readPeriodEdit;
         edit->setText(text);
         f.form->toggleMonitoring();
         QTEST(MessageBox::takeShown().join(u'\n'), "message");
         QVERIFY(!f.running() && !f.form->pollTimer->isActive() && f.form->periodEdit->isEnabled());
-        QCOMPARE(f.form->state.SelectedKind + f.form->viewCaption->text(), u"设备KPV1[地址:1]"_s);
+        QCOMPARE(f.form->station.selection.SelectedKind + f.form->viewCaption->text(), u"设备KPV1[地址:1]"_s);
         QCOMPARE(f.db.count(u"soft_record"_s), 0);
         if (focused)
             QCOMPARE(QApplication::focusWidget(), edit);
@@ -89,7 +84,7 @@ private slots:
     {
         MonitorFixture f;
         f.db.addSettings(u"T"_s, 1, 1000);
-        f.form->state.SelectedKind = u"节点"_s;
+        f.form->station.selection.SelectedKind = u"节点"_s;
         f.form->periodEdit->setText(u"30 "_s); // pasted with a blank
         f.form->readPeriodEdit->setText(u"10000"_s);
         f.form->toggleMonitoring();
@@ -101,10 +96,11 @@ private slots:
         const auto dump = [&f]() {
             MainWindow& w = *f.form;
             QString text;
-            QTextStream(&text) << w.state.Countdown << ' ' << w.state.SelectedKind << ' '
+            QTextStream(&text) << w.station.poll.Countdown << ' ' << w.station.selection.SelectedKind << ' '
                                << w.viewCaption->text() << ' ' << w.panel().CardCount << ' '
-                               << w.scopeQuery->recordCount() << ' ' << w.statusText(StatusPanel::kMonitoring)
-                               << ' ' << (w.pollTimer->isActive() ? w.pollTimer->interval() : 0) << ' '
+                               << w.station.scopeQuery.recordCount() << ' '
+                               << w.statusText(StatusPanel::kMonitoring) << ' '
+                               << (w.pollTimer->isActive() ? w.pollTimer->interval() : 0) << ' '
                                << w.periodEdit->isEnabled() << w.serialButton->isEnabled() << ' '
                                << tableText(f.db, u"soft_name||'|'||moniter_time||'|'||node_read_time"_s,
                                             u"soft_record"_s);
@@ -112,12 +108,12 @@ private slots:
         };
         QCOMPARE(dump(), u"30 监控系统 系统数据 2 2 已经启动监控 10000 00 T|30|10000"_s);
 
-        f.form->state.PortState = u"关闭"_s; // stopping needs the port open too
+        f.form->station.line.PortState = u"关闭"_s; // stopping needs the port open too
         f.form->toggleMonitoring();
         QCOMPARE(MessageBox::takeShown(), QStringList{u"请在串口设置中打开串口"_s});
         QVERIFY(f.running());
-        f.form->state.PortState = u"打开"_s;
-        f.form->state.Countdown = 4;
+        f.form->station.line.PortState = u"打开"_s;
+        f.form->station.poll.Countdown = 4;
         f.form->toggleMonitoring();
         QVERIFY(!f.running());
         QCOMPARE(dump(), u"0 监控系统 系统数据 2 2 未启动监控 0 11 T|30|10000"_s);
@@ -130,7 +126,7 @@ private slots:
         QStringList texts;
         for (int tick = 0; tick < 5; ++tick) {
             if (tick == 1)
-                f.form->state.Countdown = 3;
+                f.form->station.poll.Countdown = 3;
             f.form->countdownTick();
             texts << f.form->statusText(StatusPanel::kCountdown);
         }
@@ -138,7 +134,7 @@ private slots:
                                    "读取设备数据倒计时:0秒|正在读取设备数据"_s);
 
         // Stopped during a pause: the panel empties at the next second.
-        f.form->state.Countdown = 3;
+        f.form->station.poll.Countdown = 3;
         f.form->toggleMonitoring();
         f.form->countdownTick();
         QCOMPARE(f.form->statusText(StatusPanel::kCountdown), QString());

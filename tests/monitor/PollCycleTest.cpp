@@ -4,7 +4,7 @@
 #include "monitor/PollCycle.h"
 #include "store/AppError.h"
 #include "store/Clock.h"
-#include "store/MainState.h"
+#include "store/StationState.h"
 
 #include <QSqlQuery>
 #include <QTest>
@@ -21,7 +21,6 @@ struct PollFixture
         cycle.setRefreshView([this]() { ++refreshes; });
         log.setSql("select 告警时间,告警纪录 from alarm_record order by 告警时间");
         log.open();
-        state.ComNum = 7;
     }
     ~PollFixture() { Clock::setFixed(QDateTime()); }
 
@@ -84,11 +83,12 @@ struct PollFixture
     }
 
     TestDatabase db;
-    MainState state;
+    const LineSettings line{7, 9600, 8, 1, "n", "打开"};
+    PollState state;
     Query scope{db.connection()};
     Query log{db.connection()};
     ScriptedBus bus;
-    PollCycle cycle{state, scope, log, &bus};
+    PollCycle cycle{line, state, scope, log, &bus};
     int refreshes = 0;
     QDateTime now{QDate(2026, 6, 1), QTime(8, 0, 0)};
 };

@@ -32,7 +32,7 @@ private slots:
         QCOMPARE(login->hintLabel->text(), input[2]);
         QVERIFY(input[3].isEmpty() || QApplication::focusWidget()->objectName() == input[3]);
         QVERIFY(login->isVisible() && !login->quitRequested());
-        QVERIFY(MessageBox::takeShown().isEmpty() && f.form->state.LoggedInUser.isEmpty());
+        QVERIFY(MessageBox::takeShown().isEmpty() && f.form->station.session.LoggedInUser.isEmpty());
     }
 
     void loginAppliesUserAndSettings_data()
@@ -58,17 +58,19 @@ private slots:
         f.form->loginDialog->userEdit->setText("  admin ");
         f.form->loginDialog->passwordEdit->setText(" secret");
         f.form->loginDialog->logIn();
-        const MainState& s = f.form->state;
+        const Session& s = f.form->station.session;
+        const LineSettings& line = f.form->station.line;
         const MainWindow& w = *f.form;
         QCOMPARE((QStringList{s.LoggedInUser, s.LoggedInPassword, s.LoggedInPermission,
                               w.statusText(StatusPanel::kUser), w.usersButton->text(), w.windowTitle(),
-                              s.ComParity, s.PortState, w.statusText(StatusPanel::kPort),
+                              line.ComParity, line.PortState, w.statusText(StatusPanel::kPort),
                               w.statusText(StatusPanel::kMonitoring), w.statusText(StatusPanel::kCountdown),
                               w.periodEdit->text(), w.readPeriodEdit->text()}),
                  (QStringList{"admin", "secret", permission[0], permission[0] + ":admin", permission[1],
                               "防雷监控", "n", "关闭", "串口未打开", "未启动监控", "", "30",
                               QString::number(used)}));
-        QCOMPARE((QList<int>{s.ComNum, s.ComBaud, s.ComDataBit, s.ComStopBit, s.NodeReadPeriod}),
+        QCOMPARE((QList<int>{line.ComNum, line.ComBaud, line.ComDataBit, line.ComStopBit,
+                             w.station.poll.NodeReadPeriod}),
                  (QList<int>{3, 9600, 8, 1, used}));
         // Only the value in memory changes; the table keeps what it had.
         QCOMPARE(f.db.count(QString("soft_record WHERE node_read_time=%1").arg(nodeReadPeriod)), 1);
@@ -109,10 +111,10 @@ private slots:
         f.form->FormShow();
         QCOMPARE(f.form->exitRequested(), ends);
         QCOMPARE(f.form->isEnabled(), !ends); // an ending program takes no input
-        QCOMPARE(f.form->state.LoggedInUser, ends ? "" : "u");
+        QCOMPARE(f.form->station.session.LoggedInUser, ends ? "" : "u");
         QTEST(f.form->windowTitle() + ' ' + f.form->periodEdit->text() + '/' + f.form->readPeriodEdit->text(),
               "shown");
-        QCOMPARE(f.form->state.PortState, f.form->windowTitle().isEmpty() ? "" : "关闭");
+        QCOMPARE(f.form->station.line.PortState, f.form->windowTitle().isEmpty() ? "" : "关闭");
         QCOMPARE(f.db.count("soft_record"), stored ? 1 : 0);
     }
 };

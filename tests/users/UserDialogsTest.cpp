@@ -128,8 +128,8 @@ private slots:
         MainWindowFixture f;
         f.db.addUser(u"u"_s, u"p"_s, u"普通用户"_s);
         f.db.addUser(u"v"_s, u"p"_s, u"普通用户"_s);
-        f.form->state.LoggedInUser = u"u"_s;
-        f.form->state.LoggedInPassword = u"p"_s;
+        f.form->station.session.LoggedInUser = u"u"_s;
+        f.form->station.session.LoggedInPassword = u"p"_s;
         f.form->usersButton->setText(u"修改密码"_s);
         const auto attempt = [](QDialog& d, const QString& text) {
             child<QLineEdit>(d, "passwordEdit")->setText(text);
@@ -150,7 +150,7 @@ private slots:
             QCOMPARE(attempt(d, u"p4"_s), u"修改失败！"_s);
         });
         QCOMPARE(users(f.db), u"u/p3/普通用户 u/p3/普通用户"_s);
-        QCOMPARE(f.form->state.LoggedInPassword, u"p3"_s);
+        QCOMPARE(f.form->station.session.LoggedInPassword, u"p3"_s);
         QVERIFY(MessageBox::takeShown().isEmpty());
     }
 };
