@@ -8,7 +8,7 @@
 #include "link/ModbusRtuBus.h"
 #include "monitor/PollCycle.h"
 #include "mqtt/MqttPublisher.h"
-#include "store/MainState.h"
+#include "store/StationState.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -32,7 +32,6 @@ struct Station
                 "(%1, 'KPV%1', 3, '0000(正常)/FFFF(异常)', '设备状态', 11, '开关量', 0, 65535), "
                 "(%1, 'KPV%1', 3, '0000(正常)/FFFF(异常)', '浪涌保护器', 9, '开关量', 0, 65535), "
                 "(%1, 'KPV%1', 3, '', '浪涌次数', 5, '模拟量', 0, 3)"_s.arg(device));
-        state.ComNum = kPort;
         state.MonitorPeriod = 0;
         cycle.setEvents(events);
         scope.setSql(u"select * from node_record order by  device_id ASC, node_name ASC"_s);
@@ -56,11 +55,12 @@ struct Station
 
     QTemporaryDir portDir;
     TestDatabase db;
-    MainState state;
+    const LineSettings line{kPort, 9600, 8, 1, u"n"_s, u"打开"_s};
+    PollState state;
     Query scope{db.connection()};
     Query log{db.connection()};
     ModbusRtuBus bus;
-    PollCycle cycle{state, scope, log, &bus};
+    PollCycle cycle{line, state, scope, log, &bus};
     KpvSim sim;
     bool started = false;
 };
@@ -71,6 +71,16 @@ QList<QJsonObject> payloads(const QStringList& lines)
     QList<QJsonObject> result;
     for (const QString& line : lines)
         result << QJsonDocument::fromJson(line.section(u'|', 2).toUtf8()).object();
+    return result;
+}
+// Repeats dropped: a consumer tells them apart by time and text.
+QList<QJsonObject> distinct(const QList<QJsonObject>& messages)
+{
+    QList<QJsonObject> result;
+    for (const QJsonObject& message : messages) {
+        if (!result.contains(message))
+            result << message;
+    }
     return result;
 }
 QMap<QString, QJsonObject> nodes(const QStringList& lines)
@@ -133,13 +143,14 @@ private slots:
         s.scope.open();
         publisher->nodeRemoved(1, u"浪涌保护器"_s);
 
-        // Back: every alarm arrives, once, in order; a pass brings every node up to date.
+        // Back: every alarm arrives in order, at least once (QoS 1 resends a message whose
+        // acknowledgement the broken connection lost); a pass brings every node up to date.
         QVERIFY(broker.start() && sub.start(broker.port()));
         QTRY_COMPARE_WITH_TIMEOUT(publisher->hint(), u"MQTT: 已连接"_s, 20000);
         for (int step = 0; step < 6; ++step)
             s.cycle.pollTick();
         QTRY_COMPARE(nodes(sub.messages(u"/node/"_s)), nodes(s));
-        QCOMPARE(payloads(before + sub.messages(u"/alarm"_s)),
+        QCOMPARE(distinct(payloads(before + sub.messages(u"/alarm"_s))),
                  payloads(s.column(u"SELECT '||' || json_object('time', 告警时间, 'text', 告警纪录) FROM "
                                    "alarm_record ORDER BY rowid"_s)));
 
