@@ -8,6 +8,7 @@
 #include "display/SystemView.h"
 #include "store/Clock.h"
 #include "store/FixedTexts.h"
+#include "store/NodeTable.h"
 #include "store/StationState.h"
 #include "store/Query.h"
 
@@ -24,7 +25,16 @@ bool refreshPolledCard(DataPanel& panel, const Query& scope, int polledRow)
     const int row = view.rowOfId(scope.rowId(polledRow), polledRow);
     if (row < 0)
         return false;
-    view.replaceHeldRow(row, scope.heldRow(polledRow));
+    // Only what the step wrote: the scope's other columns are as old as the
+    // scope, while the view took another program's edits at its last full refresh.
+    QVector<QVariant> values = view.heldRow(row);
+    const QVector<QVariant> polled = scope.heldRow(polledRow);
+    for (const QString& column : NodeTable::polledColumns()) {
+        const int index = int(view.columnNames().indexOf(column));
+        if (index >= 0)
+            values[index] = polled.value(index);
+    }
+    view.replaceHeldRow(row, values);
     view.setRecNo(row);
     if (kind != SelectionKind::kSystem) {
         // One node card per row, in row order.

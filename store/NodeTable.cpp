@@ -22,6 +22,14 @@ void NodeTable::exec(const QString& statement, const QHash<QString, QVariant>& v
     m_query.execSql();
 }
 
+const QStringList& NodeTable::polledColumns()
+{
+    static const QStringList columns{QStringLiteral("read_time"), QStringLiteral("communication_status"),
+                                     QStringLiteral("node_data"), QStringLiteral("con_data"),
+                                     QStringLiteral("alarm_status")};
+    return columns;
+}
+
 void NodeTable::openAll()
 {
     select(QStringLiteral("select * from node_record order by  device_id ASC, node_name ASC"));

@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 class Query;
@@ -13,6 +14,9 @@ class NodeTable final
 {
 public:
     explicit NodeTable(Query& query) : m_query(query) {}
+
+    // The columns a poll step writes; the others change only by an edit.
+    static const QStringList& polledColumns();
 
     // Every node by address, then node name; the device tree reads the names
     // backwards.

@@ -83,8 +83,9 @@ private slots:
                 bus.silence(device);
                 break;
             case 1:
-                QVERIFY(outside.exec(QString("UPDATE node_record SET con_data='x%1', alarm_status='告警' "
-                                             "WHERE rowid=%2")
+                // Columns a step writes and one it does not (the name the card shows).
+                QVERIFY(outside.exec(QString("UPDATE node_record SET con_data='x%1', alarm_status='告警', "
+                                             "device_name='D%1' WHERE rowid=%2")
                                          .arg(step)
                                          .arg(1 + random.bounded(18))));
                 break;
