@@ -158,8 +158,6 @@ void PollCycle::endPass()
 
 void PollCycle::refresh(int polledRow, bool passEnded)
 {
-    if (m_refreshView)
-        m_refreshView();
     if (m_refreshStep)
         m_refreshStep(m_scope, polledRow, passEnded);
 }

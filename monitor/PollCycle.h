@@ -22,8 +22,6 @@ public:
     PollCycle(const LineSettings& line, PollState& poll, Query& scope, Query& alarmLog, FieldBus* bus);
 
     void setBus(FieldBus* bus) { m_bus = bus; }
-    // Refreshes the view of the current selection in update mode.
-    void setRefreshView(std::function<void()> refresh) { m_refreshView = std::move(refresh); }
     // Told after a step which row of the scope it wrote (-1 for none) and
     // whether that ended the pass, for a view that refreshes only that row.
     using RefreshStep = std::function<void(const Query& scope, int polledRow, bool passEnded)>;
@@ -57,7 +55,6 @@ private:
     Query& m_alarmLog;
     Query m_alarmInsert;
     FieldBus* m_bus;
-    std::function<void()> m_refreshView;
     RefreshStep m_refreshStep;
     std::optional<QString> m_pendingAlarm; // the record of an alarm this step enters
     PollEvents* m_events = nullptr;

@@ -18,7 +18,7 @@ struct PollFixture
     PollFixture()
     {
         state.MonitorPeriod = 0; // passes follow each other without a pause
-        cycle.setRefreshView([this]() { ++refreshes; });
+        cycle.setRefreshStep([this](const Query&, int, bool) { ++refreshes; });
         log.setSql("select 告警时间,告警纪录 from alarm_record order by 告警时间");
         log.open();
     }
