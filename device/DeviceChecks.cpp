@@ -13,21 +13,28 @@ constexpr qlonglong kMaxRegister = 256;
 // be reached, and the poll reads the stored limit as a 32-bit number.
 constexpr qlonglong kMaxLimit = 65535;
 
+// The value of a decimal whole number of any size; nothing for other text.
+std::optional<qlonglong> decimal(const QString& text)
+{
+    bool ok = false;
+    const qlonglong value = Text::trimmed(text).toLongLong(&ok);
+    return ok ? std::optional<qlonglong>(value) : std::nullopt;
+}
+
 // A decimal number is judged at any size; other spellings go through the
 // conversion, which throws for what is not a whole number.
 qlonglong wholeNumber(const QString& text)
 {
-    bool decimal = false;
-    const qlonglong value = Text::trimmed(text).toLongLong(&decimal);
-    return decimal ? value : Text::toInt(text);
+    if (const std::optional<qlonglong> value = decimal(text))
+        return *value;
+    return Text::toInt(text);
 }
 
 // Limits are stored as typed, so only a decimal whole number will do.
 bool isLimit(const QString& text)
 {
-    bool decimal = false;
-    const qlonglong value = Text::trimmed(text).toLongLong(&decimal);
-    return decimal && value >= 0 && value <= kMaxLimit;
+    const std::optional<qlonglong> value = decimal(text);
+    return value && *value >= 0 && *value <= kMaxLimit;
 }
 
 Result device(const QString& address, const QString& name, const QString& rangeMessage)
