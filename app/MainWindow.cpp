@@ -18,9 +18,9 @@
 #include "kit/TreePick.h"
 #include "link/SerialDialog.h"
 #include "monitor/MonitorControl.h"
-#include "monitor/PollCycle.h"
 #include "mqtt/MqttPublisher.h"
 #include "store/AlarmLogTable.h"
+#include "store/AppError.h"
 #include "store/FixedTexts.h"
 #include "store/Permission.h"
 #include "store/Query.h"
@@ -78,9 +78,8 @@ MainWindow::MainWindow(Station& shown, int screenWidth, QWidget* parent) : QMain
     m_panel = std::make_unique<DataPanel>(station.selection, station.viewQuery, cardFrame->host(),
                                           [this]() { cardFrame->updateExtent(); });
 
-    station.pollCycle().setRefreshStep([this](const Query& scope, int polledRow, bool passEnded) {
-        ShowPolledRow(*m_panel, scope, polledRow, passEnded);
-    });
+    connect(&station, &Station::stepDone, this, &MainWindow::showStep);
+    connect(&station, &Station::scopeFailed, this, [](const QString& error) { MessageBox::error(error); });
 
     m_monitor = new MonitorControl(
         station.line, station.poll, station.settingsQuery,
@@ -402,10 +401,24 @@ void MainWindow::toggleMonitoring()
 
 void MainWindow::pollTick()
 {
+    station.pollTick();
+}
+
+void MainWindow::showStep(const PollStepResult& step)
+{
     // Polling goes on while the operator reads about a failed step: the next
     // tick tries the same node again, and one box shows the latest error.
-    guardedWith([this]() { station.pollCycle().pollTick(); },
-                [this](const QString& text) { MessageBox::errorWithoutWaiting(text, this); });
+    guardedWith(
+        [this, &step]() {
+            if (!step.error.isEmpty())
+                throw AppError(step.error);
+            if (step.alarm)
+                AlarmLogTable(station.alarmLogQuery).takeAdded(step.alarm->rowId, step.alarm->time,
+                                                               step.alarm->text);
+            if (step.refresh)
+                ShowPolledRow(*m_panel, step.polled, step.passEnded);
+        },
+        [this](const QString& text) { MessageBox::errorWithoutWaiting(text, this); });
 }
 
 void MainWindow::countdownTick()

@@ -110,6 +110,9 @@ public slots:
     void toggleMonitoring();
     void pollTick();
     void countdownTick();
+    // The window's part of a poll step: the new alarm line, the polled row's
+    // card, or the error in the one box that does not wait.
+    void showStep(const PollStepResult& step);
 
 protected:
     void showEvent(QShowEvent* event) override;

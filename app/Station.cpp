@@ -1,31 +1,56 @@
 #include "app/Station.h"
 
+#include "app/StationWorker.h"
 #include "link/ModbusRtuBus.h"
-#include "monitor/PollCycle.h"
 #include "mqtt/MqttPublisher.h"
 #include "store/AlarmLogTable.h"
 #include "store/FixedTexts.h"
-#include "store/NodeTable.h"
 
 #include <QFileInfo>
 #include <cstdio>
 
 Station::Station(Connection& connection)
-    : dbConnection(connection), alarmLogQuery(connection), treeQuery(connection), scopeQuery(connection),
-      viewQuery(connection), settingsQuery(connection), m_ownBus(std::make_unique<ModbusRtuBus>()),
-      m_bus(m_ownBus.get())
+    : dbConnection(connection), alarmLogQuery(connection), treeQuery(connection), viewQuery(connection),
+      settingsQuery(connection), m_ownBus(std::make_unique<ModbusRtuBus>()), m_bus(m_ownBus.get())
 {
+    qRegisterMetaType<PollStepResult>();
     AlarmLogTable(alarmLogQuery).openLog();
-    m_pollCycle = std::make_unique<PollCycle>(line, poll, scopeQuery, alarmLogQuery, m_bus);
     startPublishing();
+    m_worker = new StationWorker(connection.fileName(), m_bus, m_mqtt.get());
+    m_worker->moveToThread(&m_thread);
+    connect(m_worker, &StationWorker::stepDone, this, [this](const PollStepResult& result) {
+        --m_unanswered;
+        m_stepUnderWay = false;
+        if (result.passEnded)
+            poll.Countdown = poll.MonitorPeriod;
+        emit stepDone(result);
+    });
+    connect(m_worker, &StationWorker::scopeOpened, this,
+            [this](const QVector<qint64>& rowIds, const QString& error) {
+                --m_unanswered;
+                if (!error.isEmpty()) {
+                    emit scopeFailed(error);
+                    return;
+                }
+                m_scopeRowIds = rowIds;
+            });
+    m_thread.setObjectName(QStringLiteral("station"));
+    m_thread.start();
 }
 
 Station::~Station()
 {
-    if (line.PortState == PortState::kOpen)
-        m_bus->comClose(line.ComNum);
-    m_pollCycle->setEvents(nullptr);
+    const int openPort = line.PortState == PortState::kOpen ? line.ComNum : 0;
+    QMetaObject::invokeMethod(m_worker, [worker = m_worker, openPort]() { worker->finish(openPort); });
+    m_thread.quit();
+    m_thread.wait();
+    delete m_worker;
     m_mqtt.reset();
+}
+
+template <typename Work> void Station::ask(Work&& work)
+{
+    QMetaObject::invokeMethod(m_worker, std::forward<Work>(work), Qt::QueuedConnection);
 }
 
 void Station::startPublishing()
@@ -40,26 +65,28 @@ void Station::startPublishing()
         return;
     }
     m_mqtt = std::make_unique<MqttPublisher>(*config);
-    m_pollCycle->setEvents(m_mqtt.get());
 }
 
 void Station::setBus(FieldBus* bus)
 {
     m_bus = bus;
-    m_pollCycle->setBus(bus);
+    ask([worker = m_worker, bus]() { worker->setBus(bus); });
 }
 
 void Station::openPollScope()
 {
     const QString& kind = selection.SelectedKind;
-    NodeTable nodes(scopeQuery);
-    if (kind == SelectionKind::kNode)
-        nodes.openNode(selection.SelectedDeviceId, selection.SelectedNodeName);
-    else if (kind == SelectionKind::kDevice)
-        nodes.openDevice(selection.SelectedDeviceId);
-    else if (kind == SelectionKind::kSystem)
-        nodes.openAll();
-    else
+    if (kind != SelectionKind::kNode && kind != SelectionKind::kDevice && kind != SelectionKind::kSystem)
         return;
-    scopeQuery.first();
+    ++m_unanswered;
+    ask([worker = m_worker, chosen = selection]() { worker->openScope(chosen); });
+}
+
+void Station::pollTick()
+{
+    if (m_stepUnderWay || poll.Countdown != 0)
+        return;
+    m_stepUnderWay = true;
+    ++m_unanswered;
+    ask([worker = m_worker, port = line.ComNum]() { worker->step(port); });
 }

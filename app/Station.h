@@ -1,33 +1,39 @@
 #pragma once
 
+#include "store/PollStepResult.h"
 #include "store/Query.h"
 #include "store/StationState.h"
 
+#include <QObject>
 #include <QString>
+#include <QThread>
+#include <QVector>
 #include <memory>
 
 class Connection;
 class FieldBus;
 class MqttPublisher;
-class PollCycle;
+class StationWorker;
 
-// The station the main window shows: the queries on the database, the serial
-// link, the poll cycle walking the selected scope and the MQTT publisher,
-// with the state they share for the whole run. It outlives the windows.
-class Station final
+// The station the main window shows: the queries the windows read on the
+// database, the serial link, the poll cycle walking the selected scope and
+// the MQTT publisher, with the state they share for the whole run. It
+// outlives the windows. The poll cycle, its reads and its writes run on a
+// thread of the station's own (StationWorker), so the window never waits
+// for the bus or a locked file; the window asks and is answered by signal.
+class Station final : public QObject
 {
+    Q_OBJECT
 public:
     explicit Station(Connection& connection);
-    // The port first, so a new start can open it at once; then the publisher,
-    // which may take up to two seconds to say goodbye to its broker.
-    ~Station();
-    Station(const Station&) = delete;
-    Station& operator=(const Station&) = delete;
+    // Waits for the step under way (one read and one commit), closes the port
+    // there, so a new start can open it at once; then the publisher, which
+    // may take up to two seconds to say goodbye to its broker.
+    ~Station() override;
 
     Connection& dbConnection;
     Query alarmLogQuery; // alarm log
     Query treeQuery;     // tree building
-    Query scopeQuery;    // scope of polling
     Query viewQuery;     // data view
     Query settingsQuery; // lookups
 
@@ -39,25 +45,40 @@ public:
     // The serial link; the real library unless a test put a scripted one here.
     FieldBus* bus() const { return m_bus; }
     void setBus(FieldBus* bus);
-    PollCycle& pollCycle() { return *m_pollCycle; }
 
     // Null without a usable mqtt.conf; then publishingProblem() says why, or
     // is empty when there is no file at all.
     MqttPublisher* publisher() const { return m_mqtt.get(); }
     QString publishingProblem() const { return m_publishingProblem; }
 
-    // Reopens the scope query, the rows the poll cycle walks, on the
-    // selection: the system all nodes, a device its nodes, a node that node;
-    // it stands on its first row afterwards. Any other kind leaves it as is.
+    // Asks for the scope, the rows the poll cycle walks, on the selection:
+    // the system all nodes, a device its nodes, a node that node; it stands on
+    // its first row afterwards. Any other kind leaves it as is.
     void openPollScope();
+    // A poll tick: asks for one step unless one is under way or the pause
+    // between passes runs; stepDone answers.
+    void pollTick();
+    // Until every request asked so far is answered.
+    bool busy() const { return m_unanswered > 0; }
+    // The node_record row ids of the scope last opened.
+    QVector<qint64> scopeRowIds() const { return m_scopeRowIds; }
+
+signals:
+    void stepDone(const PollStepResult& result);
+    void scopeFailed(const QString& error);
 
 private:
     void startPublishing();
+    template <typename Work> void ask(Work&& work);
 
     std::unique_ptr<FieldBus> m_ownBus;
     FieldBus* m_bus;
-    // Outlives the poll cycle, which reports to it.
+    // Outlives the worker, which reports to it.
     std::unique_ptr<MqttPublisher> m_mqtt;
     QString m_publishingProblem;
-    std::unique_ptr<PollCycle> m_pollCycle;
+    QThread m_thread;
+    StationWorker* m_worker = nullptr;
+    int m_unanswered = 0;
+    bool m_stepUnderWay = false;
+    QVector<qint64> m_scopeRowIds;
 };

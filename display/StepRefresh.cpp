@@ -8,31 +8,29 @@
 #include "display/SystemView.h"
 #include "store/Clock.h"
 #include "store/FixedTexts.h"
-#include "store/NodeTable.h"
+#include "store/PollStepResult.h"
 #include "store/StationState.h"
 #include "store/Query.h"
 
 namespace {
 // False when only a full refresh shows the view right.
-bool refreshPolledCard(DataPanel& panel, const Query& scope, int polledRow)
+bool refreshPolledCard(DataPanel& panel, const PolledRow& polled)
 {
     Query& view = panel.viewQuery;
     const QString& kind = panel.selection.SelectedKind;
-    if (kind != panel.shownKind || !view.isActive() || !scope.isActive() ||
-        scope.columnNames() != view.columnNames() ||
+    if (kind != panel.shownKind || !view.isActive() || polled.written.isEmpty() ||
         view.connection().dataVersion() != panel.shownDataVersion)
         return false;
-    const int row = view.rowOfId(scope.rowId(polledRow), polledRow);
+    const int row = view.rowOfId(polled.rowId, polled.row);
     if (row < 0)
         return false;
     // Only what the step wrote: the scope's other columns are as old as the
     // scope, while the view took another program's edits at its last full refresh.
     QVector<QVariant> values = view.heldRow(row);
-    const QVector<QVariant> polled = scope.heldRow(polledRow);
-    for (const QString& column : NodeTable::polledColumns()) {
-        const int index = int(view.columnNames().indexOf(column));
+    for (auto it = polled.written.cbegin(); it != polled.written.cend(); ++it) {
+        const int index = int(view.columnNames().indexOf(it.key()));
         if (index >= 0)
-            values[index] = polled.value(index);
+            values[index] = it.value();
     }
     view.replaceHeldRow(row, values);
     view.setRecNo(row);
@@ -51,8 +49,8 @@ bool refreshPolledCard(DataPanel& panel, const Query& scope, int polledRow)
 }
 } // namespace
 
-void ShowPolledRow(DataPanel& panel, const Query& scope, int polledRow, bool passEnded)
+void ShowPolledRow(DataPanel& panel, const PolledRow& polled, bool passEnded)
 {
-    if (passEnded || polledRow < 0 || !refreshPolledCard(panel, scope, polledRow))
+    if (passEnded || polled.row < 0 || !refreshPolledCard(panel, polled))
         ShowSelectedView(panel, ViewMode::kUpdate);
 }

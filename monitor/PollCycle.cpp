@@ -5,6 +5,7 @@
 #include "store/AlarmLogTable.h"
 #include "store/AppError.h"
 #include "store/Clock.h"
+#include "store/NodeTable.h"
 #include "store/Query.h"
 #include "store/StationState.h"
 #include "store/StatusTexts.h"
@@ -18,16 +19,16 @@ namespace {
 constexpr int kConfirmations = 3;
 } // namespace
 
-PollCycle::PollCycle(const LineSettings& line, PollState& poll, Query& scope, Query& alarmLog, FieldBus* bus)
-    : m_line(line), m_poll(poll), m_scope(scope), m_alarmLog(alarmLog), m_alarmInsert(scope.connection()),
-      m_bus(bus)
+PollCycle::PollCycle(const LineSettings& line, PollState& poll, Query& scope, FieldBus* bus)
+    : m_line(line), m_poll(poll), m_scope(scope), m_alarmInsert(scope.connection()), m_bus(bus)
 {}
 
-void PollCycle::pollTick()
+PollStepResult PollCycle::pollTick()
 {
-    if (m_bus->comWork(m_line.ComNum) == 1)
-        return;
-    PollStep();
+    m_result = {};
+    if (m_bus->comWork(m_line.ComNum) != 1)
+        PollStep();
+    return m_result;
 }
 
 void PollCycle::PollStep()
@@ -101,13 +102,11 @@ void PollCycle::postStep()
     m_pendingAlarm.reset();
     Connection& connection = m_scope.connection();
     QString time;
-    bool logInStep = false;
     try {
         connection.beginTransaction();
         try {
             m_scope.post();
             time = AddAlarmRecord(record);
-            logInStep = alarmLogInStep();
             connection.commit();
         } catch (const AppError&) {
             connection.rollback();
@@ -115,38 +114,11 @@ void PollCycle::postStep()
         }
     } catch (const AppError&) {
         m_scope.refreshCurrent();
-        reloadAlarmLog();
         throw;
     }
-    if (logInStep)
-        appendAlarmLine(time, record);
-    else
-        reloadAlarmLog();
     // Told only once the record is in the file for good.
+    m_result.alarm = AlarmLine{m_alarmInsert.lastInsertId(), time, record};
     reportAlarm(time, record);
-}
-
-// Whether the log's query holds every record but the one just inserted, so
-// that taking that one in shows what a reopen would.
-bool PollCycle::alarmLogInStep()
-{
-    AlarmLogTable log(m_alarmLog);
-    return log.holdsLog() && log.storedCount() == m_alarmLog.recordCount() + 1;
-}
-
-void PollCycle::reloadAlarmLog()
-{
-    AlarmLogTable(m_alarmLog).openLog();
-}
-
-// The log's query shows the new record where a reopen would put it, after the
-// records of an earlier or the same time, and the grid follows the query.
-void PollCycle::appendAlarmLine(const QString& time, const QString& record)
-{
-    int position = m_alarmLog.recordCount();
-    while (position > 0 && m_alarmLog.value(position - 1, 0).toString() > time)
-        --position;
-    m_alarmLog.insertHeldRow(position, m_alarmInsert.lastInsertId(), {time, record});
 }
 
 void PollCycle::endPass()
@@ -156,10 +128,23 @@ void PollCycle::endPass()
     m_poll.Countdown = m_poll.MonitorPeriod;
 }
 
+// Only the columns a step writes: the window keeps another program's edits
+// of the others.
 void PollCycle::refresh(int polledRow, bool passEnded)
 {
-    if (m_refreshStep)
-        m_refreshStep(m_scope, polledRow, passEnded);
+    m_result.refresh = true;
+    m_result.passEnded = passEnded;
+    if (polledRow < 0 || !m_scope.isActive())
+        return;
+    m_result.polled.row = polledRow;
+    m_result.polled.rowId = m_scope.rowId(polledRow);
+    const QStringList columns = m_scope.columnNames();
+    const QVector<QVariant> values = m_scope.heldRow(polledRow);
+    for (const QString& column : NodeTable::polledColumns()) {
+        const int index = int(columns.indexOf(column));
+        if (index >= 0)
+            m_result.polled.written.insert(column, values.value(index));
+    }
 }
 
 // A listener's fault must not fail a step whose rows are already written.

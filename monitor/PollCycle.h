@@ -1,9 +1,9 @@
 #pragma once
 
+#include "store/PollStepResult.h"
 #include "store/Query.h"
 
 #include <QString>
-#include <functional>
 #include <optional>
 
 class FieldBus;
@@ -15,35 +15,31 @@ struct PollState;
 // time, confirm communication loss after three failures, judge the value and
 // confirm an alarm after three abnormal readings, then move on through the
 // scope. Works on the scope query and the shared state only (a pass ends in
-// a pause of MonitorPeriod seconds); the window supplies the view refresh.
+// a pause of MonitorPeriod seconds); each step says what it did, for the
+// window to refresh what changed.
 class PollCycle final
 {
 public:
-    PollCycle(const LineSettings& line, PollState& poll, Query& scope, Query& alarmLog, FieldBus* bus);
+    PollCycle(const LineSettings& line, PollState& poll, Query& scope, FieldBus* bus);
 
     void setBus(FieldBus* bus) { m_bus = bus; }
-    // Told after a step which row of the scope it wrote (-1 for none) and
-    // whether that ended the pass, for a view that refreshes only that row.
-    using RefreshStep = std::function<void(const Query& scope, int polledRow, bool passEnded)>;
-    void setRefreshStep(RefreshStep refresh) { m_refreshStep = std::move(refresh); }
     // Told of every written node row and alarm record; null for nobody.
     void setEvents(PollEvents* events) { m_events = events; }
 
-    // A poll tick: nothing while the link is busy, otherwise one step.
-    void pollTick();
+    // A poll tick: nothing while the link is busy, otherwise one step. Says
+    // which row of the scope the step wrote and whether that ended the pass;
+    // throws AppError when the step's write failed.
+    PollStepResult pollTick();
     void PollStep();
     // Judges a successful reading of the current row; true means hold (the
     // same node is read again at the next tick).
     bool EvaluateAlarm(int value);
     // Inserts one record into the alarm log; returns the record's time as
-    // stored. The log's query gets its line once the step's write is committed.
+    // stored. The step tells of the line once its write is committed.
     QString AddAlarmRecord(const QString& text);
 
 private:
     void postStep();
-    bool alarmLogInStep();
-    void reloadAlarmLog();
-    void appendAlarmLine(const QString& time, const QString& record);
     void endPass();
     void refresh(int polledRow, bool passEnded);
     void reportRow();
@@ -52,10 +48,9 @@ private:
     const LineSettings& m_line;
     PollState& m_poll;
     Query& m_scope;
-    Query& m_alarmLog;
     Query m_alarmInsert;
     FieldBus* m_bus;
-    RefreshStep m_refreshStep;
+    PollStepResult m_result; // of the step under way
     std::optional<QString> m_pendingAlarm; // the record of an alarm this step enters
     PollEvents* m_events = nullptr;
 };

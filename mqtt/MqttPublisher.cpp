@@ -153,16 +153,32 @@ void MqttPublisher::alarmRecorded(const QString& time, const QString& text)
         {m_config.topic(QStringLiteral("alarm")), QJsonDocument(json).toJson(QJsonDocument::Compact), false});
 }
 
+int MqttPublisher::queued() const
+{
+    const std::lock_guard lock(m_queueMutex);
+    return m_queue.size();
+}
+
+int MqttPublisher::dropped() const
+{
+    const std::lock_guard lock(m_queueMutex);
+    return m_queue.dropped();
+}
+
 void MqttPublisher::send(MqttMessage message)
 {
     if (!m_network)
         return;
-    m_queue.push(std::move(message));
+    {
+        const std::lock_guard lock(m_queueMutex);
+        m_queue.push(std::move(message));
+    }
     flush();
 }
 
 void MqttPublisher::flush()
 {
+    const std::lock_guard lock(m_queueMutex);
     while (m_network->connected) {
         const MqttMessage* message = m_queue.front();
         if (!message)

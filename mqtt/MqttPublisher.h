@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 // Publishes a station's node readings and alarm records to an MQTT broker:
@@ -15,8 +16,9 @@
 // A network thread of its own resolves, connects, and after any failure tries
 // again with a growing pause, until the publisher ends it; the poll step only
 // hands a message over. While the broker is away messages wait in a bounded
-// queue and go out in order once it is back. Lives on the thread that runs
-// the poll step.
+// queue and go out in order once it is back. Lives on the window's thread;
+// the three calls that hand a message over may come from any thread (the
+// station's poll step, the window's device deletion) and keep their order.
 class MqttPublisher final : public QObject, public PollEvents
 {
     Q_OBJECT
@@ -42,8 +44,8 @@ public:
     QString hint() const { return m_hint; }
     // Messages the broker has acknowledged so far.
     quint64 acknowledged() const;
-    int queued() const { return m_queue.size(); }
-    int dropped() const { return m_queue.dropped(); }
+    int queued() const;
+    int dropped() const;
 
 signals:
     // Emitted on the publisher's thread, only when the text changes.
@@ -57,6 +59,9 @@ private:
     void setHint(const QString& hint);
 
     const MqttConfig m_config;
+    // Held while a message is queued or handed to the client, so messages
+    // leave in the order they came, whichever thread sends or flushes.
+    mutable std::mutex m_queueMutex;
     MqttQueue m_queue;
     QString m_hint;
     // Shared with the network thread, which may outlive the publisher while

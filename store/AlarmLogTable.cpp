@@ -47,6 +47,18 @@ void AlarmLogTable::add(const QDateTime& time, const QString& text)
     m_query.execSql();
 }
 
+void AlarmLogTable::takeAdded(qint64 rowId, const QString& time, const QString& text)
+{
+    if (!holdsLog() || storedCount() != m_query.recordCount() + 1) {
+        openLog();
+        return;
+    }
+    int position = m_query.recordCount();
+    while (position > 0 && m_query.value(position - 1, 0).toString() > time)
+        --position;
+    m_query.insertHeldRow(position, rowId, {time, text});
+}
+
 void AlarmLogTable::removeAt(const QString& time)
 {
     m_query.setSql(QStringLiteral("Delete from alarm_record where (告警时间=:告警时间) "));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 
 class QDateTime;
 class Query;
@@ -20,6 +21,11 @@ public:
     // How many records the table holds now, whatever the query holds.
     int storedCount();
     void add(const QDateTime& time, const QString& text);
+    // The query shows a record another connection just added (its row id,
+    // time as stored and text) where a reopen would put it, after the records
+    // of an earlier or the same time; it is reopened instead when it held
+    // anything but the log without that record.
+    void takeAdded(qint64 rowId, const QString& time, const QString& text);
     // Times are stored to the second in their display form, so the text a
     // grid shows finds its record, and any other of the same second.
     void removeAt(const QString& time);

@@ -73,9 +73,8 @@ void pollStep(benchmark::State& state)
     LineSettings line;
     PollState poll;
     Query scope(connection);
-    Query log(connection);
     InstantBus bus;
-    PollCycle cycle(line, poll, scope, log, &bus);
+    PollCycle cycle(line, poll, scope, &bus);
     poll.MonitorPeriod = 0;
     scope.setSql(QStringLiteral("select * from node_record order by  device_id ASC, node_name ASC"));
     scope.open();

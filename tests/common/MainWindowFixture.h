@@ -35,6 +35,14 @@ struct MainWindowFixture
         QCoreApplication::processEvents();
     }
 
+    // Waits until the station answered every request; step() after one poll tick.
+    bool settle() { return QTest::qWaitFor([this]() { return !station.busy(); }, 10000); }
+    bool step()
+    {
+        form->pollTick();
+        return settle();
+    }
+
     TestDatabase db;
     ScriptedBus bus; // for form->setBus(); the station closes its port on it when it goes
     Station station{db.connection()};

@@ -5,6 +5,7 @@
 #include "display/DeviceTree.h"
 
 #include <QLabel>
+#include <QSqlQuery>
 #include <QTreeWidget>
 
 namespace {
@@ -83,9 +84,8 @@ private slots:
 
         click(form, QStringLiteral("监控系统/KPV1[地址:3]/设备状态"));
         QVERIFY(MessageBox::takeShown().isEmpty());
-        Query& q = form.station.scopeQuery;
-        q.next(); // the next click must rewind what it reopens
         click(form, path);
+        QVERIFY(f.settle());
 
         QVERIFY(MessageBox::takeShown().isEmpty());
         const Selection& state = form.station.selection;
@@ -94,11 +94,12 @@ private slots:
                  selected);
         QCOMPARE(form.panel().CardCount, cards);
         QCOMPARE(f.cardControls().size(), 2 * cards);
-        QCOMPARE(q.recNo(), 0);
         QStringList rows;
-        for (q.first(); !q.eof(); q.next())
-            rows << q.fieldText(QStringLiteral("device_id")) + QLatin1Char(':') +
-                        q.fieldText(QStringLiteral("node_name"));
+        for (qint64 id : form.station.scopeRowIds()) {
+            QSqlQuery q(QStringLiteral("SELECT device_id||':'||node_name FROM node_record WHERE rowid=%1").arg(id),
+                        f.connection().database());
+            rows << (q.next() ? q.value(0).toString() : QString());
+        }
         QCOMPARE(rows, scope);
     }
 

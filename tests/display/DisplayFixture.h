@@ -33,6 +33,9 @@ struct DisplayFixture final
         return *window;
     }
 
+    // Waits until the station answered every request.
+    bool settle() { return QTest::qWaitFor([this]() { return !station.busy(); }, 10000); }
+
     QLineEdit* header(int card) { return form().panel().CardHeaders.at(card - 1); }
     QListWidget* list(int card) { return form().panel().CardLists.at(card - 1); }
     QColor headerColour(int card) { return header(card)->palette().color(QPalette::Base); }

@@ -89,8 +89,7 @@ private slots:
         f.form->readPeriodEdit->setText(u"10000"_s);
         f.form->toggleMonitoring();
         QVERIFY(f.running());
-        f.form->pollTick();
-        f.form->pollTick(); // the pass ends in the pause converted at start
+        QVERIFY(f.step() && f.step()); // the pass ends in the pause converted at start
         QVERIFY(MessageBox::takeShown().isEmpty());
         // Countdown, selection, cards (one per device), rows, status, timer, enabled fields, settings.
         const auto dump = [&f]() {
@@ -98,7 +97,7 @@ private slots:
             QString text;
             QTextStream(&text) << w.station.poll.Countdown << ' ' << w.station.selection.SelectedKind << ' '
                                << w.viewCaption->text() << ' ' << w.panel().CardCount << ' '
-                               << w.station.scopeQuery.recordCount() << ' '
+                               << w.station.scopeRowIds().size() << ' '
                                << w.statusText(StatusPanel::kMonitoring) << ' '
                                << (w.pollTimer->isActive() ? w.pollTimer->interval() : 0) << ' '
                                << w.periodEdit->isEnabled() << w.serialButton->isEnabled() << ' '
@@ -151,11 +150,9 @@ private slots:
         QVERIFY(other.open());
         QSqlQuery hold(other);
         QVERIFY(hold.exec(u"BEGIN IMMEDIATE"_s));
-        f.form->pollTick();
-        f.form->pollTick();
+        QVERIFY(f.step() && f.step());
         QVERIFY(hold.exec(u"COMMIT"_s));
-        f.form->pollTick();
-        f.form->pollTick();
+        QVERIFY(f.step() && f.step());
         QCOMPARE(MessageBox::takeShown(), QStringList{u"database is locked"_s});
         QList<int> slaves;
         for (const ScriptedBus::Call& call : f.bus.calls)

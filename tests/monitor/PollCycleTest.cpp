@@ -2,6 +2,7 @@
 #include "TestDatabase.h"
 
 #include "monitor/PollCycle.h"
+#include "store/AlarmLogTable.h"
 #include "store/AppError.h"
 #include "store/Clock.h"
 #include "store/StationState.h"
@@ -18,7 +19,6 @@ struct PollFixture
     PollFixture()
     {
         state.MonitorPeriod = 0; // passes follow each other without a pause
-        cycle.setRefreshStep([this](const Query&, int, bool) { ++refreshes; });
         log.setSql("select 告警时间,告警纪录 from alarm_record order by 告警时间");
         log.open();
     }
@@ -45,7 +45,10 @@ struct PollFixture
             openScope("select * from node_record order by  device_id ASC, node_name ASC");
         for (int i = 0; i < times; ++i) {
             Clock::setFixed(now = now.addSecs(1));
-            cycle.pollTick();
+            const PollStepResult result = cycle.pollTick();
+            refreshes += result.refresh;
+            if (result.alarm) // as the window takes the line into its grid
+                AlarmLogTable(log).takeAdded(result.alarm->rowId, result.alarm->time, result.alarm->text);
         }
     }
     void openScope(const QString& sql)
@@ -88,7 +91,7 @@ struct PollFixture
     Query scope{db.connection()};
     Query log{db.connection()};
     ScriptedBus bus;
-    PollCycle cycle{line, state, scope, log, &bus};
+    PollCycle cycle{line, state, scope, &bus};
     int refreshes = 0;
     QDateTime now{QDate(2026, 6, 1), QTime(8, 0, 0)};
 };
@@ -235,7 +238,6 @@ private slots:
             QCOMPARE(f.row("n"), before); // no new read time beside old data
             QCOMPARE(f.records(), QStringList{"old"});
             QCOMPARE(f.status("n") + '/' + f.scope.fieldText("alarm_status"), "通信正常/正常/正常");
-            QCOMPARE(f.log.recordCount(), 1); // the grid shows what the file holds
             f.db.exec("DROP TRIGGER fault");
         }
         f.step(2);

@@ -58,9 +58,8 @@ struct Station
     const LineSettings line{kPort, 9600, 8, 1, u"n"_s, u"打开"_s};
     PollState state;
     Query scope{db.connection()};
-    Query log{db.connection()};
     ModbusRtuBus bus;
-    PollCycle cycle{line, state, scope, log, &bus};
+    PollCycle cycle{line, state, scope, &bus};
     KpvSim sim;
     bool started = false;
 };

@@ -1,0 +1,94 @@
+#include "app/StationWorker.h"
+
+#include "link/FieldBus.h"
+#include "monitor/PollCycle.h"
+#include "store/AppError.h"
+#include "store/Connection.h"
+#include "store/FixedTexts.h"
+#include "store/NodeTable.h"
+#include "store/Query.h"
+
+#include <exception>
+
+namespace {
+template <typename Work> QString failureOf(Work&& work)
+{
+    try {
+        work();
+    } catch (const AppError& e) {
+        return e.text();
+    } catch (const std::exception& e) {
+        return QString::fromLocal8Bit(e.what());
+    }
+    return {};
+}
+} // namespace
+
+StationWorker::StationWorker(QString fileName, FieldBus* bus, PollEvents* events)
+    : m_fileName(std::move(fileName)), m_bus(bus), m_events(events)
+{}
+
+StationWorker::~StationWorker() = default;
+
+// Connections belong to the thread that opens them: this one is opened on
+// the station's thread, at its first use there, and again after a failure.
+void StationWorker::ensureOpen()
+{
+    if (m_connection && m_connection->isOpen())
+        return;
+    m_cycle.reset();
+    m_scope.reset();
+    m_connection =
+        std::make_unique<Connection>(QStringLiteral("stationConnection%1").arg(quintptr(this), 0, 16));
+    m_connection->open(m_fileName);
+    m_scope = std::make_unique<Query>(*m_connection);
+    m_cycle = std::make_unique<PollCycle>(m_line, m_poll, *m_scope, m_bus);
+    m_cycle->setEvents(m_events);
+}
+
+void StationWorker::setBus(FieldBus* bus)
+{
+    m_bus = bus;
+    if (m_cycle)
+        m_cycle->setBus(bus);
+}
+
+void StationWorker::openScope(const Selection& selection)
+{
+    const QString& kind = selection.SelectedKind;
+    QVector<qint64> rowIds;
+    const QString error = failureOf([&]() {
+        ensureOpen();
+        NodeTable nodes(*m_scope);
+        if (kind == SelectionKind::kNode)
+            nodes.openNode(selection.SelectedDeviceId, selection.SelectedNodeName);
+        else if (kind == SelectionKind::kDevice)
+            nodes.openDevice(selection.SelectedDeviceId);
+        else
+            nodes.openAll();
+        m_scope->first();
+        for (int row = 0; row < m_scope->recordCount(); ++row)
+            rowIds << m_scope->rowId(row);
+    });
+    emit scopeOpened(rowIds, error);
+}
+
+void StationWorker::step(int port)
+{
+    PollStepResult result;
+    result.error = failureOf([&]() {
+        ensureOpen();
+        m_line.ComNum = port;
+        result = m_cycle->pollTick();
+    });
+    emit stepDone(result);
+}
+
+void StationWorker::finish(int openPort)
+{
+    if (openPort != 0)
+        m_bus->comClose(openPort);
+    m_cycle.reset();
+    m_scope.reset();
+    m_connection.reset();
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "store/PollStepResult.h"
+#include "store/StationState.h"
+
+#include <QObject>
+#include <QVector>
+#include <memory>
+
+class Connection;
+class FieldBus;
+class PollCycle;
+class PollEvents;
+class Query;
+
+// The part of the station that waits: the poll cycle, its reads on the serial
+// link and its writes through a connection of its own to the same file. It
+// lives on the station's thread; every call below runs there, in the order
+// the station asked, and answers by signal.
+class StationWorker final : public QObject
+{
+    Q_OBJECT
+public:
+    StationWorker(QString fileName, FieldBus* bus, PollEvents* events);
+    ~StationWorker() override;
+
+    void setBus(FieldBus* bus);
+    // Reopens the scope on the selection (the system, a device or a node),
+    // standing on its first row.
+    void openScope(const Selection& selection);
+    // One poll tick on the port.
+    void step(int port);
+    // Closes the port (none when 0) and the connection, before the thread ends.
+    void finish(int openPort);
+
+signals:
+    void stepDone(const PollStepResult& result);
+    // The node_record row ids of the scope opened, or why it could not be.
+    void scopeOpened(const QVector<qint64>& rowIds, const QString& error);
+
+private:
+    void ensureOpen();
+
+    const QString m_fileName;
+    FieldBus* m_bus;
+    PollEvents* m_events;
+    // Only the confirmation counters count here: the window keeps the pause
+    // between passes and asks for a step only once it is over.
+    LineSettings m_line;
+    PollState m_poll;
+    std::unique_ptr<Connection> m_connection;
+    std::unique_ptr<Query> m_scope;
+    std::unique_ptr<PollCycle> m_cycle;
+};
