@@ -80,6 +80,13 @@ void StationWorker::step(int port)
         ensureOpen();
         m_line.ComNum = port;
         result = m_cycle->pollTick();
+        // Only a step the window refreshes for moves the mark on: a write by
+        // another connection is told with the next refresh, whenever it came.
+        if (result.refresh) {
+            const qint64 version = m_connection->dataVersion();
+            result.polled.fileChanged = version != m_seenDataVersion;
+            m_seenDataVersion = version;
+        }
     });
     emit stepDone(result);
 }

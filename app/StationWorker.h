@@ -48,6 +48,7 @@ private:
     // between passes and asks for a step only once it is over.
     LineSettings m_line;
     PollState m_poll;
+    qint64 m_seenDataVersion = -1; // data_version at the last refreshing step
     std::unique_ptr<Connection> m_connection;
     std::unique_ptr<Query> m_scope;
     std::unique_ptr<PollCycle> m_cycle;

@@ -35,9 +35,8 @@ struct DataPanel final
     std::array<QLineEdit*, kMaxCards> CardHeaders{};
     std::array<QListWidget*, kMaxCards> CardLists{};
 
-    // What the last full refresh showed: the kind of view, the file's
-    // data_version it read, and for the overview its rows.
+    // What the last full refresh showed: the kind of view and for the
+    // overview its rows.
     QString shownKind;
-    qint64 shownDataVersion = -1;
     OverviewMemo overview;
 };

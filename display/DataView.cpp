@@ -34,7 +34,6 @@ void ShowNodeView(DataPanel& panel, const QString& mode)
     Query& view = panel.viewQuery;
     view.close();
     panel.shownKind.clear();
-    panel.shownDataVersion = view.connection().dataVersion();
     NodeTable(view).openNode(panel.selection.SelectedDeviceId, panel.selection.SelectedNodeName);
     view.first();
     if (mode == ViewMode::kCreate) {
@@ -51,7 +50,6 @@ void ShowDeviceView(DataPanel& panel, const QString& mode)
     Query& view = panel.viewQuery;
     view.close();
     panel.shownKind.clear();
-    panel.shownDataVersion = view.connection().dataVersion();
     NodeTable(view).openDevice(panel.selection.SelectedDeviceId);
     view.first();
     if (mode == ViewMode::kCreate) {

@@ -18,8 +18,7 @@ bool refreshPolledCard(DataPanel& panel, const PolledRow& polled)
 {
     Query& view = panel.viewQuery;
     const QString& kind = panel.selection.SelectedKind;
-    if (kind != panel.shownKind || !view.isActive() || polled.written.isEmpty() ||
-        view.connection().dataVersion() != panel.shownDataVersion)
+    if (kind != panel.shownKind || !view.isActive() || polled.written.isEmpty() || polled.fileChanged)
         return false;
     const int row = view.rowOfId(polled.rowId, polled.row);
     if (row < 0)

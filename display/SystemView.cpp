@@ -16,7 +16,6 @@ void ShowSystemView(DataPanel& panel, const QString& mode)
     Query& view = panel.viewQuery;
     view.close();
     panel.shownKind.clear();
-    panel.shownDataVersion = view.connection().dataVersion();
     NodeTable(view).openAll();
     const QVector<OverviewRow> rows = OverviewContent::readRows(view);
 

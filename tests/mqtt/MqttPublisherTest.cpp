@@ -13,6 +13,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSignalSpy>
+#include <thread>
 
 using namespace Qt::StringLiterals;
 
@@ -163,6 +164,39 @@ private slots:
 
         publisher.reset();
         QTRY_COMPARE(sub.messages(u"/status"_s).last(), u"spdmon/st/status|0|offline"_s);
+    }
+
+    // The station's thread publishes readings while the window's clears retained
+    // topics: every message goes out, each thread's in the order it sent them.
+    void twoThreadsKeepTheirOrder()
+    {
+        MqttBroker broker;
+        MqttSubscriber sub;
+        QVERIFY(broker.start() && sub.start(broker.port()));
+        MqttPublisher publisher(*MqttConfig::load(broker.writeConfig({})));
+        QTRY_COMPARE(publisher.hint(), u"MQTT: 已连接"_s);
+        constexpr int kEach = 300;
+        std::thread station([&publisher]() {
+            for (int i = 0; i < kEach; ++i)
+                publisher.nodeWritten({{u"device_id"_s, 1}, {u"node_name"_s, u"n"_s}, {u"node_data"_s, i}});
+        });
+        for (int i = 0; i < kEach; ++i)
+            publisher.nodeRemoved(2, QString::number(i));
+        station.join();
+        QTRY_COMPARE(sub.messages(u"/node/"_s).size(), 2 * kEach);
+        QStringList written;
+        QStringList removed;
+        for (const QString& line : sub.messages(u"/node/"_s)) {
+            if (line.startsWith(u"spdmon/st/node/1/n|"_s))
+                written << QString::number(payloads({line}).first().value(u"node_data"_s).toInt());
+            else
+                removed << line.section(u'|', 0, 0).section(u'/', -1);
+        }
+        QStringList expected;
+        for (int i = 0; i < kEach; ++i)
+            expected << QString::number(i);
+        QCOMPARE(written, expected);
+        QCOMPARE(removed, expected);
     }
 
     void faultsOnlyChangeTheHint_data()

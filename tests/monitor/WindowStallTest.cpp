@@ -1,0 +1,110 @@
+// The window's thread never waits for the bus or the file: a 5 ms heartbeat
+// on it stays on time while a silent device keeps each read waiting 300 ms,
+// while a 741-node bus is polled at the shortest period, and while another
+// connection holds the write lock for 5 s.
+#include "KpvSim.h"
+#include "MainWindowFixture.h"
+
+#include "display/DataPanel.h"
+#include "link/FieldBus.h"
+#include "store/FixedTexts.h"
+
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+// Well above the scheduling jitter of a loaded machine, well below one read timeout.
+constexpr qint64 kStallBoundMs = 150;
+
+// The longest the window's thread was late for its heartbeat over a while.
+qint64 worstStall(int whileMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = 0;
+    qint64 worst = 0;
+    QTimer beat;
+    beat.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&beat, &QTimer::timeout, [&]() {
+        worst = std::max(worst, clock.elapsed() - last - 5);
+        last = clock.elapsed();
+    });
+    beat.start(5);
+    QTest::qWait(whileMs);
+    return worst;
+}
+} // namespace
+
+class WindowStallTest final : public QObject
+{
+    Q_OBJECT
+private slots:
+    void windowKeepsAnswering();
+};
+
+void WindowStallTest::windowKeepsAnswering()
+{
+    constexpr int kPort = 203;
+    QTemporaryDir portDir;
+    QVERIFY(portDir.isValid());
+    qputenv("SPDMON_PORT_DIR", portDir.path().toLocal8Bit());
+    MainWindowFixture f;
+    f.db.exec(u"WITH RECURSIVE d(id) AS (SELECT 1 UNION ALL SELECT id + 1 FROM d WHERE id < 247), "
+              "n(name, reg, type) AS (VALUES ('设备状态', 11, '开关量'), ('浪涌保护器', 9, '开关量'), "
+              "('浪涌次数', 5, '模拟量')) INSERT INTO node_record (device_id, device_name, node_code, "
+              "node_alarm_type, node_name, node_reg_add, con_data_type, node_data_lower, node_data_upper) "
+              "SELECT id, 'KPV' || id, 3, '0000(正常)/FFFF(异常)', name, reg, type, 0, 65535 FROM d, n "
+              "ORDER BY id"_s);
+    QList<int> addresses;
+    for (int device = 1; device <= 247; ++device)
+        addresses << device;
+    KpvSim sim;
+    QVERIFY2(sim.start(kPort, addresses), "kpv-sim did not start");
+    QVERIFY(sim.command(u"silent 1"_s));
+    f.showLoggedIn();
+    QCOMPARE(f.station.bus()->comOpen(kPort, 9600, 8, "n", 1), 1);
+    f.station.bus()->setDelay(300);
+    f.station.line.ComNum = kPort;
+    f.station.line.PortState = PortState::kOpen;
+    f.form->periodEdit->setText(u"0"_s);
+    f.form->readPeriodEdit->setText(u"100"_s);
+    int steps = 0;
+    QObject::connect(&f.station, &Station::stepDone, [&steps]() { ++steps; });
+
+    // The pass starts on device 1: three reads of each of its nodes time out.
+    // The first answer brings the overview's full refresh; the silence follows.
+    f.form->toggleMonitoring();
+    QTRY_VERIFY(steps == 1);
+    const qint64 silent = worstStall(1800);
+    QVERIFY(steps >= 4);
+    QVERIFY(sim.command(u"normal 1"_s));
+    QTRY_VERIFY_WITH_TIMEOUT(f.form->panel().CardCount == 247 && steps > 12, 5000);
+    steps = 0;
+    const qint64 wholeBus = worstStall(3000);
+    QVERIFY(steps >= 10);
+
+    QSqlDatabase other = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"other"_s);
+    other.setDatabaseName(f.db.path());
+    QVERIFY(other.open());
+    {
+        QSqlQuery hold(other);
+        QVERIFY(hold.exec(u"BEGIN IMMEDIATE"_s));
+        MessageBox::takeShown();
+        const qint64 locked = worstStall(5000);
+        QVERIFY(hold.exec(u"COMMIT"_s));
+        QCOMPARE(MessageBox::takeShown(), QStringList{u"database is locked"_s});
+        qInfo("worst window stall: silent device %lld ms, 741 nodes at 100 ms %lld ms, locked file %lld ms",
+              silent, wholeBus, locked);
+        QVERIFY(silent < kStallBoundMs && wholeBus < kStallBoundMs && locked < kStallBoundMs);
+    }
+    other.close();
+    f.form->toggleMonitoring();
+    QVERIFY(f.settle());
+}
+
+QTEST_MAIN(WindowStallTest)
+#include "WindowStallTest.moc"
