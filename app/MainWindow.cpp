@@ -413,8 +413,8 @@ void MainWindow::showStep(const PollStepResult& step)
             if (!step.error.isEmpty())
                 throw AppError(step.error);
             if (step.alarm)
-                AlarmLogTable(station.alarmLogQuery).takeAdded(step.alarm->rowId, step.alarm->time,
-                                                               step.alarm->text);
+                AlarmLogTable(station.alarmLogQuery)
+                    .takeAdded(step.alarm->rowId, step.alarm->time, step.alarm->text);
             if (step.refresh)
                 ShowPolledRow(*m_panel, step.polled, step.passEnded);
         },

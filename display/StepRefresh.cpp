@@ -9,8 +9,8 @@
 #include "store/Clock.h"
 #include "store/FixedTexts.h"
 #include "store/PollStepResult.h"
-#include "store/StationState.h"
 #include "store/Query.h"
+#include "store/StationState.h"
 
 namespace {
 // False when only a full refresh shows the view right.

@@ -50,7 +50,7 @@ private:
     Query& m_scope;
     Query m_alarmInsert;
     FieldBus* m_bus;
-    PollStepResult m_result; // of the step under way
+    PollStepResult m_result;               // of the step under way
     std::optional<QString> m_pendingAlarm; // the record of an alarm this step enters
     PollEvents* m_events = nullptr;
 };

@@ -36,7 +36,10 @@ struct MainWindowFixture
     }
 
     // Waits until the station answered every request; step() after one poll tick.
-    bool settle() { return QTest::qWaitFor([this]() { return !station.busy(); }, 10000); }
+    bool settle()
+    {
+        return QTest::qWaitFor([this]() { return !station.busy(); }, 10000);
+    }
     bool step()
     {
         form->pollTick();

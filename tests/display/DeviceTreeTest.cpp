@@ -96,8 +96,9 @@ private slots:
         QCOMPARE(f.cardControls().size(), 2 * cards);
         QStringList rows;
         for (qint64 id : form.station.scopeRowIds()) {
-            QSqlQuery q(QStringLiteral("SELECT device_id||':'||node_name FROM node_record WHERE rowid=%1").arg(id),
-                        f.connection().database());
+            QSqlQuery q(
+                QStringLiteral("SELECT device_id||':'||node_name FROM node_record WHERE rowid=%1").arg(id),
+                f.connection().database());
             rows << (q.next() ? q.value(0).toString() : QString());
         }
         QCOMPARE(rows, scope);

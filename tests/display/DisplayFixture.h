@@ -34,7 +34,10 @@ struct DisplayFixture final
     }
 
     // Waits until the station answered every request.
-    bool settle() { return QTest::qWaitFor([this]() { return !station.busy(); }, 10000); }
+    bool settle()
+    {
+        return QTest::qWaitFor([this]() { return !station.busy(); }, 10000);
+    }
 
     QLineEdit* header(int card) { return form().panel().CardHeaders.at(card - 1); }
     QListWidget* list(int card) { return form().panel().CardLists.at(card - 1); }

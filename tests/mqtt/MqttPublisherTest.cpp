@@ -186,17 +186,11 @@ private slots:
         QTRY_COMPARE(sub.messages(u"/node/"_s).size(), 2 * kEach);
         QStringList written;
         QStringList removed;
-        for (const QString& line : sub.messages(u"/node/"_s)) {
-            if (line.startsWith(u"spdmon/st/node/1/n|"_s))
-                written << QString::number(payloads({line}).first().value(u"node_data"_s).toInt());
-            else
-                removed << line.section(u'|', 0, 0).section(u'/', -1);
-        }
-        QStringList expected;
+        for (const QString& line : sub.messages(u"/node/"_s))
+            (line.contains(u"/1/n|"_s) ? written : removed) << line.section(u'/', 4);
         for (int i = 0; i < kEach; ++i)
-            expected << QString::number(i);
-        QCOMPARE(written, expected);
-        QCOMPARE(removed, expected);
+            QVERIFY(written.at(i).contains(u"\"node_data\":%1,"_s.arg(i)) &&
+                    removed.at(i) == u"%1|0|"_s.arg(i));
     }
 
     void faultsOnlyChangeTheHint_data()
