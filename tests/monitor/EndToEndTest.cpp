@@ -87,7 +87,7 @@ void EndToEndTest::abnormalAndSilentDevicesAreRecorded()
     // The overview follows: alarm red, communication loss yellow.
     QCOMPARE(f.form->panel().CardHeaders[1]->palette().color(QPalette::Base), QColor(231, 0, 0));
     QCOMPARE(f.form->panel().CardHeaders[2]->palette().color(QPalette::Base), QColor(255, 255, 0));
-    QTest::qWait(1500);         // a few more passes: nothing is logged twice
+    QTest::qWait(1500);     // a few more passes: nothing is logged twice
     f.form->toggleMonitoring(); // stop
 
     QVERIFY2(MessageBox::takeShown().isEmpty(), "no error box may have appeared");
