@@ -41,7 +41,10 @@ Station::Station(Connection& connection)
 Station::~Station()
 {
     const int openPort = line.PortState == PortState::kOpen ? line.ComNum : 0;
-    QMetaObject::invokeMethod(m_worker, [worker = m_worker, openPort]() { worker->finish(openPort); });
+    // Waited for: a request still queued when the thread's loop ends is never run.
+    QMetaObject::invokeMethod(
+        m_worker, [worker = m_worker, openPort]() { worker->finish(openPort); },
+        Qt::BlockingQueuedConnection);
     m_thread.quit();
     m_thread.wait();
     delete m_worker;
