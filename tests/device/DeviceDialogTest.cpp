@@ -192,6 +192,7 @@ private slots:
         QTest::newRow("address 1") << u"1"_s << u"A"_s << ok << QString() << 1;
         QTest::newRow("address 247") << u"247"_s << u"A"_s << ok << QString() << 247;
         QTest::newRow("address taken, in hex") << u"$3"_s << u"A"_s << taken << u"addressEdit"_s << 0;
+        QTest::newRow("address of a one-node device") << u"4"_s << u"A"_s << taken << u"addressEdit"_s << 0;
         QTest::newRow("blank name") << u"9"_s << u"   "_s << u"设备名称不能为空"_s << u"deviceNameEdit"_s
                                     << 0;
         QTest::newRow("10 Chinese") << u"9"_s << u"一二三四五六七八九十"_s << ok << QString() << 9;
@@ -300,6 +301,8 @@ private slots:
             << surges << "dataTypeCombo" << u"开关"_s << u"数据类型错误"_s << kDevice3;
         QTest::newRow("no lower limit")
             << surges << "lowerLimitEdit" << u"a"_s << u"报警下限不能为空"_s << kDevice3;
+        QTest::newRow("no upper limit")
+            << surges << "upperLimitEdit" << u"a"_s << u"报警上限不能为空"_s << kDevice3;
         QTest::newRow("upper limit") << surges << "upperLimitEdit" << u"9-9"_s << ok
                                      << saved(u"65535"_s, u"99"_s);
         // A limit is a whole number a register holds.

@@ -150,8 +150,6 @@ private slots:
         // Nothing stored after a failed opening, and the typed values are not rolled back.
         QTest::newRow("open fails") << u"COM7|4800|8|1|none"_s << -1 << u"7 4800 8 1 n 失败 串口打开失败"_s
                                     << kUntouched;
-        QTest::newRow("open neither 1 nor -1")
-            << u"COM7|4800|8|1|none"_s << 2 << closed("7 4800 8 1 n") << kUntouched;
         QTest::newRow("open throws") << u"COM7|4800|8|1|none"_s << 9 << closed("7 4800 8 1 n") << kUntouched;
     }
 

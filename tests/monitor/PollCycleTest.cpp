@@ -57,10 +57,13 @@ struct PollFixture
         scope.open();
     }
 
+    // Read as another program reads: only what was committed.
     QStringList values(const QString& sql)
     {
+        if (!reader.isOpen())
+            reader.open(db.path());
         QStringList result;
-        for (QSqlQuery q(sql, db.connection().database()); q.next();)
+        for (QSqlQuery q(sql, reader.database()); q.next();)
             result << q.value(0).toString();
         return result;
     }
@@ -86,6 +89,7 @@ struct PollFixture
     }
 
     TestDatabase db;
+    Connection reader{"reader"};
     const LineSettings line{7, 9600, 8, 1, "n", "打开"};
     PollState state;
     Query scope{db.connection()};

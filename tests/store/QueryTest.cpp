@@ -1,6 +1,7 @@
 #include "TestDatabase.h"
 
 #include "store/AppError.h"
+#include "store/Schema.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -215,6 +216,28 @@ private slots:
         QVERIFY(timer.elapsed() < 5000); // not the old ten seconds
         QCOMPARE(rows(db.connection(), "SELECT 用户名 FROM dd_user ORDER BY rowid"),
                  (QStringList{"held", "w"}));
+    }
+
+    // Another tool's file: table names spelt in capitals, a rollback journal. It
+    // opens, and is then written through a write-ahead log synced at each commit.
+    void opensAnotherToolsFile()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("table.db");
+        {
+            QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "foreign");
+            other.setDatabaseName(path);
+            QVERIFY(other.open());
+            Schema::createTables(other);
+            for (const QString& name : Schema::tableNames())
+                QVERIFY(QSqlQuery(other).exec("ALTER TABLE " + name + " RENAME TO x") &&
+                        QSqlQuery(other).exec("ALTER TABLE x RENAME TO " + name.toUpper()));
+        }
+        QSqlDatabase::removeDatabase("foreign");
+        Connection connection("taken");
+        QCOMPARE(errorOf([&]() { connection.open(path); }), "no error");
+        QCOMPARE(rows(connection, "PRAGMA journal_mode") + rows(connection, "PRAGMA synchronous"),
+                 (QStringList{"wal", "2"}));
     }
 
     void openRefusesUnusableFile_data()

@@ -1,0 +1,38 @@
+// spdmon-initdb run as an installer would: what a new station starts with.
+#include "store/AccountTable.h"
+#include "store/Connection.h"
+#include "store/Query.h"
+
+#include <QProcess>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+
+class InitDbTest final : public QObject
+{
+    Q_OBJECT
+private slots:
+    // The line and periods the README gives, demo devices installed before
+    // today (their remaining life counts from then), and an administrator.
+    void createsAStationToStartWith()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("table.db");
+        QCOMPARE(QProcess::execute(INITDB_PATH, {path, "--admin", " boss ", "--password", "pw", "--demo"}), 0);
+        Connection connection("made");
+        connection.open(path);
+        QSqlQuery made("SELECT (SELECT group_concat(com_num||' '||com_baud||' '||com_data_bit||' '||com_stop_bit"
+                       "||' '||com_parity||' '||moniter_time||' '||node_read_time) FROM soft_record)||' '||"
+                       "(SELECT SUM(install_date < datetime('now', 'localtime'))||'/'||COUNT(*) FROM node_record)",
+                       connection.database());
+        QVERIFY(made.next());
+        QCOMPARE(made.value(0).toString(), "1 9600 8 1 n 5 200 12/12");
+        Query query(connection);
+        AccountTable(query).openLogin("boss", "pw");
+        QCOMPARE(query.recordCount(), 1);
+        QCOMPARE(query.fieldText("权限"), "管理员");
+    }
+};
+
+QTEST_GUILESS_MAIN(InitDbTest)
+#include "InitDbTest.moc"
