@@ -62,6 +62,7 @@ FirstStartDialog::FirstStartDialog(const DatabaseSearch& search, QWidget* parent
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, &FirstStartDialog::createStation);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    adjustSize();
     centreOnScreen(*this);
 }
 
