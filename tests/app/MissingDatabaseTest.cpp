@@ -29,7 +29,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(xvfb.canReadLine(), 10000);
         // Inherited by the program and by xdotool, so the key goes to the virtual screen.
         qputenv("DISPLAY", ':' + xvfb.readLine().trimmed());
-        qputenv("QT_QPA_PLATFORM", "xcb");
         const auto xdotool = [](const QStringList& arguments) {
             QProcess tool;
             tool.start("xdotool", arguments);
@@ -42,7 +41,7 @@ private slots:
         QTemporaryDir dir;
         QProcess program;
         program.setWorkingDirectory(dir.path());
-        program.start(SPDMON_PATH, {});
+        program.start(SPDMON_PATH, {"-platform", "xcb"}); // Qt's own option gets past spdmon's parsing
         const QStringList findBox{"search", "--onlyvisible", "--name", "spdmon"};
         QString errors; // what the program printed so far
         const auto state = [&program, &errors]() {
