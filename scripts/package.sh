@@ -18,9 +18,11 @@ while (($#)); do
 done
 
 if [[ ! -f "$build/CMakeCache.txt" ]]; then
-  # CMAKE_BUILD_TYPE None: only dpkg-buildflags' flags, as dpkg-buildpackage
-  # would give them. The install tree is /usr, so the private library folder
-  # is the multiarch one.
+  # CMAKE_BUILD_TYPE None: only dpkg-buildflags' flags, all hardening on, as
+  # dpkg-buildpackage would give them (its file prefix map is the working
+  # folder: the sources).
+  cd "$here"
+  export DEB_BUILD_MAINT_OPTIONS=hardening=+all
   CXXFLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
   LDFLAGS="$(dpkg-buildflags --get LDFLAGS)" \
     cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=None -DCMAKE_INSTALL_PREFIX=/usr \
