@@ -1,15 +1,36 @@
 #include "app/Startup.h"
 
+#include "app/DatabaseSearch.h"
+#include "app/FirstStartDialog.h"
 #include "kit/MessageBox.h"
 #include "store/AppError.h"
 #include "store/Connection.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QLibraryInfo>
+#include <QStandardPaths>
 #include <QTranslator>
 #include <cstdio>
 
 namespace Startup {
+
+QString findOrCreateDatabase(const QString& requested)
+{
+    const DatabaseSearch search = DatabaseSearch::run(
+        requested, QDir::currentPath(), QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
+    if (search.found)
+        return search.path;
+    FirstStartDialog dialog(search);
+    if (dialog.exec() == QDialog::Accepted)
+        return search.path;
+    std::fprintf(stderr, "%s\n",
+                 QStringLiteral("未找到数据库文件 (no database file found), looked at: %1\n%2")
+                     .arg(search.lookedAt.join(QStringLiteral(", ")), Connection::missingFileHint(search.path))
+                     .toLocal8Bit()
+                     .constData());
+    return {};
+}
 
 bool openDatabase(Connection& connection, const QString& fileName)
 {

@@ -7,8 +7,11 @@ class QCoreApplication;
 
 namespace Startup {
 
-// The database file the program works on, in the working directory.
-inline const QString kDatabaseFile = QStringLiteral("table.db");
+// The database file to open: the one requested (--database), else the one
+// found in the usual places, else the one the operator has just created at
+// the first start. Empty when the operator quit instead; then where it looked
+// is said on stderr.
+QString findOrCreateDatabase(const QString& requested);
 
 // Opens the database or tells the operator why it cannot and how to create it.
 bool openDatabase(Connection& connection, const QString& fileName);

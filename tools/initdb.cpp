@@ -1,12 +1,12 @@
-// Creates a new database file with the four tables, one settings row and one
-// administrator account; --demo adds a few KPV devices with their standard
+// Creates a new station database file (the tables, one settings row and one
+// administrator account); --demo adds a few KPV devices with their standard
 // nodes so the program can be tried on the bus simulator.
 #include "device/StandardNodes.h"
 #include "store/AppError.h"
 #include "store/Clock.h"
 #include "store/Connection.h"
-#include "store/Permission.h"
 #include "store/Query.h"
+#include "store/StationFile.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -32,35 +32,6 @@ int usage()
 {
     std::fprintf(stderr, "usage: spdmon-initdb FILE --admin NAME --password PASSWORD [--demo] [--com N]\n");
     return 64;
-}
-
-void insertSettings(Connection& connection, int comNum)
-{
-    Query query(connection);
-    query.setSql(
-        QStringLiteral("Insert into soft_record ([soft_name],[com_num],[com_baud],[com_data_bit],"
-                       "[com_stop_bit],[com_parity],[moniter_time],[node_read_time]) "
-                       "values(:soft_name,:com_num,:com_baud,:com_data_bit,:com_stop_bit,:com_parity,"
-                       ":moniter_time,:node_read_time)"));
-    query.setText(QStringLiteral("soft_name"), QStringLiteral("防雷监控软件"));
-    query.setInt(QStringLiteral("com_num"), comNum);
-    query.setInt(QStringLiteral("com_baud"), 9600);
-    query.setInt(QStringLiteral("com_data_bit"), 8);
-    query.setInt(QStringLiteral("com_stop_bit"), 1);
-    query.setText(QStringLiteral("com_parity"), QStringLiteral("n"));
-    query.setInt(QStringLiteral("moniter_time"), 5);
-    query.setInt(QStringLiteral("node_read_time"), 200);
-    query.execSql();
-}
-
-void insertAccount(Connection& connection, const QString& name, const QString& password)
-{
-    Query query(connection);
-    query.setSql(QStringLiteral("Insert into dd_user ([用户名],[密码],[权限]) values(:用户名,:密码,:权限)"));
-    query.setText(QStringLiteral("用户名"), name);
-    query.setText(QStringLiteral("密码"), password);
-    query.setText(QStringLiteral("权限"), Permission::kAdministrator);
-    query.execSql();
 }
 
 void insertDemoDevices(Connection& connection)
@@ -103,9 +74,7 @@ int main(int argc, char* argv[])
 
     try {
         Connection connection(QStringLiteral("initdb"));
-        connection.create(file);
-        insertSettings(connection, comNum);
-        insertAccount(connection, admin.trimmed(), password.trimmed());
+        StationFile::create(connection, file, admin, password, comNum);
         if (demo)
             insertDemoDevices(connection);
     } catch (const AppError& e) {

@@ -1,0 +1,50 @@
+#include "store/StationFile.h"
+
+#include "store/Connection.h"
+#include "store/Permission.h"
+#include "store/Query.h"
+
+namespace StationFile {
+
+namespace {
+
+void insertSettings(Connection& connection, int comNum)
+{
+    Query query(connection);
+    query.setSql(
+        QStringLiteral("Insert into soft_record ([soft_name],[com_num],[com_baud],[com_data_bit],"
+                       "[com_stop_bit],[com_parity],[moniter_time],[node_read_time]) "
+                       "values(:soft_name,:com_num,:com_baud,:com_data_bit,:com_stop_bit,:com_parity,"
+                       ":moniter_time,:node_read_time)"));
+    query.setText(QStringLiteral("soft_name"), QStringLiteral("防雷监控软件"));
+    query.setInt(QStringLiteral("com_num"), comNum);
+    query.setInt(QStringLiteral("com_baud"), 9600);
+    query.setInt(QStringLiteral("com_data_bit"), 8);
+    query.setInt(QStringLiteral("com_stop_bit"), 1);
+    query.setText(QStringLiteral("com_parity"), QStringLiteral("n"));
+    query.setInt(QStringLiteral("moniter_time"), 5);
+    query.setInt(QStringLiteral("node_read_time"), 200);
+    query.execSql();
+}
+
+void insertAccount(Connection& connection, const QString& name, const QString& password)
+{
+    Query query(connection);
+    query.setSql(QStringLiteral("Insert into dd_user ([用户名],[密码],[权限]) values(:用户名,:密码,:权限)"));
+    query.setText(QStringLiteral("用户名"), name);
+    query.setText(QStringLiteral("密码"), password);
+    query.setText(QStringLiteral("权限"), Permission::kAdministrator);
+    query.execSql();
+}
+
+} // namespace
+
+void create(Connection& connection, const QString& fileName, const QString& administrator,
+            const QString& password, int comNum)
+{
+    connection.create(fileName);
+    insertSettings(connection, comNum);
+    insertAccount(connection, administrator.trimmed(), password.trimmed());
+}
+
+} // namespace StationFile
