@@ -1,8 +1,11 @@
 #include "store/StationFile.h"
 
+#include "store/AppError.h"
 #include "store/Connection.h"
 #include "store/Permission.h"
 #include "store/Query.h"
+
+#include <QFile>
 
 namespace StationFile {
 
@@ -42,9 +45,20 @@ void insertAccount(Connection& connection, const QString& name, const QString& p
 void create(Connection& connection, const QString& fileName, const QString& administrator,
             const QString& password, int comNum)
 {
-    connection.create(fileName);
-    insertSettings(connection, comNum);
-    insertAccount(connection, administrator.trimmed(), password.trimmed());
+    if (QFile::exists(fileName))
+        connection.create(fileName); // refuses, leaving the file as it is
+    try {
+        connection.create(fileName);
+        insertSettings(connection, comNum);
+        insertAccount(connection, administrator.trimmed(), password.trimmed());
+    } catch (const AppError&) {
+        // A file without its account would be opened later and let nobody
+        // in; better no file, so that the next try can make it.
+        connection.close();
+        for (const char* suffix : {"", "-wal", "-shm"})
+            QFile::remove(fileName + QLatin1String(suffix));
+        throw;
+    }
 }
 
 } // namespace StationFile

@@ -3,6 +3,7 @@
 #include "store/Connection.h"
 #include "store/Query.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -31,6 +32,16 @@ private slots:
         AccountTable(query).openLogin("boss", "pw");
         QCOMPARE(query.recordCount(), 1);
         QCOMPARE(query.fieldText("权限"), "管理员");
+    }
+
+    // A disk that fills up half way leaves no file that nobody could log in to.
+    void failedCreationLeavesNoFile()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("table.db");
+        const QString run = "trap '' XFSZ; ulimit -f 20; exec \"$0\" \"$1\" --admin a --password b";
+        QVERIFY(QProcess::execute("sh", {"-c", run, INITDB_PATH, path}) != 0);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());
     }
 };
 
