@@ -37,7 +37,19 @@ struct AddedTable
     std::vector<const char*> statements;
 };
 
-const std::vector<AddedTable> kAddedTables = {};
+const std::vector<AddedTable> kAddedTables = {
+    // One row per rise or fall of a device's surge counter. gap_start is the
+    // last good reading before a communication gap the rise was seen after.
+    {"surge_event",
+     {"CREATE TABLE IF NOT EXISTS surge_event (id INTEGER PRIMARY KEY, device_id INTEGER NOT NULL, "
+      "device_name TEXT, event_time DATETIME NOT NULL, gap_start DATETIME, count_before INTEGER NOT NULL, "
+      "count_after INTEGER NOT NULL, surges INTEGER NOT NULL CHECK (surges >= 0), "
+      "kind TEXT NOT NULL CHECK (kind IN ('surge', 'reset')))",
+      // Covering indexes: the history's sums per bucket read only the index,
+      // for all devices by time and for one device by device and time.
+      "CREATE INDEX IF NOT EXISTS surge_event_time ON surge_event (event_time, device_id, surges)",
+      "CREATE INDEX IF NOT EXISTS surge_event_device ON surge_event (device_id, event_time, surges)"}},
+};
 
 QStringList columnsOf(const Table& table)
 {

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+class Query;
+
+// One rise (or fall) of a device's surge counter between two good readings.
+struct SurgeEvent
+{
+    int deviceId = 0;
+    QString deviceName;
+    QDateTime time;     // of the reading that saw the new count
+    QDateTime gapStart; // the last good reading before a communication gap; invalid without one
+    int countBefore = 0;
+    int countAfter = 0;
+    int surges = 0; // 0 for a reset
+    bool reset = false;
+};
+
+// surge_event, the surge counter's history, through the caller's query.
+// Times are stored in local time as shown, so a prefix of the stored text is
+// its hour, day or month. A device id of 0 means every device. Every failure
+// throws AppError.
+class SurgeLogTable final
+{
+public:
+    explicit SurgeLogTable(Query& query) : m_query(query) {}
+
+    void add(const SurgeEvent& event);
+    // Columns bucket (the first keyLength characters of the time) and surges,
+    // the sum over the events in [from, to), in bucket order.
+    void openBucketSums(const QDateTime& from, const QDateTime& to, int deviceId, int keyLength);
+    // Columns event_time, device_id, device_name, surges, count_before,
+    // count_after, kind and gap_start of at most limit events in [from, to),
+    // newest first; a limit of -1 means all of them.
+    void openEvents(const QDateTime& from, const QDateTime& to, int deviceId, int limit);
+    // Columns device_id, device_name, surges and events per device with
+    // events in [from, to), by device id.
+    void openTotals(const QDateTime& from, const QDateTime& to, int deviceId);
+
+private:
+    void open(const QDateTime& from, const QDateTime& to, int deviceId);
+
+    Query& m_query;
+};
