@@ -8,6 +8,7 @@
 #include "store/Clock.h"
 #include "store/NodeTable.h"
 #include "store/Query.h"
+#include "store/SurgeLogTable.h"
 
 #include <QBarCategoryAxis>
 #include <QBarSeries>
@@ -219,7 +220,7 @@ void HistoryWindow::showChart(const QVector<SurgeHistory::Bar>& bars)
 void HistoryWindow::showTotals()
 {
     const QDateTime now = Clock::now();
-    const QHash<int, int> recent = SurgeHistory::lastThirtyDays(*m_query, now);
+    const QHash<int, int> recent = SurgeLogTable(*m_query).lastThirtyDays(now);
     QHash<int, QDateTime> installed;
     NodeTable(*m_query).openAll();
     for (m_query->first(); !m_query->eof(); m_query->next())

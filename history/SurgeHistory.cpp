@@ -119,13 +119,4 @@ QVector<DeviceTotal> totals(Query& query, const Period& period, int deviceId)
     return result;
 }
 
-QHash<int, int> lastThirtyDays(Query& query, const QDateTime& now)
-{
-    SurgeLogTable(query).openTotals(now.addDays(-30), now.addSecs(1), 0);
-    QHash<int, int> result;
-    for (query.first(); !query.eof(); query.next())
-        result.insert(query.fieldInt(QStringLiteral("device_id")), query.fieldInt(QStringLiteral("surges")));
-    return result;
-}
-
 } // namespace SurgeHistory

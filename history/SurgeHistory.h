@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDate>
-#include <QHash>
 #include <QStringList>
 #include <QVector>
 
@@ -52,7 +51,5 @@ struct DeviceTotal
 };
 // Per device with events in the period, by address.
 QVector<DeviceTotal> totals(Query& query, const Period& period, int deviceId);
-// Surges per device address in the 30 days up to now.
-QHash<int, int> lastThirtyDays(Query& query, const QDateTime& now);
 
 } // namespace SurgeHistory

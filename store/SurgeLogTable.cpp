@@ -58,6 +58,17 @@ void SurgeLogTable::openTotals(const QDateTime& from, const QDateTime& to, int d
     open(from, to, deviceId);
 }
 
+QHash<int, int> SurgeLogTable::lastThirtyDays(const QDateTime& now)
+{
+    openTotals(now.addDays(-30), now.addSecs(1), 0);
+    QHash<int, int> result;
+    for (m_query.first(); !m_query.eof(); m_query.next()) {
+        if (const int surges = m_query.fieldInt(QStringLiteral("surges")))
+            result.insert(m_query.fieldInt(QStringLiteral("device_id")), surges);
+    }
+    return result;
+}
+
 void SurgeLogTable::open(const QDateTime& from, const QDateTime& to, int deviceId)
 {
     m_query.setDateTime(QStringLiteral("time_from"), from);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QHash>
 #include <QString>
 
 class Query;
@@ -38,6 +39,9 @@ public:
     // Columns device_id, device_name, surges and events per device with
     // events in [from, to), by device id.
     void openTotals(const QDateTime& from, const QDateTime& to, int deviceId);
+    // The surges per device address in the 30 days up to now; devices
+    // without any are left out.
+    QHash<int, int> lastThirtyDays(const QDateTime& now);
 
 private:
     void open(const QDateTime& from, const QDateTime& to, int deviceId);
