@@ -36,6 +36,7 @@ QTableWidget* makeGrid(const char* name, const QStringList& header, QWidget* par
     grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     grid->verticalHeader()->setVisible(false);
     grid->verticalHeader()->setDefaultSectionSize(20);
+    grid->horizontalHeader()->setStretchLastSection(true);
     return grid;
 }
 
@@ -47,7 +48,6 @@ void fillGrid(QTableWidget* grid, const QVector<QStringList>& rows)
         for (int column = 0; column < rows.at(row).size(); ++column)
             grid->setItem(row, column, new QTableWidgetItem(rows.at(row).at(column)));
     }
-    grid->resizeColumnsToContents();
 }
 } // namespace
 
@@ -89,6 +89,7 @@ HistoryWindow::HistoryWindow(Connection& connection, QWidget* parent)
     chartView->setObjectName(QStringLiteral("chartView"));
     chartView->setMinimumHeight(300);
     eventGrid = makeGrid("eventGrid", SurgeHistory::eventHeader(), this);
+    eventGrid->setColumnWidth(0, 140);
     totalsGrid = makeGrid("totalsGrid",
                           {QStringLiteral("设备地址"), QStringLiteral("设备名称"), QStringLiteral("浪涌次数"),
                            QStringLiteral("事件数"), QStringLiteral("近30天浪涌"), QStringLiteral("剩余寿命")},
@@ -221,19 +222,23 @@ void HistoryWindow::showTotals()
 {
     const QDateTime now = Clock::now();
     const QHash<int, int> recent = SurgeLogTable(*m_query).lastThirtyDays(now);
-    QHash<int, QDateTime> installed;
+    // Names and installation as the node table has them now; a device
+    // removed since keeps its events under its address.
+    QHash<int, QPair<QString, QDateTime>> devices;
     NodeTable(*m_query).openAll();
     for (m_query->first(); !m_query->eof(); m_query->next())
-        installed.insert(m_query->fieldInt(QStringLiteral("device_id")),
-                         m_query->fieldDateTime(QStringLiteral("install_date")));
+        devices.insert(m_query->fieldInt(QStringLiteral("device_id")),
+                       {m_query->fieldText(QStringLiteral("device_name")),
+                        m_query->fieldDateTime(QStringLiteral("install_date"))});
     QVector<QStringList> rows;
     for (const SurgeHistory::DeviceTotal& total : SurgeHistory::totals(*m_query, m_period, shownDevice())) {
-        const auto install = installed.constFind(total.deviceId);
-        rows.append({QString::number(total.deviceId), total.deviceName, QString::number(total.surges),
+        const auto device = devices.constFind(total.deviceId);
+        const bool known = device != devices.constEnd();
+        rows.append({QString::number(total.deviceId), known ? device->first : QString(),
+                     QString::number(total.surges),
                      QString::number(total.events), QString::number(recent.value(total.deviceId)),
-                     install == installed.constEnd()
-                         ? QStringLiteral("---")
-                         : QString::number(RemainingLife::percent(*install, now)) + QLatin1Char('%')});
+                     known ? QString::number(RemainingLife::percent(device->second, now)) + QLatin1Char('%')
+                           : QStringLiteral("---")});
     }
     fillGrid(totalsGrid, rows);
 }

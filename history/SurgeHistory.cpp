@@ -4,25 +4,10 @@
 #include "store/SurgeLogTable.h"
 
 #include <QDateTime>
-#include <QHash>
 
 namespace SurgeHistory {
 
 namespace {
-// How many leading characters of a stored time name its bucket.
-int keyLength(Bucket bucket)
-{
-    switch (bucket) {
-    case Bucket::Hour:
-        return 13; // yyyy-MM-dd hh
-    case Bucket::Day:
-        return 10;
-    case Bucket::Month:
-        break;
-    }
-    return 7; // yyyy-MM
-}
-
 QDateTime midnight(const QDate& day)
 {
     return QDateTime(day, QTime(0, 0));
@@ -57,28 +42,33 @@ Period period(Span span, const QDate& today, const QDate& customFirst, const QDa
 
 QVector<Bar> bars(Query& query, const Period& period, int deviceId)
 {
-    SurgeLogTable(query).openBucketSums(midnight(period.first), midnight(period.end), deviceId,
-                                        keyLength(period.bucket));
-    QHash<QString, int> sums;
-    for (query.first(); !query.eof(); query.next())
-        sums.insert(query.fieldText(QStringLiteral("bucket")), query.fieldInt(QStringLiteral("surges")));
-
-    // Keys are made from the calendar, never by adding seconds to a time,
-    // so a day with a daylight-saving shift still has its 24 hours.
+    // Bounds are made from the calendar as stored texts, never by adding
+    // seconds to a time, so a day with a daylight-saving shift still has its
+    // 24 hours. A bucket holds the times that start with its key: they sort
+    // from the key up to the key followed by ';', which comes after every
+    // character of a stored time. One sum per bar, each reading its own
+    // range of the time index, and no bar reaches outside the period.
+    SurgeLogTable table(query);
+    const QString periodFrom = period.first.toString(QStringLiteral("yyyy-MM-dd"));
+    const QString periodTo = period.end.toString(QStringLiteral("yyyy-MM-dd"));
+    const auto bar = [&](const QString& label, const QString& key) {
+        const QString to = key + QLatin1Char(';');
+        return Bar{label, table.surgesBetween(qMax(key, periodFrom), qMin(to, periodTo), deviceId)};
+    };
     QVector<Bar> result;
     for (QDate day = period.first; day < period.end;) {
         const QString date = day.toString(QStringLiteral("yyyy-MM-dd"));
         if (period.bucket == Bucket::Hour) {
             for (int hour = 0; hour < 24; ++hour) {
                 const QString key = date + QStringLiteral(" %1").arg(hour, 2, 10, QLatin1Char('0'));
-                result.append({key.mid(5) + QStringLiteral("时"), sums.value(key)});
+                result.append(bar(key.mid(5) + QStringLiteral("时"), key));
             }
             day = day.addDays(1);
         } else if (period.bucket == Bucket::Day) {
-            result.append({date.mid(5), sums.value(date)});
+            result.append(bar(date.mid(5), date));
             day = day.addDays(1);
         } else {
-            result.append({date.left(7), sums.value(date.left(7))});
+            result.append(bar(date.left(7), date.left(7)));
             day = QDate(day.year(), day.month(), 1).addMonths(1);
         }
     }
@@ -113,8 +103,8 @@ QVector<DeviceTotal> totals(Query& query, const Period& period, int deviceId)
     SurgeLogTable(query).openTotals(midnight(period.first), midnight(period.end), deviceId);
     QVector<DeviceTotal> result;
     for (query.first(); !query.eof(); query.next()) {
-        result.append({query.fieldInt(QStringLiteral("device_id")), query.fieldText(QStringLiteral("device_name")),
-                       query.fieldInt(QStringLiteral("surges")), query.fieldInt(QStringLiteral("events"))});
+        result.append({query.fieldInt(QStringLiteral("device_id")), query.fieldInt(QStringLiteral("surges")),
+                       query.fieldInt(QStringLiteral("events"))});
     }
     return result;
 }

@@ -45,7 +45,6 @@ QVector<QStringList> events(Query& query, const Period& period, int deviceId, in
 struct DeviceTotal
 {
     int deviceId = 0;
-    QString deviceName;
     int surges = 0;
     int events = 0;
 };

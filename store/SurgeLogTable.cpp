@@ -29,14 +29,17 @@ void SurgeLogTable::add(const SurgeEvent& event)
     m_query.execSql();
 }
 
-void SurgeLogTable::openBucketSums(const QDateTime& from, const QDateTime& to, int deviceId, int keyLength)
+int SurgeLogTable::surgesBetween(const QString& from, const QString& to, int deviceId)
 {
-    m_query.setSql(forDevice("SELECT substr(event_time, 1, :key_length) AS bucket, sum(surges) AS surges "
-                             "FROM surge_event WHERE event_time >= :time_from AND event_time < :time_to%1 "
-                             "GROUP BY bucket ORDER BY bucket",
+    m_query.setSql(forDevice("SELECT total(surges) AS surges FROM surge_event WHERE event_time >= :time_from "
+                             "AND event_time < :time_to%1",
                              deviceId));
-    m_query.setInt(QStringLiteral("key_length"), keyLength);
-    open(from, to, deviceId);
+    m_query.setText(QStringLiteral("time_from"), from);
+    m_query.setText(QStringLiteral("time_to"), to);
+    if (deviceId != 0)
+        m_query.setInt(QStringLiteral("device_id"), deviceId);
+    m_query.open();
+    return m_query.fieldInt(QStringLiteral("surges"));
 }
 
 void SurgeLogTable::openEvents(const QDateTime& from, const QDateTime& to, int deviceId, int limit)
@@ -51,9 +54,16 @@ void SurgeLogTable::openEvents(const QDateTime& from, const QDateTime& to, int d
 
 void SurgeLogTable::openTotals(const QDateTime& from, const QDateTime& to, int deviceId)
 {
-    m_query.setSql(forDevice("SELECT device_id, max(device_name) AS device_name, sum(surges) AS surges, "
-                             "count(*) AS events FROM surge_event WHERE event_time >= :time_from AND "
-                             "event_time < :time_to%1 GROUP BY device_id ORDER BY device_id",
+    // Over a long period most events are in it: reading the device index in
+    // order sums them without sorting. A short one has few, found by time.
+    const bool longPeriod = from.daysTo(to) > 92;
+    m_query.setSql(forDevice(longPeriod ? "SELECT device_id, sum(surges) AS surges, count(*) AS events FROM "
+                                          "surge_event INDEXED BY surge_event_device WHERE event_time >= "
+                                          ":time_from AND event_time < :time_to%1 GROUP BY device_id ORDER BY "
+                                          "device_id"
+                                        : "SELECT device_id, sum(surges) AS surges, count(*) AS events FROM "
+                                          "surge_event WHERE event_time >= :time_from AND event_time < :time_to%1 "
+                                          "GROUP BY device_id ORDER BY device_id",
                              deviceId));
     open(from, to, deviceId);
 }

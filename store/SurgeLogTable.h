@@ -29,15 +29,15 @@ public:
     explicit SurgeLogTable(Query& query) : m_query(query) {}
 
     void add(const SurgeEvent& event);
-    // Columns bucket (the first keyLength characters of the time) and surges,
-    // the sum over the events in [from, to), in bucket order.
-    void openBucketSums(const QDateTime& from, const QDateTime& to, int deviceId, int keyLength);
+    // The surges of the events in [from, to), times in their stored text
+    // form: one range scan of an index, no sorting, for one bar of a chart.
+    int surgesBetween(const QString& from, const QString& to, int deviceId);
     // Columns event_time, device_id, device_name, surges, count_before,
     // count_after, kind and gap_start of at most limit events in [from, to),
     // newest first; a limit of -1 means all of them.
     void openEvents(const QDateTime& from, const QDateTime& to, int deviceId, int limit);
-    // Columns device_id, device_name, surges and events per device with
-    // events in [from, to), by device id.
+    // Columns device_id, surges and events per device with events in
+    // [from, to), by device id; read in order from the device index alone.
     void openTotals(const QDateTime& from, const QDateTime& to, int deviceId);
     // The surges per device address in the 30 days up to now; devices
     // without any are left out.
