@@ -36,6 +36,7 @@ QTableWidget* makeGrid(const char* name, const QStringList& header, QWidget* par
     grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     grid->verticalHeader()->setVisible(false);
     grid->verticalHeader()->setDefaultSectionSize(20);
+    grid->horizontalHeader()->setDefaultSectionSize(72);
     grid->horizontalHeader()->setStretchLastSection(true);
     return grid;
 }
@@ -56,7 +57,7 @@ HistoryWindow::HistoryWindow(Connection& connection, QWidget* parent)
 {
     setObjectName(QStringLiteral("historyWindow"));
     setWindowTitle(QStringLiteral("浪涌记录"));
-    resize(1000, 700);
+    resize(1100, 720);
 
     deviceCombo = new QComboBox(this);
     deviceCombo->setObjectName(QStringLiteral("deviceCombo"));
@@ -208,6 +209,7 @@ void HistoryWindow::showChart(const QVector<SurgeHistory::Bar>& bars)
     series->attachAxis(axisX);
     auto* axisY = new QValueAxis;
     axisY->setRange(0, qMax(highest, 1));
+    axisY->applyNiceNumbers();
     axisY->setLabelFormat(QStringLiteral("%d"));
     chart->addAxis(axisY, Qt::AlignLeft);
     series->attachAxis(axisY);
