@@ -124,6 +124,8 @@ HistoryWindow::HistoryWindow(Connection& connection, QWidget* parent)
         lastDayEdit->setEnabled(custom);
         guarded([this]() { showPeriod(); });
     });
+    for (QDateEdit* edit : {firstDayEdit, lastDayEdit})
+        connect(edit, &QDateEdit::dateChanged, this, [this]() { guarded([this]() { showPeriod(); }); });
     connect(deviceCombo, &QComboBox::activated, this, [this]() { guarded([this]() { showPeriod(); }); });
     connect(queryButton, &QPushButton::clicked, this, [this]() { guarded([this]() { reload(); }); });
     connect(exportButton, &QPushButton::clicked, this, &HistoryWindow::exportEvents);
