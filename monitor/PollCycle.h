@@ -15,8 +15,8 @@ struct PollState;
 // One node per poll tick: read its register through the bus, record the read
 // time, confirm communication loss after three failures, judge the value and
 // confirm an alarm after three abnormal readings, keep each rise of a surge
-// counter as an event (SurgeCounter), then move on through the scope. Works on the scope query and the shared state only (a pass ends in
-// a pause of MonitorPeriod seconds); each step says what it did, for the
+// counter as an event (SurgeCounter), then move on through the scope. Works
+// on the scope query and the shared state only (a pass ends in a pause of MonitorPeriod seconds); each step says what it did, for the
 // window to refresh what changed.
 class PollCycle final
 {
