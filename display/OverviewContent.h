@@ -43,7 +43,7 @@ struct OverviewMemo
     QHash<int, QPair<int, int>> deviceRows; // device id: first row, row count
     QHash<int, int> cardOfDevice;           // device id: card number, 0 for none
     qint64 refreshedAt = 0;
-    qint64 lifeChangesAt = 0; // the first moment a remaining life shown may change
+    qint64 lifeChangesAt = 0;     // the first moment a remaining life shown may change
     QHash<int, int> recentSurges; // as the last full refresh read them
     bool valid = false;
 

@@ -64,8 +64,8 @@ HistoryWindow::HistoryWindow(Connection& connection, QWidget* parent)
     deviceCombo->setMinimumWidth(160);
     spanCombo = new QComboBox(this);
     spanCombo->setObjectName(QStringLiteral("spanCombo"));
-    spanCombo->addItems({QStringLiteral("日"), QStringLiteral("周"), QStringLiteral("月"), QStringLiteral("年"),
-                         QStringLiteral("自定义")});
+    spanCombo->addItems({QStringLiteral("日"), QStringLiteral("周"), QStringLiteral("月"),
+                         QStringLiteral("年"), QStringLiteral("自定义")});
     spanCombo->setCurrentIndex(int(SurgeHistory::Span::Month));
     const auto dateEdit = [this](const char* name) {
         auto* edit = new QDateEdit(Clock::now().date(), this);
@@ -91,10 +91,11 @@ HistoryWindow::HistoryWindow(Connection& connection, QWidget* parent)
     chartView->setMinimumHeight(300);
     eventGrid = makeGrid("eventGrid", SurgeHistory::eventHeader(), this);
     eventGrid->setColumnWidth(0, 140);
-    totalsGrid = makeGrid("totalsGrid",
-                          {QStringLiteral("设备地址"), QStringLiteral("设备名称"), QStringLiteral("浪涌次数"),
-                           QStringLiteral("事件数"), QStringLiteral("近30天浪涌"), QStringLiteral("剩余寿命")},
-                          this);
+    totalsGrid =
+        makeGrid("totalsGrid",
+                 {QStringLiteral("设备地址"), QStringLiteral("设备名称"), QStringLiteral("浪涌次数"),
+                  QStringLiteral("事件数"), QStringLiteral("近30天浪涌"), QStringLiteral("剩余寿命")},
+                 this);
 
     auto* controls = new QHBoxLayout;
     controls->addWidget(new QLabel(QStringLiteral("设备:"), this));
@@ -163,8 +164,8 @@ void HistoryWindow::fillDevices()
         if (id == previous)
             continue;
         previous = id;
-        deviceCombo->addItem(QStringLiteral("%1[%2]").arg(m_query->fieldText(QStringLiteral("device_name"))).arg(id),
-                             id);
+        deviceCombo->addItem(
+            QStringLiteral("%1[%2]").arg(m_query->fieldText(QStringLiteral("device_name"))).arg(id), id);
     }
     deviceCombo->setCurrentIndex(qMax(0, deviceCombo->findData(picked)));
 }
@@ -239,8 +240,8 @@ void HistoryWindow::showTotals()
         const auto device = devices.constFind(total.deviceId);
         const bool known = device != devices.constEnd();
         rows.append({QString::number(total.deviceId), known ? device->first : QString(),
-                     QString::number(total.surges),
-                     QString::number(total.events), QString::number(recent.value(total.deviceId)),
+                     QString::number(total.surges), QString::number(total.events),
+                     QString::number(recent.value(total.deviceId)),
                      known ? QString::number(RemainingLife::percent(device->second, now)) + QLatin1Char('%')
                            : QStringLiteral("---")});
     }
@@ -260,9 +261,12 @@ void HistoryWindow::exportEvents()
         for (const QStringList& row : rows)
             text += CsvFile::line(row);
         if (const std::optional<QString> reason = CsvFile::write(m_connection, path, text))
-            MessageBox::error(QStringLiteral("导出浪涌记录失败，文件 \"%1\" 未写入：%2").arg(path, *reason), this);
+            MessageBox::error(QStringLiteral("导出浪涌记录失败，文件 \"%1\" 未写入：%2").arg(path, *reason),
+                              this);
         else
-            MessageBox::show(QStringLiteral("导出浪涌记录成功，共 %1 条记录，已写入文件 \"%2\"").arg(rows.size()).arg(path),
+            MessageBox::show(QStringLiteral("导出浪涌记录成功，共 %1 条记录，已写入文件 \"%2\"")
+                                 .arg(rows.size())
+                                 .arg(path),
                              this);
     });
 }

@@ -77,8 +77,8 @@ QVector<Bar> bars(Query& query, const Period& period, int deviceId)
 
 QStringList eventHeader()
 {
-    return {QStringLiteral("时间"),     QStringLiteral("设备地址"), QStringLiteral("设备名称"),
-            QStringLiteral("浪涌次数"), QStringLiteral("原计数"),   QStringLiteral("新计数"),
+    return {QStringLiteral("时间"),     QStringLiteral("设备地址"),  QStringLiteral("设备名称"),
+            QStringLiteral("浪涌次数"), QStringLiteral("原计数"),    QStringLiteral("新计数"),
             QStringLiteral("类型"),     QStringLiteral("通信中断自")};
 }
 

@@ -79,7 +79,8 @@ std::optional<QString> write(const Connection& connection, const QString& path, 
         done += step;
     if (done != content.size() || !file.flush() || !file.commit()) {
         const bool diskFull = file.error() == QFileDevice::ResourceError;
-        return QStringLiteral("写入文件出错 (%1)").arg(diskFull ? QStringLiteral("磁盘已满") : file.errorString());
+        return QStringLiteral("写入文件出错 (%1)")
+            .arg(diskFull ? QStringLiteral("磁盘已满") : file.errorString());
     }
     return std::nullopt;
 }

@@ -16,8 +16,9 @@ struct PollState;
 // time, confirm communication loss after three failures, judge the value and
 // confirm an alarm after three abnormal readings, keep each rise of a surge
 // counter as an event (SurgeCounter), then move on through the scope. Works
-// on the scope query and the shared state only (a pass ends in a pause of MonitorPeriod seconds); each step says what it did, for the
-// window to refresh what changed.
+// on the scope query and the shared state only (a pass ends in a pause of
+// MonitorPeriod seconds); each step says what it did, for the window to
+// refresh what changed.
 class PollCycle final
 {
 public:

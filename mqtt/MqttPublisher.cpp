@@ -168,15 +168,17 @@ int MqttPublisher::dropped() const
 
 void MqttPublisher::surgeRecorded(const SurgeEvent& event)
 {
-    QJsonObject json{{QStringLiteral("device"), event.deviceId},
-                     {QStringLiteral("time"), Text::dateTimeText(event.time)},
-                     {QStringLiteral("surges"), event.surges},
-                     {QStringLiteral("count"), event.countAfter},
-                     {QStringLiteral("before"), event.countBefore},
-                     {QStringLiteral("kind"), event.reset ? QStringLiteral("reset") : QStringLiteral("surge")}};
+    QJsonObject json{
+        {QStringLiteral("device"), event.deviceId},
+        {QStringLiteral("time"), Text::dateTimeText(event.time)},
+        {QStringLiteral("surges"), event.surges},
+        {QStringLiteral("count"), event.countAfter},
+        {QStringLiteral("before"), event.countBefore},
+        {QStringLiteral("kind"), event.reset ? QStringLiteral("reset") : QStringLiteral("surge")}};
     if (event.gapStart.isValid())
         json.insert(QStringLiteral("since"), Text::dateTimeText(event.gapStart));
-    send({m_config.topic(QStringLiteral("surge")), QJsonDocument(json).toJson(QJsonDocument::Compact), false});
+    send(
+        {m_config.topic(QStringLiteral("surge")), QJsonDocument(json).toJson(QJsonDocument::Compact), false});
 }
 
 void MqttPublisher::send(MqttMessage message)

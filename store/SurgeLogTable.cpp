@@ -21,7 +21,8 @@ void SurgeLogTable::add(const SurgeEvent& event)
     m_query.setInt(QStringLiteral("device_id"), event.deviceId);
     m_query.setText(QStringLiteral("device_name"), event.deviceName);
     m_query.setDateTime(QStringLiteral("event_time"), event.time);
-    m_query.setParam(QStringLiteral("gap_start"), event.gapStart.isValid() ? QVariant(event.gapStart) : QVariant());
+    m_query.setParam(QStringLiteral("gap_start"),
+                     event.gapStart.isValid() ? QVariant(event.gapStart) : QVariant());
     m_query.setInt(QStringLiteral("count_before"), event.countBefore);
     m_query.setInt(QStringLiteral("count_after"), event.countAfter);
     m_query.setInt(QStringLiteral("surges"), event.surges);
@@ -44,10 +45,11 @@ int SurgeLogTable::surgesBetween(const QString& from, const QString& to, int dev
 
 void SurgeLogTable::openEvents(const QDateTime& from, const QDateTime& to, int deviceId, int limit)
 {
-    m_query.setSql(forDevice("SELECT event_time, device_id, device_name, surges, count_before, count_after, kind, "
-                             "gap_start FROM surge_event WHERE event_time >= :time_from AND event_time < "
-                             ":time_to%1 ORDER BY event_time DESC, id DESC LIMIT :row_limit",
-                             deviceId));
+    m_query.setSql(
+        forDevice("SELECT event_time, device_id, device_name, surges, count_before, count_after, kind, "
+                  "gap_start FROM surge_event WHERE event_time >= :time_from AND event_time < "
+                  ":time_to%1 ORDER BY event_time DESC, id DESC LIMIT :row_limit",
+                  deviceId));
     m_query.setInt(QStringLiteral("row_limit"), limit);
     open(from, to, deviceId);
 }
@@ -57,13 +59,14 @@ void SurgeLogTable::openTotals(const QDateTime& from, const QDateTime& to, int d
     // Over a long period most events are in it: reading the device index in
     // order sums them without sorting. A short one has few, found by time.
     const bool longPeriod = from.daysTo(to) > 92;
-    m_query.setSql(forDevice(longPeriod ? "SELECT device_id, sum(surges) AS surges, count(*) AS events FROM "
-                                          "surge_event INDEXED BY surge_event_device WHERE event_time >= "
-                                          ":time_from AND event_time < :time_to%1 GROUP BY device_id ORDER BY "
-                                          "device_id"
-                                        : "SELECT device_id, sum(surges) AS surges, count(*) AS events FROM "
-                                          "surge_event WHERE event_time >= :time_from AND event_time < :time_to%1 "
-                                          "GROUP BY device_id ORDER BY device_id",
+    m_query.setSql(forDevice(longPeriod
+                                 ? "SELECT device_id, sum(surges) AS surges, count(*) AS events FROM "
+                                   "surge_event INDEXED BY surge_event_device WHERE event_time >= "
+                                   ":time_from AND event_time < :time_to%1 GROUP BY device_id ORDER BY "
+                                   "device_id"
+                                 : "SELECT device_id, sum(surges) AS surges, count(*) AS events FROM "
+                                   "surge_event WHERE event_time >= :time_from AND event_time < :time_to%1 "
+                                   "GROUP BY device_id ORDER BY device_id",
                              deviceId));
     open(from, to, deviceId);
 }

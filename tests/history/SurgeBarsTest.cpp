@@ -21,12 +21,13 @@ private slots:
         QTest::addColumn<QStringList>("nonEmpty");
         const QDate jan31(2026, 1, 31), feb1(2026, 2, 1);
         const int custom = int(Span::Custom);
-        QTest::newRow("two days in hours") << custom << jan31 << feb1 << 0 << 48
-                                           << QStringList{"01-31 22时=2", "01-31 23时=1", "02-01 00时=4", "02-01 01时=4"};
+        QTest::newRow("two days in hours")
+            << custom << jan31 << feb1 << 0 << 48
+            << QStringList{"01-31 22时=2", "01-31 23时=1", "02-01 00时=4", "02-01 01时=4"};
         QTest::newRow("one device") << custom << feb1 << jan31 << 1 << 48
                                     << QStringList{"01-31 22时=2", "02-01 00时=4"};
-        QTest::newRow("week to Sunday") << int(Span::Week) << feb1 << QDate() << 0 << 7
-                                        << QStringList{"01-31=3", "02-01=8"};
+        QTest::newRow("week to Sunday")
+            << int(Span::Week) << feb1 << QDate() << 0 << 7 << QStringList{"01-31=3", "02-01=8"};
         QTest::newRow("month") << int(Span::Month) << QDate(2026, 2, 15) << QDate() << 0 << 28
                                << QStringList{"02-01=8", "02-28=5"};
         QTest::newRow("year") << int(Span::Year) << feb1 << QDate() << 0 << 12
@@ -41,11 +42,12 @@ private slots:
         QFETCH(QDate, lastDay);
         QFETCH(int, device);
         TestDatabase db;
-        db.exec("INSERT INTO surge_event (device_id, event_time, count_before, count_after, surges, kind) VALUES "
-                "(1, '2026-01-31 22:15:00', 0, 2, 2, 'surge'), (2, '2026-01-31 23:59:59', 0, 1, 1, 'surge'), "
-                "(1, '2026-02-01 00:00:00', 2, 5, 3, 'surge'), (1, '2026-02-01 00:30:00', 5, 1, 0, 'reset'), "
-                "(1, '2026-02-01 00:59:59', 1, 2, 1, 'surge'), (2, '2026-02-01 01:00:00', 1, 5, 4, 'surge'), "
-                "(1, '2026-02-28 23:00:00', 2, 7, 5, 'surge'), (1, '2026-03-01 00:00:00', 7, 14, 7, 'surge')");
+        db.exec(
+            "INSERT INTO surge_event (device_id, event_time, count_before, count_after, surges, kind) VALUES "
+            "(1, '2026-01-31 22:15:00', 0, 2, 2, 'surge'), (2, '2026-01-31 23:59:59', 0, 1, 1, 'surge'), "
+            "(1, '2026-02-01 00:00:00', 2, 5, 3, 'surge'), (1, '2026-02-01 00:30:00', 5, 1, 0, 'reset'), "
+            "(1, '2026-02-01 00:59:59', 1, 2, 1, 'surge'), (2, '2026-02-01 01:00:00', 1, 5, 4, 'surge'), "
+            "(1, '2026-02-28 23:00:00', 2, 7, 5, 'surge'), (1, '2026-03-01 00:00:00', 7, 14, 7, 'surge')");
         Query query(db.connection());
         const auto period = SurgeHistory::period(Span(span), today, today, lastDay);
         const QVector<SurgeHistory::Bar> bars = SurgeHistory::bars(query, period, device);

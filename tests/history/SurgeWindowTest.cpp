@@ -126,7 +126,8 @@ void SurgeWindowTest::surgesFromTheBusReachWindowBrokerAndExport()
     // Devices 1 and 2 may be read in either order after the first command.
     QCOMPARE(shown.first(), expected.first());
     QCOMPARE(QSet<QString>(shown.begin(), shown.end()), QSet<QString>(expected.begin(), expected.end()));
-    QCOMPARE(QSet<QString>(published.begin(), published.end()), QSet<QString>(expected.begin(), expected.end()));
+    QCOMPARE(QSet<QString>(published.begin(), published.end()),
+             QSet<QString>(expected.begin(), expected.end()));
     QCOMPARE(gridRows(window.totalsGrid, {0, 1, 2, 3, 4, 5}),
              (QStringList{u"1|KPV1|5|2|5|100%"_s, u"2|KPV\"2\",东|1|1|1|100%"_s}));
     const auto* bars = qobject_cast<QBarSeries*>(window.chartView->chart()->series().value(0));
@@ -143,8 +144,9 @@ void SurgeWindowTest::surgesFromTheBusReachWindowBrokerAndExport()
     });
     QTest::mouseClick(window.exportButton, Qt::LeftButton);
     QProcess python;
-    python.start(u"python3"_s, {u"-c"_s, u"import csv, sys\nfor row in csv.reader(open(sys.argv[1], "
-                                         "encoding='utf-8-sig', newline='')): print('|'.join(row))"_s,
+    python.start(u"python3"_s, {u"-c"_s,
+                                u"import csv, sys\nfor row in csv.reader(open(sys.argv[1], "
+                                "encoding='utf-8-sig', newline='')): print('|'.join(row))"_s,
                                 csv});
     QVERIFY(python.waitForFinished(30000));
     QStringList all = gridRows(window.eventGrid, {0, 1, 2, 3, 4, 5, 6, 7});

@@ -79,20 +79,22 @@ private slots:
                                                 // program writing node_data
         QTest::addColumn<QStringList>("events");
         const QString d = " 3/KPV3";
-        QTest::newRow("rises, equal readings") << QStringList{"5", "5", "8", "8", "9"}
-                                               << QStringList{"08:03 5>8:3 surge" + d, "08:05 8>9:1 surge" + d};
-        QTest::newRow("gap with a jump") << QStringList{"5", "-", "-", "9", "10"}
-                                         << QStringList{"08:04 5>9:4 surge since 08:01" + d, "08:05 9>10:1 surge" + d};
+        QTest::newRow("rises, equal readings")
+            << QStringList{"5", "5", "8", "8", "9"}
+            << QStringList{"08:03 5>8:3 surge" + d, "08:05 8>9:1 surge" + d};
+        QTest::newRow("gap with a jump")
+            << QStringList{"5", "-", "-", "9", "10"}
+            << QStringList{"08:04 5>9:4 surge since 08:01" + d, "08:05 9>10:1 surge" + d};
         QTest::newRow("fall") << QStringList{"5", "2", "4"}
                               << QStringList{"08:02 5>2:0 reset" + d, "08:03 2>4:2 surge" + d};
         QTest::newRow("wrap") << QStringList{"65530", "3"} << QStringList{"08:02 65530>3:9 surge" + d};
-        QTest::newRow("fall from the top") << QStringList{"64000", "3000"}
-                                           << QStringList{"08:02 64000>3000:0 reset" + d};
+        QTest::newRow("fall from the top")
+            << QStringList{"64000", "3000"} << QStringList{"08:02 64000>3000:0 reset" + d};
         QTest::newRow("restart") << QStringList{"5", "7", "restart", "9", "10"}
                                  << QStringList{"08:02 5>7:2 surge" + d, "08:04 9>10:1 surge" + d};
         // The foreign write makes the next step's write fail; the tick after it stores the reading.
-        QTest::newRow("another program writes") << QStringList{"5", "w0", "6", "6"}
-                                                << QStringList{"08:03 5>6:1 surge" + d};
+        QTest::newRow("another program writes")
+            << QStringList{"5", "w0", "6", "6"} << QStringList{"08:03 5>6:1 surge" + d};
     }
     void counterSequences()
     {
@@ -116,7 +118,8 @@ private slots:
     {
         SurgeFixture f;
         f.step(5);
-        f.db.exec("CREATE TRIGGER refuse BEFORE INSERT ON surge_event BEGIN SELECT RAISE(ABORT, 'full'); END");
+        f.db.exec(
+            "CREATE TRIGGER refuse BEFORE INSERT ON surge_event BEGIN SELECT RAISE(ABORT, 'full'); END");
         QVERIFY_THROWS_EXCEPTION(AppError, f.step(8));
         QCOMPARE(f.nodeData(), "5");
         QCOMPARE(f.events(), QStringList());
