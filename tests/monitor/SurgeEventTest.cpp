@@ -29,7 +29,7 @@ struct SurgeFixture
         scope = std::make_unique<Query>(db.connection());
         scope->setSql("select * from node_record");
         scope->open();
-        cycle = std::make_unique<PollCycle>(line, state, *scope, log, &bus);
+        cycle = std::make_unique<PollCycle>(line, state, *scope, &bus);
     }
     void step(std::optional<int> reading)
     {
@@ -61,7 +61,6 @@ struct SurgeFixture
     TestDatabase db;
     const LineSettings line{7, 9600, 8, 1, "n", "打开"};
     PollState state;
-    Query log{db.connection()};
     ScriptedBus bus;
     std::unique_ptr<Query> scope;
     std::unique_ptr<PollCycle> cycle;
