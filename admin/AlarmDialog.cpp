@@ -1,12 +1,13 @@
 #include "admin/AlarmDialog.h"
 
 #include "admin/AlarmExport.h"
-#include "admin/ExportFileDialog.h"
 #include "kit/Centred.h"
+#include "kit/ExportFileDialog.h"
 #include "kit/Guarded.h"
 #include "kit/MessageBox.h"
 #include "kit/QueryModel.h"
 #include "store/AlarmLogTable.h"
+#include "store/Clock.h"
 #include "store/Query.h"
 
 #include <QHeaderView>
@@ -98,7 +99,8 @@ void AlarmDialog::exitDialog()
 
 void AlarmDialog::exportLog()
 {
-    const QString path = ExportFileDialog::askPath(this);
+    const QString path =
+        ExportFileDialog(QStringLiteral("导出告警记录"), AlarmExport::defaultPath(Clock::now()), this).exec();
     if (path.isEmpty())
         return;
     const AlarmExport::Outcome outcome = AlarmExport::write(m_connection, path);

@@ -1,72 +1,30 @@
 #include "admin/AlarmExport.h"
 
+#include "kit/CsvFile.h"
 #include "store/AlarmLogTable.h"
 #include "store/AppError.h"
 #include "store/Connection.h"
 #include "store/Query.h"
 
 #include <QDir>
-#include <QFileInfo>
-#include <QSaveFile>
-#include <algorithm>
 
 namespace {
 const QString kTimeColumn = QStringLiteral("告警时间");
 const QString kTextColumn = QStringLiteral("告警纪录");
-
-// A field is quoted when it holds a separator, a quote or a line break;
-// inner quotes are doubled. A field a spreadsheet would run as a formula
-// gets a leading apostrophe, so that it is shown as text.
-QString csvField(QString value)
-{
-    static const QString formulaStart = QStringLiteral("=+-@\t\r");
-    if (!value.isEmpty() && formulaStart.contains(value.front()))
-        value.prepend(QLatin1Char('\''));
-    static const QString special = QStringLiteral(",\"\r\n");
-    if (std::none_of(value.begin(), value.end(), [](QChar c) { return special.contains(c); }))
-        return value;
-    return QLatin1Char('"') + value.replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
-}
-
-// The path as the file system will resolve it, so that a link or a relative
-// name cannot hide the database behind another spelling.
-QString resolved(const QString& path)
-{
-    const QFileInfo info(path);
-    if (info.exists())
-        return info.canonicalFilePath();
-    const QString folder = info.absoluteDir().canonicalPath();
-    return folder.isEmpty() ? info.absoluteFilePath() : folder + QLatin1Char('/') + info.fileName();
-}
-
-// Replacing the database or one of its companion files would destroy it under
-// the open connection.
-bool isDatabaseFile(const QString& path, const Connection& connection)
-{
-    const QString target = resolved(path);
-    const QString database = resolved(connection.fileName());
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
-        if (target == database + QLatin1String(suffix))
-            return true;
-    }
-    return false;
-}
 
 AlarmExport::Outcome failure(const QString& path, const QString& reason)
 {
     return {false, QStringLiteral("导出告警记录失败，文件 \"%1\" 未写入：%2").arg(path, reason)};
 }
 
-QByteArray csvText(Connection& connection, int& records)
+QString csvText(Connection& connection, int& records)
 {
     Query query(connection);
     AlarmLogTable(query).openLog();
-    QString text = kTimeColumn + QLatin1Char(',') + kTextColumn + QStringLiteral("\r\n");
-    for (query.first(); !query.eof(); query.next(), ++records) {
-        text += csvField(query.fieldText(kTimeColumn)) + QLatin1Char(',') +
-                csvField(query.fieldText(kTextColumn)) + QStringLiteral("\r\n");
-    }
-    return QByteArrayLiteral("\xEF\xBB\xBF") + text.toUtf8();
+    QString text = CsvFile::line({kTimeColumn, kTextColumn});
+    for (query.first(); !query.eof(); query.next(), ++records)
+        text += CsvFile::line({query.fieldText(kTimeColumn), query.fieldText(kTextColumn)});
+    return text;
 }
 } // namespace
 
@@ -78,33 +36,14 @@ QString AlarmExport::defaultPath(const QDateTime& now)
 
 AlarmExport::Outcome AlarmExport::write(Connection& connection, const QString& path)
 {
-    if (isDatabaseFile(path, connection))
-        return failure(path, QStringLiteral("不能覆盖数据库文件"));
-    QByteArray content;
+    QString text;
     int records = 0;
     try {
-        content = csvText(connection, records);
+        text = csvText(connection, records);
     } catch (const AppError& e) {
         return failure(path, QStringLiteral("读取告警记录出错 (%1)").arg(e.text()));
     }
-    // Written under a temporary name and renamed when complete, so a failed
-    // export never leaves a partial file. The explicit flush matters: commit()
-    // does not notice a write that fails while its buffer is flushed (a full
-    // disk, a size limit) and would put a cut-off file in place.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return failure(path, QStringLiteral("无法创建文件 (%1)").arg(file.errorString()));
-    // A write cut short by a full disk or a size limit reports no error; only
-    // the next one fails and names the cause.
-    qint64 done = 0;
-    qint64 step = 0;
-    while (done < content.size() &&
-           (step = file.write(content.constData() + done, content.size() - done)) > 0)
-        done += step;
-    if (done != content.size() || !file.flush() || !file.commit()) {
-        const bool diskFull = file.error() == QFileDevice::ResourceError;
-        return failure(path, QStringLiteral("写入文件出错 (%1)")
-                                 .arg(diskFull ? QStringLiteral("磁盘已满") : file.errorString()));
-    }
+    if (const std::optional<QString> reason = CsvFile::write(connection, path, text))
+        return failure(path, *reason);
     return {true, QStringLiteral("导出告警记录成功，共 %1 条记录，已写入文件 \"%2\"").arg(records).arg(path)};
 }

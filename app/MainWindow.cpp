@@ -11,6 +11,7 @@
 #include "display/DeviceTree.h"
 #include "display/StepRefresh.h"
 #include "display/TreeImages.h"
+#include "history/HistoryWindow.h"
 #include "kit/Guarded.h"
 #include "kit/KeyFilter.h"
 #include "kit/MessageBox.h"
@@ -140,6 +141,7 @@ void MainWindow::createDialogs()
     connect(serialDialog, &SerialDialog::statusTextChanged, this, &MainWindow::setStatusText);
     alarmDialog = new AlarmDialog(connection, station.alarmLogQuery, *alarmLogModel);
     softwareNameDialog = new SoftwareNameDialog(connection, station.session);
+    historyWindow = new HistoryWindow(connection);
     connect(softwareNameDialog, &SoftwareNameDialog::softwareNameChanged, this, &QWidget::setWindowTitle);
 }
 
@@ -162,6 +164,7 @@ MainWindow::~MainWindow()
     delete serialDialog;
     delete alarmDialog;
     delete softwareNameDialog;
+    delete historyWindow;
 }
 
 void MainWindow::createControls()
@@ -194,6 +197,10 @@ void MainWindow::createControls()
     readPeriodEdit = new QLineEdit(QStringLiteral("readPeriodEdit"), central);
     readPeriodEdit->setObjectName(QStringLiteral("readPeriodEdit"));
     readPeriodEdit->setGeometry(680, 8, 57, 21);
+    // Buttons added later come after the period fields.
+    historyButton = button("historyButton", QStringLiteral("浪涌记录"), 745, 65);
+    connect(historyButton, &QPushButton::clicked, this, &MainWindow::openHistoryWindow);
+
     KeyFilter::install(periodEdit, [this](QChar& key) { periodKeyPress(key); });
     KeyFilter::install(readPeriodEdit, [this](QChar& key) { readPeriodKeyPress(key); });
 
@@ -375,6 +382,16 @@ void MainWindow::openAlarmDialog()
         m_monitor->stopPolling();
         alarmDialog->exec();
     });
+}
+
+// Beside the main window, while polling goes on; it reads the file anew each
+// time it is shown.
+void MainWindow::openHistoryWindow()
+{
+    if (historyWindow->isVisible())
+        guarded([this]() { historyWindow->reload(); });
+    historyWindow->show();
+    historyWindow->raise();
 }
 
 void MainWindow::selectClickedItem()

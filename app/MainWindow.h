@@ -29,6 +29,7 @@ class DeviceDialog;
 class SerialDialog;
 class AlarmDialog;
 class SoftwareNameDialog;
+class HistoryWindow;
 
 // The main window: toolbar, device tree, data view, alarm log, legend and
 // status bar over the station it shows. It owns the two timers and the
@@ -48,6 +49,7 @@ public:
     QPushButton* alarmsButton;
     QPushButton* serialButton;
     QPushButton* monitorButton;
+    QPushButton* historyButton; // the surge history, for every user
     QLabel* periodLabel;
     QLineEdit* periodEdit;
     QLabel* readPeriodLabel;
@@ -83,6 +85,7 @@ public:
     SerialDialog* serialDialog = nullptr;
     AlarmDialog* alarmDialog = nullptr;
     SoftwareNameDialog* softwareNameDialog = nullptr;
+    HistoryWindow* historyWindow = nullptr;
 
     void setStatusText(int panel, const QString& text);
     QString statusText(int panel) const;
@@ -106,6 +109,7 @@ public slots:
     void openSerialDialog();
     void openDeviceDialog();
     void openAlarmDialog();
+    void openHistoryWindow();
     void selectClickedItem();
     void toggleMonitoring();
     void pollTick();

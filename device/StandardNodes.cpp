@@ -13,7 +13,7 @@ const std::array<Node, 3>& kpv()
     static const std::array<Node, 3> nodes{{
         {QStringLiteral("设备状态"), 3, 11, NodeTexts::kSwitch, 0, 65535, NodeTexts::kZeroNormal},
         {QStringLiteral("浪涌保护器"), 3, 9, NodeTexts::kSwitch, 65535, 65535, NodeTexts::kZeroNormal},
-        {QStringLiteral("浪涌次数"), 3, 5, NodeTexts::kAnalogue, 0, 65535, NodeTexts::kZeroNormal},
+        {NodeTexts::kSurgeCount, 3, 5, NodeTexts::kAnalogue, 0, 65535, NodeTexts::kZeroNormal},
     }};
     return nodes;
 }

@@ -115,9 +115,10 @@ OverviewRow OverviewContent::readRow(const Query& view)
     return OverviewColumns(view).read(view);
 }
 
-void OverviewMemo::take(QVector<OverviewRow> rowsRead, qint64 now)
+void OverviewMemo::take(QVector<OverviewRow> rowsRead, qint64 now, QHash<int, int> surges)
 {
     rows = std::move(rowsRead);
+    recentSurges = std::move(surges);
     deviceRows.clear();
     cardOfDevice.clear();
     refreshedAt = now;
@@ -152,7 +153,7 @@ std::optional<DeviceCardContent> OverviewMemo::replaceRow(int row, const Overvie
         return std::nullopt;
     rows[row] = content;
     const QPair<int, int> range = deviceRows.value(content.deviceId);
-    return OverviewContent::refresh(rows.mid(range.first, range.second), 1, now).value(0);
+    return OverviewContent::refresh(rows.mid(range.first, range.second), 1, now, recentSurges).value(0);
 }
 
 QVector<QStringList> OverviewContent::newCards(const QVector<OverviewRow>& rows, int maxCards)
@@ -179,7 +180,7 @@ QVector<QStringList> OverviewContent::newCards(const QVector<OverviewRow>& rows,
 }
 
 QVector<DeviceCardContent> OverviewContent::refresh(const QVector<OverviewRow>& rows, int cardCount,
-                                                    qint64 now)
+                                                    qint64 now, const QHash<int, int>& recentSurges)
 {
     QVector<NodeKey> keys;
     keys.reserve(rows.size());
@@ -216,7 +217,10 @@ QVector<DeviceCardContent> OverviewContent::refresh(const QVector<OverviewRow>& 
         const int count = index.NodeCountOfDevice(row->deviceId);
         const int life = RemainingLife::percent(row->installed, now);
         cards[i].header = deviceItemText(row->deviceName, QString::number(row->deviceId));
-        cards[i].writeLine(count, QStringLiteral("设备剩余寿命:") + QString::number(life) + QLatin1Char('%'));
+        QString lifeLine = QStringLiteral("设备剩余寿命:") + QString::number(life) + QLatin1Char('%');
+        if (const int surges = recentSurges.value(row->deviceId))
+            lifeLine += QStringLiteral("  近30天浪涌:") + QString::number(surges);
+        cards[i].writeLine(count, lifeLine);
         cards[i].writeLine(count + 1, row->readTime);
     }
     return cards;

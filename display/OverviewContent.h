@@ -43,10 +43,11 @@ struct OverviewMemo
     QHash<int, QPair<int, int>> deviceRows; // device id: first row, row count
     QHash<int, int> cardOfDevice;           // device id: card number, 0 for none
     qint64 refreshedAt = 0;
-    qint64 lifeChangesAt = 0; // the first moment a remaining life shown may change
+    qint64 lifeChangesAt = 0;     // the first moment a remaining life shown may change
+    QHash<int, int> recentSurges; // as the last full refresh read them
     bool valid = false;
 
-    void take(QVector<OverviewRow> rowsRead, qint64 now);
+    void take(QVector<OverviewRow> rowsRead, qint64 now, QHash<int, int> surges = {});
     // The content of the device's card with row (a row of rows) replaced;
     // nullopt when only a full refresh gives it.
     std::optional<DeviceCardContent> replaceRow(int row, const OverviewRow& content, qint64 now);
@@ -69,6 +70,9 @@ public:
     static QVector<QStringList> newCards(const QVector<OverviewRow>& rows, int maxCards);
 
     // The content of cards 1 to cardCount (index n-1 for card n) that a
-    // refresh at now (a RemainingLife::moment) gives.
-    static QVector<DeviceCardContent> refresh(const QVector<OverviewRow>& rows, int cardCount, qint64 now);
+    // refresh at now (a RemainingLife::moment) gives. A device with surges in
+    // the last 30 days (by address) shows them beside its remaining life, so
+    // that one ageing fast stands out.
+    static QVector<DeviceCardContent> refresh(const QVector<OverviewRow>& rows, int cardCount, qint64 now,
+                                              const QHash<int, int>& recentSurges = {});
 };

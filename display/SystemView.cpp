@@ -8,6 +8,7 @@
 #include "store/FixedTexts.h"
 #include "store/NodeTable.h"
 #include "store/Query.h"
+#include "store/SurgeLogTable.h"
 
 #include <QListWidget>
 
@@ -29,11 +30,14 @@ void ShowSystemView(DataPanel& panel, const QString& mode)
         panel.fitToCards();
     }
 
-    const qint64 now = RemainingLife::moment(Clock::now());
-    const QVector<DeviceCardContent> cards = OverviewContent::refresh(rows, panel.CardCount, now);
+    const QDateTime clock = Clock::now();
+    const qint64 now = RemainingLife::moment(clock);
+    Query surgeQuery(view.connection());
+    QHash<int, int> surges = SurgeLogTable(surgeQuery).lastThirtyDays(clock);
+    const QVector<DeviceCardContent> cards = OverviewContent::refresh(rows, panel.CardCount, now, surges);
     for (int n = 1; n <= cards.size(); ++n)
         ShowOverviewCard(panel, n, cards.at(n - 1));
-    panel.overview.take(rows, now);
+    panel.overview.take(rows, now, std::move(surges));
     panel.shownKind = SelectionKind::kSystem;
 }
 

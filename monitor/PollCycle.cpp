@@ -9,9 +9,11 @@
 #include "store/Query.h"
 #include "store/StationState.h"
 #include "store/StatusTexts.h"
+#include "store/SurgeLogTable.h"
 #include "store/Text.h"
 
 #include <array>
+#include <utility>
 
 using namespace StatusTexts;
 
@@ -20,7 +22,8 @@ constexpr int kConfirmations = 3;
 } // namespace
 
 PollCycle::PollCycle(const LineSettings& line, PollState& poll, Query& scope, FieldBus* bus)
-    : m_line(line), m_poll(poll), m_scope(scope), m_alarmInsert(scope.connection()), m_bus(bus)
+    : m_line(line), m_poll(poll), m_scope(scope), m_alarmInsert(scope.connection()), m_bus(bus),
+      m_surgeInsert(scope.connection())
 {}
 
 PollStepResult PollCycle::pollTick()
@@ -59,10 +62,16 @@ void PollCycle::PollStep()
     m_scope.cancel();
     m_scope.edit();
     m_pendingAlarm.reset();
-    m_scope.setField(QStringLiteral("read_time"), Clock::now());
+    m_surgeReading.reset();
+    m_pendingSurge.reset();
+    const QDateTime now = Clock::now();
+    m_scope.setField(QStringLiteral("read_time"), now);
+    const bool surgeCounter = m_scope.fieldText(QStringLiteral("node_name")) == NodeTexts::kSurgeCount;
 
     bool hold = false;
     if (result == -1) {
+        if (surgeCounter)
+            m_surgeCounter.readFailed(deviceId);
         if (m_scope.fieldText(QStringLiteral("communication_status")) == kCommNormal) {
             ++m_poll.CommFailCount;
             hold = m_poll.CommFailCount < kConfirmations; // the same node is read again
@@ -74,6 +83,8 @@ void PollCycle::PollStep()
     } else {
         m_scope.setField(QStringLiteral("communication_status"), kCommNormal);
         m_scope.setField(QStringLiteral("node_data"), value);
+        if (surgeCounter)
+            judgeSurgeCount(deviceId, value, now);
         hold = EvaluateAlarm(value);
     }
     postStep();
@@ -89,24 +100,29 @@ void PollCycle::PollStep()
     refresh(polledRow, passEnded);
 }
 
-// One write, so one commit: a new alarm's state and its record go in one
-// transaction. A failure leaves the row and the log wholly as they were, and
-// the row as the file holds it.
+// One write, so one commit: a new alarm's state and its record, a surge
+// count and its event, go in one transaction. A failure leaves the row, the
+// log and the surge history wholly as they were, and the row as the file
+// holds it; the count is judged again at the next reading.
 void PollCycle::postStep()
 {
-    if (!m_pendingAlarm) {
+    const std::optional<QString> record = std::exchange(m_pendingAlarm, std::nullopt);
+    const std::optional<SurgeEvent> surge = std::exchange(m_pendingSurge, std::nullopt);
+    if (!record && !surge) {
         m_scope.post();
+        acceptSurgeCount();
         return;
     }
-    const QString record = *m_pendingAlarm;
-    m_pendingAlarm.reset();
     Connection& connection = m_scope.connection();
     QString time;
     try {
         connection.beginTransaction();
         try {
             m_scope.post();
-            time = AddAlarmRecord(record);
+            if (record)
+                time = AddAlarmRecord(*record);
+            if (surge)
+                SurgeLogTable(m_surgeInsert).add(*surge);
             connection.commit();
         } catch (const AppError&) {
             connection.rollback();
@@ -116,9 +132,14 @@ void PollCycle::postStep()
         m_scope.refreshCurrent();
         throw;
     }
+    acceptSurgeCount();
     // Told only once the record is in the file for good.
-    m_result.alarm = AlarmLine{m_alarmInsert.lastInsertId(), time, record};
-    reportAlarm(time, record);
+    if (record) {
+        m_result.alarm = AlarmLine{m_alarmInsert.lastInsertId(), time, *record};
+        reportAlarm(time, *record);
+    }
+    if (surge)
+        reportSurge(*surge);
 }
 
 void PollCycle::endPass()
@@ -167,6 +188,30 @@ void PollCycle::reportAlarm(const QString& time, const QString& text)
         return;
     try {
         m_events->alarmRecorded(time, text);
+    } catch (...) {
+    }
+}
+
+void PollCycle::judgeSurgeCount(int deviceId, int count, const QDateTime& time)
+{
+    m_surgeReading = SurgeReading{deviceId, count, time};
+    m_pendingSurge = m_surgeCounter.judge(deviceId, count, time);
+    if (m_pendingSurge)
+        m_pendingSurge->deviceName = m_scope.fieldText(QStringLiteral("device_name"));
+}
+
+void PollCycle::acceptSurgeCount()
+{
+    if (m_surgeReading)
+        m_surgeCounter.accept(m_surgeReading->deviceId, m_surgeReading->count, m_surgeReading->time);
+}
+
+void PollCycle::reportSurge(const SurgeEvent& event)
+{
+    if (!m_events)
+        return;
+    try {
+        m_events->surgeRecorded(event);
     } catch (...) {
     }
 }

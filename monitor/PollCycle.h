@@ -1,5 +1,6 @@
 #pragma once
 
+#include "monitor/SurgeCounter.h"
 #include "store/PollStepResult.h"
 #include "store/Query.h"
 
@@ -13,10 +14,11 @@ struct PollState;
 
 // One node per poll tick: read its register through the bus, record the read
 // time, confirm communication loss after three failures, judge the value and
-// confirm an alarm after three abnormal readings, then move on through the
-// scope. Works on the scope query and the shared state only (a pass ends in
-// a pause of MonitorPeriod seconds); each step says what it did, for the
-// window to refresh what changed.
+// confirm an alarm after three abnormal readings, keep each rise of a surge
+// counter as an event (SurgeCounter), then move on through the scope. Works
+// on the scope query and the shared state only (a pass ends in a pause of
+// MonitorPeriod seconds); each step says what it did, for the window to
+// refresh what changed.
 class PollCycle final
 {
 public:
@@ -44,6 +46,9 @@ private:
     void refresh(int polledRow, bool passEnded);
     void reportRow();
     void reportAlarm(const QString& time, const QString& text);
+    void reportSurge(const SurgeEvent& event);
+    void judgeSurgeCount(int deviceId, int count, const QDateTime& time);
+    void acceptSurgeCount();
 
     const LineSettings& m_line;
     PollState& m_poll;
@@ -52,5 +57,16 @@ private:
     FieldBus* m_bus;
     PollStepResult m_result;               // of the step under way
     std::optional<QString> m_pendingAlarm; // the record of an alarm this step enters
+    Query m_surgeInsert;
+    SurgeCounter m_surgeCounter;
+    // A good reading of a surge counter this step stores, and the event it makes.
+    struct SurgeReading
+    {
+        int deviceId;
+        int count;
+        QDateTime time;
+    };
+    std::optional<SurgeReading> m_surgeReading;
+    std::optional<SurgeEvent> m_pendingSurge;
     PollEvents* m_events = nullptr;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/SurgeLogTable.h"
+
 #include <QString>
 #include <QVariantMap>
 
@@ -16,4 +18,6 @@ public:
     virtual void nodeWritten(const QVariantMap& row) = 0;
     // For each record added to the alarm log: its time as stored and its text.
     virtual void alarmRecorded(const QString& time, const QString& text) = 0;
+    // For each event added to the surge history.
+    virtual void surgeRecorded(const SurgeEvent& event) = 0;
 };

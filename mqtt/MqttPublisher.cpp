@@ -1,6 +1,7 @@
 #include "mqtt/MqttPublisher.h"
 
 #include "mqtt/MqttClient.h"
+#include "store/Text.h"
 
 #include <QDeadlineTimer>
 #include <QJsonDocument>
@@ -163,6 +164,21 @@ int MqttPublisher::dropped() const
 {
     const std::lock_guard lock(m_queueMutex);
     return m_queue.dropped();
+}
+
+void MqttPublisher::surgeRecorded(const SurgeEvent& event)
+{
+    QJsonObject json{
+        {QStringLiteral("device"), event.deviceId},
+        {QStringLiteral("time"), Text::dateTimeText(event.time)},
+        {QStringLiteral("surges"), event.surges},
+        {QStringLiteral("count"), event.countAfter},
+        {QStringLiteral("before"), event.countBefore},
+        {QStringLiteral("kind"), event.reset ? QStringLiteral("reset") : QStringLiteral("surge")}};
+    if (event.gapStart.isValid())
+        json.insert(QStringLiteral("since"), Text::dateTimeText(event.gapStart));
+    send(
+        {m_config.topic(QStringLiteral("surge")), QJsonDocument(json).toJson(QJsonDocument::Compact), false});
 }
 
 void MqttPublisher::send(MqttMessage message)

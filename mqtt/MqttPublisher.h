@@ -12,6 +12,7 @@
 // Publishes a station's node readings and alarm records to an MQTT broker:
 //   spdmon/<station>/node/<device_id>/<node_name>  retained JSON of the row
 //   spdmon/<station>/alarm                         {"time":..,"text":..}
+//   spdmon/<station>/surge                         {"device":..,"time":..,"surges":..,"count":..}
 //   spdmon/<station>/status                        retained online/offline
 // A network thread of its own resolves, connects, and after any failure tries
 // again with a growing pause, until the publisher ends it; the poll step only
@@ -36,6 +37,9 @@ public:
 
     void nodeWritten(const QVariantMap& row) override;
     void alarmRecorded(const QString& time, const QString& text) override;
+    // Also carries the count before, "kind" (surge or reset) and, after a
+    // communication gap, "since": the last good reading before it.
+    void surgeRecorded(const SurgeEvent& event) override;
     // The node is no longer stored under this device address and name: its
     // retained reading is cleared, in turn with the other messages.
     void nodeRemoved(int deviceId, const QString& nodeName);

@@ -4,6 +4,7 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
+#include <vector>
 
 namespace Schema {
 
@@ -24,6 +25,30 @@ const Table kTables[] = {
      "node_alarm_type TEXT, install_date DATETIME, node_data INTEGER, con_data TEXT, "
      "read_time DATETIME, communication_status TEXT, alarm_status TEXT"},
     {"alarm_record", "告警时间 DATETIME, 告警纪录 TEXT"},
+};
+
+// Tables beside the four: other programs read the four and must find them
+// unchanged, so new data only ever goes here. Each entry is created with
+// CREATE TABLE IF NOT EXISTS; statements after the first (indexes) use
+// IF NOT EXISTS too.
+struct AddedTable
+{
+    const char* name;
+    std::vector<const char*> statements;
+};
+
+const std::vector<AddedTable> kAddedTables = {
+    // One row per rise or fall of a device's surge counter. gap_start is the
+    // last good reading before a communication gap the rise was seen after.
+    {"surge_event",
+     {"CREATE TABLE IF NOT EXISTS surge_event (id INTEGER PRIMARY KEY, device_id INTEGER NOT NULL, "
+      "device_name TEXT, event_time DATETIME NOT NULL, gap_start DATETIME, count_before INTEGER NOT NULL, "
+      "count_after INTEGER NOT NULL, surges INTEGER NOT NULL CHECK (surges >= 0), "
+      "kind TEXT NOT NULL CHECK (kind IN ('surge', 'reset')))",
+      // Covering indexes: the history's sums per bucket read only the index,
+      // for all devices by time and for one device by device and time.
+      "CREATE INDEX IF NOT EXISTS surge_event_time ON surge_event (event_time, device_id, surges)",
+      "CREATE INDEX IF NOT EXISTS surge_event_device ON surge_event (device_id, event_time, surges)"}},
 };
 
 QStringList columnsOf(const Table& table)
@@ -62,6 +87,35 @@ void createTables(QSqlDatabase db)
         }
         run(db, QStringLiteral("CREATE TABLE %1 (%2)")
                     .arg(QString::fromUtf8(table.name), columns.join(QStringLiteral(", "))));
+    }
+    addMissingTables(db);
+}
+
+QStringList addedTableNames()
+{
+    QStringList names;
+    for (const AddedTable& table : kAddedTables)
+        names << QString::fromUtf8(table.name);
+    return names;
+}
+
+void addMissingTables(QSqlDatabase db)
+{
+    if (!db.transaction())
+        throw AppError(db.lastError().text());
+    try {
+        for (const AddedTable& table : kAddedTables) {
+            for (const char* statement : table.statements)
+                run(db, QString::fromUtf8(statement));
+        }
+    } catch (const AppError&) {
+        db.rollback();
+        throw;
+    }
+    if (!db.commit()) {
+        const QString error = db.lastError().text();
+        db.rollback();
+        throw AppError(error);
     }
 }
 

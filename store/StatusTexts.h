@@ -17,4 +17,6 @@ inline const QString kSwitch = QStringLiteral("开关量");
 inline const QString kAnalogue = QStringLiteral("模拟量");
 inline const QString kZeroNormal = QStringLiteral("0000(正常)/FFFF(异常)");
 inline const QString kFfffNormal = QStringLiteral("FFFF(正常)/0000(异常)");
+// The node whose value is the device's surge counter.
+inline const QString kSurgeCount = QStringLiteral("浪涌次数");
 } // namespace NodeTexts

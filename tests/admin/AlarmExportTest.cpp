@@ -1,7 +1,7 @@
 #include "TestDatabase.h"
 
 #include "admin/AlarmExport.h"
-#include "admin/ExportFileDialog.h"
+#include "kit/ExportFileDialog.h"
 
 #include <QFileSystemModel>
 #include <QJsonArray>
@@ -130,7 +130,7 @@ private slots:
         const int locks = databaseLocks(db.path());
         QVERIFY(locks > 0);
 
-        ExportFileDialog question(QDir(db.dir()).filePath("out.csv"));
+        ExportFileDialog question("导出告警记录", QDir(db.dir()).filePath("out.csv"));
         QSignalSpy loaded(question.dialog().findChild<QFileSystemModel*>(),
                           &QFileSystemModel::directoryLoaded);
         question.dialog().show();

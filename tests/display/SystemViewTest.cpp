@@ -31,14 +31,16 @@ private slots:
         add(12, "x");
         for (const QString& name : texts("设备状态|浪涌保护器|浪涌次数"))
             add(7, name);
+        f.db.exec("INSERT INTO surge_event (device_id, event_time, count_before, count_after, surges, kind) "
+                  "VALUES (7, '2024-05-17 12:00:00', 0, 3, 3, 'surge'), (7, '2024-05-15 12:00:00', 0, 5, 5, "
+                  "'surge')");
         MainWindow& form = f.form();
         ShowSystemView(form.panel(), "创建");
         const QList<QWidget*> before = f.cardControls();
         QCOMPARE(before.size(), 6);
         const auto card = [&f](int n) { return QStringList{f.header(n)->text()} + f.lines(n); };
-        QCOMPARE(
-            card(1),
-            texts("KPV7[地址:7]|浪涌保护器:5|浪涌次数:5|设备状态:5|设备剩余寿命:80%|2024-06-15 12:00:00"));
+        QCOMPARE(card(1), texts("KPV7[地址:7]|浪涌保护器:5|浪涌次数:5|设备状态:5|设备剩余寿命:80%  "
+                                "近30天浪涌:3|2024-06-15 12:00:00"));
         QCOMPARE(card(2), texts("KPV12[地址:12]|x:???|设备剩余寿命:80%|2024-06-15 12:00:00"));
         QCOMPARE(card(3), texts("KPV30[地址:30]|a:5|b:5|c:5|设备剩余寿命:80%|2024-06-15 12:00:00"));
         QCOMPARE((QList<QColor>{f.headerColour(1), f.headerColour(2), f.headerColour(3)}),

@@ -1,4 +1,4 @@
-#include "admin/NameOnlyIconProvider.h"
+#include "kit/NameOnlyIconProvider.h"
 
 #include <QDir>
 

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "admin/NameOnlyIconProvider.h"
+#include "kit/NameOnlyIconProvider.h"
 
 #include <QFileDialog>
 
-// Asks where to save the alarm log, starting at a suggested file. Qt's own
+// Asks where to save an export, starting at a suggested file. Qt's own
 // dialog is used, never the desktop's: a native dialog running inside the
 // program would read the listed files, the database among them.
 // Lives on the stack for one question; the icon provider outlives the dialog,
@@ -12,17 +12,13 @@
 class ExportFileDialog final
 {
 public:
-    explicit ExportFileDialog(const QString& suggestedPath, QWidget* parent = nullptr);
+    ExportFileDialog(const QString& title, const QString& suggestedPath, QWidget* parent = nullptr);
     ExportFileDialog(const ExportFileDialog&) = delete;
     ExportFileDialog& operator=(const ExportFileDialog&) = delete;
 
     QFileDialog& dialog() { return m_dialog; }
     // Runs the dialog modally: the chosen path, or an empty text when cancelled.
     QString exec();
-
-    // The question the alarm record dialog asks, starting at the default file
-    // name in the home folder.
-    static QString askPath(QWidget* parent);
 
 private:
     NameOnlyIconProvider m_icons;

@@ -1,17 +1,15 @@
-#include "admin/ExportFileDialog.h"
-
-#include "admin/AlarmExport.h"
-#include "store/Clock.h"
+#include "kit/ExportFileDialog.h"
 
 #include <QFileInfo>
 
-ExportFileDialog::ExportFileDialog(const QString& suggestedPath, QWidget* parent) : m_dialog(parent)
+ExportFileDialog::ExportFileDialog(const QString& title, const QString& suggestedPath, QWidget* parent)
+    : m_dialog(parent)
 {
     // The option comes first: until it is set, a desktop with a dialog of its
     // own has no folder model yet to take the icon provider.
     m_dialog.setOption(QFileDialog::DontUseNativeDialog);
     m_dialog.setIconProvider(&m_icons);
-    m_dialog.setWindowTitle(QStringLiteral("导出告警记录"));
+    m_dialog.setWindowTitle(title);
     m_dialog.setAcceptMode(QFileDialog::AcceptSave);
     m_dialog.setFileMode(QFileDialog::AnyFile);
     m_dialog.setNameFilter(QStringLiteral("CSV 文件 (*.csv)"));
@@ -30,9 +28,4 @@ QString ExportFileDialog::exec()
     if (m_dialog.exec() != QDialog::Accepted || m_dialog.selectedFiles().isEmpty())
         return QString();
     return m_dialog.selectedFiles().constFirst();
-}
-
-QString ExportFileDialog::askPath(QWidget* parent)
-{
-    return ExportFileDialog(AlarmExport::defaultPath(Clock::now()), parent).exec();
 }
