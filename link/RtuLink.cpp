@@ -104,7 +104,7 @@ int RtuLink::readRegisters(int function, int slave, int reg, int count, int* buf
 // for the first byte here first tells the two apart.
 int RtuLink::exchange(int function, int slave, int reg, int count, uint16_t* values, long timeoutMicros)
 {
-    const std::array<uint8_t, 6> request{uint8_t(slave), uint8_t(function), uint8_t(reg >> 8),
+    const std::array<uint8_t, 6> request{uint8_t(slave),      uint8_t(function),   uint8_t(reg >> 8),
                                          uint8_t(reg & 0xFF), uint8_t(count >> 8), uint8_t(count & 0xFF)};
     modbus_set_slave(m_context, slave);
     if (modbus_send_raw_request(m_context, request.data(), int(request.size())) == -1)
@@ -115,19 +115,22 @@ int RtuLink::exchange(int function, int slave, int reg, int count, uint16_t* val
     do
         ready = ::poll(&reply, 1, int((timeoutMicros + 999) / 1000));
     while (ready == -1 && errno == EINTR);
-    if (ready == 1 && !(reply.revents & POLLIN))
-        errno = EIO; // hung up: the port has gone away
-    if (ready != 1 || !(reply.revents & POLLIN))
+    if (ready != 1 || !(reply.revents & POLLIN)) {
+        // Silence, or a hang-up: the port has gone away. The caller tells the
+        // two apart by errno, which must not be left from an earlier call.
+        errno = ready == 1 ? EIO : ready == 0 ? ETIMEDOUT : errno;
         return MBRTU_NO_REPLY;
-    const long left = std::max(0L, timeoutMicros - long(std::chrono::duration_cast<std::chrono::microseconds>(
-                                                           std::chrono::steady_clock::now() - sent)
-                                                           .count()));
+    }
+    const auto waited =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - sent);
+    const long left = std::max(0L, timeoutMicros - long(waited.count()));
     modbus_set_response_timeout(m_context, uint32_t(left / 1000000), uint32_t(left % 1000000));
     std::array<uint8_t, MODBUS_RTU_MAX_ADU_LENGTH> frame{};
     const int length = modbus_receive_confirmation(m_context, frame.data());
     if (length == -1 && portLost(errno))
         return MBRTU_NO_REPLY;
     // Address, function, then the exception code or the byte count.
+    errno = 0; // a bad reply leaves the port usable
     if (length < 5 || frame[0] != slave)
         return MBRTU_BAD_REPLY;
     if (frame[1] == (function | 0x80))

@@ -247,7 +247,7 @@ private slots:
             QCOMPARE(mbrtuLastFailure(port), kind);
         }
         QCOMPARE(mbrtuLastFailure(41), int(MBRTU_NO_REPLY)); // never opened
-        QTest::qWait(fault == "late 2 1000" ? 1000 : 0);      // its replies must not reach the next row
+        QTest::qWait(fault == "late 2 1000" ? 1000 : 0);     // its replies must not reach the next row
     }
 
     void portTakenByAnotherProcess()
