@@ -1,6 +1,7 @@
 #include "app/Station.h"
 
 #include "link/ModbusRtuBus.h"
+#include "monitor/BusCounters.h"
 #include "monitor/PollCycle.h"
 #include "mqtt/MqttPublisher.h"
 #include "store/AlarmLogTable.h"
@@ -16,7 +17,9 @@ Station::Station(Connection& connection)
       m_bus(m_ownBus.get())
 {
     AlarmLogTable(alarmLogQuery).openLog();
+    m_busCounters = std::make_unique<BusCounters>();
     m_pollCycle = std::make_unique<PollCycle>(line, poll, scopeQuery, alarmLogQuery, m_bus);
+    m_pollCycle->setCounters(m_busCounters.get());
     startPublishing();
 }
 

@@ -6,6 +6,7 @@
 #include <QString>
 #include <memory>
 
+class BusCounters;
 class Connection;
 class FieldBus;
 class MqttPublisher;
@@ -40,6 +41,9 @@ public:
     FieldBus* bus() const { return m_bus; }
     void setBus(FieldBus* bus);
     PollCycle& pollCycle() { return *m_pollCycle; }
+    // How each device answered since monitoring started; lives beside the
+    // poll cycle, which feeds it. Reset through its slot.
+    BusCounters& busCounters() { return *m_busCounters; }
 
     // Null without a usable mqtt.conf; then publishingProblem() says why, or
     // is empty when there is no file at all.
@@ -59,5 +63,6 @@ private:
     // Outlives the poll cycle, which reports to it.
     std::unique_ptr<MqttPublisher> m_mqtt;
     QString m_publishingProblem;
+    std::unique_ptr<BusCounters> m_busCounters;
     std::unique_ptr<PollCycle> m_pollCycle;
 };

@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 
+class BusCounters;
 class FieldBus;
 class PollEvents;
 struct LineSettings;
@@ -28,6 +29,8 @@ public:
     void setRefreshStep(RefreshStep refresh) { m_refreshStep = std::move(refresh); }
     // Told of every written node row and alarm record; null for nobody.
     void setEvents(PollEvents* events) { m_events = events; }
+    // Told how each read went; null for nobody.
+    void setCounters(BusCounters* counters) { m_counters = counters; }
 
     // A poll tick: nothing while the link is busy, otherwise one step.
     void pollTick();
@@ -40,6 +43,7 @@ public:
     QString AddAlarmRecord(const QString& text);
 
 private:
+    void countRead(int deviceId, bool good, double milliseconds);
     void postStep();
     bool alarmLogInStep();
     void reloadAlarmLog();
@@ -58,4 +62,5 @@ private:
     RefreshStep m_refreshStep;
     std::optional<QString> m_pendingAlarm; // the record of an alarm this step enters
     PollEvents* m_events = nullptr;
+    BusCounters* m_counters = nullptr;
 };
