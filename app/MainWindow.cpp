@@ -143,6 +143,7 @@ void MainWindow::showPublishing()
                 for (const QString& name : nodeNames)
                     publisher->nodeRemoved(deviceId, name);
             });
+    connect(deviceDialog, &DeviceDialog::deviceRemoved, publisher, &MqttPublisher::deviceRemoved);
 }
 
 void MainWindow::showSystemSelection()

@@ -44,6 +44,8 @@ void Station::startPublishing()
     }
     m_mqtt = std::make_unique<MqttPublisher>(*config);
     m_pollCycle->setEvents(m_mqtt.get());
+    QObject::connect(m_busCounters.get(), &BusCounters::deviceChanged, m_mqtt.get(),
+                     &MqttPublisher::countersChanged);
 }
 
 void Station::setBus(FieldBus* bus)
