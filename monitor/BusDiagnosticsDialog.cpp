@@ -46,7 +46,7 @@ BusDiagnosticsDialog::BusDiagnosticsDialog(QWidget* parent)
 {
     setObjectName(QStringLiteral("busDiagnosticsDialog"));
     setWindowTitle(QStringLiteral("通信诊断"));
-    resize(980, 420);
+    resize(1040, 300);
     m_model->setHorizontalHeaderLabels(
         {QStringLiteral("设备地址"), QStringLiteral("请求"), QStringLiteral("正常应答"),
          QStringLiteral("无应答"), QStringLiteral("错误应答"), QStringLiteral("异常应答"),
@@ -59,6 +59,7 @@ BusDiagnosticsDialog::BusDiagnosticsDialog(QWidget* parent)
     countersGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     countersGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
     countersGrid->verticalHeader()->hide();
+    countersGrid->verticalHeader()->setDefaultSectionSize(20);
     countersGrid->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     resetButton->setObjectName(QStringLiteral("resetButton"));
     resetButton->setAutoDefault(false);
