@@ -33,7 +33,7 @@ void BusDiagnosticsTest::eachFailureCountedShownAndReset()
     f.db.addUser(u"op"_s, u"pw"_s, u"普通用户"_s);
     f.db.exec(u"INSERT INTO soft_record VALUES ('diag', %1, 9600, 8, 1, 'n', 0, 100)"_s.arg(kPort));
     // Device n behaves as faults[n-1].
-    const QStringList faults{u"normal 1"_s,        u"late 2 30"_s,          u"silent 3"_s,
+    const QStringList faults{u"normal 1"_s,        u"late 2 100"_s,         u"silent 3"_s,
                              u"garbage 4 crc"_s,   u"garbage 5 address"_s,  u"garbage 6 short"_s,
                              u"garbage 7 noise"_s, u"garbage 8 exception"_s};
     KpvSim sim;
@@ -50,6 +50,7 @@ void BusDiagnosticsTest::eachFailureCountedShownAndReset()
     f.showLoggedIn();
     f.form->serialDialog->FormShow();
     f.form->serialDialog->openPort();
+    f.station.bus()->setDelay(250); // room for the slow device on a busy machine
     BusDiagnosticsDialog* window = f.form->diagnosticsDialog;
     QAbstractItemModel* grid = window->countersGrid->model();
     const auto cell = [grid](int row, int column) { return grid->index(row, column).data().toString(); };
@@ -81,9 +82,9 @@ void BusDiagnosticsTest::eachFailureCountedShownAndReset()
         QCOMPARE(cell(row, 10) == u"-"_s, column != 2);               // last good reply
     }
     QCOMPARE(kinds, u"ggnbbbbe"_s);
-    // The slow device's replies took the simulator's delay, within the allowance (64 ms).
+    // The slow device's replies took the simulator's delay, within the allowance.
     const double least = cell(1, 7).toDouble(), mean = cell(1, 8).toDouble(), most = cell(1, 9).toDouble();
-    QVERIFY2(least >= 30 && least <= mean && mean <= most && most < 100,
+    QVERIFY2(least >= 100 && least <= mean && mean <= most && most < 300,
              qPrintable(u"%1 %2 %3"_s.arg(least).arg(mean).arg(most)));
     sortBy(3, Qt::DescendingOrder);
     QCOMPARE(cell(0, 0), u"3"_s);

@@ -56,12 +56,6 @@ void MqttDiscoveryTest::discoveryAndDiagnostics()
     broker.writeConfig(u"discovery=homeassistant\nstation=Hall 2.西"_s);
     MqttPublisher publisher(*MqttConfig::load(MqttConfig::defaultPath()));
     QTRY_COMPARE(publisher.hint(), u"MQTT: 已连接"_s);
-    DeviceCounters counters;
-    counters.deviceId = 7;
-    for (int request = 1; request <= 3; ++request) {
-        counters.requests = counters.noReply = request;
-        publisher.countersChanged(counters);
-    }
     for (int device : {1, 2}) {
         for (const auto& [node, reg] :
              {std::pair{u"设备状态"_s, 11}, {u"浪涌保护器"_s, 9}, {u"浪涌次数"_s, 5}})
@@ -114,10 +108,17 @@ void MqttDiscoveryTest::discoveryAndDiagnostics()
 
     // Diagnostics: the first counts at once, the latest once ten seconds are over, not before.
     const QString diag = u"spdmon/Hall 2.西/diag/7"_s;
+    DeviceCounters counters;
+    counters.deviceId = 7;
+    for (int request = 1; request <= 3; ++request) {
+        counters.requests = counters.noReply = request;
+        publisher.countersChanged(counters);
+    }
+    QTRY_COMPARE(sub.on(diag).size(), 1);
     const QJsonObject first = QJsonDocument::fromJson(sub.on(diag).value(0).toUtf8()).object();
     QCOMPARE(first[u"requests"_s].toInt() + first[u"no_reply"_s].toInt(), 2);
     QVERIFY(first[u"response_ms_min"_s].isNull() && first[u"last_good"_s].isNull());
-    QTest::qWait(7000);
+    QTest::qWait(7500);
     QCOMPARE(sub.on(diag).size(), 1);
     QTRY_COMPARE_WITH_TIMEOUT(sub.on(diag).size(), 2, 5000);
     // A late subscriber finds the retained state alone: no configuration of the deleted device.
