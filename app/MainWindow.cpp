@@ -17,6 +17,8 @@
 #include "kit/QueryModel.h"
 #include "kit/TreePick.h"
 #include "link/SerialDialog.h"
+#include "monitor/BusCounters.h"
+#include "monitor/BusDiagnosticsDialog.h"
 #include "monitor/MonitorControl.h"
 #include "mqtt/MqttPublisher.h"
 #include "store/AlarmLogTable.h"
@@ -90,6 +92,32 @@ MainWindow::MainWindow(Station& shown, int screenWidth, QWidget* parent) : QMain
     FormCreate(screenWidth);
     createDialogs();
     showPublishing();
+    showBusDiagnostics();
+}
+
+void MainWindow::showBusDiagnostics()
+{
+    // Requests to the counters go through their slot, on whichever thread they live.
+    BusCounters* counters = &station.busCounters();
+    const auto reset = [counters]() { QMetaObject::invokeMethod(counters, &BusCounters::reset); };
+    connect(m_monitor, &MonitorControl::started, this, reset);
+    connect(diagnosticsDialog, &BusDiagnosticsDialog::resetRequested, this, reset);
+    connect(counters, &BusCounters::deviceChanged, this, [this](const DeviceCounters& changed) {
+        diagnosticsDialog->showCounters(changed);
+        showCardTips();
+    });
+    connect(counters, &BusCounters::cleared, this, [this]() {
+        diagnosticsDialog->clear();
+        showCardTips();
+    });
+}
+
+void MainWindow::showCardTips()
+{
+    Cards::setTips(*m_panel, [this](int deviceId) {
+        const DeviceCounters counters = diagnosticsDialog->counters(deviceId);
+        return counters.requests > 0 ? counters.summary() : QString();
+    });
 }
 
 void MainWindow::showPublishing()
@@ -113,12 +141,14 @@ void MainWindow::showPublishing()
                 for (const QString& name : nodeNames)
                     publisher->nodeRemoved(deviceId, name);
             });
+    connect(deviceDialog, &DeviceDialog::deviceRemoved, publisher, &MqttPublisher::deviceRemoved);
 }
 
 void MainWindow::showSystemSelection()
 {
     ShowSystemSelection(*m_panel, *viewCaption);
     station.openPollScope();
+    showCardTips();
 }
 
 void MainWindow::createDialogs()
@@ -141,6 +171,7 @@ void MainWindow::createDialogs()
     alarmDialog = new AlarmDialog(connection, station.alarmLogQuery, *alarmLogModel);
     softwareNameDialog = new SoftwareNameDialog(connection, station.session);
     connect(softwareNameDialog, &SoftwareNameDialog::softwareNameChanged, this, &QWidget::setWindowTitle);
+    diagnosticsDialog = new BusDiagnosticsDialog;
 }
 
 void MainWindow::showLoadedSettings(const QString& softwareName, bool administrator, int monitorPeriod,
@@ -162,6 +193,7 @@ MainWindow::~MainWindow()
     delete serialDialog;
     delete alarmDialog;
     delete softwareNameDialog;
+    delete diagnosticsDialog;
 }
 
 void MainWindow::createControls()
@@ -183,6 +215,7 @@ void MainWindow::createControls()
     alarmsButton = button("alarmsButton", QStringLiteral("告警管理"), 192, 65);
     serialButton = button("serialButton", QStringLiteral("串口设置"), 256, 65);
     monitorButton = button("monitorButton", QStringLiteral("启动监控"), 320, 70);
+    diagnosticsButton = button("diagnosticsButton", QStringLiteral("通信诊断"), 745, 65);
 
     periodLabel = makeLabel(central, "periodLabel", QStringLiteral("监控周期(秒)"), 407, 10);
     periodLabel->resize(70, 17);
@@ -258,6 +291,7 @@ void MainWindow::createControls()
     connect(serialButton, &QPushButton::clicked, this, &MainWindow::openSerialDialog);
     connect(devicesButton, &QPushButton::clicked, this, &MainWindow::openDeviceDialog);
     connect(alarmsButton, &QPushButton::clicked, this, &MainWindow::openAlarmDialog);
+    connect(diagnosticsButton, &QPushButton::clicked, this, &MainWindow::openDiagnosticsDialog);
     TreePick::install(deviceTree, [this]() { selectClickedItem(); });
     connect(monitorButton, &QPushButton::clicked, this, &MainWindow::toggleMonitoring);
     connect(pollTimer, &QTimer::timeout, this, &MainWindow::pollTick);
@@ -377,6 +411,15 @@ void MainWindow::openAlarmDialog()
     });
 }
 
+// Both permissions: it only shows counts. It stays open beside the main
+// window and follows the counts live.
+void MainWindow::openDiagnosticsDialog()
+{
+    diagnosticsDialog->show();
+    diagnosticsDialog->raise();
+    diagnosticsDialog->activateWindow();
+}
+
 void MainWindow::selectClickedItem()
 {
     // Any click or move that leaves an item selected acts on that item.
@@ -385,6 +428,7 @@ void MainWindow::selectClickedItem()
     guarded([this]() {
         if (SelectTreeItem(*m_panel, *viewCaption, deviceTree->currentItem()))
             station.openPollScope();
+        showCardTips();
     });
 }
 
@@ -415,8 +459,10 @@ void MainWindow::showStep(const PollStepResult& step)
             if (step.alarm)
                 AlarmLogTable(station.alarmLogQuery)
                     .takeAdded(step.alarm->rowId, step.alarm->time, step.alarm->text);
-            if (step.refresh)
+            if (step.refresh) {
                 ShowPolledRow(*m_panel, step.polled, step.passEnded);
+                showCardTips();
+            }
         },
         [this](const QString& text) { MessageBox::errorWithoutWaiting(text, this); });
 }

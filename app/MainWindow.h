@@ -29,6 +29,7 @@ class DeviceDialog;
 class SerialDialog;
 class AlarmDialog;
 class SoftwareNameDialog;
+class BusDiagnosticsDialog;
 
 // The main window: toolbar, device tree, data view, alarm log, legend and
 // status bar over the station it shows. It owns the two timers and the
@@ -48,6 +49,7 @@ public:
     QPushButton* alarmsButton;
     QPushButton* serialButton;
     QPushButton* monitorButton;
+    QPushButton* diagnosticsButton;
     QLabel* periodLabel;
     QLineEdit* periodEdit;
     QLabel* readPeriodLabel;
@@ -83,6 +85,7 @@ public:
     SerialDialog* serialDialog = nullptr;
     AlarmDialog* alarmDialog = nullptr;
     SoftwareNameDialog* softwareNameDialog = nullptr;
+    BusDiagnosticsDialog* diagnosticsDialog = nullptr;
 
     void setStatusText(int panel, const QString& text);
     QString statusText(int panel) const;
@@ -113,6 +116,7 @@ public slots:
     // The window's part of a poll step: the new alarm line, the polled row's
     // card, or the error in the one box that does not wait.
     void showStep(const PollStepResult& step);
+    void openDiagnosticsDialog();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -122,6 +126,8 @@ private:
     void FormCreate(int screenWidth);
     void createDialogs();
     void showPublishing();
+    void showBusDiagnostics();
+    void showCardTips();
     // The system as the selection and the scope of polling.
     void showSystemSelection();
     void showLoadedSettings(const QString& softwareName, bool administrator, int monitorPeriod,

@@ -2,6 +2,7 @@
 
 #include "app/StationWorker.h"
 #include "link/ModbusRtuBus.h"
+#include "monitor/BusCounters.h"
 #include "mqtt/MqttPublisher.h"
 #include "store/AlarmLogTable.h"
 #include "store/FixedTexts.h"
@@ -15,8 +16,9 @@ Station::Station(Connection& connection)
 {
     qRegisterMetaType<PollStepResult>();
     AlarmLogTable(alarmLogQuery).openLog();
+    m_busCounters = std::make_unique<BusCounters>();
     startPublishing();
-    m_worker = new StationWorker(connection.fileName(), m_bus, m_mqtt.get());
+    m_worker = new StationWorker(connection.fileName(), m_bus, m_mqtt.get(), m_busCounters.get());
     m_worker->moveToThread(&m_thread);
     connect(m_worker, &StationWorker::stepDone, this, [this](const PollStepResult& result) {
         --m_unanswered;
@@ -68,6 +70,8 @@ void Station::startPublishing()
         return;
     }
     m_mqtt = std::make_unique<MqttPublisher>(*config);
+    QObject::connect(m_busCounters.get(), &BusCounters::deviceChanged, m_mqtt.get(),
+                     &MqttPublisher::countersChanged);
 }
 
 void Station::setBus(FieldBus* bus)

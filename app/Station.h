@@ -10,6 +10,7 @@
 #include <QVector>
 #include <memory>
 
+class BusCounters;
 class Connection;
 class FieldBus;
 class MqttPublisher;
@@ -45,6 +46,9 @@ public:
     // The serial link; the real library unless a test put a scripted one here.
     FieldBus* bus() const { return m_bus; }
     void setBus(FieldBus* bus);
+    // How each device answered since monitoring started; the poll cycle
+    // feeds it. Reset through its slot.
+    BusCounters& busCounters() { return *m_busCounters; }
 
     // Null without a usable mqtt.conf; then publishingProblem() says why, or
     // is empty when there is no file at all.
@@ -81,4 +85,5 @@ private:
     int m_unanswered = 0;
     bool m_stepUnderWay = false;
     QVector<qint64> m_scopeRowIds;
+    std::unique_ptr<BusCounters> m_busCounters;
 };

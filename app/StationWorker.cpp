@@ -24,8 +24,8 @@ template <typename Work> QString failureOf(Work&& work)
 }
 } // namespace
 
-StationWorker::StationWorker(QString fileName, FieldBus* bus, PollEvents* events)
-    : m_fileName(std::move(fileName)), m_bus(bus), m_events(events)
+StationWorker::StationWorker(QString fileName, FieldBus* bus, PollEvents* events, BusCounters* counters)
+    : m_fileName(std::move(fileName)), m_bus(bus), m_events(events), m_counters(counters)
 {}
 
 StationWorker::~StationWorker() = default;
@@ -44,6 +44,7 @@ void StationWorker::ensureOpen()
     m_scope = std::make_unique<Query>(*m_connection);
     m_cycle = std::make_unique<PollCycle>(m_line, m_poll, *m_scope, m_bus);
     m_cycle->setEvents(m_events);
+    m_cycle->setCounters(m_counters);
 }
 
 void StationWorker::setBus(FieldBus* bus)

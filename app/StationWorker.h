@@ -7,6 +7,7 @@
 #include <QVector>
 #include <memory>
 
+class BusCounters;
 class Connection;
 class FieldBus;
 class PollCycle;
@@ -21,7 +22,7 @@ class StationWorker final : public QObject
 {
     Q_OBJECT
 public:
-    StationWorker(QString fileName, FieldBus* bus, PollEvents* events);
+    StationWorker(QString fileName, FieldBus* bus, PollEvents* events, BusCounters* counters);
     ~StationWorker() override;
 
     void setBus(FieldBus* bus);
@@ -44,6 +45,7 @@ private:
     const QString m_fileName;
     FieldBus* m_bus;
     PollEvents* m_events;
+    BusCounters* m_counters;
     // Only the confirmation counters count here: the window keeps the pause
     // between passes and asks for a step only once it is over.
     LineSettings m_line;

@@ -4,6 +4,7 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
+#include <vector>
 
 namespace Schema {
 
@@ -25,6 +26,18 @@ const Table kTables[] = {
      "read_time DATETIME, communication_status TEXT, alarm_status TEXT"},
     {"alarm_record", "告警时间 DATETIME, 告警纪录 TEXT"},
 };
+
+// Tables beside the four: other programs read the four and must find them
+// unchanged, so new data only ever goes here. Each entry is created with
+// CREATE TABLE IF NOT EXISTS; statements after the first (indexes) use
+// IF NOT EXISTS too.
+struct AddedTable
+{
+    const char* name;
+    std::vector<const char*> statements;
+};
+
+const std::vector<AddedTable> kAddedTables = {};
 
 QStringList columnsOf(const Table& table)
 {
@@ -62,6 +75,35 @@ void createTables(QSqlDatabase db)
         }
         run(db, QStringLiteral("CREATE TABLE %1 (%2)")
                     .arg(QString::fromUtf8(table.name), columns.join(QStringLiteral(", "))));
+    }
+    addMissingTables(db);
+}
+
+QStringList addedTableNames()
+{
+    QStringList names;
+    for (const AddedTable& table : kAddedTables)
+        names << QString::fromUtf8(table.name);
+    return names;
+}
+
+void addMissingTables(QSqlDatabase db)
+{
+    if (!db.transaction())
+        throw AppError(db.lastError().text());
+    try {
+        for (const AddedTable& table : kAddedTables) {
+            for (const char* statement : table.statements)
+                run(db, QString::fromUtf8(statement));
+        }
+    } catch (const AppError&) {
+        db.rollback();
+        throw;
+    }
+    if (!db.commit()) {
+        const QString error = db.lastError().text();
+        db.rollback();
+        throw AppError(error);
     }
 }
 
