@@ -97,17 +97,17 @@ MainWindow::MainWindow(Station& shown, int screenWidth, QWidget* parent) : QMain
 
 void MainWindow::showBusDiagnostics()
 {
-    // Requests to the counters go through their slot, on whichever thread they live.
-    BusCounters* counters = &station.busCounters();
-    const auto reset = [counters]() { QMetaObject::invokeMethod(counters, &BusCounters::reset); };
+    // The counters live with the poll step; the window shows the copies they
+    // send and empties its own at once, as the station no longer tells older counts.
+    const auto reset = [this]() {
+        station.resetCounters();
+        diagnosticsDialog->clear();
+        showCardTips();
+    };
     connect(m_monitor, &MonitorControl::started, this, reset);
     connect(diagnosticsDialog, &BusDiagnosticsDialog::resetRequested, this, reset);
-    connect(counters, &BusCounters::deviceChanged, this, [this](const DeviceCounters& changed) {
+    connect(&station, &Station::countersChanged, this, [this](const DeviceCounters& changed) {
         diagnosticsDialog->showCounters(changed);
-        showCardTips();
-    });
-    connect(counters, &BusCounters::cleared, this, [this]() {
-        diagnosticsDialog->clear();
         showCardTips();
     });
 }

@@ -2,7 +2,6 @@
 
 #include "app/StationWorker.h"
 #include "link/ModbusRtuBus.h"
-#include "monitor/BusCounters.h"
 #include "mqtt/MqttPublisher.h"
 #include "store/AlarmLogTable.h"
 #include "store/FixedTexts.h"
@@ -15,10 +14,10 @@ Station::Station(Connection& connection)
       settingsQuery(connection), m_ownBus(std::make_unique<ModbusRtuBus>()), m_bus(m_ownBus.get())
 {
     qRegisterMetaType<PollStepResult>();
+    qRegisterMetaType<DeviceCounters>();
     AlarmLogTable(alarmLogQuery).openLog();
-    m_busCounters = std::make_unique<BusCounters>();
     startPublishing();
-    m_worker = new StationWorker(connection.fileName(), m_bus, m_mqtt.get(), m_busCounters.get());
+    m_worker = new StationWorker(connection.fileName(), m_bus, m_mqtt.get());
     m_worker->moveToThread(&m_thread);
     connect(m_worker, &StationWorker::stepDone, this, [this](const PollStepResult& result) {
         --m_unanswered;
@@ -36,6 +35,12 @@ Station::Station(Connection& connection)
                 }
                 m_scopeRowIds = rowIds;
             });
+    // Counts already on their way when a reset was asked belong to the run before.
+    connect(m_worker, &StationWorker::countersChanged, this, [this](const DeviceCounters& counters) {
+        if (m_unansweredResets == 0)
+            emit countersChanged(counters);
+    });
+    connect(m_worker, &StationWorker::countersCleared, this, [this]() { --m_unansweredResets; });
     m_thread.setObjectName(QStringLiteral("station"));
     m_thread.start();
 }
@@ -70,8 +75,7 @@ void Station::startPublishing()
         return;
     }
     m_mqtt = std::make_unique<MqttPublisher>(*config);
-    QObject::connect(m_busCounters.get(), &BusCounters::deviceChanged, m_mqtt.get(),
-                     &MqttPublisher::countersChanged);
+    connect(this, &Station::countersChanged, m_mqtt.get(), &MqttPublisher::countersChanged);
 }
 
 void Station::setBus(FieldBus* bus)
@@ -87,6 +91,12 @@ void Station::openPollScope()
         return;
     ++m_unanswered;
     ask([worker = m_worker, chosen = selection]() { worker->openScope(chosen); });
+}
+
+void Station::resetCounters()
+{
+    ++m_unansweredResets;
+    ask([worker = m_worker]() { worker->resetCounters(); });
 }
 
 void Station::pollTick()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "monitor/BusCounters.h"
 #include "store/PollStepResult.h"
 #include "store/Query.h"
 #include "store/StationState.h"
@@ -10,7 +11,6 @@
 #include <QVector>
 #include <memory>
 
-class BusCounters;
 class Connection;
 class FieldBus;
 class MqttPublisher;
@@ -46,9 +46,6 @@ public:
     // The serial link; the real library unless a test put a scripted one here.
     FieldBus* bus() const { return m_bus; }
     void setBus(FieldBus* bus);
-    // How each device answered since monitoring started; the poll cycle
-    // feeds it. Reset through its slot.
-    BusCounters& busCounters() { return *m_busCounters; }
 
     // Null without a usable mqtt.conf; then publishingProblem() says why, or
     // is empty when there is no file at all.
@@ -66,10 +63,15 @@ public:
     bool busy() const { return m_unanswered > 0; }
     // The node_record row ids of the scope last opened.
     QVector<qint64> scopeRowIds() const { return m_scopeRowIds; }
+    // Asks to forget the bus counters, which the poll step keeps on the
+    // station's thread; counts from reads before it are no longer told.
+    void resetCounters();
 
 signals:
     void stepDone(const PollStepResult& result);
     void scopeFailed(const QString& error);
+    // How a device has answered since the counters were last reset.
+    void countersChanged(const DeviceCounters& counters);
 
 private:
     void startPublishing();
@@ -85,5 +87,5 @@ private:
     int m_unanswered = 0;
     bool m_stepUnderWay = false;
     QVector<qint64> m_scopeRowIds;
-    std::unique_ptr<BusCounters> m_busCounters;
+    int m_unansweredResets = 0;
 };

@@ -24,9 +24,12 @@ template <typename Work> QString failureOf(Work&& work)
 }
 } // namespace
 
-StationWorker::StationWorker(QString fileName, FieldBus* bus, PollEvents* events, BusCounters* counters)
-    : m_fileName(std::move(fileName)), m_bus(bus), m_events(events), m_counters(counters)
-{}
+StationWorker::StationWorker(QString fileName, FieldBus* bus, PollEvents* events)
+    : m_fileName(std::move(fileName)), m_bus(bus), m_events(events), m_counters(new BusCounters(this))
+{
+    connect(m_counters, &BusCounters::deviceChanged, this, &StationWorker::countersChanged);
+    connect(m_counters, &BusCounters::cleared, this, &StationWorker::countersCleared);
+}
 
 StationWorker::~StationWorker() = default;
 
@@ -90,6 +93,11 @@ void StationWorker::step(int port)
         }
     });
     emit stepDone(result);
+}
+
+void StationWorker::resetCounters()
+{
+    m_counters->reset();
 }
 
 void StationWorker::finish(int openPort)
