@@ -18,6 +18,8 @@
 #include "kit/QueryModel.h"
 #include "kit/TreePick.h"
 #include "link/SerialDialog.h"
+#include "monitor/BusCounters.h"
+#include "monitor/BusDiagnosticsDialog.h"
 #include "monitor/MonitorControl.h"
 #include "mqtt/MqttPublisher.h"
 #include "store/AlarmLogTable.h"
@@ -91,6 +93,32 @@ MainWindow::MainWindow(Station& shown, int screenWidth, QWidget* parent) : QMain
     FormCreate(screenWidth);
     createDialogs();
     showPublishing();
+    showBusDiagnostics();
+}
+
+void MainWindow::showBusDiagnostics()
+{
+    // The counters live with the poll step; the window shows the copies they
+    // send and empties its own at once, as the station no longer tells older counts.
+    const auto reset = [this]() {
+        station.resetCounters();
+        diagnosticsDialog->clear();
+        showCardTips();
+    };
+    connect(m_monitor, &MonitorControl::started, this, reset);
+    connect(diagnosticsDialog, &BusDiagnosticsDialog::resetRequested, this, reset);
+    connect(&station, &Station::countersChanged, this, [this](const DeviceCounters& changed) {
+        diagnosticsDialog->showCounters(changed);
+        showCardTips();
+    });
+}
+
+void MainWindow::showCardTips()
+{
+    Cards::setTips(*m_panel, [this](int deviceId) {
+        const DeviceCounters counters = diagnosticsDialog->counters(deviceId);
+        return counters.requests > 0 ? counters.summary() : QString();
+    });
 }
 
 void MainWindow::showPublishing()
@@ -114,12 +142,14 @@ void MainWindow::showPublishing()
                 for (const QString& name : nodeNames)
                     publisher->nodeRemoved(deviceId, name);
             });
+    connect(deviceDialog, &DeviceDialog::deviceRemoved, publisher, &MqttPublisher::deviceRemoved);
 }
 
 void MainWindow::showSystemSelection()
 {
     ShowSystemSelection(*m_panel, *viewCaption);
     station.openPollScope();
+    showCardTips();
 }
 
 void MainWindow::createDialogs()
@@ -143,6 +173,7 @@ void MainWindow::createDialogs()
     softwareNameDialog = new SoftwareNameDialog(connection, station.session);
     historyWindow = new HistoryWindow(connection);
     connect(softwareNameDialog, &SoftwareNameDialog::softwareNameChanged, this, &QWidget::setWindowTitle);
+    diagnosticsDialog = new BusDiagnosticsDialog;
 }
 
 void MainWindow::showLoadedSettings(const QString& softwareName, bool administrator, int monitorPeriod,
@@ -165,6 +196,7 @@ MainWindow::~MainWindow()
     delete alarmDialog;
     delete softwareNameDialog;
     delete historyWindow;
+    delete diagnosticsDialog;
 }
 
 void MainWindow::createControls()
@@ -200,6 +232,7 @@ void MainWindow::createControls()
     // Buttons added later come after the period fields.
     historyButton = button("historyButton", QStringLiteral("浪涌记录"), 745, 65);
     connect(historyButton, &QPushButton::clicked, this, &MainWindow::openHistoryWindow);
+    diagnosticsButton = button("diagnosticsButton", QStringLiteral("通信诊断"), 809, 65);
 
     KeyFilter::install(periodEdit, [this](QChar& key) { periodKeyPress(key); });
     KeyFilter::install(readPeriodEdit, [this](QChar& key) { readPeriodKeyPress(key); });
@@ -265,6 +298,7 @@ void MainWindow::createControls()
     connect(serialButton, &QPushButton::clicked, this, &MainWindow::openSerialDialog);
     connect(devicesButton, &QPushButton::clicked, this, &MainWindow::openDeviceDialog);
     connect(alarmsButton, &QPushButton::clicked, this, &MainWindow::openAlarmDialog);
+    connect(diagnosticsButton, &QPushButton::clicked, this, &MainWindow::openDiagnosticsDialog);
     TreePick::install(deviceTree, [this]() { selectClickedItem(); });
     connect(monitorButton, &QPushButton::clicked, this, &MainWindow::toggleMonitoring);
     connect(pollTimer, &QTimer::timeout, this, &MainWindow::pollTick);
@@ -394,6 +428,15 @@ void MainWindow::openHistoryWindow()
     historyWindow->raise();
 }
 
+// Both permissions: it only shows counts. It stays open beside the main
+// window and follows the counts live.
+void MainWindow::openDiagnosticsDialog()
+{
+    diagnosticsDialog->show();
+    diagnosticsDialog->raise();
+    diagnosticsDialog->activateWindow();
+}
+
 void MainWindow::selectClickedItem()
 {
     // Any click or move that leaves an item selected acts on that item.
@@ -402,6 +445,7 @@ void MainWindow::selectClickedItem()
     guarded([this]() {
         if (SelectTreeItem(*m_panel, *viewCaption, deviceTree->currentItem()))
             station.openPollScope();
+        showCardTips();
     });
 }
 
@@ -432,8 +476,10 @@ void MainWindow::showStep(const PollStepResult& step)
             if (step.alarm)
                 AlarmLogTable(station.alarmLogQuery)
                     .takeAdded(step.alarm->rowId, step.alarm->time, step.alarm->text);
-            if (step.refresh)
+            if (step.refresh) {
                 ShowPolledRow(*m_panel, step.polled, step.passEnded);
+                showCardTips();
+            }
         },
         [this](const QString& text) { MessageBox::errorWithoutWaiting(text, this); });
 }

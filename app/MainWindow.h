@@ -30,6 +30,7 @@ class SerialDialog;
 class AlarmDialog;
 class SoftwareNameDialog;
 class HistoryWindow;
+class BusDiagnosticsDialog;
 
 // The main window: toolbar, device tree, data view, alarm log, legend and
 // status bar over the station it shows. It owns the two timers and the
@@ -50,6 +51,7 @@ public:
     QPushButton* serialButton;
     QPushButton* monitorButton;
     QPushButton* historyButton; // the surge history, for every user
+    QPushButton* diagnosticsButton;
     QLabel* periodLabel;
     QLineEdit* periodEdit;
     QLabel* readPeriodLabel;
@@ -86,6 +88,7 @@ public:
     AlarmDialog* alarmDialog = nullptr;
     SoftwareNameDialog* softwareNameDialog = nullptr;
     HistoryWindow* historyWindow = nullptr;
+    BusDiagnosticsDialog* diagnosticsDialog = nullptr;
 
     void setStatusText(int panel, const QString& text);
     QString statusText(int panel) const;
@@ -117,6 +120,7 @@ public slots:
     // The window's part of a poll step: the new alarm line, the polled row's
     // card, or the error in the one box that does not wait.
     void showStep(const PollStepResult& step);
+    void openDiagnosticsDialog();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -126,6 +130,8 @@ private:
     void FormCreate(int screenWidth);
     void createDialogs();
     void showPublishing();
+    void showBusDiagnostics();
+    void showCardTips();
     // The system as the selection and the scope of polling.
     void showSystemSelection();
     void showLoadedSettings(const QString& softwareName, bool administrator, int monitorPeriod,

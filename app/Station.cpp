@@ -14,6 +14,7 @@ Station::Station(Connection& connection)
       settingsQuery(connection), m_ownBus(std::make_unique<ModbusRtuBus>()), m_bus(m_ownBus.get())
 {
     qRegisterMetaType<PollStepResult>();
+    qRegisterMetaType<DeviceCounters>();
     AlarmLogTable(alarmLogQuery).openLog();
     startPublishing();
     m_worker = new StationWorker(connection.fileName(), m_bus, m_mqtt.get());
@@ -34,6 +35,12 @@ Station::Station(Connection& connection)
                 }
                 m_scopeRowIds = rowIds;
             });
+    // Counts already on their way when a reset was asked belong to the run before.
+    connect(m_worker, &StationWorker::countersChanged, this, [this](const DeviceCounters& counters) {
+        if (m_unansweredResets == 0)
+            emit countersChanged(counters);
+    });
+    connect(m_worker, &StationWorker::countersCleared, this, [this]() { --m_unansweredResets; });
     m_thread.setObjectName(QStringLiteral("station"));
     m_thread.start();
 }
@@ -68,6 +75,7 @@ void Station::startPublishing()
         return;
     }
     m_mqtt = std::make_unique<MqttPublisher>(*config);
+    connect(this, &Station::countersChanged, m_mqtt.get(), &MqttPublisher::countersChanged);
 }
 
 void Station::setBus(FieldBus* bus)
@@ -83,6 +91,12 @@ void Station::openPollScope()
         return;
     ++m_unanswered;
     ask([worker = m_worker, chosen = selection]() { worker->openScope(chosen); });
+}
+
+void Station::resetCounters()
+{
+    ++m_unansweredResets;
+    ask([worker = m_worker]() { worker->resetCounters(); });
 }
 
 void Station::pollTick()

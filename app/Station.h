@@ -1,5 +1,6 @@
 #pragma once
 
+#include "monitor/BusCounters.h"
 #include "store/PollStepResult.h"
 #include "store/Query.h"
 #include "store/StationState.h"
@@ -62,10 +63,15 @@ public:
     bool busy() const { return m_unanswered > 0; }
     // The node_record row ids of the scope last opened.
     QVector<qint64> scopeRowIds() const { return m_scopeRowIds; }
+    // Asks to forget the bus counters, which the poll step keeps on the
+    // station's thread; counts from reads before it are no longer told.
+    void resetCounters();
 
 signals:
     void stepDone(const PollStepResult& result);
     void scopeFailed(const QString& error);
+    // How a device has answered since the counters were last reset.
+    void countersChanged(const DeviceCounters& counters);
 
 private:
     void startPublishing();
@@ -81,4 +87,5 @@ private:
     int m_unanswered = 0;
     bool m_stepUnderWay = false;
     QVector<qint64> m_scopeRowIds;
+    int m_unansweredResets = 0;
 };

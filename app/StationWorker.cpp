@@ -25,8 +25,11 @@ template <typename Work> QString failureOf(Work&& work)
 } // namespace
 
 StationWorker::StationWorker(QString fileName, FieldBus* bus, PollEvents* events)
-    : m_fileName(std::move(fileName)), m_bus(bus), m_events(events)
-{}
+    : m_fileName(std::move(fileName)), m_bus(bus), m_events(events), m_counters(new BusCounters(this))
+{
+    connect(m_counters, &BusCounters::deviceChanged, this, &StationWorker::countersChanged);
+    connect(m_counters, &BusCounters::cleared, this, &StationWorker::countersCleared);
+}
 
 StationWorker::~StationWorker() = default;
 
@@ -44,6 +47,7 @@ void StationWorker::ensureOpen()
     m_scope = std::make_unique<Query>(*m_connection);
     m_cycle = std::make_unique<PollCycle>(m_line, m_poll, *m_scope, m_bus);
     m_cycle->setEvents(m_events);
+    m_cycle->setCounters(m_counters);
 }
 
 void StationWorker::setBus(FieldBus* bus)
@@ -89,6 +93,11 @@ void StationWorker::step(int port)
         }
     });
     emit stepDone(result);
+}
+
+void StationWorker::resetCounters()
+{
+    m_counters->reset();
 }
 
 void StationWorker::finish(int openPort)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "monitor/BusCounters.h"
 #include "store/PollStepResult.h"
 #include "store/StationState.h"
 
@@ -30,6 +31,8 @@ public:
     void openScope(const Selection& selection);
     // One poll tick on the port.
     void step(int port);
+    // Forgets the bus counters; countersCleared answers.
+    void resetCounters();
     // Closes the port (none when 0) and the connection, before the thread ends.
     void finish(int openPort);
 
@@ -37,6 +40,9 @@ signals:
     void stepDone(const PollStepResult& result);
     // The node_record row ids of the scope opened, or why it could not be.
     void scopeOpened(const QVector<qint64>& rowIds, const QString& error);
+    // A device's bus counters after a read, a copy for the window's side.
+    void countersChanged(const DeviceCounters& counters);
+    void countersCleared();
 
 private:
     void ensureOpen();
@@ -44,6 +50,7 @@ private:
     const QString m_fileName;
     FieldBus* m_bus;
     PollEvents* m_events;
+    BusCounters* m_counters; // a child: it moves to the thread with the worker
     // Only the confirmation counters count here: the window keeps the pause
     // between passes and asks for a step only once it is over.
     LineSettings m_line;

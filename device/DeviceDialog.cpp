@@ -511,6 +511,7 @@ void DeviceDialog::deletePicked()
             const QStringList nodeNames = NodeWrites::nodeNames(*nodeQuery, DialogDeviceId);
             NodeTable(*nodeQuery).removeDevice(DialogDeviceId);
             emit nodesRemoved(DialogDeviceId, nodeNames);
+            emit deviceRemoved(DialogDeviceId);
             MessageBox::show(QStringLiteral("设备删除成功"), this);
             resetPick(SelectionKind::kSystem);
         }

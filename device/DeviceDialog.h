@@ -90,6 +90,8 @@ signals:
     void treeChanged();
     // These nodes of the device were deleted.
     void nodesRemoved(int deviceId, const QStringList& nodeNames);
+    // The device itself was deleted, after nodesRemoved for its nodes.
+    void deviceRemoved(int deviceId);
 
 public slots:
     void FormShow();

@@ -2,6 +2,8 @@
 
 #include "display/CardLayout.h"
 #include "display/DataPanel.h"
+#include "store/FixedTexts.h"
+#include "store/StationState.h"
 
 #include <QLineEdit>
 #include <QListWidget>
@@ -114,6 +116,25 @@ void setLine(DataPanel& panel, int cardNumber, int line, const QString& text)
     QListWidgetItem* item = lines->item(line);
     if (item->text() != text)
         item->setText(text);
+}
+
+void setTips(DataPanel& panel, const std::function<QString(int deviceId)>& tipOf)
+{
+    if (panel.shownKind.isEmpty())
+        return;
+    const bool overview = panel.shownKind == SelectionKind::kSystem;
+    QHash<int, int> deviceOfCard;
+    for (auto it = panel.overview.cardOfDevice.cbegin(); overview && it != panel.overview.cardOfDevice.cend();
+         ++it)
+        deviceOfCard.insert(it.value(), it.key());
+    for (int n = 1; n <= qBound(0, panel.CardCount, DataPanel::kMaxCards); ++n) {
+        const QString tip = tipOf(overview ? deviceOfCard.value(n) : panel.selection.SelectedDeviceId);
+        for (QWidget* part :
+             {static_cast<QWidget*>(header(panel, n)), static_cast<QWidget*>(list(panel, n))}) {
+            if (part && part->toolTip() != tip)
+                part->setToolTip(tip);
+        }
+    }
 }
 
 } // namespace Cards

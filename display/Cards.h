@@ -3,6 +3,7 @@
 #include "display/NodeCard.h"
 
 #include <QColor>
+#include <functional>
 
 class QString;
 struct DataPanel;
@@ -26,6 +27,10 @@ void setHeaderColour(DataPanel& panel, int cardNumber, CardState state);
 void setHeaderText(DataPanel& panel, int cardNumber, const QString& text);
 // A line beyond the end of the list is skipped.
 void setLine(DataPanel& panel, int cardNumber, int line, const QString& text);
+
+// Gives each card shown the tooltip of its device: in the overview a card is
+// one device, in the other views every card belongs to the selected device.
+void setTips(DataPanel& panel, const std::function<QString(int deviceId)>& tipOf);
 
 } // namespace Cards
 

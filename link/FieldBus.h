@@ -2,7 +2,10 @@
 
 #include <QByteArray>
 
-// The six operations of the serial link library as the program uses them.
+// How the last read on a port ended (see mbrtuLastFailure).
+enum class ReadFailure { None, NoReply, BadReply, ExceptionReply };
+
+// The operations of the serial link library as the program uses them.
 // Windows and the poll step talk to the bus only through this, so tests can
 // script the answers.
 class FieldBus
@@ -16,4 +19,5 @@ public:
     virtual int fcn03(int port, int slave, int reg, int count, int* buffer) = 0;
     virtual int fcn04(int port, int slave, int reg, int count, int* buffer) = 0;
     virtual void comClose(int port) = 0;
+    virtual ReadFailure lastFailure(int port) = 0;
 };

@@ -31,3 +31,17 @@ void ModbusRtuBus::comClose(int port)
 {
     mbrtuComClose(port);
 }
+
+ReadFailure ModbusRtuBus::lastFailure(int port)
+{
+    switch (mbrtuLastFailure(port)) {
+    case MBRTU_GOOD:
+        return ReadFailure::None;
+    case MBRTU_BAD_REPLY:
+        return ReadFailure::BadReply;
+    case MBRTU_EXCEPTION_REPLY:
+        return ReadFailure::ExceptionReply;
+    default:
+        return ReadFailure::NoReply;
+    }
+}

@@ -12,4 +12,5 @@ public:
     int fcn03(int port, int slave, int reg, int count, int* buffer) override;
     int fcn04(int port, int slave, int reg, int count, int* buffer) override;
     void comClose(int port) override;
+    ReadFailure lastFailure(int port) override;
 };

@@ -1,11 +1,13 @@
 #include "link/RtuLink.h"
 
 #include "link/PortDirectory.h"
+#include "link/modbus_rtu.h"
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <modbus/modbus.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 
@@ -68,28 +70,26 @@ bool RtuLink::open()
 int RtuLink::readRegisters(int function, int slave, int reg, int count, int* buffer, int delayMs)
 {
     if ((function != 3 && function != 4) || slave < 1 || slave > 247 || reg < 0 || count < 1 ||
-        count > maxRegisters || reg + count > 0x10000 || !buffer)
+        count > maxRegisters || reg + count > 0x10000 || !buffer) {
+        m_lastFailure = MBRTU_NO_REPLY;
         return -1;
+    }
     // Calls from two threads on one port: the second one is refused, not queued,
     // so that no caller is held for more than one reply time-out.
     std::unique_lock<std::mutex> lock(m_requestMutex, std::try_to_lock);
     if (!lock.owns_lock())
         return -1;
     const BusyScope busy(m_busy);
+    m_lastFailure = MBRTU_NO_REPLY;
     if (!ensureConnected())
         return -1;
 
-    const long timeout = replyTimeoutMicros(count, delayMs);
-    modbus_set_slave(m_context, slave);
-    modbus_set_response_timeout(m_context, static_cast<uint32_t>(timeout / 1000000),
-                                static_cast<uint32_t>(timeout % 1000000));
     // Bytes left over from an earlier exchange must not be taken for this reply.
     modbus_flush(m_context);
-
     std::array<uint16_t, maxRegisters> values{};
-    const int result = function == 3 ? modbus_read_registers(m_context, reg, count, values.data())
-                                     : modbus_read_input_registers(m_context, reg, count, values.data());
-    if (result != count) {
+    const int kind = exchange(function, slave, reg, count, values.data(), replyTimeoutMicros(count, delayMs));
+    m_lastFailure = kind;
+    if (kind != MBRTU_GOOD) {
         if (portLost(errno))
             disconnect();
         else
@@ -98,6 +98,48 @@ int RtuLink::readRegisters(int function, int slave, int reg, int count, int* buf
     }
     std::copy_n(values.begin(), count, buffer);
     return count;
+}
+
+// libmodbus reports a reply cut short as a time-out, like silence; waiting
+// for the first byte here first tells the two apart.
+int RtuLink::exchange(int function, int slave, int reg, int count, uint16_t* values, long timeoutMicros)
+{
+    const std::array<uint8_t, 6> request{uint8_t(slave),      uint8_t(function),   uint8_t(reg >> 8),
+                                         uint8_t(reg & 0xFF), uint8_t(count >> 8), uint8_t(count & 0xFF)};
+    modbus_set_slave(m_context, slave);
+    if (modbus_send_raw_request(m_context, request.data(), int(request.size())) == -1)
+        return MBRTU_NO_REPLY;
+    const auto sent = std::chrono::steady_clock::now();
+    pollfd reply{modbus_get_socket(m_context), POLLIN, 0};
+    int ready = 0;
+    do
+        ready = ::poll(&reply, 1, int((timeoutMicros + 999) / 1000));
+    while (ready == -1 && errno == EINTR);
+    if (ready != 1 || !(reply.revents & POLLIN)) {
+        // Silence, or a hang-up: the port has gone away. The caller tells the
+        // two apart by errno, which must not be left from an earlier call.
+        errno = ready == 1 ? EIO : ready == 0 ? ETIMEDOUT : errno;
+        return MBRTU_NO_REPLY;
+    }
+    const auto waited =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - sent);
+    const long left = std::max(0L, timeoutMicros - long(waited.count()));
+    modbus_set_response_timeout(m_context, uint32_t(left / 1000000), uint32_t(left % 1000000));
+    std::array<uint8_t, MODBUS_RTU_MAX_ADU_LENGTH> frame{};
+    const int length = modbus_receive_confirmation(m_context, frame.data());
+    if (length == -1 && portLost(errno))
+        return MBRTU_NO_REPLY;
+    // Address, function, then the exception code or the byte count.
+    errno = 0; // a bad reply leaves the port usable
+    if (length < 5 || frame[0] != slave)
+        return MBRTU_BAD_REPLY;
+    if (frame[1] == (function | 0x80))
+        return MBRTU_EXCEPTION_REPLY;
+    if (frame[1] != function || frame[2] != 2 * count || length != replyBytes(count))
+        return MBRTU_BAD_REPLY;
+    for (int i = 0; i < count; ++i)
+        values[i] = uint16_t(frame[3 + 2 * i] << 8 | frame[4 + 2 * i]);
+    return MBRTU_GOOD;
 }
 
 bool RtuLink::connect()

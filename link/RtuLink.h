@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <mutex>
 
 typedef struct _modbus modbus_t;
@@ -32,17 +33,22 @@ public:
     // function is 3 or 4. Returns the number of registers read or -1.
     int readRegisters(int function, int slave, int reg, int count, int* buffer, int delayMs);
     bool busy() const { return m_busy.load(); }
+    // The kind (MBRTU_GOOD ... of modbus_rtu.h) the last read ended with.
+    int lastFailure() const { return m_lastFailure.load(); }
 
 private:
     bool connect();
     void disconnect();
     bool ensureConnected();
     long replyTimeoutMicros(int count, int delayMs) const;
+    // Sends the request and takes its reply into values; returns the kind.
+    int exchange(int function, int slave, int reg, int count, uint16_t* values, long timeoutMicros);
 
     const int m_port;
     const LineSettings m_settings;
     modbus_t* m_context = nullptr;
     std::mutex m_requestMutex;
     std::atomic<bool> m_busy{false};
+    std::atomic<int> m_lastFailure{0};
     std::chrono::steady_clock::time_point m_lastConnectAttempt;
 };

@@ -89,4 +89,10 @@ void mbrtuComClose(int port)
     takeLink(port).reset();
 }
 
+int mbrtuLastFailure(int port)
+{
+    const std::shared_ptr<RtuLink> link = findLink(port);
+    return link ? link->lastFailure() : MBRTU_NO_REPLY;
+}
+
 } // extern "C"

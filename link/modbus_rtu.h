@@ -36,6 +36,16 @@ MBRTU_API int mbrtufcn04(int port, int slave, int reg, int count, int* buffer);
 // Closes the port; closing a port that is not open does nothing.
 MBRTU_API void mbrtuComClose(int port);
 
+// Why the last read on the port failed, for telling a silent slave from a
+// garbled line: MBRTU_GOOD when it succeeded; MBRTU_NO_REPLY when nothing
+// came back within the time-out (also for a request not sent: bad arguments,
+// port not open or gone); MBRTU_BAD_REPLY for bytes that are no valid reply
+// (wrong checksum, another slave's address, a frame cut short, noise);
+// MBRTU_EXCEPTION_REPLY for a Modbus exception reply. A request refused
+// because another one is in progress leaves the kind to that one.
+enum { MBRTU_GOOD = 0, MBRTU_NO_REPLY = 1, MBRTU_BAD_REPLY = 2, MBRTU_EXCEPTION_REPLY = 3 };
+MBRTU_API int mbrtuLastFailure(int port);
+
 #ifdef __cplusplus
 }
 #endif

@@ -70,6 +70,7 @@ void MonitorControl::start()
     m_controls.pollTimer->start();
     m_controls.monitorButton->setText(MonitorCaption::kStop);
     m_controls.serialButton->setEnabled(false);
+    emit started();
 }
 
 void MonitorControl::toggleMonitoring()

@@ -43,6 +43,8 @@ public:
 
 signals:
     void statusTextChanged(int panel, const QString& text);
+    // Monitoring has just started: counts kept for it begin afresh.
+    void started();
 
 private:
     void start();

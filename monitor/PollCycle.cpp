@@ -1,6 +1,7 @@
 #include "monitor/PollCycle.h"
 
 #include "link/FieldBus.h"
+#include "monitor/BusCounters.h"
 #include "monitor/PollEvents.h"
 #include "store/AlarmLogTable.h"
 #include "store/AppError.h"
@@ -12,6 +13,7 @@
 #include "store/SurgeLogTable.h"
 #include "store/Text.h"
 
+#include <QElapsedTimer>
 #include <array>
 #include <utility>
 
@@ -52,11 +54,15 @@ void PollCycle::PollStep()
     // Room for 40 registers, zero-filled: the library may write more than one.
     std::array<int, 40> buffer{};
     int result = 0;
+    QElapsedTimer timer;
+    timer.start();
     if (code == 3)
         result = m_bus->fcn03(m_line.ComNum, deviceId, regAdd, 1, buffer.data());
     else if (code == 4)
         result = m_bus->fcn04(m_line.ComNum, deviceId, regAdd, 1, buffer.data());
     const int value = buffer[0];
+    if (m_counters && (code == 3 || code == 4))
+        countRead(deviceId, result != -1, double(timer.nsecsElapsed()) / 1e6);
 
     // The step's columns are gathered in one edit and posted once at the end.
     m_scope.cancel();
@@ -140,6 +146,15 @@ void PollCycle::postStep()
     }
     if (surge)
         reportSurge(*surge);
+}
+
+void PollCycle::countRead(int deviceId, bool good, double milliseconds)
+{
+    ReadFailure failure = good ? ReadFailure::None : m_bus->lastFailure(m_line.ComNum);
+    // A failed read the bus calls good would otherwise count as a reply.
+    if (!good && failure == ReadFailure::None)
+        failure = ReadFailure::NoReply;
+    m_counters->record(deviceId, failure, milliseconds, Clock::now());
 }
 
 void PollCycle::endPass()

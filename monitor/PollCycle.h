@@ -7,6 +7,7 @@
 #include <QString>
 #include <optional>
 
+class BusCounters;
 class FieldBus;
 class PollEvents;
 struct LineSettings;
@@ -27,6 +28,8 @@ public:
     void setBus(FieldBus* bus) { m_bus = bus; }
     // Told of every written node row and alarm record; null for nobody.
     void setEvents(PollEvents* events) { m_events = events; }
+    // Told how each read went; null for nobody.
+    void setCounters(BusCounters* counters) { m_counters = counters; }
 
     // A poll tick: nothing while the link is busy, otherwise one step. Says
     // which row of the scope the step wrote and whether that ended the pass;
@@ -41,6 +44,7 @@ public:
     QString AddAlarmRecord(const QString& text);
 
 private:
+    void countRead(int deviceId, bool good, double milliseconds);
     void postStep();
     void endPass();
     void refresh(int polledRow, bool passEnded);
@@ -69,4 +73,5 @@ private:
     std::optional<SurgeReading> m_surgeReading;
     std::optional<SurgeEvent> m_pendingSurge;
     PollEvents* m_events = nullptr;
+    BusCounters* m_counters = nullptr;
 };

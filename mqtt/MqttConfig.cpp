@@ -47,6 +47,8 @@ std::optional<MqttConfig> MqttConfig::load(const QString& path, QString* problem
     // Plain key=value lines: the value is everything after the first '=', so
     // ',', '"' and '=' in a password stay as written.
     MqttConfig config;
+    bool discovery = false;
+    QString discoveryPrefix = QStringLiteral("homeassistant");
     QTextStream in(&file);
     for (int number = 1; !in.atEnd(); ++number) {
         const QString line = in.readLine();
@@ -80,6 +82,14 @@ std::optional<MqttConfig> MqttConfig::load(const QString& path, QString* problem
             config.password = value;
         } else if (key == u"cafile") {
             config.cafile = value;
+        } else if (key == u"discovery") {
+            if (!value.isEmpty() && value != u"homeassistant")
+                return refuseKey(QStringLiteral("must be homeassistant or empty"));
+            discovery = !value.isEmpty();
+        } else if (key == u"discovery_prefix") {
+            if (value.isEmpty() || value.contains(u'+') || value.contains(u'#'))
+                return refuseKey(QStringLiteral("must be a topic without + or #"));
+            discoveryPrefix = value;
         } else {
             return refuseKey(QStringLiteral("unknown key"));
         }
@@ -87,6 +97,8 @@ std::optional<MqttConfig> MqttConfig::load(const QString& path, QString* problem
     if (config.host.isEmpty())
         return fail(QStringLiteral("%1 names no host").arg(path));
     config.station = segment(config.station.isEmpty() ? QSysInfo::machineHostName() : config.station);
+    if (discovery)
+        config.discoveryPrefix = discoveryPrefix;
     return config;
 }
 

@@ -14,6 +14,9 @@ struct MqttConfig final
     QString username;
     QString password;
     QString cafile; // TLS with this CA certificate when set
+    // Home Assistant discovery (discovery=homeassistant) under this topic
+    // prefix (discovery_prefix, homeassistant when not set); empty when off.
+    QString discoveryPrefix;
 
     // $XDG_CONFIG_HOME/spdmon/mqtt.conf, else ~/.config/spdmon/mqtt.conf.
     static QString defaultPath();

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
+#include <functional>
 #include <mosquitto.h>
 #include <mutex>
 
@@ -38,11 +39,14 @@ struct MqttPublisher::Network final
     static void onConnect(mosquitto* client, void* self, int returnCode);
     static void onPublish(mosquitto* client, void* self, int messageId);
     static void onLog(mosquitto* client, void* self, int level, const char* text);
+    static void onMessage(mosquitto* client, void* self, const mosquitto_message* message);
 
     void attempt(bool first);
     QString failureHint(const QString& reason);
     // Hands a hint to the publisher's thread, which then sends what waited.
     void post(const QString& hint);
+    // Runs work on the publisher's thread, unless the publisher is going.
+    void callPublisher(const std::function<void(MqttPublisher&)>& work);
     bool stopping();
     // Sleeps, unless told to stop meanwhile.
     void pause(int seconds);
@@ -65,6 +69,8 @@ struct MqttPublisher::Network final
 MqttPublisher::MqttPublisher(const MqttConfig& config, int queueLimit, QObject* parent)
     : QObject(parent), m_config(config), m_queue(queueLimit)
 {
+    m_diagnosticsTimer.setSingleShot(true);
+    connect(&m_diagnosticsTimer, &QTimer::timeout, this, &MqttPublisher::sendDueDiagnostics);
     auto network = std::make_shared<Network>(m_config, this);
     QString problem;
     network->client = MqttClient::create(m_config, network.get(), &problem);
@@ -78,6 +84,7 @@ MqttPublisher::MqttPublisher(const MqttConfig& config, int queueLimit, QObject* 
     mosquitto_connect_callback_set(client, &Network::onConnect);
     mosquitto_publish_callback_set(client, &Network::onPublish);
     mosquitto_log_callback_set(client, &Network::onLog);
+    mosquitto_message_callback_set(client, &Network::onMessage);
     // The broker says "offline" for a station that vanishes without a word.
     mosquitto_will_set(client, m_config.topic(QStringLiteral("status")).constData(), 7, "offline", kQos,
                        true);
@@ -137,6 +144,88 @@ void MqttPublisher::nodeWritten(const QVariantMap& row)
         QStringLiteral("node/") + MqttConfig::segment(row.value(QStringLiteral("device_id")).toString()) +
         QLatin1Char('/') + MqttConfig::segment(row.value(QStringLiteral("node_name")).toString());
     send({m_config.topic(tail), QJsonDocument(json).toJson(QJsonDocument::Compact), true});
+    if (!m_config.discoveryPrefix.isEmpty())
+        discover(row);
+}
+
+// A device's configuration grows with the nodes read, and follows its name.
+void MqttPublisher::discover(const QVariantMap& row)
+{
+    const int id = row.value(QStringLiteral("device_id")).toInt();
+    const int reg = row.value(QStringLiteral("node_reg_add")).toInt();
+    HomeAssistant::Device& device = m_discovered[id];
+    device.id = id;
+    device.name = row.value(QStringLiteral("device_name")).toString();
+    for (const auto role :
+         {HomeAssistant::Role::Status, HomeAssistant::Role::Protector, HomeAssistant::Role::SurgeCount}) {
+        if (reg == int(role))
+            device.nodes.insert(role, row.value(QStringLiteral("node_name")).toString());
+    }
+    QByteArray config = HomeAssistant::deviceConfig(m_config, device);
+    if (m_sentConfigs.value(id) == config)
+        return;
+    m_sentConfigs.insert(id, config);
+    send({HomeAssistant::configTopic(m_config, id), std::move(config), true});
+}
+
+void MqttPublisher::sendDiscovery()
+{
+    for (auto it = m_sentConfigs.cbegin(); it != m_sentConfigs.cend(); ++it)
+        send({HomeAssistant::configTopic(m_config, it.key()), it.value(), true});
+}
+
+void MqttPublisher::deviceRemoved(int deviceId)
+{
+    const QString tail = QStringLiteral("diag/") + MqttConfig::segment(QString::number(deviceId));
+    send({m_config.topic(tail), QByteArray(), true});
+    m_diagnostics.remove(deviceId);
+    if (m_config.discoveryPrefix.isEmpty())
+        return;
+    send({HomeAssistant::configTopic(m_config, deviceId), QByteArray(), true});
+    m_discovered.remove(deviceId);
+    m_sentConfigs.remove(deviceId);
+}
+
+void MqttPublisher::countersChanged(const DeviceCounters& counters)
+{
+    m_diagnostics[counters.deviceId].waiting = counters;
+    sendDueDiagnostics();
+}
+
+void MqttPublisher::sendDueDiagnostics()
+{
+    const auto ms = [](double value) { return value < 0 ? QJsonValue() : QJsonValue(value); };
+    qint64 nextDue = -1;
+    for (auto it = m_diagnostics.begin(); it != m_diagnostics.end(); ++it) {
+        Diagnostics& device = it.value();
+        if (!device.waiting)
+            continue;
+        const qint64 wait = device.sent.isValid() ? kDiagnosticsIntervalMs - device.sent.elapsed() : 0;
+        if (wait > 0) {
+            nextDue = nextDue < 0 ? wait : qMin(nextDue, wait);
+            continue;
+        }
+        const DeviceCounters& c = *device.waiting;
+        const QJsonObject json{{QStringLiteral("device_id"), c.deviceId},
+                               {QStringLiteral("requests"), c.requests},
+                               {QStringLiteral("good"), c.good},
+                               {QStringLiteral("no_reply"), c.noReply},
+                               {QStringLiteral("bad_reply"), c.badReply},
+                               {QStringLiteral("exception_reply"), c.exceptionReply},
+                               {QStringLiteral("response_ms_last"), ms(c.lastMs)},
+                               {QStringLiteral("response_ms_min"), ms(c.minMs)},
+                               {QStringLiteral("response_ms_mean"), ms(c.meanMs())},
+                               {QStringLiteral("response_ms_max"), ms(c.maxMs)},
+                               {QStringLiteral("last_good"),
+                                c.lastGood.isNull() ? QJsonValue() : Text::dateTimeText(c.lastGood)},
+                               {QStringLiteral("consecutive_failures"), c.consecutiveFailures}};
+        const QString tail = QStringLiteral("diag/") + MqttConfig::segment(QString::number(c.deviceId));
+        send({m_config.topic(tail), QJsonDocument(json).toJson(QJsonDocument::Compact), true});
+        device.sent.start();
+        device.waiting.reset();
+    }
+    if (nextDue >= 0)
+        m_diagnosticsTimer.start(int(nextDue));
 }
 
 void MqttPublisher::nodeRemoved(int deviceId, const QString& nodeName)
@@ -293,17 +382,20 @@ QString MqttPublisher::Network::failureHint(const QString& reason)
 
 void MqttPublisher::Network::post(const QString& hint)
 {
+    callPublisher([hint](MqttPublisher& target) {
+        target.setHint(hint);
+        target.flush();
+    });
+}
+
+void MqttPublisher::Network::callPublisher(const std::function<void(MqttPublisher&)>& work)
+{
     const std::lock_guard lock(mutex);
     if (!publisher)
         return;
     MqttPublisher* target = publisher;
     QMetaObject::invokeMethod(
-        target,
-        [target, hint]() {
-            target->setHint(hint);
-            target->flush();
-        },
-        Qt::QueuedConnection);
+        target, [target, work]() { work(*target); }, Qt::QueuedConnection);
 }
 
 bool MqttPublisher::Network::stopping()
@@ -325,10 +417,21 @@ void MqttPublisher::Network::onConnect(mosquitto* client, void* self, int return
     if (returnCode != 0)
         return; // the loop ends with an error and says why
     network->link = Link::Connected;
+    if (!network->config.discoveryPrefix.isEmpty())
+        mosquitto_subscribe(client, nullptr, HomeAssistant::birthTopic(network->config).constData(), kQos);
     mosquitto_publish(client, nullptr, network->config.topic(QStringLiteral("status")).constData(), 6,
                       "online", kQos, true);
     network->connected = true;
     network->post(QStringLiteral("MQTT: 已连接"));
+}
+
+void MqttPublisher::Network::onMessage(mosquitto*, void* self, const mosquitto_message* message)
+{
+    // Home Assistant forgets what it was told when it starts again without
+    // the broker's retained messages; it says "online" then.
+    const QByteArray payload(static_cast<const char*>(message->payload), message->payloadlen);
+    if (payload == "online")
+        static_cast<Network*>(self)->callPublisher([](MqttPublisher& target) { target.sendDiscovery(); });
 }
 
 void MqttPublisher::Network::onPublish(mosquitto*, void* self, int messageId)

@@ -1,12 +1,18 @@
 #pragma once
 
+#include "monitor/BusCounters.h"
 #include "monitor/PollEvents.h"
+#include "mqtt/HomeAssistant.h"
 #include "mqtt/MqttConfig.h"
 #include "mqtt/MqttQueue.h"
 
+#include <QElapsedTimer>
+#include <QHash>
 #include <QObject>
+#include <QTimer>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 // Publishes a station's node readings and alarm records to an MQTT broker:
@@ -14,6 +20,10 @@
 //   spdmon/<station>/alarm                         {"time":..,"text":..}
 //   spdmon/<station>/surge                         {"device":..,"time":..,"surges":..,"count":..}
 //   spdmon/<station>/status                        retained online/offline
+//   spdmon/<station>/diag/<device_id>              retained JSON of the bus
+//                                                  counters, at most every 10 s
+// and, with discovery on, Home Assistant's device configurations (see
+// HomeAssistant.h), sent again whenever Home Assistant says it started.
 // A network thread of its own resolves, connects, and after any failure tries
 // again with a growing pause, until the publisher ends it; the poll step only
 // hands a message over. While the broker is away messages wait in a bounded
@@ -25,6 +35,7 @@ class MqttPublisher final : public QObject, public PollEvents
     Q_OBJECT
 public:
     static constexpr int kQueueLimit = 2000;
+    static constexpr int kDiagnosticsIntervalMs = 10000;
 
     // Starts connecting at once; the hint tells how it goes.
     explicit MqttPublisher(const MqttConfig& config, int queueLimit = kQueueLimit, QObject* parent = nullptr);
@@ -43,6 +54,11 @@ public:
     // The node is no longer stored under this device address and name: its
     // retained reading is cleared, in turn with the other messages.
     void nodeRemoved(int deviceId, const QString& nodeName);
+    // The device is deleted: its diagnostics and its Home Assistant
+    // configuration are cleared.
+    void deviceRemoved(int deviceId);
+    // A device's bus counters changed; the latest go out once its interval is over.
+    void countersChanged(const DeviceCounters& counters);
 
     // Short text for the status bar, e.g. "MQTT: 已连接".
     QString hint() const { return m_hint; }
@@ -58,9 +74,18 @@ signals:
 private:
     struct Network;
 
+    struct Diagnostics
+    {
+        QElapsedTimer sent;
+        std::optional<DeviceCounters> waiting;
+    };
+
     void send(MqttMessage message);
     void flush();
     void setHint(const QString& hint);
+    void sendDueDiagnostics();
+    void discover(const QVariantMap& row);
+    void sendDiscovery();
 
     const MqttConfig m_config;
     // Held while a message is queued or handed to the client, so messages
@@ -68,6 +93,10 @@ private:
     mutable std::mutex m_queueMutex;
     MqttQueue m_queue;
     QString m_hint;
+    QHash<int, Diagnostics> m_diagnostics;
+    QTimer m_diagnosticsTimer;
+    QHash<int, HomeAssistant::Device> m_discovered;
+    QHash<int, QByteArray> m_sentConfigs;
     // Shared with the network thread, which may outlive the publisher while
     // a name lookup keeps it.
     std::shared_ptr<Network> m_network;

@@ -21,4 +21,5 @@ public:
         return fcn03(port, slave, reg, count, buffer);
     }
     void comClose(int) override {}
+    ReadFailure lastFailure(int) override { return ReadFailure::None; }
 };

@@ -42,6 +42,7 @@ public:
         return read(4, port, slave, reg, count, buffer);
     }
     void comClose(int) override { ++closes; }
+    ReadFailure lastFailure(int) override { return m_lastFailed ? ReadFailure::NoReply : ReadFailure::None; }
 
 private:
     int read(int function, int port, int slave, int reg, int, int* buffer)
@@ -50,6 +51,7 @@ private:
         std::optional<int> result = m_values.value(slave, 0);
         if (!m_queued.value(slave).isEmpty())
             result = m_queued[slave].takeFirst();
+        m_lastFailed = !result;
         if (!result)
             return -1;
         buffer[0] = *result;
@@ -59,4 +61,5 @@ private:
     QHash<int, std::optional<int>> m_values;
     QHash<int, QList<std::optional<int>>> m_queued;
     bool m_busy = false;
+    bool m_lastFailed = false;
 };

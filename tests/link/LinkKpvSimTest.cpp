@@ -218,6 +218,40 @@ private slots:
         QCOMPARE(values, (std::array<int, 2>{2222, 2222}));
     }
 
+    // Silence, garbled replies and exception replies are told apart; a slow
+    // reply within the allowance is a good one, and a good read ends a failure.
+    void failureKinds_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<int>("reg");
+        QTest::addColumn<int>("kind");
+        QTest::newRow("silent") << "silent 2" << 11 << int(MBRTU_NO_REPLY);
+        QTest::newRow("answer") << "normal 2" << 11 << int(MBRTU_GOOD);
+        QTest::newRow("late past the allowance") << "late 2 1000" << 11 << int(MBRTU_NO_REPLY);
+        QTest::newRow("late within it") << "late 2 100" << 11 << int(MBRTU_GOOD);
+        for (const char* kind : {"crc", "address", "short", "noise"})
+            QTest::addRow("garbage %s", kind) << QString("garbage 2 ") + kind << 11 << int(MBRTU_BAD_REPLY);
+        QTest::newRow("garbage exception") << "garbage 2 exception" << 11 << int(MBRTU_EXCEPTION_REPLY);
+        QTest::newRow("register not there") << "normal 2" << 13 << int(MBRTU_EXCEPTION_REPLY);
+    }
+
+    void failureKinds()
+    {
+        QFETCH(QString, fault);
+        QFETCH(int, reg);
+        QFETCH(int, kind);
+        mbrtuSetDelay(250);
+        QVERIFY(command(fault));
+        for (int attempt = 0; attempt < 3; ++attempt) { // noise differs each time
+            errno = EIO; // as an earlier call may leave it: no sign of a port gone
+            QCOMPARE(read(3, 2, reg) == 1, kind == MBRTU_GOOD);
+            QCOMPARE(mbrtuLastFailure(port), kind);
+        }
+        QCOMPARE(mbrtuLastFailure(41), int(MBRTU_NO_REPLY)); // never opened
+        QCOMPARE(read(3, 1, 11), 1);                         // the port stays usable
+        QTest::qWait(fault == "late 2 1000" ? 1000 : 0);     // its replies must not reach the next row
+    }
+
     void portTakenByAnotherProcess()
     {
         // Open here: another process can neither lock the port nor, unless

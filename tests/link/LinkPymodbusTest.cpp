@@ -72,6 +72,10 @@ private slots:
         QCOMPARE(buffer, expected);
         QCOMPARE((function == 3 ? mbrtufcn03 : mbrtufcn04)(port, slave, 3, 1, buffer.data()), 1);
         QCOMPARE(buffer[0], values[3]);
+        QCOMPARE(mbrtuLastFailure(port), int(MBRTU_GOOD));
+        // Past the slave's registers: an exception reply, not a bad one.
+        QCOMPARE((function == 3 ? mbrtufcn03 : mbrtufcn04)(port, slave, 3, 2, buffer.data()), -1);
+        QCOMPARE(mbrtuLastFailure(port), int(MBRTU_EXCEPTION_REPLY));
     }
 };
 

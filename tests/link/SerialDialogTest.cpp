@@ -31,6 +31,7 @@ public:
     int fcn03(int, int, int, int, int*) override { return -1; }
     int fcn04(int, int, int, int, int*) override { return -1; }
     void comClose(int port) override { calls << u"close %1"_s.arg(port); }
+    ReadFailure lastFailure(int) override { return ReadFailure::NoReply; }
 
     QStringList calls;
     int openResult = 1;

@@ -28,6 +28,17 @@ private slots:
                                   << u"FILE line 2: must be a number from 1 to 65535: port"_s;
         QTest::newRow("empty host") << u"station=s\nhost= ; x"_s << u"FILE line 2: empty value: host"_s;
         QTest::newRow("no host") << u"port=1883\n"_s << u"FILE names no host"_s;
+        QTest::newRow("discovery") << u"host=b\nstation=s\ndiscovery=homeassistant"_s
+                                   << u"b|1883|s||||discovery:homeassistant"_s;
+        QTest::newRow("discovery prefix")
+            << u"host=b\nstation=s\ndiscovery_prefix=ha/x\ndiscovery = homeassistant"_s
+            << u"b|1883|s||||discovery:ha/x"_s;
+        QTest::newRow("prefix alone") << u"host=b\nstation=s\ndiscovery_prefix=ha"_s << u"b|1883|s|||"_s;
+        QTest::newRow("other discovery")
+            << u"host=b\ndiscovery=yes"_s << u"FILE line 2: must be homeassistant or empty: discovery"_s;
+        QTest::newRow("wildcard prefix")
+            << u"host=b\ndiscovery_prefix=ha/#"_s
+            << u"FILE line 2: must be a topic without + or #: discovery_prefix"_s;
     }
 
     void load()
@@ -38,11 +49,13 @@ private slots:
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) > 0 && file.flush());
         QString problem;
         const std::optional<MqttConfig> c = MqttConfig::load(file.fileName(), &problem);
-        const QString read =
+        QString read =
             c ? QStringList{c->host,  QString::number(c->port), c->station, c->username, c->password,
                             c->cafile}
                     .join(u'|')
               : problem.replace(file.fileName(), u"FILE"_s);
+        if (c && !c->discoveryPrefix.isEmpty())
+            read += u"|discovery:"_s + c->discoveryPrefix;
         QTEST(read, "read");
     }
 };

@@ -1,0 +1,106 @@
+#include "monitor/BusDiagnosticsDialog.h"
+
+#include "store/Text.h"
+
+#include <QHeaderView>
+#include <QPushButton>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace {
+enum Column {
+    kDevice,
+    kRequests,
+    kGood,
+    kNoReply,
+    kBad,
+    kException,
+    kLast,
+    kMin,
+    kMean,
+    kMax,
+    kLastGood,
+    kFailures
+};
+
+// Numbers as numbers, so that a column sorts by value; "-" for none yet.
+QStandardItem* cell(const QVariant& value)
+{
+    auto* item = new QStandardItem;
+    item->setData(value, Qt::DisplayRole);
+    item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    return item;
+}
+
+QVariant milliseconds(double value)
+{
+    return value < 0 ? QVariant(QStringLiteral("-")) : QVariant(qRound(value * 10) / 10.0);
+}
+} // namespace
+
+BusDiagnosticsDialog::BusDiagnosticsDialog(QWidget* parent)
+    : QDialog(parent), countersGrid(new QTableView(this)),
+      resetButton(new QPushButton(QStringLiteral("清零"), this)),
+      m_model(new QStandardItemModel(0, kFailures + 1, this))
+{
+    setObjectName(QStringLiteral("busDiagnosticsDialog"));
+    setWindowTitle(QStringLiteral("通信诊断"));
+    resize(1040, 300);
+    m_model->setHorizontalHeaderLabels(
+        {QStringLiteral("设备地址"), QStringLiteral("请求"), QStringLiteral("正常应答"),
+         QStringLiteral("无应答"), QStringLiteral("错误应答"), QStringLiteral("异常应答"),
+         QStringLiteral("最近(ms)"), QStringLiteral("最小(ms)"), QStringLiteral("平均(ms)"),
+         QStringLiteral("最大(ms)"), QStringLiteral("最近正常应答"), QStringLiteral("连续失败")});
+    countersGrid->setObjectName(QStringLiteral("countersGrid"));
+    countersGrid->setModel(m_model);
+    countersGrid->setSortingEnabled(true);
+    countersGrid->sortByColumn(kDevice, Qt::AscendingOrder);
+    countersGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    countersGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    countersGrid->verticalHeader()->hide();
+    countersGrid->verticalHeader()->setDefaultSectionSize(20);
+    countersGrid->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    resetButton->setObjectName(QStringLiteral("resetButton"));
+    resetButton->setAutoDefault(false);
+    connect(resetButton, &QPushButton::clicked, this, &BusDiagnosticsDialog::resetRequested);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(countersGrid);
+    layout->addWidget(resetButton, 0, Qt::AlignRight);
+}
+
+void BusDiagnosticsDialog::showCounters(const DeviceCounters& counters)
+{
+    m_counters.insert(counters.deviceId, counters);
+    const QList<QVariant> values{counters.deviceId,
+                                 counters.requests,
+                                 counters.good,
+                                 counters.noReply,
+                                 counters.badReply,
+                                 counters.exceptionReply,
+                                 milliseconds(counters.lastMs),
+                                 milliseconds(counters.minMs),
+                                 milliseconds(counters.meanMs()),
+                                 milliseconds(counters.maxMs),
+                                 counters.lastGood.isNull() ? QStringLiteral("-")
+                                                            : Text::dateTimeText(counters.lastGood),
+                                 counters.consecutiveFailures};
+    const QList<QStandardItem*> found = m_model->findItems(QString::number(counters.deviceId));
+    if (found.isEmpty()) {
+        QList<QStandardItem*> row;
+        for (const QVariant& value : values)
+            row << cell(value);
+        m_model->appendRow(row);
+        return;
+    }
+    const int row = found.first()->row();
+    for (int column = kRequests; column < values.size(); ++column)
+        m_model->item(row, column)->setData(values.at(column), Qt::DisplayRole);
+}
+
+void BusDiagnosticsDialog::clear()
+{
+    m_counters.clear();
+    m_model->removeRows(0, m_model->rowCount());
+}
