@@ -3,9 +3,13 @@
 #include "store/Query.h"
 
 #include <QString>
+#include <QVector>
 #include <functional>
 #include <optional>
 
+class AlarmStates;
+class QDateTime;
+struct AlarmChange;
 class FieldBus;
 class PollEvents;
 struct LineSettings;
@@ -28,6 +32,8 @@ public:
     void setRefreshStep(RefreshStep refresh) { m_refreshStep = std::move(refresh); }
     // Told of every written node row and alarm record; null for nobody.
     void setEvents(PollEvents* events) { m_events = events; }
+    // Keeps the alarm states in step with the readings; null keeps none.
+    void setAlarmStates(AlarmStates* alarms) { m_alarms = alarms; }
 
     // A poll tick: nothing while the link is busy, otherwise one step.
     void pollTick();
@@ -40,7 +46,10 @@ public:
     QString AddAlarmRecord(const QString& text);
 
 private:
-    void postStep();
+    QVector<AlarmChange> judgeAlarmStates(const QDateTime& readTime, std::optional<bool> lost);
+    QString deviceHead() const;
+    QString nodeHead() const;
+    void postStep(const QVector<AlarmChange>& changes);
     bool alarmLogInStep();
     void reloadAlarmLog();
     void appendAlarmLine(const QString& time, const QString& record);
@@ -58,4 +67,5 @@ private:
     RefreshStep m_refreshStep;
     std::optional<QString> m_pendingAlarm; // the record of an alarm this step enters
     PollEvents* m_events = nullptr;
+    AlarmStates* m_alarms = nullptr;
 };

@@ -37,7 +37,18 @@ struct AddedTable
     std::vector<const char*> statements;
 };
 
-const std::vector<AddedTable> kAddedTables = {};
+const std::vector<AddedTable> kAddedTables = {
+    // The alarms not normal, one row each; a device's communication loss has
+    // an empty node name.
+    {"alarm_state",
+     {"CREATE TABLE IF NOT EXISTS alarm_state (device_id INTEGER NOT NULL, node_name TEXT NOT NULL, "
+      "state TEXT NOT NULL, since DATETIME NOT NULL, text TEXT, PRIMARY KEY (device_id, node_name))"}},
+    // Every change of an alarm's state; user_name is set where a person acted.
+    {"alarm_event",
+     {"CREATE TABLE IF NOT EXISTS alarm_event (event_time DATETIME NOT NULL, device_id INTEGER NOT NULL, "
+      "node_name TEXT NOT NULL, state TEXT NOT NULL, user_name TEXT, text TEXT)",
+      "CREATE INDEX IF NOT EXISTS alarm_event_time ON alarm_event (event_time)"}},
+};
 
 QStringList columnsOf(const Table& table)
 {
