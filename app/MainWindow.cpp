@@ -2,6 +2,7 @@
 
 #include "admin/AlarmDialog.h"
 #include "admin/SoftwareNameDialog.h"
+#include "app/ActiveAlarmPanel.h"
 #include "app/CardFrame.h"
 #include "app/Station.h"
 #include "app/WindowSize.h"
@@ -17,6 +18,7 @@
 #include "kit/QueryModel.h"
 #include "kit/TreePick.h"
 #include "link/SerialDialog.h"
+#include "monitor/AlarmStates.h"
 #include "monitor/MonitorControl.h"
 #include "monitor/PollCycle.h"
 #include "mqtt/MqttPublisher.h"
@@ -80,6 +82,7 @@ MainWindow::MainWindow(Station& shown, int screenWidth, QWidget* parent) : QMain
 
     station.pollCycle().setRefreshStep([this](const Query& scope, int polledRow, bool passEnded) {
         ShowPolledRow(*m_panel, scope, polledRow, passEnded);
+        markUnacknowledgedCards();
     });
 
     m_monitor = new MonitorControl(
@@ -91,6 +94,65 @@ MainWindow::MainWindow(Station& shown, int screenWidth, QWidget* parent) : QMain
     FormCreate(screenWidth);
     createDialogs();
     showPublishing();
+    createActiveAlarms();
+}
+
+// The list goes between the toolbar and the captions, where nothing else is.
+void MainWindow::createActiveAlarms()
+{
+    activeAlarms = new ActiveAlarmPanel(station.dbConnection, centralWidget());
+    activeAlarms->setGeometry(8, 35, 1169, 34);
+    // Either permission may acknowledge; the user is recorded with it.
+    connect(activeAlarms, &ActiveAlarmPanel::acknowledgeRequested, this,
+            [this](int deviceId, const QString& nodeName) {
+                acknowledgeAlarm(deviceId, nodeName, station.session.LoggedInUser);
+            });
+    connect(activeAlarms, &ActiveAlarmPanel::acknowledgeAllRequested, this,
+            [this]() { acknowledgeAllAlarms(station.session.LoggedInUser); });
+    AlarmStates* states = &station.alarmStates();
+    connect(states, &AlarmStates::changed, this, &MainWindow::reloadActiveAlarms);
+    connect(states, &AlarmStates::alarmRaised, this, &MainWindow::alarmRaised);
+    connect(states, &AlarmStates::acknowledgeFailed, this,
+            [this](const QString& text) { MessageBox::errorWithoutWaiting(text, this); });
+}
+
+void MainWindow::acknowledgeAlarm(int deviceId, const QString& nodeName, const QString& user)
+{
+    AlarmStates* states = &station.alarmStates();
+    QMetaObject::invokeMethod(states, [=]() { states->acknowledge(deviceId, nodeName, user); });
+}
+
+void MainWindow::acknowledgeAllAlarms(const QString& user)
+{
+    AlarmStates* states = &station.alarmStates();
+    QMetaObject::invokeMethod(states, [=]() { states->acknowledgeAll(user); });
+}
+
+void MainWindow::reloadActiveAlarms()
+{
+    guarded([this]() {
+        activeAlarms->reload();
+        markUnacknowledgedCards();
+        const int count = activeAlarms->unacknowledgedCount();
+        if (count != m_unacknowledged) {
+            m_unacknowledged = count;
+            emit unacknowledgedAlarmsChanged(count);
+        }
+    });
+}
+
+// Device cards exist only in the system overview; marks on cards made anew
+// since the last call are put back too.
+void MainWindow::markUnacknowledgedCards()
+{
+    const QSet<int> wanted = activeAlarms->unacknowledgedDevices();
+    const bool overview = m_panel->shownKind == SelectionKind::kSystem;
+    for (const int device : wanted + m_markedDevices) {
+        const int card = m_panel->overview.cardOfDevice.value(device);
+        if (card > 0 && overview)
+            Cards::setUnacknowledgedMark(*m_panel, card, wanted.contains(device));
+    }
+    m_markedDevices = wanted;
 }
 
 void MainWindow::showPublishing()
@@ -119,6 +181,7 @@ void MainWindow::showPublishing()
 void MainWindow::showSystemSelection()
 {
     ShowSystemSelection(*m_panel, *viewCaption);
+    markUnacknowledgedCards();
     station.openPollScope();
 }
 
@@ -325,6 +388,7 @@ void MainWindow::FormShow()
         BuildDeviceTree(station.treeQuery, *deviceTree, treeImages);
         viewCaption->setText(QString());
         reloadAlarmLog();
+        reloadActiveAlarms();
     });
 }
 
@@ -386,6 +450,7 @@ void MainWindow::selectClickedItem()
     guarded([this]() {
         if (SelectTreeItem(*m_panel, *viewCaption, deviceTree->currentItem()))
             station.openPollScope();
+        markUnacknowledgedCards();
     });
 }
 

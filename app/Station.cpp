@@ -1,6 +1,7 @@
 #include "app/Station.h"
 
 #include "link/ModbusRtuBus.h"
+#include "monitor/AlarmStates.h"
 #include "monitor/PollCycle.h"
 #include "mqtt/MqttPublisher.h"
 #include "store/AlarmLogTable.h"
@@ -16,7 +17,9 @@ Station::Station(Connection& connection)
       m_bus(m_ownBus.get())
 {
     AlarmLogTable(alarmLogQuery).openLog();
+    m_alarmStates = std::make_unique<AlarmStates>(connection);
     m_pollCycle = std::make_unique<PollCycle>(line, poll, scopeQuery, alarmLogQuery, m_bus);
+    m_pollCycle->setAlarmStates(m_alarmStates.get());
     startPublishing();
 }
 
@@ -25,6 +28,7 @@ Station::~Station()
     if (line.PortState == PortState::kOpen)
         m_bus->comClose(line.ComNum);
     m_pollCycle->setEvents(nullptr);
+    m_alarmStates->disconnect();
     m_mqtt.reset();
 }
 
@@ -41,6 +45,8 @@ void Station::startPublishing()
     }
     m_mqtt = std::make_unique<MqttPublisher>(*config);
     m_pollCycle->setEvents(m_mqtt.get());
+    QObject::connect(m_alarmStates.get(), &AlarmStates::changed, m_mqtt.get(),
+                     &MqttPublisher::alarmStatesChanged);
 }
 
 void Station::setBus(FieldBus* bus)

@@ -6,6 +6,7 @@
 #include <QString>
 #include <memory>
 
+class AlarmStates;
 class Connection;
 class FieldBus;
 class MqttPublisher;
@@ -40,6 +41,8 @@ public:
     FieldBus* bus() const { return m_bus; }
     void setBus(FieldBus* bus);
     PollCycle& pollCycle() { return *m_pollCycle; }
+    // The alarm states the poll cycle keeps; acknowledgements are asked of it.
+    AlarmStates& alarmStates() { return *m_alarmStates; }
 
     // Null without a usable mqtt.conf; then publishingProblem() says why, or
     // is empty when there is no file at all.
@@ -59,5 +62,6 @@ private:
     // Outlives the poll cycle, which reports to it.
     std::unique_ptr<MqttPublisher> m_mqtt;
     QString m_publishingProblem;
+    std::unique_ptr<AlarmStates> m_alarmStates;
     std::unique_ptr<PollCycle> m_pollCycle;
 };
