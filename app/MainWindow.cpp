@@ -82,7 +82,6 @@ MainWindow::MainWindow(Station& shown, int screenWidth, QWidget* parent) : QMain
 
     station.pollCycle().setRefreshStep([this](const Query& scope, int polledRow, bool passEnded) {
         ShowPolledRow(*m_panel, scope, polledRow, passEnded);
-        markUnacknowledgedCards();
     });
 
     m_monitor = new MonitorControl(
@@ -110,7 +109,8 @@ void MainWindow::createActiveAlarms()
     connect(activeAlarms, &ActiveAlarmPanel::acknowledgeAllRequested, this,
             [this]() { acknowledgeAllAlarms(station.session.LoggedInUser); });
     AlarmStates* states = &station.alarmStates();
-    connect(states, &AlarmStates::changed, this, &MainWindow::reloadActiveAlarms);
+    // After the step or acknowledgement that caused it, not within it.
+    connect(states, &AlarmStates::changed, this, &MainWindow::reloadActiveAlarms, Qt::QueuedConnection);
     connect(states, &AlarmStates::alarmRaised, this, &MainWindow::alarmRaised);
     connect(states, &AlarmStates::acknowledgeFailed, this,
             [this](const QString& text) { MessageBox::errorWithoutWaiting(text, this); });
@@ -141,8 +141,8 @@ void MainWindow::reloadActiveAlarms()
     });
 }
 
-// Device cards exist only in the system overview; marks on cards made anew
-// since the last call are put back too.
+// Device cards exist only in the system overview; cards are made anew only
+// when the selection changes, and then get their marks back here.
 void MainWindow::markUnacknowledgedCards()
 {
     const QSet<int> wanted = activeAlarms->unacknowledgedDevices();

@@ -55,7 +55,7 @@ void AlarmStates::load()
     m_loaded = true;
 }
 
-std::optional<AlarmChange> AlarmStates::judge(const AlarmKey& key, bool present, const QString& time,
+std::optional<AlarmChange> AlarmStates::judge(const AlarmKey& key, bool present, const QDateTime& readTime,
                                               const std::function<QString()>& text)
 {
     load();
@@ -64,6 +64,7 @@ std::optional<AlarmChange> AlarmStates::judge(const AlarmKey& key, bool present,
     const AlarmState next = afterCondition(entry.state, present);
     if (next == entry.state)
         return std::nullopt;
+    const QString time = Text::dateTimeText(readTime);
     if (next == AlarmState::ActiveUnacknowledged) {
         entry.since = time;
         entry.text = text();

@@ -8,6 +8,7 @@
 #include <optional>
 
 class Connection;
+class QDateTime;
 
 // The states of every node alarm and every device's communication loss, as
 // the poll step's readings and the operators' acknowledgements move them.
@@ -27,8 +28,9 @@ public:
     static AlarmState afterAcknowledge(AlarmState state);
 
     // The change a reading at time makes to the alarm, if any, not yet
-    // written or taken in; a raised alarm gets text.
-    std::optional<AlarmChange> judge(const AlarmKey& key, bool present, const QString& time,
+    // written or taken in; a raised alarm gets text. Costs no more than a
+    // lookup when nothing changes.
+    std::optional<AlarmChange> judge(const AlarmKey& key, bool present, const QDateTime& time,
                                      const std::function<QString()>& text);
     // Writes the changes in the caller's transaction.
     void write(const QVector<AlarmChange>& changes);

@@ -102,18 +102,17 @@ QVector<AlarmChange> PollCycle::judgeAlarmStates(const QDateTime& readTime, std:
     if (!m_alarms)
         return changes;
     const int deviceId = m_scope.fieldInt(QStringLiteral("device_id"));
-    const QString time = Text::dateTimeText(readTime);
     const bool alarm = m_scope.fieldText(QStringLiteral("alarm_status")) == kAlarm;
     // An alarm status stored before the states were kept has no record this step.
     const auto nodeText = [this]() {
         return m_pendingAlarm.value_or(nodeHead() + m_scope.fieldText(QStringLiteral("con_data")));
     };
-    if (auto change = m_alarms->judge({deviceId, m_scope.fieldText(QStringLiteral("node_name"))}, alarm, time,
+    if (auto change = m_alarms->judge({deviceId, m_scope.fieldText(QStringLiteral("node_name"))}, alarm, readTime,
                                       nodeText))
         changes << *change;
     if (lost) {
         const auto lossText = [this]() { return deviceHead() + QStringLiteral(";  ") + kCommAbnormal; };
-        if (auto change = m_alarms->judge({deviceId, QString()}, *lost, time, lossText))
+        if (auto change = m_alarms->judge({deviceId, QString()}, *lost, readTime, lossText))
             changes << *change;
     }
     return changes;
