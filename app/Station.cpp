@@ -28,7 +28,6 @@ Station::~Station()
     if (line.PortState == PortState::kOpen)
         m_bus->comClose(line.ComNum);
     m_pollCycle->setEvents(nullptr);
-    m_alarmStates->disconnect();
     m_mqtt.reset();
 }
 
@@ -47,6 +46,8 @@ void Station::startPublishing()
     m_pollCycle->setEvents(m_mqtt.get());
     QObject::connect(m_alarmStates.get(), &AlarmStates::changed, m_mqtt.get(),
                      &MqttPublisher::alarmStatesChanged);
+    // The retained list is right from the start, not only after the first change.
+    m_mqtt->alarmStatesChanged({}, m_alarmStates->active());
 }
 
 void Station::setBus(FieldBus* bus)
