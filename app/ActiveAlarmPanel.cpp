@@ -29,7 +29,7 @@ ActiveAlarmPanel::ActiveAlarmPanel(Connection& connection, QWidget* parent)
 
     activeAlarmGrid = new QTableView(this);
     activeAlarmGrid->setObjectName(QStringLiteral("activeAlarmGrid"));
-    activeAlarmGrid->setGeometry(74, 0, 1095, 34);
+    activeAlarmGrid->setGeometry(74, 1, 1095, 32);
     activeAlarmGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     activeAlarmGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
     activeAlarmGrid->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -37,7 +37,8 @@ ActiveAlarmPanel::ActiveAlarmPanel(Connection& connection, QWidget* parent)
     activeAlarmGrid->setSelectionModel(m_model->selection());
     activeAlarmGrid->horizontalHeader()->hide();
     activeAlarmGrid->verticalHeader()->hide();
-    activeAlarmGrid->verticalHeader()->setDefaultSectionSize(16);
+    activeAlarmGrid->verticalHeader()->setMinimumSectionSize(15);
+    activeAlarmGrid->verticalHeader()->setDefaultSectionSize(15);
     connect(m_model, &QAbstractItemModel::modelReset, activeAlarmGrid, [this]() {
         activeAlarmGrid->setColumnWidth(kTime, 140);
         activeAlarmGrid->setColumnWidth(kState, 90);
