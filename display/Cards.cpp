@@ -124,9 +124,10 @@ void setUnacknowledgedMark(DataPanel& panel, int cardNumber, bool marked)
     mark = new QLabel(QStringLiteral("未确认"), edit);
     mark->setObjectName(name);
     mark->setAlignment(Qt::AlignCenter);
-    mark->setStyleSheet(QStringLiteral("QLabel { background-color: white; color: %1; border: 1px solid black; "
-                                       "font-size: 8pt; font-weight: bold; }")
-                            .arg(colour(CardState::Alarm).name()));
+    mark->setStyleSheet(
+        QStringLiteral("QLabel { background-color: white; color: %1; border: 1px solid black; "
+                       "font-size: 8pt; font-weight: bold; }")
+            .arg(colour(CardState::Alarm).name()));
     mark->setGeometry(edit->width() - 44, 2, 42, edit->height() - 4);
     mark->show();
 }

@@ -14,7 +14,8 @@ bool unacknowledged(AlarmState state)
 }
 } // namespace
 
-AlarmStates::AlarmStates(Connection& connection, QObject* parent) : QObject(parent), m_connection(connection) {}
+AlarmStates::AlarmStates(Connection& connection, QObject* parent) : QObject(parent), m_connection(connection)
+{}
 
 AlarmState AlarmStates::afterCondition(AlarmState state, bool present)
 {

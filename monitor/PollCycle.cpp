@@ -107,8 +107,8 @@ QVector<AlarmChange> PollCycle::judgeAlarmStates(const QDateTime& readTime, std:
     const auto nodeText = [this]() {
         return m_pendingAlarm.value_or(nodeHead() + m_scope.fieldText(QStringLiteral("con_data")));
     };
-    if (auto change = m_alarms->judge({deviceId, m_scope.fieldText(QStringLiteral("node_name"))}, alarm, readTime,
-                                      nodeText))
+    if (auto change = m_alarms->judge({deviceId, m_scope.fieldText(QStringLiteral("node_name"))}, alarm,
+                                      readTime, nodeText))
         changes << *change;
     if (lost) {
         const auto lossText = [this]() { return deviceHead() + QStringLiteral(";  ") + kCommAbnormal; };

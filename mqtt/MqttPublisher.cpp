@@ -172,8 +172,8 @@ void MqttPublisher::alarmStatesChanged(const QVector<AlarmChange>& changes, cons
         json.remove(QStringLiteral("since"));
         json.insert(QStringLiteral("time"), change.time);
         json.insert(QStringLiteral("user"), change.user.isEmpty() ? QJsonValue() : QJsonValue(change.user));
-        send({m_config.topic(QStringLiteral("alarms/event")), QJsonDocument(json).toJson(QJsonDocument::Compact),
-              false});
+        send({m_config.topic(QStringLiteral("alarms/event")),
+              QJsonDocument(json).toJson(QJsonDocument::Compact), false});
     }
     QJsonArray list;
     for (const AlarmEntry& entry : active)

@@ -37,13 +37,15 @@ QString AlarmStateTable::code(AlarmState state)
 
 QVector<AlarmEntry> AlarmStateTable::load()
 {
-    QSqlQuery& query =
-        m_connection.prepared(QStringLiteral("SELECT device_id, node_name, state, since, text FROM alarm_state"));
+    QSqlQuery& query = m_connection.prepared(
+        QStringLiteral("SELECT device_id, node_name, state, since, text FROM alarm_state"));
     run(query);
     QVector<AlarmEntry> entries;
     while (query.next()) {
-        AlarmEntry entry{{query.value(0).toInt(), query.value(1).toString()}, AlarmState::Normal,
-                         query.value(3).toString(), query.value(4).toString()};
+        AlarmEntry entry{{query.value(0).toInt(), query.value(1).toString()},
+                         AlarmState::Normal,
+                         query.value(3).toString(),
+                         query.value(4).toString()};
         for (int state = 0; state < int(std::size(kCodes)); ++state) {
             if (query.value(2).toString() == QLatin1String(kCodes[state]))
                 entry.state = AlarmState(state);

@@ -85,11 +85,12 @@ std::map<std::string, Samples> pollSteps(int steps, int pauseMs, bool keepStates
     connection.create(dir.filePath(QStringLiteral("table.db")));
     QSqlQuery q(connection.database());
     for (int device = 1; device <= 20; ++device) {
-        q.exec(QStringLiteral("INSERT INTO node_record (device_id, device_name, node_name, node_code, "
-                              "node_reg_add, con_data_type, node_data_lower, node_data_upper, node_alarm_type, "
-                              "install_date) VALUES (%1, 'KPV%1', '设备状态', 3, 11, '开关量', 0, 65535, "
-                              "'0000(正常)/FFFF(异常)', '2025-01-01 00:00:00')")
-                   .arg(device));
+        q.exec(
+            QStringLiteral("INSERT INTO node_record (device_id, device_name, node_name, node_code, "
+                           "node_reg_add, con_data_type, node_data_lower, node_data_upper, node_alarm_type, "
+                           "install_date) VALUES (%1, 'KPV%1', '设备状态', 3, 11, '开关量', 0, 65535, "
+                           "'0000(正常)/FFFF(异常)', '2025-01-01 00:00:00')")
+                .arg(device));
     }
     CyclingBus bus;
     Station station(connection);
@@ -150,8 +151,9 @@ int main(int argc, char** argv)
         for (const bool keepStates : {true, false}) {
             for (const auto& [kind, samples] : pollSteps(steps, pauseMs, keepStates)) {
                 std::printf("  %-15s %-13s %.3f (%.3f)  %.3f [%zu]\n",
-                            keepStates ? "states kept" : "states detached", kind.c_str(), median(samples.wall),
-                            median(samples.cpu), median(samples.windowCpu), samples.wall.size());
+                            keepStates ? "states kept" : "states detached", kind.c_str(),
+                            median(samples.wall), median(samples.cpu), median(samples.windowCpu),
+                            samples.wall.size());
             }
         }
     }

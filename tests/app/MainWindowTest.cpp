@@ -167,9 +167,10 @@ private slots:
         MainWindowFixture f;
         f.db.exec("INSERT INTO node_record (device_id, device_name, node_name) VALUES (1, 'K1', 'a'), "
                   "(2, 'K2', 'b'), (3, 'K3', 'c')");
-        f.db.exec("INSERT INTO alarm_state VALUES (1, 'a', 'active_unacknowledged', '2026-06-01 08:00:00', 'A'), "
-                  "(3, 'c', 'active_acknowledged', '2026-06-01 08:30:00', 'C'), "
-                  "(2, '', 'returned_unacknowledged', '2026-06-01 09:00:00', 'B')");
+        f.db.exec(
+            "INSERT INTO alarm_state VALUES (1, 'a', 'active_unacknowledged', '2026-06-01 08:00:00', 'A'), "
+            "(3, 'c', 'active_acknowledged', '2026-06-01 08:30:00', 'C'), "
+            "(2, '', 'returned_unacknowledged', '2026-06-01 09:00:00', 'B')");
         f.station.session.LoggedInUser = "op";
         f.showLoggedIn();
         MainWindow& form = *f.form;

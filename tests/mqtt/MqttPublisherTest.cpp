@@ -185,10 +185,11 @@ private slots:
         QVERIFY(s.started && s.sim.command(u"surge 1 4"_s));
         QVERIFY(s.stepUntil(u"SELECT COUNT(*) FROM alarm_state"_s, u"1"_s));
         s.alarms.acknowledge(1, u"浪涌次数"_s, u"op"_s);
-        QTRY_COMPARE(payloads(sub.messages(u"/alarms/event"_s)),
-                     payloads(s.column(u"SELECT '||' || json_object('time', event_time, 'device_id', device_id, "
-                                       "'node_name', node_name, 'state', state, 'user', user_name, 'text', text) "
-                                       "FROM alarm_event ORDER BY rowid"_s)));
+        QTRY_COMPARE(
+            payloads(sub.messages(u"/alarms/event"_s)),
+            payloads(s.column(u"SELECT '||' || json_object('time', event_time, 'device_id', device_id, "
+                              "'node_name', node_name, 'state', state, 'user', user_name, 'text', text) "
+                              "FROM alarm_event ORDER BY rowid"_s)));
         QCOMPARE(payloads(sub.messages(u"/alarms/event"_s)).size(), 2);
         sub.stop();
         QVERIFY(sub.start(broker.port()));
