@@ -193,9 +193,10 @@ private slots:
         QCOMPARE(payloads(sub.messages(u"/alarms/event"_s)).size(), 2);
         sub.stop();
         QVERIFY(sub.start(broker.port()));
-        QTRY_COMPARE(sub.messages(u"/alarms/active"_s).size(), 1);
-        QVERIFY(sub.messages(u"/alarms/active"_s).first().startsWith(u"spdmon/st/alarms/active|1|"_s));
-        QCOMPARE(QJsonDocument::fromJson(sub.messages(u"/alarms/active"_s).first().section(u'|', 2).toUtf8()),
+        // The retained list alone counts: a last live copy may arrive beside it.
+        QTRY_COMPARE(sub.messages(u"/alarms/active"_s).filter(u"|1|"_s).size(), 1);
+        QCOMPARE(QJsonDocument::fromJson(
+                     sub.messages(u"/alarms/active"_s).filter(u"|1|"_s).first().section(u'|', 2).toUtf8()),
                  QJsonDocument::fromJson(
                      s.column(u"SELECT json_group_array(json_object('device_id', device_id, 'node_name', "
                               "node_name, 'state', state, 'since', since, 'text', text)) FROM alarm_state"_s)
