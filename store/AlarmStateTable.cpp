@@ -67,15 +67,26 @@ void AlarmStateTable::write(const AlarmChange& change)
         remove.addBindValue(nodeName(entry.key));
         run(remove);
     } else {
-        QSqlQuery& keep = m_connection.prepared(
-            QStringLiteral("INSERT OR REPLACE INTO alarm_state (device_id, node_name, state, since, text) "
-                           "VALUES (?, ?, ?, ?, ?)"));
-        keep.addBindValue(entry.key.deviceId);
-        keep.addBindValue(nodeName(entry.key));
-        keep.addBindValue(code(entry.state));
-        keep.addBindValue(entry.since);
-        keep.addBindValue(entry.text);
-        run(keep);
+        // An update where the row is there touches the table alone, not its key.
+        QSqlQuery& update = m_connection.prepared(QStringLiteral(
+            "UPDATE alarm_state SET state = ?, since = ?, text = ? WHERE device_id = ? AND node_name = ?"));
+        update.addBindValue(code(entry.state));
+        update.addBindValue(entry.since);
+        update.addBindValue(entry.text);
+        update.addBindValue(entry.key.deviceId);
+        update.addBindValue(nodeName(entry.key));
+        run(update);
+        if (update.numRowsAffected() == 0) {
+            QSqlQuery& insert = m_connection.prepared(
+                QStringLiteral("INSERT INTO alarm_state (device_id, node_name, state, since, text) "
+                               "VALUES (?, ?, ?, ?, ?)"));
+            insert.addBindValue(entry.key.deviceId);
+            insert.addBindValue(nodeName(entry.key));
+            insert.addBindValue(code(entry.state));
+            insert.addBindValue(entry.since);
+            insert.addBindValue(entry.text);
+            run(insert);
+        }
     }
     QSqlQuery& event = m_connection.prepared(
         QStringLiteral("INSERT INTO alarm_event (event_time, device_id, node_name, state, user_name, text) "
