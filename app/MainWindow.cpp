@@ -2,6 +2,7 @@
 
 #include "admin/AlarmDialog.h"
 #include "admin/SoftwareNameDialog.h"
+#include "app/ActiveAlarmPanel.h"
 #include "app/CardFrame.h"
 #include "app/Station.h"
 #include "app/WindowSize.h"
@@ -90,6 +91,63 @@ MainWindow::MainWindow(Station& shown, int screenWidth, QWidget* parent) : QMain
     FormCreate(screenWidth);
     createDialogs();
     showPublishing();
+    createActiveAlarms();
+}
+
+// The list goes between the toolbar and the captions, where nothing else is.
+void MainWindow::createActiveAlarms()
+{
+    activeAlarms = new ActiveAlarmPanel(station.dbConnection, centralWidget());
+    activeAlarms->setGeometry(8, 35, 1169, 34);
+    // Either permission may acknowledge; the user is recorded with it.
+    connect(activeAlarms, &ActiveAlarmPanel::acknowledgeRequested, this,
+            [this](int deviceId, const QString& nodeName) {
+                acknowledgeAlarm(deviceId, nodeName, station.session.LoggedInUser);
+            });
+    connect(activeAlarms, &ActiveAlarmPanel::acknowledgeAllRequested, this,
+            [this]() { acknowledgeAllAlarms(station.session.LoggedInUser); });
+    // Queued from the worker: after the step or acknowledgement that caused it.
+    connect(&station, &Station::alarmStatesChanged, this, &MainWindow::reloadActiveAlarms);
+    connect(&station, &Station::alarmRaised, this, &MainWindow::alarmRaised);
+    connect(&station, &Station::acknowledgeFailed, this,
+            [this](const QString& text) { MessageBox::errorWithoutWaiting(text, this); });
+}
+
+void MainWindow::acknowledgeAlarm(int deviceId, const QString& nodeName, const QString& user)
+{
+    station.acknowledgeAlarm(deviceId, nodeName, user);
+}
+
+void MainWindow::acknowledgeAllAlarms(const QString& user)
+{
+    station.acknowledgeAllAlarms(user);
+}
+
+void MainWindow::reloadActiveAlarms()
+{
+    guarded([this]() {
+        activeAlarms->reload();
+        markUnacknowledgedCards();
+        const int count = activeAlarms->unacknowledgedCount();
+        if (count != m_unacknowledged) {
+            m_unacknowledged = count;
+            emit unacknowledgedAlarmsChanged(count);
+        }
+    });
+}
+
+// Device cards exist only in the system overview; cards are made anew only
+// when the selection changes, and then get their marks back here.
+void MainWindow::markUnacknowledgedCards()
+{
+    const QSet<int> wanted = activeAlarms->unacknowledgedDevices();
+    const bool overview = m_panel->shownKind == SelectionKind::kSystem;
+    for (const int device : wanted + m_markedDevices) {
+        const int card = m_panel->overview.cardOfDevice.value(device);
+        if (card > 0 && overview)
+            Cards::setUnacknowledgedMark(*m_panel, card, wanted.contains(device));
+    }
+    m_markedDevices = wanted;
 }
 
 void MainWindow::showPublishing()
@@ -118,6 +176,7 @@ void MainWindow::showPublishing()
 void MainWindow::showSystemSelection()
 {
     ShowSystemSelection(*m_panel, *viewCaption);
+    markUnacknowledgedCards();
     station.openPollScope();
 }
 
@@ -324,6 +383,7 @@ void MainWindow::FormShow()
         BuildDeviceTree(station.treeQuery, *deviceTree, treeImages);
         viewCaption->setText(QString());
         reloadAlarmLog();
+        reloadActiveAlarms();
     });
 }
 
@@ -385,6 +445,7 @@ void MainWindow::selectClickedItem()
     guarded([this]() {
         if (SelectTreeItem(*m_panel, *viewCaption, deviceTree->currentItem()))
             station.openPollScope();
+        markUnacknowledgedCards();
     });
 }
 

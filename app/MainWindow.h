@@ -6,6 +6,7 @@
 
 #include <QIcon>
 #include <QMainWindow>
+#include <QSet>
 #include <array>
 #include <memory>
 
@@ -29,6 +30,7 @@ class DeviceDialog;
 class SerialDialog;
 class AlarmDialog;
 class SoftwareNameDialog;
+class ActiveAlarmPanel;
 
 // The main window: toolbar, device tree, data view, alarm log, legend and
 // status bar over the station it shows. It owns the two timers and the
@@ -64,6 +66,7 @@ public:
     CardFrame* cardFrame;
     QLabel* alarmLogCaption;
     QTableView* alarmLogGrid;
+    ActiveAlarmPanel* activeAlarms = nullptr;
     QStatusBar* statusLine;
     QueryModel* alarmLogModel;
     QTimer* pollTimer;
@@ -91,6 +94,8 @@ public:
     void reloadAlarmLog();
     // Builds the device tree anew from the table.
     void rebuildDeviceTree();
+    // How many alarms are unacknowledged, as the active alarm list shows.
+    int unacknowledgedAlarms() const { return m_unacknowledged; }
 
     // True once the login was abandoned: the program is ending.
     bool exitRequested() const { return m_exitRequested; }
@@ -99,7 +104,18 @@ public:
     void periodKeyPress(QChar& key);
     void readPeriodKeyPress(QChar& key);
 
+signals:
+    void unacknowledgedAlarmsChanged(int count);
+    // An alarm became active and unacknowledged: new, or back before it was
+    // acknowledged. An empty node name is the device's communication loss.
+    void alarmRaised(int deviceId, const QString& nodeName, const QString& text);
+
 public slots:
+    // Asks the station to acknowledge, recording user.
+    void acknowledgeAlarm(int deviceId, const QString& nodeName, const QString& user);
+    void acknowledgeAllAlarms(const QString& user);
+    // Reads the active alarm list again and marks the cards to match.
+    void reloadActiveAlarms();
     void FormShow();
     void openUserDialog();
     void openSoftwareNameDialog();
@@ -127,10 +143,14 @@ private:
     void showLoadedSettings(const QString& softwareName, bool administrator, int monitorPeriod,
                             int nodeReadPeriod);
     bool permissionGranted();
+    void createActiveAlarms();
+    void markUnacknowledgedCards();
 
     std::array<QLabel*, 5> m_panels{};
     std::unique_ptr<DataPanel> m_panel;
     MonitorControl* m_monitor = nullptr;
     bool m_shown = false;
     bool m_exitRequested = false;
+    int m_unacknowledged = 0;
+    QSet<int> m_markedDevices;
 };

@@ -62,10 +62,19 @@ public:
     bool busy() const { return m_unanswered > 0; }
     // The node_record row ids of the scope last opened.
     QVector<qint64> scopeRowIds() const { return m_scopeRowIds; }
+    // Asks the worker's alarm states to acknowledge one alarm (an empty node
+    // name is the device's communication loss), or all, recording user.
+    void acknowledgeAlarm(int deviceId, const QString& nodeName, const QString& user);
+    void acknowledgeAllAlarms(const QString& user);
 
 signals:
     void stepDone(const PollStepResult& result);
     void scopeFailed(const QString& error);
+    // After each committed change of alarm states, a step's or an acknowledgement's.
+    void alarmStatesChanged();
+    // An alarm became active and unacknowledged (new, or back before it was acknowledged).
+    void alarmRaised(int deviceId, const QString& nodeName, const QString& text);
+    void acknowledgeFailed(const QString& text);
 
 private:
     void startPublishing();

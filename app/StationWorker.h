@@ -1,12 +1,15 @@
 #pragma once
 
+#include "store/AlarmStateTable.h"
 #include "store/PollStepResult.h"
 #include "store/StationState.h"
 
 #include <QObject>
 #include <QVector>
 #include <memory>
+#include <optional>
 
+class AlarmStates;
 class Connection;
 class FieldBus;
 class PollCycle;
@@ -30,6 +33,8 @@ public:
     void openScope(const Selection& selection);
     // One poll tick on the port.
     void step(int port);
+    // Acknowledges the alarm of key, or every alarm without one, for user.
+    void acknowledge(const std::optional<AlarmKey>& key, const QString& user);
     // Closes the port (none when 0) and the connection, before the thread ends.
     void finish(int openPort);
 
@@ -37,6 +42,13 @@ signals:
     void stepDone(const PollStepResult& result);
     // The node_record row ids of the scope opened, or why it could not be.
     void scopeOpened(const QVector<qint64>& rowIds, const QString& error);
+    // Of the alarm states, after each committed change; once with no changes
+    // when they are first read, so that listeners start from the file.
+    void alarmStatesChanged(const QVector<AlarmChange>& changes, const QVector<AlarmEntry>& active);
+    void alarmRaised(int deviceId, const QString& nodeName, const QString& text);
+    void acknowledgeFailed(const QString& text);
+    // Every acknowledgement asked is answered so, after any failure was told.
+    void acknowledged();
 
 private:
     void ensureOpen();
@@ -51,5 +63,6 @@ private:
     qint64 m_seenDataVersion = -1; // data_version at the last refreshing step
     std::unique_ptr<Connection> m_connection;
     std::unique_ptr<Query> m_scope;
+    std::unique_ptr<AlarmStates> m_alarms; // written in the poll step's transactions
     std::unique_ptr<PollCycle> m_cycle;
 };

@@ -1,6 +1,7 @@
 #include "monitor/PollCycle.h"
 
 #include "link/FieldBus.h"
+#include "monitor/AlarmStates.h"
 #include "monitor/PollEvents.h"
 #include "store/AlarmLogTable.h"
 #include "store/AppError.h"
@@ -12,6 +13,7 @@
 #include "store/Text.h"
 
 #include <array>
+#include <utility>
 
 using namespace StatusTexts;
 
@@ -59,9 +61,11 @@ void PollCycle::PollStep()
     m_scope.cancel();
     m_scope.edit();
     m_pendingAlarm.reset();
-    m_scope.setField(QStringLiteral("read_time"), Clock::now());
+    const QDateTime readTime = Clock::now();
+    m_scope.setField(QStringLiteral("read_time"), readTime);
 
     bool hold = false;
+    std::optional<bool> lost; // a loss confirmed, or an answer; unknown otherwise
     if (result == -1) {
         if (m_scope.fieldText(QStringLiteral("communication_status")) == kCommNormal) {
             ++m_poll.CommFailCount;
@@ -69,14 +73,16 @@ void PollCycle::PollStep()
             if (!hold) {
                 m_poll.CommFailCount = 0;
                 m_scope.setField(QStringLiteral("communication_status"), kCommAbnormal);
+                lost = true;
             }
         }
     } else {
         m_scope.setField(QStringLiteral("communication_status"), kCommNormal);
         m_scope.setField(QStringLiteral("node_data"), value);
         hold = EvaluateAlarm(value);
+        lost = false;
     }
-    postStep();
+    postStep(judgeAlarmStates(readTime, lost));
     reportRow();
     if (hold)
         return;
@@ -89,24 +95,63 @@ void PollCycle::PollStep()
     refresh(polledRow, passEnded);
 }
 
-// One write, so one commit: a new alarm's state and its record go in one
-// transaction. A failure leaves the row and the log wholly as they were, and
-// the row as the file holds it.
-void PollCycle::postStep()
+// The node's alarm follows its row's alarm status; the device's loss of
+// communication is raised by a confirmed loss and ends with any answer.
+QVector<AlarmChange> PollCycle::judgeAlarmStates(const QDateTime& readTime, std::optional<bool> lost)
 {
-    if (!m_pendingAlarm) {
+    QVector<AlarmChange> changes;
+    if (!m_alarms)
+        return changes;
+    const int deviceId = m_scope.fieldInt(QStringLiteral("device_id"));
+    const bool alarm = m_scope.fieldText(QStringLiteral("alarm_status")) == kAlarm;
+    // An alarm status stored before the states were kept has no record this step.
+    const auto nodeText = [this]() {
+        return m_pendingAlarm.value_or(nodeHead() + m_scope.fieldText(QStringLiteral("con_data")));
+    };
+    if (auto change = m_alarms->judge({deviceId, m_scope.fieldText(QStringLiteral("node_name"))}, alarm,
+                                      readTime, nodeText))
+        changes << *change;
+    if (lost) {
+        const auto lossText = [this]() { return deviceHead() + QStringLiteral(";  ") + kCommAbnormal; };
+        if (auto change = m_alarms->judge({deviceId, QString()}, *lost, readTime, lossText))
+            changes << *change;
+    }
+    return changes;
+}
+
+// "name[address]", the head of every alarm text.
+QString PollCycle::deviceHead() const
+{
+    return m_scope.fieldText(QStringLiteral("device_name")) + QLatin1Char('[') +
+           m_scope.fieldText(QStringLiteral("device_id")) + QLatin1Char(']');
+}
+
+QString PollCycle::nodeHead() const
+{
+    return deviceHead() + QStringLiteral(";  ") + m_scope.fieldText(QStringLiteral("node_name")) +
+           QLatin1Char(':');
+}
+
+// One write, so one commit: a new alarm's state, its record and the changes
+// of alarm states go in one transaction. A failure leaves the row, the log
+// and the states wholly as they were, and the row as the file holds it.
+void PollCycle::postStep(const QVector<AlarmChange>& changes)
+{
+    if (!m_pendingAlarm && changes.isEmpty()) {
         m_scope.post();
         return;
     }
-    const QString record = *m_pendingAlarm;
-    m_pendingAlarm.reset();
+    const std::optional<QString> record = std::exchange(m_pendingAlarm, std::nullopt);
     Connection& connection = m_scope.connection();
     QString time;
     try {
         connection.beginTransaction();
         try {
             m_scope.post();
-            time = AddAlarmRecord(record);
+            if (record)
+                time = AddAlarmRecord(*record);
+            if (m_alarms)
+                m_alarms->write(changes);
             connection.commit();
         } catch (const AppError&) {
             connection.rollback();
@@ -116,9 +161,13 @@ void PollCycle::postStep()
         m_scope.refreshCurrent();
         throw;
     }
-    // Told only once the record is in the file for good.
-    m_result.alarm = AlarmLine{m_alarmInsert.lastInsertId(), time, record};
-    reportAlarm(time, record);
+    // Told only once the record and the states are in the file for good.
+    if (m_alarms)
+        m_alarms->apply(changes);
+    if (record) {
+        m_result.alarm = AlarmLine{m_alarmInsert.lastInsertId(), time, *record};
+        reportAlarm(time, *record);
+    }
 }
 
 void PollCycle::endPass()
@@ -174,9 +223,7 @@ void PollCycle::reportAlarm(const QString& time, const QString& text)
 bool PollCycle::EvaluateAlarm(int value)
 {
     const QString alarmStatus = m_scope.fieldText(QStringLiteral("alarm_status"));
-    const QString recordHead = m_scope.fieldText(QStringLiteral("device_name")) + QStringLiteral("[") +
-                               m_scope.fieldText(QStringLiteral("device_id")) + QStringLiteral("];  ") +
-                               m_scope.fieldText(QStringLiteral("node_name")) + QStringLiteral(":");
+    const QString recordHead = nodeHead();
 
     // Posted with the rest of the step, its record in the same transaction.
     const auto enterAlarm = [this](const QString& record) {

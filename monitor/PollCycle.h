@@ -4,8 +4,12 @@
 #include "store/Query.h"
 
 #include <QString>
+#include <QVector>
 #include <optional>
 
+class AlarmStates;
+class QDateTime;
+struct AlarmChange;
 class FieldBus;
 class PollEvents;
 struct LineSettings;
@@ -25,6 +29,8 @@ public:
     void setBus(FieldBus* bus) { m_bus = bus; }
     // Told of every written node row and alarm record; null for nobody.
     void setEvents(PollEvents* events) { m_events = events; }
+    // Keeps the alarm states in step with the readings; null keeps none.
+    void setAlarmStates(AlarmStates* alarms) { m_alarms = alarms; }
 
     // A poll tick: nothing while the link is busy, otherwise one step. Says
     // which row of the scope the step wrote and whether that ended the pass;
@@ -39,7 +45,10 @@ public:
     QString AddAlarmRecord(const QString& text);
 
 private:
-    void postStep();
+    QVector<AlarmChange> judgeAlarmStates(const QDateTime& readTime, std::optional<bool> lost);
+    QString deviceHead() const;
+    QString nodeHead() const;
+    void postStep(const QVector<AlarmChange>& changes);
     void endPass();
     void refresh(int polledRow, bool passEnded);
     void reportRow();
@@ -53,4 +62,5 @@ private:
     PollStepResult m_result;               // of the step under way
     std::optional<QString> m_pendingAlarm; // the record of an alarm this step enters
     PollEvents* m_events = nullptr;
+    AlarmStates* m_alarms = nullptr;
 };

@@ -3,6 +3,7 @@
 #include "monitor/PollEvents.h"
 #include "mqtt/MqttConfig.h"
 #include "mqtt/MqttQueue.h"
+#include "store/AlarmStateTable.h"
 
 #include <QObject>
 #include <memory>
@@ -13,6 +14,8 @@
 //   spdmon/<station>/node/<device_id>/<node_name>  retained JSON of the row
 //   spdmon/<station>/alarm                         {"time":..,"text":..}
 //   spdmon/<station>/status                        retained online/offline
+//   spdmon/<station>/alarms/active                 retained JSON list of the alarms not normal
+//   spdmon/<station>/alarms/event                  JSON of each change of an alarm's state
 // A network thread of its own resolves, connects, and after any failure tries
 // again with a growing pause, until the publisher ends it; the poll step only
 // hands a message over. While the broker is away messages wait in a bounded
@@ -39,6 +42,8 @@ public:
     // The node is no longer stored under this device address and name: its
     // retained reading is cleared, in turn with the other messages.
     void nodeRemoved(int deviceId, const QString& nodeName);
+    // One event message per change, then the list of alarms not normal.
+    void alarmStatesChanged(const QVector<AlarmChange>& changes, const QVector<AlarmEntry>& active);
 
     // Short text for the status bar, e.g. "MQTT: 已连接".
     QString hint() const { return m_hint; }

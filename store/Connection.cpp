@@ -50,8 +50,11 @@ void Connection::open(const QString& fileName)
         else if (!columns.isEmpty())
             lacking = QStringLiteral("缺少数据列 (database file \"%1\" lacks the columns): %2")
                           .arg(fileName, columns.join(separator));
-        else
+        else {
             configure();
+            // The only change an existing file ever gets from the program.
+            Schema::addMissingTables(database());
+        }
     } catch (const AppError& e) {
         close();
         throw AppError(QStringLiteral("无法打开数据库文件 \"%1\" (cannot open database file \"%1\"): %2\n%3")

@@ -19,8 +19,9 @@ public:
     Connection& operator=(const Connection&) = delete;
 
     // Opens an existing database file read-write without ever creating it and
-    // checks that it holds the four tables. Throws AppError with a message that
-    // names the file and how to create one.
+    // checks that it holds the four tables, then adds the tables beside them
+    // that it lacks. Throws AppError with a message that names the file and how
+    // to create one.
     void open(const QString& fileName);
     // Creates a new file with the four tables (set-up tool and tests only).
     void create(const QString& fileName);

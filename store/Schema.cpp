@@ -4,6 +4,7 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
+#include <vector>
 
 namespace Schema {
 
@@ -24,6 +25,30 @@ const Table kTables[] = {
      "node_alarm_type TEXT, install_date DATETIME, node_data INTEGER, con_data TEXT, "
      "read_time DATETIME, communication_status TEXT, alarm_status TEXT"},
     {"alarm_record", "告警时间 DATETIME, 告警纪录 TEXT"},
+};
+
+// Tables beside the four: other programs read the four and must find them
+// unchanged, so new data only ever goes here. Each entry is created with
+// CREATE TABLE IF NOT EXISTS; statements after the first (indexes) use
+// IF NOT EXISTS too.
+struct AddedTable
+{
+    const char* name;
+    std::vector<const char*> statements;
+};
+
+const std::vector<AddedTable> kAddedTables = {
+    // The alarms not normal, one row each; a device's communication loss has
+    // an empty node name.
+    {"alarm_state",
+     {"CREATE TABLE IF NOT EXISTS alarm_state (device_id INTEGER NOT NULL, node_name TEXT NOT NULL, "
+      "state TEXT NOT NULL, since DATETIME NOT NULL, text TEXT, PRIMARY KEY (device_id, node_name))"}},
+    // Every change of an alarm's state, in the order of time (no index: a
+    // poll step that changes a state writes as little as it can); user_name
+    // is set where a person acted.
+    {"alarm_event",
+     {"CREATE TABLE IF NOT EXISTS alarm_event (event_time DATETIME NOT NULL, device_id INTEGER NOT NULL, "
+      "node_name TEXT NOT NULL, state TEXT NOT NULL, user_name TEXT, text TEXT)"}},
 };
 
 QStringList columnsOf(const Table& table)
@@ -62,6 +87,35 @@ void createTables(QSqlDatabase db)
         }
         run(db, QStringLiteral("CREATE TABLE %1 (%2)")
                     .arg(QString::fromUtf8(table.name), columns.join(QStringLiteral(", "))));
+    }
+    addMissingTables(db);
+}
+
+QStringList addedTableNames()
+{
+    QStringList names;
+    for (const AddedTable& table : kAddedTables)
+        names << QString::fromUtf8(table.name);
+    return names;
+}
+
+void addMissingTables(QSqlDatabase db)
+{
+    if (!db.transaction())
+        throw AppError(db.lastError().text());
+    try {
+        for (const AddedTable& table : kAddedTables) {
+            for (const char* statement : table.statements)
+                run(db, QString::fromUtf8(statement));
+        }
+    } catch (const AppError&) {
+        db.rollback();
+        throw;
+    }
+    if (!db.commit()) {
+        const QString error = db.lastError().text();
+        db.rollback();
+        throw AppError(error);
     }
 }
 

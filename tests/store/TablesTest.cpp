@@ -2,7 +2,10 @@
 #include "TestDatabase.h"
 
 #include "store/AccountTable.h"
+#include "store/Schema.h"
 #include "store/SettingsTable.h"
+
+#include <QProcess>
 
 using namespace Qt::StringLiterals;
 
@@ -78,6 +81,30 @@ private slots:
         AccountTable table(query);
         table.openNamed(named);
         QTEST(table.lastAdministratorWouldGo(), "refused");
+    }
+    // An older file, as other programs know it, gains the tables added beside
+    // the four on opening; the four themselves stay exactly as they were.
+    void olderFileGainsAddedTablesOnly()
+    {
+        QVERIFY(!Schema::addedTableNames().isEmpty());
+        TestDatabase db;
+        db.addSettings("A", 5, 100);
+        db.addUser("admin", "secret", "管理员");
+        for (const QString& table : Schema::addedTableNames())
+            db.exec("DROP TABLE " + table);
+        const auto dump = [&db] {
+            QProcess sqlite;
+            sqlite.start("sqlite3", {db.path(), ".dump " + Schema::tableNames().join(' ')});
+            return sqlite.waitForFinished() ? sqlite.readAllStandardOutput() : QByteArray();
+        };
+        const QByteArray before = dump();
+        QVERIFY(before.contains("INSERT INTO dd_user"));
+        db.connection().close();
+        db.connection().open(db.path());
+        QCOMPARE(Schema::missingTables(db.connection().database()), QStringList());
+        for (const QString& table : Schema::addedTableNames())
+            QCOMPARE(db.count(table), 0);
+        QCOMPARE(dump(), before);
     }
 };
 
