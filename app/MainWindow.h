@@ -29,6 +29,8 @@ class DeviceDialog;
 class SerialDialog;
 class AlarmDialog;
 class SoftwareNameDialog;
+class OperationLog;
+class OperationLogDialog;
 
 // The main window: toolbar, device tree, data view, alarm log, legend and
 // status bar over the station it shows. It owns the two timers and the
@@ -48,6 +50,7 @@ public:
     QPushButton* alarmsButton;
     QPushButton* serialButton;
     QPushButton* monitorButton;
+    QPushButton* operationLogButton;
     QLabel* periodLabel;
     QLineEdit* periodEdit;
     QLabel* readPeriodLabel;
@@ -83,6 +86,7 @@ public:
     SerialDialog* serialDialog = nullptr;
     AlarmDialog* alarmDialog = nullptr;
     SoftwareNameDialog* softwareNameDialog = nullptr;
+    OperationLogDialog* operationLogDialog = nullptr;
 
     void setStatusText(int panel, const QString& text);
     QString statusText(int panel) const;
@@ -106,6 +110,7 @@ public slots:
     void openSerialDialog();
     void openDeviceDialog();
     void openAlarmDialog();
+    void openOperationLogDialog();
     void selectClickedItem();
     void toggleMonitoring();
     void pollTick();
@@ -113,6 +118,8 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // Closing the main window logs the operator out.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void createControls();
@@ -127,6 +134,7 @@ private:
 
     std::array<QLabel*, 5> m_panels{};
     std::unique_ptr<DataPanel> m_panel;
+    std::unique_ptr<OperationLog> m_operationLog;
     MonitorControl* m_monitor = nullptr;
     bool m_shown = false;
     bool m_exitRequested = false;

@@ -37,7 +37,11 @@ struct AddedTable
     std::vector<const char*> statements;
 };
 
-const std::vector<AddedTable> kAddedTables = {};
+const std::vector<AddedTable> kAddedTables = {
+    // Who did what: the program only ever adds rows.
+    {"operation_log",
+     {"CREATE TABLE IF NOT EXISTS operation_log (操作时间 DATETIME, 用户名 TEXT, 操作 TEXT, 详情 TEXT)"}},
+};
 
 QStringList columnsOf(const Table& table)
 {
