@@ -533,7 +533,7 @@ void DeviceDialog::deletePicked()
             }
             const QStringList nodeNames = NodeWrites::nodeNames(*nodeQuery, DialogDeviceId);
             m_log.recordWith(QStringLiteral("删除设备"),
-                             logged(DialogDeviceId, nodeNames.join(QLatin1Char(','))),
+                             logged(DialogDeviceId, QStringLiteral("%1 个节点").arg(nodeNames.size())),
                              [this]() { NodeTable(*nodeQuery).removeDevice(DialogDeviceId); });
             emit nodesRemoved(DialogDeviceId, nodeNames);
             MessageBox::show(QStringLiteral("设备删除成功"), this);

@@ -16,8 +16,10 @@ void OperationLogTable::openLog()
 void OperationLogTable::add(const QDateTime& time, const QString& user, const QString& action,
                             const QString& details)
 {
-    QSqlQuery& insert = m_query.connection().prepared(
-        QStringLiteral("INSERT INTO operation_log (操作时间,用户名,操作,详情) VALUES (?,?,?,?)"));
+    // A missing user or detail is stored as empty text, never as NULL, which
+    // would blank out any text joined from the row.
+    QSqlQuery& insert = m_query.connection().prepared(QStringLiteral(
+        "INSERT INTO operation_log (操作时间,用户名,操作,详情) VALUES (?,coalesce(?,''),?,coalesce(?,''))"));
     insert.bindValue(0, Text::dateTimeText(time));
     insert.bindValue(1, user);
     insert.bindValue(2, action);
