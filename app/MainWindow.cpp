@@ -21,6 +21,7 @@
 #include "monitor/MonitorControl.h"
 #include "monitor/PollCycle.h"
 #include "mqtt/MqttPublisher.h"
+#include "notice/AlarmAlert.h"
 #include "store/AlarmLogTable.h"
 #include "store/FixedTexts.h"
 #include "store/OperationLog.h"
@@ -226,6 +227,11 @@ void MainWindow::createControls()
     cardFrame->setGeometry(200, 88, 513, 600);
 
     alarmLogCaption = makeLabel(central, "alarmLogCaption", QStringLiteral("告警日志"), 720, 72, true);
+    silenceButton = new QPushButton(QStringLiteral("消音"), central);
+    silenceButton->setObjectName(QStringLiteral("silenceButton"));
+    silenceButton->setGeometry(1107, 62, 70, 24);
+    silenceButton->setAutoDefault(false);
+    silenceButton->setEnabled(false);
     alarmLogGrid = new QTableView(central);
     alarmLogGrid->setObjectName(QStringLiteral("alarmLogGrid"));
     alarmLogGrid->setGeometry(720, 88, 457, 600);
@@ -269,6 +275,9 @@ void MainWindow::createControls()
     connect(devicesButton, &QPushButton::clicked, this, &MainWindow::openDeviceDialog);
     connect(alarmsButton, &QPushButton::clicked, this, &MainWindow::openAlarmDialog);
     connect(operationLogButton, &QPushButton::clicked, this, &MainWindow::openOperationLogDialog);
+    alarmAlert = new AlarmAlert(AlarmAlert::soundEnabled(), QDBusConnection::sessionBus(), this);
+    connect(silenceButton, &QPushButton::clicked, alarmAlert, &AlarmAlert::silence);
+    connect(&alarmAlert->sound(), &AlarmSound::playingChanged, silenceButton, &QWidget::setEnabled);
     TreePick::install(deviceTree, [this]() { selectClickedItem(); });
     connect(monitorButton, &QPushButton::clicked, this, &MainWindow::toggleMonitoring);
     connect(pollTimer, &QTimer::timeout, this, &MainWindow::pollTick);

@@ -31,6 +31,7 @@ class AlarmDialog;
 class SoftwareNameDialog;
 class OperationLog;
 class OperationLogDialog;
+class AlarmAlert;
 
 // The main window: toolbar, device tree, data view, alarm log, legend and
 // status bar over the station it shows. It owns the two timers and the
@@ -51,6 +52,7 @@ public:
     QPushButton* serialButton;
     QPushButton* monitorButton;
     QPushButton* operationLogButton;
+    QPushButton* silenceButton; // silences the alarm sound without acknowledging
     QLabel* periodLabel;
     QLineEdit* periodEdit;
     QLabel* readPeriodLabel;
@@ -71,6 +73,7 @@ public:
     QueryModel* alarmLogModel;
     QTimer* pollTimer;
     QTimer* countdownTimer;
+    AlarmAlert* alarmAlert;
     TreeImageList treeImages;
 
     // The cards of the data view on cardFrame and what the views work on.
