@@ -40,6 +40,7 @@ private slots:
         MainWindowFixture f;
         f.db.addUser(u"admin"_s, u"secret"_s, u"管理员"_s);
         f.db.addUser(u"op"_s, u"pw"_s, u"普通用户"_s);
+        f.db.addSettings(u"监控软件"_s, 5, 100);
         f.db.exec(
             u"INSERT INTO alarm_record VALUES ('2026-03-01 09:00:00', 'a'), ('2026-03-01 09:00:00', 'b'), "
             "('2026-03-02 10:00:00', 'c'), ('2026-03-03 11:00:00', 'd')"_s);
@@ -86,15 +87,8 @@ private slots:
         w.passwordDialog->passwordEdit->setText(u"new"_s);
         w.passwordDialog->changePassword();
         SerialDialog& s = *w.serialDialog;
-        for (auto [combo, text] : {std::pair(s.portCombo, u"COM5"_s),
-                                   {s.baudCombo, u"9600"_s},
-                                   {s.dataBitsCombo, u"8"_s},
-                                   {s.stopBitsCombo, u"1"_s},
-                                   {s.parityCombo, u"N"_s}})
-            combo->setEditText(text);
+        s.FormShow();
         s.openPort();
-        w.periodEdit->setText(u"5"_s);
-        w.readPeriodEdit->setText(u"100"_s);
         w.toggleMonitoring();
         w.toggleMonitoring();
         s.closePort();
@@ -110,8 +104,8 @@ private slots:
             "admin|添加设备|设备3 KPV3 admin|添加节点|设备3 新节点 admin|删除节点|设备3 浪涌次数 "
             "admin|修改设备|设备3 -> 设备4 KPV4 admin|删除设备|设备4 3 个节点 "
             "admin|修改用户|op -> op2 普通用户 admin|添加用户|new 普通用户 admin|删除用户|new "
-            "admin|修改密码| admin|打开串口|串口5 9600 8N1 admin|启动监控|监控周期5秒，节点读取周期100毫秒 "
-            "admin|停止监控| admin|关闭串口|串口5 admin|修改软件名称|监控软件 -> 一号站 admin|退出登录|"_s);
+            "admin|修改密码| admin|打开串口|串口3 9600 8n1 admin|启动监控|监控周期5秒，节点读取周期100毫秒 "
+            "admin|停止监控| admin|关闭串口|串口3 admin|修改软件名称|监控软件 -> 一号站 admin|退出登录|"_s);
 
         // A change whose row cannot be written is undone with it.
         f.db.exec(
