@@ -15,22 +15,6 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-void fillNode(DeviceDialog& d, const QString& name)
-{
-    d.DialogKind = SelectionKind::kNode;
-    for (auto [edit, text] : {std::pair(d.nodeAddressEdit, u"3"_s),
-                              {d.nodeDeviceNameEdit, u"KPV3"_s},
-                              {d.nodeNameEdit, name},
-                              {d.registerEdit, u"20"_s},
-                              {d.lowerLimitEdit, u"0"_s},
-                              {d.upperLimitEdit, u"9"_s}})
-        edit->setText(text);
-    d.functionCodeCombo->setEditText(u"3"_s);
-    d.dataTypeCombo->setEditText(u"模拟量"_s);
-}
-} // namespace
-
 class OperationLogTest final : public QObject
 {
     Q_OBJECT
@@ -60,7 +44,10 @@ private slots:
         d.deviceNameEdit->setText(u"KPV3"_s);
         d.deviceTypeCombo->setCurrentText(u"KPV"_s);
         d.save();
-        fillNode(d, u"新节点"_s);
+        std::tie(d.DialogKind, d.DialogDeviceId, d.DialogNodeName) =
+            std::tuple(SelectionKind::kNode, 3, u"浪涌次数"_s);
+        d.ShowFieldsForKind(SelectionKind::kNode);
+        d.nodeNameEdit->setText(u"新节点"_s);
         d.save();
         std::tie(d.DialogKind, d.DialogDeviceId, d.DialogNodeName) =
             std::tuple(SelectionKind::kNode, 3, u"浪涌次数"_s);

@@ -5,8 +5,6 @@
 #include <QtDBus>
 #include <QtTest>
 #include <cmath>
-#include <memory>
-#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -30,13 +28,12 @@ class AlarmAlertTest final : public QObject
 {
     Q_OBJECT
     QTemporaryDir m_dir;
-    std::vector<std::unique_ptr<QProcess>> m_peers; // ended with the test
 
-    bool startPeer(const QString& program, const QStringList& arguments)
+    QProcess* startPeer(const QString& program, const QStringList& arguments)
     {
-        m_peers.push_back(std::make_unique<QProcess>());
-        m_peers.back()->start(program, arguments);
-        return m_peers.back()->waitForStarted();
+        auto* peer = new QProcess(this); // ended with the test
+        peer->start(program, arguments);
+        return peer->waitForStarted() ? peer : nullptr;
     }
 
 private slots:
@@ -55,7 +52,7 @@ private slots:
 
     void cleanupTestCase()
     {
-        for (auto& peer : m_peers) {
+        for (QProcess* peer : findChildren<QProcess*>()) {
             peer->terminate();
             peer->waitForFinished();
         }
@@ -113,9 +110,9 @@ private slots:
 
     void noticeAsksForAcknowledgement()
     {
-        QVERIFY(startPeer(u"dbus-daemon"_s, {u"--session"_s, u"--print-address"_s, u"--nofork"_s}));
-        QVERIFY(m_peers.back()->waitForReadyRead());
-        const QString address = QString::fromUtf8(m_peers.back()->readLine().trimmed());
+        QProcess* daemon = startPeer(u"dbus-daemon"_s, {u"--session"_s, u"--print-address"_s, u"--nofork"_s});
+        QVERIFY(daemon && daemon->waitForReadyRead());
+        const QString address = QString::fromUtf8(daemon->readLine().trimmed());
         QDBusConnection bus = QDBusConnection::connectToBus(address, u"private"_s);
         AlarmAlert alert(false, bus);
         QSignalSpy acknowledge(&alert, &AlarmAlert::acknowledgeRequested);
