@@ -11,9 +11,6 @@
 #include <algorithm>
 
 namespace {
-const QString kTimeColumn = QStringLiteral("告警时间");
-const QString kTextColumn = QStringLiteral("告警纪录");
-
 // A field is quoted when it holds a separator, a quote or a line break;
 // inner quotes are doubled. A field a spreadsheet would run as a formula
 // gets a leading apostrophe, so that it is shown as text.
@@ -52,40 +49,50 @@ bool isDatabaseFile(const QString& path, const Connection& connection)
     return false;
 }
 
-AlarmExport::Outcome failure(const QString& path, const QString& reason)
+AlarmExport::Outcome failure(const QString& logName, const QString& path, const QString& reason)
 {
-    return {false, QStringLiteral("导出告警记录失败，文件 \"%1\" 未写入：%2").arg(path, reason)};
+    return {false, QStringLiteral("导出%1失败，文件 \"%2\" 未写入：%3").arg(logName, path, reason)};
 }
 
-QByteArray csvText(Connection& connection, int& records)
+QByteArray csvText(Connection& connection, const std::function<void(Query&)>& open, int& records)
 {
     Query query(connection);
-    AlarmLogTable(query).openLog();
-    QString text = kTimeColumn + QLatin1Char(',') + kTextColumn + QStringLiteral("\r\n");
+    open(query);
+    const QStringList columns = query.columnNames();
+    QString text = columns.join(QLatin1Char(',')) + QStringLiteral("\r\n");
     for (query.first(); !query.eof(); query.next(), ++records) {
-        text += csvField(query.fieldText(kTimeColumn)) + QLatin1Char(',') +
-                csvField(query.fieldText(kTextColumn)) + QStringLiteral("\r\n");
+        QStringList fields;
+        for (const QString& column : columns)
+            fields << csvField(query.fieldText(column));
+        text += fields.join(QLatin1Char(',')) + QStringLiteral("\r\n");
     }
     return QByteArrayLiteral("\xEF\xBB\xBF") + text.toUtf8();
 }
 } // namespace
 
-QString AlarmExport::defaultPath(const QDateTime& now)
+QString AlarmExport::defaultPath(const QDateTime& now, const QString& logName)
 {
     const QString stamp = now.toString(QStringLiteral("yyyyMMdd-hhmmss"));
-    return QDir::home().filePath(QStringLiteral("告警记录-%1.csv").arg(stamp));
+    return QDir::home().filePath(QStringLiteral("%1-%2.csv").arg(logName, stamp));
 }
 
 AlarmExport::Outcome AlarmExport::write(Connection& connection, const QString& path)
 {
+    return write(connection, path, kAlarmLog, [](Query& query) { AlarmLogTable(query).openLog(); });
+}
+
+AlarmExport::Outcome AlarmExport::write(Connection& connection, const QString& path, const QString& logName,
+                                        const std::function<void(Query&)>& open)
+{
+    const auto failed = [&](const QString& reason) { return failure(logName, path, reason); };
     if (isDatabaseFile(path, connection))
-        return failure(path, QStringLiteral("不能覆盖数据库文件"));
+        return failed(QStringLiteral("不能覆盖数据库文件"));
     QByteArray content;
     int records = 0;
     try {
-        content = csvText(connection, records);
+        content = csvText(connection, open, records);
     } catch (const AppError& e) {
-        return failure(path, QStringLiteral("读取告警记录出错 (%1)").arg(e.text()));
+        return failed(QStringLiteral("读取%1出错 (%2)").arg(logName, e.text()));
     }
     // Written under a temporary name and renamed when complete, so a failed
     // export never leaves a partial file. The explicit flush matters: commit()
@@ -93,7 +100,7 @@ AlarmExport::Outcome AlarmExport::write(Connection& connection, const QString& p
     // disk, a size limit) and would put a cut-off file in place.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        return failure(path, QStringLiteral("无法创建文件 (%1)").arg(file.errorString()));
+        return failed(QStringLiteral("无法创建文件 (%1)").arg(file.errorString()));
     // A write cut short by a full disk or a size limit reports no error; only
     // the next one fails and names the cause.
     qint64 done = 0;
@@ -103,8 +110,10 @@ AlarmExport::Outcome AlarmExport::write(Connection& connection, const QString& p
         done += step;
     if (done != content.size() || !file.flush() || !file.commit()) {
         const bool diskFull = file.error() == QFileDevice::ResourceError;
-        return failure(path, QStringLiteral("写入文件出错 (%1)")
-                                 .arg(diskFull ? QStringLiteral("磁盘已满") : file.errorString()));
+        return failed(QStringLiteral("写入文件出错 (%1)")
+                          .arg(diskFull ? QStringLiteral("磁盘已满") : file.errorString()));
     }
-    return {true, QStringLiteral("导出告警记录成功，共 %1 条记录，已写入文件 \"%2\"").arg(records).arg(path)};
+    return {
+        true,
+        QStringLiteral("导出%1成功，共 %2 条记录，已写入文件 \"%3\"").arg(logName).arg(records).arg(path)};
 }

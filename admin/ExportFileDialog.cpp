@@ -32,7 +32,7 @@ QString ExportFileDialog::exec()
     return m_dialog.selectedFiles().constFirst();
 }
 
-QString ExportFileDialog::askPath(QWidget* parent)
+QString ExportFileDialog::askPath(QWidget* parent, const QString& logName)
 {
-    return ExportFileDialog(AlarmExport::defaultPath(Clock::now()), parent).exec();
+    return ExportFileDialog(AlarmExport::defaultPath(Clock::now(), logName), parent).exec();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "admin/AlarmExport.h"
 #include "admin/NameOnlyIconProvider.h"
 
 #include <QFileDialog>
@@ -20,9 +21,9 @@ public:
     // Runs the dialog modally: the chosen path, or an empty text when cancelled.
     QString exec();
 
-    // The question the alarm record dialog asks, starting at the default file
-    // name in the home folder.
-    static QString askPath(QWidget* parent);
+    // The question the alarm record dialog (or another log's window) asks,
+    // starting at the default file name in the home folder.
+    static QString askPath(QWidget* parent, const QString& logName = AlarmExport::kAlarmLog);
 
 private:
     NameOnlyIconProvider m_icons;

@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 
 #include "admin/AlarmDialog.h"
+#include "admin/OperationLogDialog.h"
 #include "admin/SoftwareNameDialog.h"
 #include "app/ActiveAlarmPanel.h"
 #include "app/CardFrame.h"
@@ -20,9 +21,11 @@
 #include "link/SerialDialog.h"
 #include "monitor/MonitorControl.h"
 #include "mqtt/MqttPublisher.h"
+#include "notice/AlarmAlert.h"
 #include "store/AlarmLogTable.h"
 #include "store/AppError.h"
 #include "store/FixedTexts.h"
+#include "store/OperationLog.h"
 #include "store/Permission.h"
 #include "store/Query.h"
 #include "store/Text.h"
@@ -30,6 +33,7 @@
 #include "users/PasswordDialog.h"
 #include "users/UserDialog.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -72,6 +76,7 @@ QFrame* makeSquare(QWidget* parent, const char* name, const QColor& colour, int 
 MainWindow::MainWindow(Station& shown, int screenWidth, QWidget* parent) : QMainWindow(parent), station(shown)
 {
     setObjectName(QStringLiteral("mainWindow"));
+    m_operationLog = std::make_unique<OperationLog>(station.dbConnection, station.session);
     resize(WindowSize::kDesignWidth, WindowSize::kDesignHeight);
     createControls();
     treeImages = drawTreeImages();
@@ -85,7 +90,7 @@ MainWindow::MainWindow(Station& shown, int screenWidth, QWidget* parent) : QMain
     m_monitor = new MonitorControl(
         station.line, station.poll, station.settingsQuery,
         MonitorControls{periodEdit, readPeriodEdit, serialButton, monitorButton, pollTimer},
-        [this]() { showSystemSelection(); }, this);
+        [this]() { showSystemSelection(); }, this, *m_operationLog);
     connect(m_monitor, &MonitorControl::statusTextChanged, this, &MainWindow::setStatusText);
 
     FormCreate(screenWidth);
@@ -184,22 +189,24 @@ void MainWindow::createDialogs()
 {
     // The dialogs exist from the start, in this order, and share the connection.
     Connection& connection = station.dbConnection;
-    loginDialog = new LoginDialog(connection, station.session, station.line, station.poll);
+    OperationLog& log = *m_operationLog;
+    loginDialog = new LoginDialog(connection, station.session, station.line, station.poll, log);
     connect(loginDialog, &LoginDialog::statusTextChanged, this, &MainWindow::setStatusText);
     connect(loginDialog, &LoginDialog::settingsLoaded, this, &MainWindow::showLoadedSettings);
-    userDialog = new UserDialog(connection);
-    passwordDialog = new PasswordDialog(connection, station.session);
-    deviceDialog = new DeviceDialog(connection, station.treeQuery, treeImages);
+    userDialog = new UserDialog(connection, log);
+    passwordDialog = new PasswordDialog(connection, station.session, log);
+    deviceDialog = new DeviceDialog(connection, station.treeQuery, treeImages, log);
     connect(deviceDialog, &DeviceDialog::treeChanged, this, [this]() {
         rebuildDeviceTree();
         // The tree lost its selection, and cards of deleted devices must go.
         guarded([this]() { showSystemSelection(); });
     });
-    serialDialog = new SerialDialog(connection, station.line, station.bus());
+    serialDialog = new SerialDialog(connection, station.line, station.bus(), log);
     connect(serialDialog, &SerialDialog::statusTextChanged, this, &MainWindow::setStatusText);
-    alarmDialog = new AlarmDialog(connection, station.alarmLogQuery, *alarmLogModel);
-    softwareNameDialog = new SoftwareNameDialog(connection, station.session);
+    alarmDialog = new AlarmDialog(connection, station.alarmLogQuery, *alarmLogModel, log);
+    softwareNameDialog = new SoftwareNameDialog(connection, station.session, log);
     connect(softwareNameDialog, &SoftwareNameDialog::softwareNameChanged, this, &QWidget::setWindowTitle);
+    operationLogDialog = new OperationLogDialog(connection);
 }
 
 void MainWindow::showLoadedSettings(const QString& softwareName, bool administrator, int monitorPeriod,
@@ -221,6 +228,7 @@ MainWindow::~MainWindow()
     delete serialDialog;
     delete alarmDialog;
     delete softwareNameDialog;
+    delete operationLogDialog;
 }
 
 void MainWindow::createControls()
@@ -242,6 +250,8 @@ void MainWindow::createControls()
     alarmsButton = button("alarmsButton", QStringLiteral("告警管理"), 192, 65);
     serialButton = button("serialButton", QStringLiteral("串口设置"), 256, 65);
     monitorButton = button("monitorButton", QStringLiteral("启动监控"), 320, 70);
+    // Buttons added later go after the periods, leaving the first row as it was.
+    operationLogButton = button("operationLogButton", QStringLiteral("操作日志"), 745, 65);
 
     periodLabel = makeLabel(central, "periodLabel", QStringLiteral("监控周期(秒)"), 407, 10);
     periodLabel->resize(70, 17);
@@ -275,6 +285,11 @@ void MainWindow::createControls()
     cardFrame->setGeometry(200, 88, 513, 600);
 
     alarmLogCaption = makeLabel(central, "alarmLogCaption", QStringLiteral("告警日志"), 720, 72, true);
+    silenceButton = new QPushButton(QStringLiteral("消音"), central);
+    silenceButton->setObjectName(QStringLiteral("silenceButton"));
+    silenceButton->setGeometry(1107, 62, 70, 24);
+    silenceButton->setAutoDefault(false);
+    silenceButton->setEnabled(false);
     alarmLogGrid = new QTableView(central);
     alarmLogGrid->setObjectName(QStringLiteral("alarmLogGrid"));
     alarmLogGrid->setGeometry(720, 88, 457, 600);
@@ -317,6 +332,10 @@ void MainWindow::createControls()
     connect(serialButton, &QPushButton::clicked, this, &MainWindow::openSerialDialog);
     connect(devicesButton, &QPushButton::clicked, this, &MainWindow::openDeviceDialog);
     connect(alarmsButton, &QPushButton::clicked, this, &MainWindow::openAlarmDialog);
+    connect(operationLogButton, &QPushButton::clicked, this, &MainWindow::openOperationLogDialog);
+    alarmAlert = new AlarmAlert(AlarmAlert::soundEnabled(), QDBusConnection::sessionBus(), this);
+    connect(silenceButton, &QPushButton::clicked, alarmAlert, &AlarmAlert::silence);
+    connect(&alarmAlert->sound(), &AlarmSound::playingChanged, silenceButton, &QWidget::setEnabled);
     TreePick::install(deviceTree, [this]() { selectClickedItem(); });
     connect(monitorButton, &QPushButton::clicked, this, &MainWindow::toggleMonitoring);
     connect(pollTimer, &QTimer::timeout, this, &MainWindow::pollTick);
@@ -435,6 +454,21 @@ void MainWindow::openAlarmDialog()
         m_monitor->stopPolling();
         alarmDialog->exec();
     });
+}
+
+void MainWindow::openOperationLogDialog()
+{
+    guarded([this]() {
+        if (permissionGranted())
+            operationLogDialog->exec();
+    });
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (!station.session.LoggedInUser.isEmpty())
+        guarded([this]() { m_operationLog->record(QStringLiteral("退出登录")); });
+    QMainWindow::closeEvent(event);
 }
 
 void MainWindow::selectClickedItem()

@@ -31,6 +31,9 @@ class SerialDialog;
 class AlarmDialog;
 class SoftwareNameDialog;
 class ActiveAlarmPanel;
+class OperationLog;
+class OperationLogDialog;
+class AlarmAlert;
 
 // The main window: toolbar, device tree, data view, alarm log, legend and
 // status bar over the station it shows. It owns the two timers and the
@@ -50,6 +53,8 @@ public:
     QPushButton* alarmsButton;
     QPushButton* serialButton;
     QPushButton* monitorButton;
+    QPushButton* operationLogButton;
+    QPushButton* silenceButton; // silences the alarm sound without acknowledging
     QLabel* periodLabel;
     QLineEdit* periodEdit;
     QLabel* readPeriodLabel;
@@ -71,6 +76,7 @@ public:
     QueryModel* alarmLogModel;
     QTimer* pollTimer;
     QTimer* countdownTimer;
+    AlarmAlert* alarmAlert;
     TreeImageList treeImages;
 
     // The cards of the data view on cardFrame and what the views work on.
@@ -86,6 +92,7 @@ public:
     SerialDialog* serialDialog = nullptr;
     AlarmDialog* alarmDialog = nullptr;
     SoftwareNameDialog* softwareNameDialog = nullptr;
+    OperationLogDialog* operationLogDialog = nullptr;
 
     void setStatusText(int panel, const QString& text);
     QString statusText(int panel) const;
@@ -122,6 +129,7 @@ public slots:
     void openSerialDialog();
     void openDeviceDialog();
     void openAlarmDialog();
+    void openOperationLogDialog();
     void selectClickedItem();
     void toggleMonitoring();
     void pollTick();
@@ -132,6 +140,8 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // Closing the main window logs the operator out.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void createControls();
@@ -148,6 +158,7 @@ private:
 
     std::array<QLabel*, 5> m_panels{};
     std::unique_ptr<DataPanel> m_panel;
+    std::unique_ptr<OperationLog> m_operationLog;
     MonitorControl* m_monitor = nullptr;
     bool m_shown = false;
     bool m_exitRequested = false;

@@ -49,6 +49,9 @@ const std::vector<AddedTable> kAddedTables = {
     {"alarm_event",
      {"CREATE TABLE IF NOT EXISTS alarm_event (event_time DATETIME NOT NULL, device_id INTEGER NOT NULL, "
       "node_name TEXT NOT NULL, state TEXT NOT NULL, user_name TEXT, text TEXT)"}},
+    // Who did what: the program only ever adds rows.
+    {"operation_log",
+     {"CREATE TABLE IF NOT EXISTS operation_log (操作时间 DATETIME, 用户名 TEXT, 操作 TEXT, 详情 TEXT)"}},
 };
 
 QStringList columnsOf(const Table& table)
