@@ -116,6 +116,12 @@ void MainWindow::createActiveAlarms()
     connect(&station, &Station::alarmRaised, this, &MainWindow::alarmRaised);
     connect(&station, &Station::acknowledgeFailed, this,
             [this](const QString& text) { MessageBox::errorWithoutWaiting(text, this); });
+    // The sound and the notice follow the states; a notice's action acknowledges.
+    connect(this, &MainWindow::unacknowledgedAlarmsChanged, alarmAlert, &AlarmAlert::unacknowledgedChanged);
+    connect(this, &MainWindow::alarmRaised, alarmAlert, &AlarmAlert::alarmRaised);
+    connect(alarmAlert, &AlarmAlert::acknowledgeRequested, this, [this](int deviceId, const QString& nodeName) {
+        acknowledgeAlarm(deviceId, nodeName, station.session.LoggedInUser);
+    });
 }
 
 void MainWindow::acknowledgeAlarm(int deviceId, const QString& nodeName, const QString& user)

@@ -3,6 +3,8 @@
 #include "store/AppError.h"
 #include "store/Clock.h"
 #include "store/Connection.h"
+#include "store/OperationLogTable.h"
+#include "store/Query.h"
 #include "store/Text.h"
 
 #include <algorithm>
@@ -132,7 +134,8 @@ void AlarmStates::acknowledgeAll(const QString& user)
 void AlarmStates::acknowledgeWhere(const std::function<bool(const AlarmKey&)>& picked, const QString& user)
 {
     try {
-        const QString time = Text::dateTimeText(Clock::now());
+        const QDateTime now = Clock::now();
+        const QString time = Text::dateTimeText(now);
         QVector<AlarmChange> changes;
         // Oldest first, so the event rows follow the order the alarms came in.
         QVector<AlarmEntry> entries = active();
@@ -149,6 +152,12 @@ void AlarmStates::acknowledgeWhere(const std::function<bool(const AlarmKey&)>& p
         m_connection.beginTransaction();
         try {
             write(changes);
+            QStringList acknowledged;
+            for (const AlarmChange& change : changes)
+                acknowledged << change.entry.text;
+            Query logQuery(m_connection);
+            OperationLogTable(logQuery).add(now, user, QStringLiteral("确认告警"),
+                                            acknowledged.join(QStringLiteral("; ")));
             m_connection.commit();
         } catch (const AppError&) {
             m_connection.rollback();

@@ -5,6 +5,7 @@
 #include "device/DeviceDialog.h"
 #include "display/Cards.h"
 #include "display/DataPanel.h"
+#include "notice/AlarmAlert.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -168,7 +169,8 @@ private slots:
         f.db.exec(
             "INSERT INTO alarm_state VALUES (1, 'a', 'active_unacknowledged', '2026-06-01 08:00:00', 'A'), "
             "(3, 'c', 'active_acknowledged', '2026-06-01 08:30:00', 'C'), "
-            "(2, '', 'returned_unacknowledged', '2026-06-01 09:00:00', 'B')");
+            "(2, '', 'returned_unacknowledged', '2026-06-01 09:00:00', 'B'), "
+            "(4, 'd', 'active_unacknowledged', '2026-06-01 07:00:00', 'D')");
         f.station.session.LoggedInUser = "op";
         f.showLoggedIn();
         MainWindow& form = *f.form;
@@ -186,7 +188,7 @@ private slots:
                 lines << model->index(row, 1).data().toString() + model->index(row, 2).data().toString();
             return lines.join(' ');
         };
-        QCOMPARE(shown(), "marked:12 恢复未确认B 告警已确认C 告警未确认A");
+        QCOMPARE(shown(), "marked:12 恢复未确认B 告警已确认C 告警未确认A 告警未确认D");
         QTableView* grid = form.activeAlarms->activeAlarmGrid;
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
                           grid->visualRect(grid->model()->index(2, 0)).center());
@@ -196,15 +198,20 @@ private slots:
             QVERIFY(f.settle());
             QCoreApplication::processEvents();
         }
-        QCOMPARE(shown(), "marked:2 恢复未确认B 告警已确认C 告警已确认A");
+        QCOMPARE(shown(), "marked:2 恢复未确认B 告警已确认C 告警已确认A 告警未确认D");
+        // A desktop notice's acknowledge action is the same request.
+        emit form.alarmAlert->acknowledgeRequested(4, "d");
+        QVERIFY(f.settle());
         QTest::mouseClick(form.activeAlarms->acknowledgeAllButton, Qt::LeftButton);
         QVERIFY(f.settle());
         QCoreApplication::processEvents();
-        QCOMPARE(shown(), "marked: 告警已确认C 告警已确认A");
+        QCOMPARE(shown(), "marked: 告警已确认C 告警已确认A 告警已确认D");
         QCOMPARE(tableText(f.db, "device_id||node_name||':'||state||'/'||user_name", "alarm_event"),
-                 "1a:active_acknowledged/op 2:normal/op");
-        QCOMPARE(count.count(), 2);
+                 "1a:active_acknowledged/op 4d:active_acknowledged/op 2:normal/op");
+        QCOMPARE(count.count(), 3);
         QCOMPARE(form.unacknowledgedAlarms(), 0);
+        QCOMPARE(tableText(f.db, "用户名||操作||详情", "operation_log WHERE 操作 = '确认告警'"),
+                 "op确认告警A op确认告警D op确认告警B");
     }
 
     // mqtt.conf that cannot be used says why in the MQTT panel; without the file there is no panel.
