@@ -75,6 +75,9 @@ void PollCycle::PollStep()
                 m_scope.setField(QStringLiteral("communication_status"), kCommAbnormal);
                 lost = true;
             }
+        } else {
+            // Never answered, or lost before: the card already shows the loss.
+            lost = true;
         }
     } else {
         m_scope.setField(QStringLiteral("communication_status"), kCommNormal);

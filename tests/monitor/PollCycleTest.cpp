@@ -275,9 +275,11 @@ private slots:
         QTest::newRow("loss acknowledged") << "lcnl" << QString(":AU :AA/op :N :AU") << ":AU";
         QTest::newRow("all") << "rlAn" << QString("a:AU :AU a:AA/op :AA/op a:N :N") << "";
         QTest::newRow("all, one returned") << "rnlA" << QString("a:AU a:RU :AU a:N/op :AA/op") << ":AA";
+        QTest::newRow("silent from start, answer") << "un" << QString(":AU :RU") << ":RU";
     }
 
-    // r: three abnormal readings, n: a normal one, l: a confirmed loss;
+    // r: three abnormal readings, n: a normal one, l: a confirmed loss, u
+    // (first only): one failed reading of a node never read;
     // acknowledged by op: a the node's alarm, c the loss, A all.
     void alarmStates()
     {
@@ -286,7 +288,11 @@ private slots:
         f.add(1, "a", "通信正常", "正常");
         QSignalSpy raised(&f.alarms, &AlarmStates::alarmRaised);
         for (const QChar c : steps) {
-            if (c == 'r' || c == 'n' || c == 'l') {
+            if (c == 'u') {
+                f.db.exec("UPDATE node_record SET communication_status = NULL");
+                f.bus.silence(1);
+                f.step();
+            } else if (c == 'r' || c == 'n' || c == 'l') {
                 c == 'l' ? f.bus.silence(1) : f.bus.answer(1, c == 'r' ? 0xFFFF : 0);
                 f.step(c == 'n' ? 1 : 3);
             } else if (c == 'A') {
