@@ -99,7 +99,8 @@ void PollCycle::PollStep()
 }
 
 // The node's alarm follows its row's alarm status; the device's loss of
-// communication is raised by a confirmed loss and ends with any answer.
+// communication is raised by a confirmed loss, or by any failed reading of a
+// row not shown answering, and ends with any answer.
 QVector<AlarmChange> PollCycle::judgeAlarmStates(const QDateTime& readTime, std::optional<bool> lost)
 {
     QVector<AlarmChange> changes;
