@@ -8,6 +8,8 @@
 #include "kit/QueryModel.h"
 #include "store/AlarmLogTable.h"
 #include "store/Clock.h"
+#include "store/AppError.h"
+#include "store/OperationLog.h"
 #include "store/Query.h"
 
 #include <QHeaderView>
@@ -15,8 +17,18 @@
 #include <QShowEvent>
 #include <QTableView>
 
-AlarmDialog::AlarmDialog(Connection& connection, Query& alarmLog, QueryModel& alarmLogModel)
-    : m_connection(connection), m_alarmLog(alarmLog)
+namespace {
+// The operation log's row of a deletion: how many records, of which times.
+OperationLog::Entry deletion(int count, const QString& first, const QString& last)
+{
+    const QString times = first == last ? first : QStringLiteral("%1 至 %2").arg(first, last);
+    return {QStringLiteral("删除告警记录"), QStringLiteral("%1 条，%2").arg(count).arg(times)};
+}
+} // namespace
+
+AlarmDialog::AlarmDialog(Connection& connection, Query& alarmLog, QueryModel& alarmLogModel,
+                         OperationLog& log)
+    : m_connection(connection), m_alarmLog(alarmLog), m_log(log)
 {
     setObjectName(QStringLiteral("alarmDialog"));
     setWindowTitle(QStringLiteral("告警记录"));
@@ -72,7 +84,13 @@ void AlarmDialog::deleteRecord()
         // With no record there is no alarm time to delete by.
         if (m_alarmLog.eof())
             return;
-        AlarmLogTable(*deleteQuery).removeAt(m_alarmLog.fieldText(QStringLiteral("告警时间")));
+        const QString time = m_alarmLog.fieldText(QStringLiteral("告警时间"));
+        m_log.recordWith([&]() {
+            AlarmLogTable records(*deleteQuery);
+            const int before = records.storedCount();
+            records.removeAt(time);
+            return deletion(before - records.storedCount(), time, time);
+        });
         m_alarmLog.close();
         m_alarmLog.open();
     });
@@ -87,8 +105,22 @@ void AlarmDialog::deleteAll()
         // Each deletion makes the next row current, so N deletions take all N
         // rows, and both grids end empty.
         const int count = m_alarmLog.recordCount();
-        for (int i = 0; i < count; ++i)
-            m_alarmLog.deleteCurrent();
+        try {
+            m_log.recordWith([&]() -> std::optional<OperationLog::Entry> {
+                if (count == 0)
+                    return std::nullopt;
+                const OperationLog::Entry entry = deletion(count, m_alarmLog.value(0, 0).toString(),
+                                                           m_alarmLog.value(count - 1, 0).toString());
+                for (int i = 0; i < count; ++i)
+                    m_alarmLog.deleteCurrent();
+                return entry;
+            });
+        } catch (const AppError&) {
+            // The rows held went with the deletions undone: show the table as it is.
+            m_alarmLog.close();
+            AlarmLogTable(m_alarmLog).openLog();
+            throw;
+        }
     });
 }
 

@@ -3,6 +3,7 @@
 #include <QDialog>
 
 class Connection;
+class OperationLog;
 class Query;
 class QueryModel;
 class QPushButton;
@@ -16,7 +17,7 @@ class AlarmDialog final : public QDialog
 {
     Q_OBJECT
 public:
-    AlarmDialog(Connection& connection, Query& alarmLog, QueryModel& alarmLogModel);
+    AlarmDialog(Connection& connection, Query& alarmLog, QueryModel& alarmLogModel, OperationLog& log);
 
     QTableView* recordGrid;
     QPushButton* deleteButton;    // delete the current record
@@ -37,4 +38,5 @@ protected:
 private:
     Connection& m_connection;
     Query& m_alarmLog;
+    OperationLog& m_log;
 };

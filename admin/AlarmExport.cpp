@@ -9,41 +9,50 @@
 #include <QDir>
 
 namespace {
-const QString kTimeColumn = QStringLiteral("告警时间");
-const QString kTextColumn = QStringLiteral("告警纪录");
-
-AlarmExport::Outcome failure(const QString& path, const QString& reason)
+AlarmExport::Outcome failure(const QString& logName, const QString& path, const QString& reason)
 {
-    return {false, QStringLiteral("导出告警记录失败，文件 \"%1\" 未写入：%2").arg(path, reason)};
+    return {false, QStringLiteral("导出%1失败，文件 \"%2\" 未写入：%3").arg(logName, path, reason)};
 }
 
-QString csvText(Connection& connection, int& records)
+QString csvText(Connection& connection, const std::function<void(Query&)>& open, int& records)
 {
     Query query(connection);
-    AlarmLogTable(query).openLog();
-    QString text = CsvFile::line({kTimeColumn, kTextColumn});
-    for (query.first(); !query.eof(); query.next(), ++records)
-        text += CsvFile::line({query.fieldText(kTimeColumn), query.fieldText(kTextColumn)});
+    open(query);
+    const QStringList columns = query.columnNames();
+    QString text = CsvFile::line(columns);
+    for (query.first(); !query.eof(); query.next(), ++records) {
+        QStringList fields;
+        for (const QString& column : columns)
+            fields << query.fieldText(column);
+        text += CsvFile::line(fields);
+    }
     return text;
 }
 } // namespace
 
-QString AlarmExport::defaultPath(const QDateTime& now)
+QString AlarmExport::defaultPath(const QDateTime& now, const QString& logName)
 {
     const QString stamp = now.toString(QStringLiteral("yyyyMMdd-hhmmss"));
-    return QDir::home().filePath(QStringLiteral("告警记录-%1.csv").arg(stamp));
+    return QDir::home().filePath(QStringLiteral("%1-%2.csv").arg(logName, stamp));
 }
 
 AlarmExport::Outcome AlarmExport::write(Connection& connection, const QString& path)
 {
+    return write(connection, path, kAlarmLog, [](Query& query) { AlarmLogTable(query).openLog(); });
+}
+
+AlarmExport::Outcome AlarmExport::write(Connection& connection, const QString& path, const QString& logName,
+                                        const std::function<void(Query&)>& open)
+{
     QString text;
     int records = 0;
     try {
-        text = csvText(connection, records);
+        text = csvText(connection, open, records);
     } catch (const AppError& e) {
-        return failure(path, QStringLiteral("读取告警记录出错 (%1)").arg(e.text()));
+        return failure(logName, path, QStringLiteral("读取%1出错 (%2)").arg(logName, e.text()));
     }
     if (const std::optional<QString> reason = CsvFile::write(connection, path, text))
-        return failure(path, *reason);
-    return {true, QStringLiteral("导出告警记录成功，共 %1 条记录，已写入文件 \"%2\"").arg(records).arg(path)};
+        return failure(logName, path, *reason);
+    return {true,
+            QStringLiteral("导出%1成功，共 %2 条记录，已写入文件 \"%3\"").arg(logName).arg(records).arg(path)};
 }

@@ -3,6 +3,7 @@
 #include "kit/Centred.h"
 #include "kit/Guarded.h"
 #include "kit/MessageBox.h"
+#include "store/OperationLog.h"
 #include "store/Query.h"
 #include "store/SettingsTable.h"
 #include "store/StationState.h"
@@ -13,7 +14,8 @@
 #include <QPushButton>
 #include <QShowEvent>
 
-SoftwareNameDialog::SoftwareNameDialog(Connection& connection, Session& session) : m_session(session)
+SoftwareNameDialog::SoftwareNameDialog(Connection& connection, Session& session, OperationLog& log)
+    : m_session(session), m_log(log)
 {
     setObjectName(QStringLiteral("softwareNameDialog"));
     setWindowTitle(QStringLiteral("软件名称"));
@@ -64,7 +66,9 @@ void SoftwareNameDialog::saveName()
             nameEdit->setFocus();
             return;
         }
-        SettingsTable(*settingsQuery).storeName(name);
+        m_log.recordWith(QStringLiteral("修改软件名称"),
+                         QStringLiteral("%1 -> %2").arg(m_session.SoftwareName, name),
+                         [&]() { SettingsTable(*settingsQuery).storeName(name); });
         m_session.SoftwareName = name;
         emit softwareNameChanged(name);
     });

@@ -8,6 +8,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 struct Session;
+class OperationLog;
 
 // Software name: the main window's title, kept in soft_record. Saving shows
 // no message and leaves the dialog open.
@@ -15,7 +16,7 @@ class SoftwareNameDialog final : public QDialog
 {
     Q_OBJECT
 public:
-    SoftwareNameDialog(Connection& connection, Session& session);
+    SoftwareNameDialog(Connection& connection, Session& session, OperationLog& log);
 
     QLabel* nameLabel;
     QLineEdit* nameEdit;
@@ -37,4 +38,5 @@ protected:
 
 private:
     Session& m_session;
+    OperationLog& m_log;
 };

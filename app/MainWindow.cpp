@@ -1,7 +1,9 @@
 #include "app/MainWindow.h"
 
 #include "admin/AlarmDialog.h"
+#include "admin/OperationLogDialog.h"
 #include "admin/SoftwareNameDialog.h"
+#include "app/ActiveAlarmPanel.h"
 #include "app/CardFrame.h"
 #include "app/Station.h"
 #include "app/WindowSize.h"
@@ -22,9 +24,11 @@
 #include "monitor/BusDiagnosticsDialog.h"
 #include "monitor/MonitorControl.h"
 #include "mqtt/MqttPublisher.h"
+#include "notice/AlarmAlert.h"
 #include "store/AlarmLogTable.h"
 #include "store/AppError.h"
 #include "store/FixedTexts.h"
+#include "store/OperationLog.h"
 #include "store/Permission.h"
 #include "store/Query.h"
 #include "store/Text.h"
@@ -32,6 +36,7 @@
 #include "users/PasswordDialog.h"
 #include "users/UserDialog.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -74,6 +79,7 @@ QFrame* makeSquare(QWidget* parent, const char* name, const QColor& colour, int 
 MainWindow::MainWindow(Station& shown, int screenWidth, QWidget* parent) : QMainWindow(parent), station(shown)
 {
     setObjectName(QStringLiteral("mainWindow"));
+    m_operationLog = std::make_unique<OperationLog>(station.dbConnection, station.session);
     resize(WindowSize::kDesignWidth, WindowSize::kDesignHeight);
     createControls();
     treeImages = drawTreeImages();
@@ -87,13 +93,76 @@ MainWindow::MainWindow(Station& shown, int screenWidth, QWidget* parent) : QMain
     m_monitor = new MonitorControl(
         station.line, station.poll, station.settingsQuery,
         MonitorControls{periodEdit, readPeriodEdit, serialButton, monitorButton, pollTimer},
-        [this]() { showSystemSelection(); }, this);
+        [this]() { showSystemSelection(); }, this, *m_operationLog);
     connect(m_monitor, &MonitorControl::statusTextChanged, this, &MainWindow::setStatusText);
 
     FormCreate(screenWidth);
     createDialogs();
     showPublishing();
     showBusDiagnostics();
+    createActiveAlarms();
+}
+
+// The list goes between the toolbar and the captions, where nothing else is.
+void MainWindow::createActiveAlarms()
+{
+    activeAlarms = new ActiveAlarmPanel(station.dbConnection, centralWidget());
+    activeAlarms->setGeometry(8, 35, 1169, 34);
+    // Either permission may acknowledge; the user is recorded with it.
+    connect(activeAlarms, &ActiveAlarmPanel::acknowledgeRequested, this,
+            [this](int deviceId, const QString& nodeName) {
+                acknowledgeAlarm(deviceId, nodeName, station.session.LoggedInUser);
+            });
+    connect(activeAlarms, &ActiveAlarmPanel::acknowledgeAllRequested, this,
+            [this]() { acknowledgeAllAlarms(station.session.LoggedInUser); });
+    // Queued from the worker: after the step or acknowledgement that caused it.
+    connect(&station, &Station::alarmStatesChanged, this, &MainWindow::reloadActiveAlarms);
+    connect(&station, &Station::alarmRaised, this, &MainWindow::alarmRaised);
+    connect(&station, &Station::acknowledgeFailed, this,
+            [this](const QString& text) { MessageBox::errorWithoutWaiting(text, this); });
+    // The sound and the notice follow the states; a notice's action acknowledges.
+    connect(this, &MainWindow::unacknowledgedAlarmsChanged, alarmAlert, &AlarmAlert::unacknowledgedChanged);
+    connect(this, &MainWindow::alarmRaised, alarmAlert, &AlarmAlert::alarmRaised);
+    connect(alarmAlert, &AlarmAlert::acknowledgeRequested, this, [this](int deviceId, const QString& nodeName) {
+        acknowledgeAlarm(deviceId, nodeName, station.session.LoggedInUser);
+    });
+}
+
+void MainWindow::acknowledgeAlarm(int deviceId, const QString& nodeName, const QString& user)
+{
+    station.acknowledgeAlarm(deviceId, nodeName, user);
+}
+
+void MainWindow::acknowledgeAllAlarms(const QString& user)
+{
+    station.acknowledgeAllAlarms(user);
+}
+
+void MainWindow::reloadActiveAlarms()
+{
+    guarded([this]() {
+        activeAlarms->reload();
+        markUnacknowledgedCards();
+        const int count = activeAlarms->unacknowledgedCount();
+        if (count != m_unacknowledged) {
+            m_unacknowledged = count;
+            emit unacknowledgedAlarmsChanged(count);
+        }
+    });
+}
+
+// Device cards exist only in the system overview; cards are made anew only
+// when the selection changes, and then get their marks back here.
+void MainWindow::markUnacknowledgedCards()
+{
+    const QSet<int> wanted = activeAlarms->unacknowledgedDevices();
+    const bool overview = m_panel->shownKind == SelectionKind::kSystem;
+    for (const int device : wanted + m_markedDevices) {
+        const int card = m_panel->overview.cardOfDevice.value(device);
+        if (card > 0 && overview)
+            Cards::setUnacknowledgedMark(*m_panel, card, wanted.contains(device));
+    }
+    m_markedDevices = wanted;
 }
 
 void MainWindow::showBusDiagnostics()
@@ -148,6 +217,7 @@ void MainWindow::showPublishing()
 void MainWindow::showSystemSelection()
 {
     ShowSystemSelection(*m_panel, *viewCaption);
+    markUnacknowledgedCards();
     station.openPollScope();
     showCardTips();
 }
@@ -156,23 +226,25 @@ void MainWindow::createDialogs()
 {
     // The dialogs exist from the start, in this order, and share the connection.
     Connection& connection = station.dbConnection;
-    loginDialog = new LoginDialog(connection, station.session, station.line, station.poll);
+    OperationLog& log = *m_operationLog;
+    loginDialog = new LoginDialog(connection, station.session, station.line, station.poll, log);
     connect(loginDialog, &LoginDialog::statusTextChanged, this, &MainWindow::setStatusText);
     connect(loginDialog, &LoginDialog::settingsLoaded, this, &MainWindow::showLoadedSettings);
-    userDialog = new UserDialog(connection);
-    passwordDialog = new PasswordDialog(connection, station.session);
-    deviceDialog = new DeviceDialog(connection, station.treeQuery, treeImages);
+    userDialog = new UserDialog(connection, log);
+    passwordDialog = new PasswordDialog(connection, station.session, log);
+    deviceDialog = new DeviceDialog(connection, station.treeQuery, treeImages, log);
     connect(deviceDialog, &DeviceDialog::treeChanged, this, [this]() {
         rebuildDeviceTree();
         // The tree lost its selection, and cards of deleted devices must go.
         guarded([this]() { showSystemSelection(); });
     });
-    serialDialog = new SerialDialog(connection, station.line, station.bus());
+    serialDialog = new SerialDialog(connection, station.line, station.bus(), log);
     connect(serialDialog, &SerialDialog::statusTextChanged, this, &MainWindow::setStatusText);
-    alarmDialog = new AlarmDialog(connection, station.alarmLogQuery, *alarmLogModel);
-    softwareNameDialog = new SoftwareNameDialog(connection, station.session);
-    historyWindow = new HistoryWindow(connection);
+    alarmDialog = new AlarmDialog(connection, station.alarmLogQuery, *alarmLogModel, log);
+    softwareNameDialog = new SoftwareNameDialog(connection, station.session, log);
     connect(softwareNameDialog, &SoftwareNameDialog::softwareNameChanged, this, &QWidget::setWindowTitle);
+    operationLogDialog = new OperationLogDialog(connection);
+    historyWindow = new HistoryWindow(connection);
     diagnosticsDialog = new BusDiagnosticsDialog;
 }
 
@@ -197,6 +269,7 @@ MainWindow::~MainWindow()
     delete softwareNameDialog;
     delete historyWindow;
     delete diagnosticsDialog;
+    delete operationLogDialog;
 }
 
 void MainWindow::createControls()
@@ -233,6 +306,7 @@ void MainWindow::createControls()
     historyButton = button("historyButton", QStringLiteral("浪涌记录"), 745, 65);
     connect(historyButton, &QPushButton::clicked, this, &MainWindow::openHistoryWindow);
     diagnosticsButton = button("diagnosticsButton", QStringLiteral("通信诊断"), 809, 65);
+    operationLogButton = button("operationLogButton", QStringLiteral("操作日志"), 873, 65);
 
     KeyFilter::install(periodEdit, [this](QChar& key) { periodKeyPress(key); });
     KeyFilter::install(readPeriodEdit, [this](QChar& key) { readPeriodKeyPress(key); });
@@ -256,6 +330,11 @@ void MainWindow::createControls()
     cardFrame->setGeometry(200, 88, 513, 600);
 
     alarmLogCaption = makeLabel(central, "alarmLogCaption", QStringLiteral("告警日志"), 720, 72, true);
+    silenceButton = new QPushButton(QStringLiteral("消音"), central);
+    silenceButton->setObjectName(QStringLiteral("silenceButton"));
+    silenceButton->setGeometry(1107, 62, 70, 24);
+    silenceButton->setAutoDefault(false);
+    silenceButton->setEnabled(false);
     alarmLogGrid = new QTableView(central);
     alarmLogGrid->setObjectName(QStringLiteral("alarmLogGrid"));
     alarmLogGrid->setGeometry(720, 88, 457, 600);
@@ -299,6 +378,10 @@ void MainWindow::createControls()
     connect(devicesButton, &QPushButton::clicked, this, &MainWindow::openDeviceDialog);
     connect(alarmsButton, &QPushButton::clicked, this, &MainWindow::openAlarmDialog);
     connect(diagnosticsButton, &QPushButton::clicked, this, &MainWindow::openDiagnosticsDialog);
+    connect(operationLogButton, &QPushButton::clicked, this, &MainWindow::openOperationLogDialog);
+    alarmAlert = new AlarmAlert(AlarmAlert::soundEnabled(), QDBusConnection::sessionBus(), this);
+    connect(silenceButton, &QPushButton::clicked, alarmAlert, &AlarmAlert::silence);
+    connect(&alarmAlert->sound(), &AlarmSound::playingChanged, silenceButton, &QWidget::setEnabled);
     TreePick::install(deviceTree, [this]() { selectClickedItem(); });
     connect(monitorButton, &QPushButton::clicked, this, &MainWindow::toggleMonitoring);
     connect(pollTimer, &QTimer::timeout, this, &MainWindow::pollTick);
@@ -365,6 +448,7 @@ void MainWindow::FormShow()
         BuildDeviceTree(station.treeQuery, *deviceTree, treeImages);
         viewCaption->setText(QString());
         reloadAlarmLog();
+        reloadActiveAlarms();
     });
 }
 
@@ -437,6 +521,21 @@ void MainWindow::openDiagnosticsDialog()
     diagnosticsDialog->activateWindow();
 }
 
+void MainWindow::openOperationLogDialog()
+{
+    guarded([this]() {
+        if (permissionGranted())
+            operationLogDialog->exec();
+    });
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (!station.session.LoggedInUser.isEmpty())
+        guarded([this]() { m_operationLog->record(QStringLiteral("退出登录")); });
+    QMainWindow::closeEvent(event);
+}
+
 void MainWindow::selectClickedItem()
 {
     // Any click or move that leaves an item selected acts on that item.
@@ -446,6 +545,7 @@ void MainWindow::selectClickedItem()
         if (SelectTreeItem(*m_panel, *viewCaption, deviceTree->currentItem()))
             station.openPollScope();
         showCardTips();
+        markUnacknowledgedCards();
     });
 }
 

@@ -6,6 +6,7 @@
 
 #include <QIcon>
 #include <QMainWindow>
+#include <QSet>
 #include <array>
 #include <memory>
 
@@ -31,6 +32,10 @@ class AlarmDialog;
 class SoftwareNameDialog;
 class HistoryWindow;
 class BusDiagnosticsDialog;
+class ActiveAlarmPanel;
+class OperationLog;
+class OperationLogDialog;
+class AlarmAlert;
 
 // The main window: toolbar, device tree, data view, alarm log, legend and
 // status bar over the station it shows. It owns the two timers and the
@@ -52,6 +57,8 @@ public:
     QPushButton* monitorButton;
     QPushButton* historyButton; // the surge history, for every user
     QPushButton* diagnosticsButton;
+    QPushButton* operationLogButton;
+    QPushButton* silenceButton; // silences the alarm sound without acknowledging
     QLabel* periodLabel;
     QLineEdit* periodEdit;
     QLabel* readPeriodLabel;
@@ -68,10 +75,12 @@ public:
     CardFrame* cardFrame;
     QLabel* alarmLogCaption;
     QTableView* alarmLogGrid;
+    ActiveAlarmPanel* activeAlarms = nullptr;
     QStatusBar* statusLine;
     QueryModel* alarmLogModel;
     QTimer* pollTimer;
     QTimer* countdownTimer;
+    AlarmAlert* alarmAlert;
     TreeImageList treeImages;
 
     // The cards of the data view on cardFrame and what the views work on.
@@ -89,6 +98,7 @@ public:
     SoftwareNameDialog* softwareNameDialog = nullptr;
     HistoryWindow* historyWindow = nullptr;
     BusDiagnosticsDialog* diagnosticsDialog = nullptr;
+    OperationLogDialog* operationLogDialog = nullptr;
 
     void setStatusText(int panel, const QString& text);
     QString statusText(int panel) const;
@@ -97,6 +107,8 @@ public:
     void reloadAlarmLog();
     // Builds the device tree anew from the table.
     void rebuildDeviceTree();
+    // How many alarms are unacknowledged, as the active alarm list shows.
+    int unacknowledgedAlarms() const { return m_unacknowledged; }
 
     // True once the login was abandoned: the program is ending.
     bool exitRequested() const { return m_exitRequested; }
@@ -105,7 +117,18 @@ public:
     void periodKeyPress(QChar& key);
     void readPeriodKeyPress(QChar& key);
 
+signals:
+    void unacknowledgedAlarmsChanged(int count);
+    // An alarm became active and unacknowledged: new, or back before it was
+    // acknowledged. An empty node name is the device's communication loss.
+    void alarmRaised(int deviceId, const QString& nodeName, const QString& text);
+
 public slots:
+    // Asks the station to acknowledge, recording user.
+    void acknowledgeAlarm(int deviceId, const QString& nodeName, const QString& user);
+    void acknowledgeAllAlarms(const QString& user);
+    // Reads the active alarm list again and marks the cards to match.
+    void reloadActiveAlarms();
     void FormShow();
     void openUserDialog();
     void openSoftwareNameDialog();
@@ -113,6 +136,7 @@ public slots:
     void openDeviceDialog();
     void openAlarmDialog();
     void openHistoryWindow();
+    void openOperationLogDialog();
     void selectClickedItem();
     void toggleMonitoring();
     void pollTick();
@@ -124,6 +148,8 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // Closing the main window logs the operator out.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void createControls();
@@ -137,10 +163,15 @@ private:
     void showLoadedSettings(const QString& softwareName, bool administrator, int monitorPeriod,
                             int nodeReadPeriod);
     bool permissionGranted();
+    void createActiveAlarms();
+    void markUnacknowledgedCards();
 
     std::array<QLabel*, 5> m_panels{};
     std::unique_ptr<DataPanel> m_panel;
+    std::unique_ptr<OperationLog> m_operationLog;
     MonitorControl* m_monitor = nullptr;
     bool m_shown = false;
     bool m_exitRequested = false;
+    int m_unacknowledged = 0;
+    QSet<int> m_markedDevices;
 };

@@ -41,6 +41,15 @@ Station::Station(Connection& connection)
             emit countersChanged(counters);
     });
     connect(m_worker, &StationWorker::countersCleared, this, [this]() { --m_unansweredResets; });
+    // The alarm states live on the worker: the publisher is told there, at
+    // once (its queue takes messages from any thread), the window by queue.
+    if (m_mqtt)
+        connect(m_worker, &StationWorker::alarmStatesChanged, m_mqtt.get(), &MqttPublisher::alarmStatesChanged,
+                Qt::DirectConnection);
+    connect(m_worker, &StationWorker::alarmStatesChanged, this, &Station::alarmStatesChanged);
+    connect(m_worker, &StationWorker::alarmRaised, this, &Station::alarmRaised);
+    connect(m_worker, &StationWorker::acknowledgeFailed, this, &Station::acknowledgeFailed);
+    connect(m_worker, &StationWorker::acknowledged, this, [this]() { --m_unanswered; });
     m_thread.setObjectName(QStringLiteral("station"));
     m_thread.start();
 }
@@ -97,6 +106,18 @@ void Station::resetCounters()
 {
     ++m_unansweredResets;
     ask([worker = m_worker]() { worker->resetCounters(); });
+}
+
+void Station::acknowledgeAlarm(int deviceId, const QString& nodeName, const QString& user)
+{
+    ++m_unanswered;
+    ask([worker = m_worker, key = AlarmKey{deviceId, nodeName}, user]() { worker->acknowledge(key, user); });
+}
+
+void Station::acknowledgeAllAlarms(const QString& user)
+{
+    ++m_unanswered;
+    ask([worker = m_worker, user]() { worker->acknowledge(std::nullopt, user); });
 }
 
 void Station::pollTick()

@@ -66,12 +66,21 @@ public:
     // Asks to forget the bus counters, which the poll step keeps on the
     // station's thread; counts from reads before it are no longer told.
     void resetCounters();
+    // Asks the worker's alarm states to acknowledge one alarm (an empty node
+    // name is the device's communication loss), or all, recording user.
+    void acknowledgeAlarm(int deviceId, const QString& nodeName, const QString& user);
+    void acknowledgeAllAlarms(const QString& user);
 
 signals:
     void stepDone(const PollStepResult& result);
     void scopeFailed(const QString& error);
     // How a device has answered since the counters were last reset.
     void countersChanged(const DeviceCounters& counters);
+    // After each committed change of alarm states, a step's or an acknowledgement's.
+    void alarmStatesChanged();
+    // An alarm became active and unacknowledged (new, or back before it was acknowledged).
+    void alarmRaised(int deviceId, const QString& nodeName, const QString& text);
+    void acknowledgeFailed(const QString& text);
 
 private:
     void startPublishing();

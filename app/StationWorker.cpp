@@ -1,6 +1,7 @@
 #include "app/StationWorker.h"
 
 #include "link/FieldBus.h"
+#include "monitor/AlarmStates.h"
 #include "monitor/PollCycle.h"
 #include "store/AppError.h"
 #include "store/Connection.h"
@@ -40,6 +41,7 @@ void StationWorker::ensureOpen()
     if (m_connection && m_connection->isOpen())
         return;
     m_cycle.reset();
+    m_alarms.reset();
     m_scope.reset();
     m_connection =
         std::make_unique<Connection>(QStringLiteral("stationConnection%1").arg(quintptr(this), 0, 16));
@@ -48,6 +50,13 @@ void StationWorker::ensureOpen()
     m_cycle = std::make_unique<PollCycle>(m_line, m_poll, *m_scope, m_bus);
     m_cycle->setEvents(m_events);
     m_cycle->setCounters(m_counters);
+    // Made here, so it lives on this thread with the connection it writes on.
+    m_alarms = std::make_unique<AlarmStates>(*m_connection);
+    connect(m_alarms.get(), &AlarmStates::changed, this, &StationWorker::alarmStatesChanged);
+    connect(m_alarms.get(), &AlarmStates::alarmRaised, this, &StationWorker::alarmRaised);
+    connect(m_alarms.get(), &AlarmStates::acknowledgeFailed, this, &StationWorker::acknowledgeFailed);
+    m_cycle->setAlarmStates(m_alarms.get());
+    emit alarmStatesChanged({}, m_alarms->active());
 }
 
 void StationWorker::setBus(FieldBus* bus)
@@ -100,11 +109,26 @@ void StationWorker::resetCounters()
     m_counters->reset();
 }
 
+void StationWorker::acknowledge(const std::optional<AlarmKey>& key, const QString& user)
+{
+    const QString error = failureOf([&]() {
+        ensureOpen();
+        if (key)
+            m_alarms->acknowledge(key->deviceId, key->nodeName, user);
+        else
+            m_alarms->acknowledgeAll(user);
+    });
+    if (!error.isEmpty())
+        emit acknowledgeFailed(error);
+    emit acknowledged();
+}
+
 void StationWorker::finish(int openPort)
 {
     if (openPort != 0)
         m_bus->comClose(openPort);
     m_cycle.reset();
+    m_alarms.reset();
     m_scope.reset();
     m_connection.reset();
 }

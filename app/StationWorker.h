@@ -1,13 +1,16 @@
 #pragma once
 
 #include "monitor/BusCounters.h"
+#include "store/AlarmStateTable.h"
 #include "store/PollStepResult.h"
 #include "store/StationState.h"
 
 #include <QObject>
 #include <QVector>
 #include <memory>
+#include <optional>
 
+class AlarmStates;
 class Connection;
 class FieldBus;
 class PollCycle;
@@ -33,6 +36,8 @@ public:
     void step(int port);
     // Forgets the bus counters; countersCleared answers.
     void resetCounters();
+    // Acknowledges the alarm of key, or every alarm without one, for user.
+    void acknowledge(const std::optional<AlarmKey>& key, const QString& user);
     // Closes the port (none when 0) and the connection, before the thread ends.
     void finish(int openPort);
 
@@ -43,6 +48,13 @@ signals:
     // A device's bus counters after a read, a copy for the window's side.
     void countersChanged(const DeviceCounters& counters);
     void countersCleared();
+    // Of the alarm states, after each committed change; once with no changes
+    // when they are first read, so that listeners start from the file.
+    void alarmStatesChanged(const QVector<AlarmChange>& changes, const QVector<AlarmEntry>& active);
+    void alarmRaised(int deviceId, const QString& nodeName, const QString& text);
+    void acknowledgeFailed(const QString& text);
+    // Every acknowledgement asked is answered so, after any failure was told.
+    void acknowledged();
 
 private:
     void ensureOpen();
@@ -58,5 +70,6 @@ private:
     qint64 m_seenDataVersion = -1; // data_version at the last refreshing step
     std::unique_ptr<Connection> m_connection;
     std::unique_ptr<Query> m_scope;
+    std::unique_ptr<AlarmStates> m_alarms; // written in the poll step's transactions
     std::unique_ptr<PollCycle> m_cycle;
 };

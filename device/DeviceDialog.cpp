@@ -10,6 +10,7 @@
 #include "store/Clock.h"
 #include "store/FixedTexts.h"
 #include "store/NodeTable.h"
+#include "store/OperationLog.h"
 #include "store/Query.h"
 #include "store/StatusTexts.h"
 #include "store/Text.h"
@@ -109,10 +110,16 @@ void numericOnly(QChar& key)
         key = QChar();
 }
 
+// How the operation log names a device, or a node of it.
+QString logged(int address, const QString& what)
+{
+    return QStringLiteral("设备%1 %2").arg(address).arg(what);
+}
 } // namespace
 
-DeviceDialog::DeviceDialog(Connection& connection, Query& treeQuery, const TreeImageList& images)
-    : nodeQuery(new Query(connection, this)), m_treeQuery(treeQuery), m_images(images)
+DeviceDialog::DeviceDialog(Connection& connection, Query& treeQuery, const TreeImageList& images,
+                           OperationLog& log)
+    : nodeQuery(new Query(connection, this)), m_treeQuery(treeQuery), m_images(images), m_log(log)
 {
     setObjectName(QStringLiteral("deviceDialog"));
     setWindowTitle(QStringLiteral("设备管理"));
@@ -445,8 +452,10 @@ void DeviceDialog::AddDeviceWithStandardNodes()
         return;
     }
     if (deviceTypeCombo->currentText() == StandardNodes::kKpv) {
-        StandardNodes::insertKpv(*nodeQuery, address, Text::trimmed(deviceNameEdit->text()),
-                                 installDateEdit->dateTime());
+        const QString name = Text::trimmed(deviceNameEdit->text());
+        m_log.recordWith(QStringLiteral("添加设备"), logged(address, name), [&]() {
+            StandardNodes::insertKpv(*nodeQuery, address, name, installDateEdit->dateTime());
+        });
         MessageBox::show(QStringLiteral("设备添加成功"), this);
         nodeQuery->close();
     }
@@ -461,8 +470,16 @@ void DeviceDialog::saveDevice()
         return;
     }
     // After a save nothing is picked any more, while the fields still show the device.
-    if (NodeWrites::saveDevice(*nodeQuery, DialogDeviceId, addressEdit->text(), deviceNameEdit->text(),
-                               installDateEdit->dateTime()) == 0) {
+    bool saved = false;
+    m_log.recordWith([&]() -> std::optional<OperationLog::Entry> {
+        saved = NodeWrites::saveDevice(*nodeQuery, DialogDeviceId, addressEdit->text(),
+                                       deviceNameEdit->text(), installDateEdit->dateTime()) > 0;
+        const QString now = logged(Text::toInt(addressEdit->text()), Text::trimmed(deviceNameEdit->text()));
+        return saved ? std::optional(OperationLog::Entry{QStringLiteral("修改设备"),
+                                                         logged(DialogDeviceId, QStringLiteral("-> ") + now)})
+                     : std::nullopt;
+    });
+    if (!saved) {
         MessageBox::show(QStringLiteral("未选中设备"), this);
         return;
     }
@@ -481,7 +498,12 @@ void DeviceDialog::saveNode()
         refuse(*refused, true);
         return;
     }
-    const bool added = NodeWrites::saveNode(*nodeQuery, in);
+    bool added = false;
+    m_log.recordWith([&]() {
+        added = NodeWrites::saveNode(*nodeQuery, in);
+        return OperationLog::Entry{added ? QStringLiteral("添加节点") : QStringLiteral("修改节点"),
+                                   logged(Text::toInt(in.address), Text::trimmed(in.nodeName))};
+    });
     MessageBox::show(added ? QStringLiteral("节点添加成功") : QStringLiteral("节点修改成功"), this);
     nodeQuery->close();
     resetPick(SelectionKind::kSystem);
@@ -498,7 +520,8 @@ void DeviceDialog::deletePicked()
                 MessageBox::show(QStringLiteral("未选中节点"), this);
                 return;
             }
-            NodeTable(*nodeQuery).removeNode(DialogDeviceId, DialogNodeName);
+            m_log.recordWith(QStringLiteral("删除节点"), logged(DialogDeviceId, DialogNodeName),
+                             [this]() { NodeTable(*nodeQuery).removeNode(DialogDeviceId, DialogNodeName); });
             emit nodesRemoved(DialogDeviceId, {DialogNodeName});
             MessageBox::show(QStringLiteral("节点删除成功"), this);
             resetPick(SelectionKind::kSystem);
@@ -509,7 +532,9 @@ void DeviceDialog::deletePicked()
                 return;
             }
             const QStringList nodeNames = NodeWrites::nodeNames(*nodeQuery, DialogDeviceId);
-            NodeTable(*nodeQuery).removeDevice(DialogDeviceId);
+            m_log.recordWith(QStringLiteral("删除设备"),
+                             logged(DialogDeviceId, QStringLiteral("%1 个节点").arg(nodeNames.size())),
+                             [this]() { NodeTable(*nodeQuery).removeDevice(DialogDeviceId); });
             emit nodesRemoved(DialogDeviceId, nodeNames);
             emit deviceRemoved(DialogDeviceId);
             MessageBox::show(QStringLiteral("设备删除成功"), this);

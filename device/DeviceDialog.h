@@ -6,6 +6,7 @@
 #include <QDialog>
 
 class Connection;
+class OperationLog;
 class Query;
 class QComboBox;
 class QDateTimeEdit;
@@ -25,7 +26,7 @@ class DeviceDialog final : public QDialog
 public:
     // treeQuery is the main window's tree query, which the dialog's own tree
     // is built through as well.
-    DeviceDialog(Connection& connection, Query& treeQuery, const TreeImageList& images);
+    DeviceDialog(Connection& connection, Query& treeQuery, const TreeImageList& images, OperationLog& log);
 
     QTreeWidget* deviceTree;
     QPushButton* addButton;    // add
@@ -120,4 +121,5 @@ private:
 
     Query& m_treeQuery;
     const TreeImageList& m_images;
+    OperationLog& m_log;
 };

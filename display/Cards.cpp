@@ -5,6 +5,7 @@
 #include "store/FixedTexts.h"
 #include "store/StationState.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 
@@ -106,6 +107,31 @@ void setHeader(DataPanel& panel, int cardNumber, CardState state, const QString&
 {
     setHeaderColour(panel, cardNumber, state);
     setHeaderText(panel, cardNumber, text);
+}
+
+void setUnacknowledgedMark(DataPanel& panel, int cardNumber, bool marked)
+{
+    QLineEdit* edit = header(panel, cardNumber);
+    if (!edit)
+        return;
+    const QString name = QStringLiteral("unacknowledgedMark");
+    auto* mark = edit->findChild<QLabel*>(name, Qt::FindDirectChildrenOnly);
+    if (!marked) {
+        delete mark;
+        return;
+    }
+    if (mark)
+        return;
+    // A child of the header goes with it when the cards are freed.
+    mark = new QLabel(QStringLiteral("未确认"), edit);
+    mark->setObjectName(name);
+    mark->setAlignment(Qt::AlignCenter);
+    mark->setStyleSheet(
+        QStringLiteral("QLabel { background-color: white; color: %1; border: 1px solid black; "
+                       "font-size: 8pt; font-weight: bold; }")
+            .arg(colour(CardState::Alarm).name()));
+    mark->setGeometry(edit->width() - 44, 2, 42, edit->height() - 4);
+    mark->show();
 }
 
 void setLine(DataPanel& panel, int cardNumber, int line, const QString& text)

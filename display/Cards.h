@@ -25,6 +25,9 @@ void create(DataPanel& panel, int cardNumber);
 void setHeader(DataPanel& panel, int cardNumber, CardState state, const QString& text);
 void setHeaderColour(DataPanel& panel, int cardNumber, CardState state);
 void setHeaderText(DataPanel& panel, int cardNumber, const QString& text);
+// Marks card n as showing a device with an unacknowledged alarm, beside its
+// colour, or takes the mark away.
+void setUnacknowledgedMark(DataPanel& panel, int cardNumber, bool marked);
 // A line beyond the end of the list is skipped.
 void setLine(DataPanel& panel, int cardNumber, int line, const QString& text);
 

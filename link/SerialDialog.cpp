@@ -6,6 +6,7 @@
 #include "link/FieldBus.h"
 #include "link/SerialPortList.h"
 #include "store/FixedTexts.h"
+#include "store/OperationLog.h"
 #include "store/Query.h"
 #include "store/SettingsTable.h"
 #include "store/StationState.h"
@@ -63,8 +64,8 @@ QString portStatus(int port, const QString& state)
 
 } // namespace
 
-SerialDialog::SerialDialog(Connection& connection, LineSettings& line, FieldBus* bus)
-    : m_line(line), m_bus(bus)
+SerialDialog::SerialDialog(Connection& connection, LineSettings& line, FieldBus* bus, OperationLog& log)
+    : m_line(line), m_log(log), m_bus(bus)
 {
     setObjectName(QStringLiteral("serialDialog"));
     setWindowTitle(QStringLiteral("串口设置"));
@@ -169,7 +170,13 @@ void SerialDialog::openPort()
             m_bus->setDelay(64);
             s.PortState = PortState::kOpen;
             emit statusTextChanged(StatusPanel::kPort, portStatus(s.ComNum, s.PortState));
-            storeLineSettings();
+            const QString line = QStringLiteral("串口%1 %2 %3%4%5")
+                                     .arg(port)
+                                     .arg(baud)
+                                     .arg(dataBits)
+                                     .arg(s.ComParity)
+                                     .arg(stopBits);
+            m_log.recordWith(QStringLiteral("打开串口"), line, [this]() { storeLineSettings(); });
         } else if (result == -1) {
             MessageBox::show(QStringLiteral("打开串口失败"), this);
             emit statusTextChanged(StatusPanel::kPort, QStringLiteral("串口打开失败"));
@@ -191,5 +198,6 @@ void SerialDialog::closePort()
         s.PortState = PortState::kClosed;
         emit statusTextChanged(StatusPanel::kPort, portStatus(s.ComNum, s.PortState));
         m_bus->comClose(s.ComNum);
+        m_log.record(QStringLiteral("关闭串口"), QStringLiteral("串口%1").arg(s.ComNum));
     });
 }

@@ -6,6 +6,7 @@
 
 class Connection;
 class FieldBus;
+class OperationLog;
 class Query;
 class QComboBox;
 class QLabel;
@@ -19,7 +20,7 @@ class SerialDialog final : public QDialog
 {
     Q_OBJECT
 public:
-    SerialDialog(Connection& connection, LineSettings& line, FieldBus* bus);
+    SerialDialog(Connection& connection, LineSettings& line, FieldBus* bus, OperationLog& log);
 
     void setBus(FieldBus* bus) { m_bus = bus; }
 
@@ -53,5 +54,6 @@ private:
     void storeLineSettings();
 
     LineSettings& m_line;
+    OperationLog& m_log;
     FieldBus* m_bus;
 };

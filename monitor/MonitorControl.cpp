@@ -3,6 +3,7 @@
 #include "kit/MessageBox.h"
 #include "store/AppError.h"
 #include "store/FixedTexts.h"
+#include "store/OperationLog.h"
 #include "store/Query.h"
 #include "store/SettingsTable.h"
 #include "store/StationState.h"
@@ -14,9 +15,9 @@
 
 MonitorControl::MonitorControl(const LineSettings& line, PollState& poll, Query& query,
                                const MonitorControls& controls, std::function<void()> showSystem,
-                               QWidget* window)
+                               QWidget* window, OperationLog& log)
     : QObject(window), m_line(line), m_poll(poll), m_query(query), m_controls(controls),
-      m_showSystem(std::move(showSystem)), m_window(window)
+      m_showSystem(std::move(showSystem)), m_window(window), m_log(log)
 {}
 
 void MonitorControl::stop()
@@ -64,7 +65,9 @@ void MonitorControl::start()
     m_poll.Countdown = 0;
     m_poll.MonitorPeriod = monitorPeriod;
     m_controls.periodEdit->setEnabled(false);
-    storePeriods(monitorPeriod, interval);
+    m_log.recordWith(QStringLiteral("启动监控"),
+                     QStringLiteral("监控周期%1秒，节点读取周期%2毫秒").arg(monitorPeriod).arg(interval),
+                     [&]() { storePeriods(monitorPeriod, interval); });
     emit statusTextChanged(StatusPanel::kMonitoring, QStringLiteral("已经启动监控"));
     m_controls.pollTimer->setInterval(interval);
     m_controls.pollTimer->start();
@@ -87,9 +90,12 @@ void MonitorControl::toggleMonitoring()
 
 void MonitorControl::stopPolling()
 {
+    const bool polling = m_controls.pollTimer->isActive();
     m_controls.pollTimer->stop();
     emit statusTextChanged(StatusPanel::kMonitoring, QStringLiteral("未启动监控"));
     m_controls.monitorButton->setText(MonitorCaption::kStart);
+    if (polling)
+        m_log.record(QStringLiteral("停止监控"));
 }
 
 void MonitorControl::countdownTick()

@@ -9,6 +9,7 @@ class QLineEdit;
 class QPushButton;
 class QTimer;
 class QWidget;
+class OperationLog;
 class Query;
 struct LineSettings;
 struct PollState;
@@ -32,12 +33,13 @@ public:
     // showSystem makes the system the selection and its overview the view,
     // as a start of monitoring must; query stores the two periods.
     MonitorControl(const LineSettings& line, PollState& poll, Query& query, const MonitorControls& controls,
-                   std::function<void()> showSystem, QWidget* window);
+                   std::function<void()> showSystem, QWidget* window, OperationLog& log);
 
     void toggleMonitoring();
     void countdownTick();
     // The part of a stop that the device and alarm commands also do: no more
-    // polling, and the button and status bar say so. periodEdit, the serial command
+    // polling, and the button and status bar say so, and the operation log
+    // when polling ran. periodEdit, the serial command
     // and the countdown are left as they are.
     void stopPolling();
 
@@ -57,4 +59,5 @@ private:
     MonitorControls m_controls;
     std::function<void()> m_showSystem;
     QWidget* m_window;
+    OperationLog& m_log;
 };

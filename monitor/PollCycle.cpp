@@ -2,6 +2,7 @@
 
 #include "link/FieldBus.h"
 #include "monitor/BusCounters.h"
+#include "monitor/AlarmStates.h"
 #include "monitor/PollEvents.h"
 #include "store/AlarmLogTable.h"
 #include "store/AppError.h"
@@ -75,6 +76,7 @@ void PollCycle::PollStep()
     const bool surgeCounter = m_scope.fieldText(QStringLiteral("node_name")) == NodeTexts::kSurgeCount;
 
     bool hold = false;
+    std::optional<bool> lost; // a loss confirmed, or an answer; unknown otherwise
     if (result == -1) {
         if (surgeCounter)
             m_surgeCounter.readFailed(deviceId);
@@ -84,7 +86,11 @@ void PollCycle::PollStep()
             if (!hold) {
                 m_poll.CommFailCount = 0;
                 m_scope.setField(QStringLiteral("communication_status"), kCommAbnormal);
+                lost = true;
             }
+        } else {
+            // Never answered, or lost before: the card already shows the loss.
+            lost = true;
         }
     } else {
         m_scope.setField(QStringLiteral("communication_status"), kCommNormal);
@@ -92,8 +98,9 @@ void PollCycle::PollStep()
         if (surgeCounter)
             judgeSurgeCount(deviceId, value, now);
         hold = EvaluateAlarm(value);
+        lost = false;
     }
-    postStep();
+    postStep(judgeAlarmStates(now, lost));
     reportRow();
     if (hold)
         return;
@@ -106,15 +113,54 @@ void PollCycle::PollStep()
     refresh(polledRow, passEnded);
 }
 
-// One write, so one commit: a new alarm's state and its record, a surge
-// count and its event, go in one transaction. A failure leaves the row, the
-// log and the surge history wholly as they were, and the row as the file
-// holds it; the count is judged again at the next reading.
-void PollCycle::postStep()
+// The node's alarm follows its row's alarm status; the device's loss of
+// communication is raised by a confirmed loss, or by any failed reading of a
+// row not shown answering, and ends with any answer.
+QVector<AlarmChange> PollCycle::judgeAlarmStates(const QDateTime& readTime, std::optional<bool> lost)
+{
+    QVector<AlarmChange> changes;
+    if (!m_alarms)
+        return changes;
+    const int deviceId = m_scope.fieldInt(QStringLiteral("device_id"));
+    const bool alarm = m_scope.fieldText(QStringLiteral("alarm_status")) == kAlarm;
+    // An alarm status stored before the states were kept has no record this step.
+    const auto nodeText = [this]() {
+        return m_pendingAlarm.value_or(nodeHead() + m_scope.fieldText(QStringLiteral("con_data")));
+    };
+    if (auto change = m_alarms->judge({deviceId, m_scope.fieldText(QStringLiteral("node_name"))}, alarm,
+                                      readTime, nodeText))
+        changes << *change;
+    if (lost) {
+        const auto lossText = [this]() { return deviceHead() + QStringLiteral(";  ") + kCommAbnormal; };
+        if (auto change = m_alarms->judge({deviceId, QString()}, *lost, readTime, lossText))
+            changes << *change;
+    }
+    return changes;
+}
+
+// "name[address]", the head of every alarm text.
+QString PollCycle::deviceHead() const
+{
+    return m_scope.fieldText(QStringLiteral("device_name")) + QLatin1Char('[') +
+           m_scope.fieldText(QStringLiteral("device_id")) + QLatin1Char(']');
+}
+
+QString PollCycle::nodeHead() const
+{
+    return deviceHead() + QStringLiteral(";  ") + m_scope.fieldText(QStringLiteral("node_name")) +
+           QLatin1Char(':');
+}
+
+// One write, so one commit: a new alarm's state and its record, the changes
+// of alarm states, a surge count and its event go in one transaction. A
+// failure leaves the row, the log, the states and the surge history wholly as
+// they were, and the row as the file holds it; the count is judged again at
+// the next reading.
+void PollCycle::postStep(const QVector<AlarmChange>& changes)
 {
     const std::optional<QString> record = std::exchange(m_pendingAlarm, std::nullopt);
     const std::optional<SurgeEvent> surge = std::exchange(m_pendingSurge, std::nullopt);
-    if (!record && !surge) {
+    if (!record && !surge && changes.isEmpty()) {
         m_scope.post();
         acceptSurgeCount();
         return;
@@ -129,6 +175,8 @@ void PollCycle::postStep()
                 time = AddAlarmRecord(*record);
             if (surge)
                 SurgeLogTable(m_surgeInsert).add(*surge);
+            if (m_alarms)
+                m_alarms->write(changes);
             connection.commit();
         } catch (const AppError&) {
             connection.rollback();
@@ -139,7 +187,9 @@ void PollCycle::postStep()
         throw;
     }
     acceptSurgeCount();
-    // Told only once the record is in the file for good.
+    // Told only once the record and the states are in the file for good.
+    if (m_alarms)
+        m_alarms->apply(changes);
     if (record) {
         m_result.alarm = AlarmLine{m_alarmInsert.lastInsertId(), time, *record};
         reportAlarm(time, *record);
@@ -234,9 +284,7 @@ void PollCycle::reportSurge(const SurgeEvent& event)
 bool PollCycle::EvaluateAlarm(int value)
 {
     const QString alarmStatus = m_scope.fieldText(QStringLiteral("alarm_status"));
-    const QString recordHead = m_scope.fieldText(QStringLiteral("device_name")) + QStringLiteral("[") +
-                               m_scope.fieldText(QStringLiteral("device_id")) + QStringLiteral("];  ") +
-                               m_scope.fieldText(QStringLiteral("node_name")) + QStringLiteral(":");
+    const QString recordHead = nodeHead();
 
     // Posted with the rest of the step, its record in the same transaction.
     const auto enterAlarm = [this](const QString& record) {

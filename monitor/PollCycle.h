@@ -5,9 +5,13 @@
 #include "store/Query.h"
 
 #include <QString>
+#include <QVector>
 #include <optional>
 
 class BusCounters;
+class AlarmStates;
+class QDateTime;
+struct AlarmChange;
 class FieldBus;
 class PollEvents;
 struct LineSettings;
@@ -30,6 +34,8 @@ public:
     void setEvents(PollEvents* events) { m_events = events; }
     // Told how each read went; null for nobody.
     void setCounters(BusCounters* counters) { m_counters = counters; }
+    // Keeps the alarm states in step with the readings; null keeps none.
+    void setAlarmStates(AlarmStates* alarms) { m_alarms = alarms; }
 
     // A poll tick: nothing while the link is busy, otherwise one step. Says
     // which row of the scope the step wrote and whether that ended the pass;
@@ -46,6 +52,10 @@ public:
 private:
     void countRead(int deviceId, bool good, double milliseconds);
     void postStep();
+    QVector<AlarmChange> judgeAlarmStates(const QDateTime& readTime, std::optional<bool> lost);
+    QString deviceHead() const;
+    QString nodeHead() const;
+    void postStep(const QVector<AlarmChange>& changes);
     void endPass();
     void refresh(int polledRow, bool passEnded);
     void reportRow();
@@ -74,4 +84,5 @@ private:
     std::optional<SurgeEvent> m_pendingSurge;
     PollEvents* m_events = nullptr;
     BusCounters* m_counters = nullptr;
+    AlarmStates* m_alarms = nullptr;
 };

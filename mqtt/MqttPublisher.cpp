@@ -4,6 +4,7 @@
 #include "store/Text.h"
 
 #include <QDeadlineTimer>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QThread>
@@ -268,6 +269,34 @@ void MqttPublisher::surgeRecorded(const SurgeEvent& event)
         json.insert(QStringLiteral("since"), Text::dateTimeText(event.gapStart));
     send(
         {m_config.topic(QStringLiteral("surge")), QJsonDocument(json).toJson(QJsonDocument::Compact), false});
+}
+
+namespace {
+QJsonObject alarmJson(const AlarmEntry& entry)
+{
+    return {{QStringLiteral("device_id"), entry.key.deviceId},
+            {QStringLiteral("node_name"), entry.key.nodeName},
+            {QStringLiteral("state"), AlarmStateTable::code(entry.state)},
+            {QStringLiteral("since"), entry.since},
+            {QStringLiteral("text"), entry.text}};
+}
+} // namespace
+
+void MqttPublisher::alarmStatesChanged(const QVector<AlarmChange>& changes, const QVector<AlarmEntry>& active)
+{
+    for (const AlarmChange& change : changes) {
+        QJsonObject json = alarmJson(change.entry);
+        json.remove(QStringLiteral("since"));
+        json.insert(QStringLiteral("time"), change.time);
+        json.insert(QStringLiteral("user"), change.user.isEmpty() ? QJsonValue() : QJsonValue(change.user));
+        send({m_config.topic(QStringLiteral("alarms/event")),
+              QJsonDocument(json).toJson(QJsonDocument::Compact), false});
+    }
+    QJsonArray list;
+    for (const AlarmEntry& entry : active)
+        list.append(alarmJson(entry));
+    send({m_config.topic(QStringLiteral("alarms/active")), QJsonDocument(list).toJson(QJsonDocument::Compact),
+          true});
 }
 
 void MqttPublisher::send(MqttMessage message)

@@ -5,6 +5,7 @@
 #include "mqtt/HomeAssistant.h"
 #include "mqtt/MqttConfig.h"
 #include "mqtt/MqttQueue.h"
+#include "store/AlarmStateTable.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -24,6 +25,8 @@
 //                                                  counters, at most every 10 s
 // and, with discovery on, Home Assistant's device configurations (see
 // HomeAssistant.h), sent again whenever Home Assistant says it started.
+//   spdmon/<station>/alarms/active                 retained JSON list of the alarms not normal
+//   spdmon/<station>/alarms/event                  JSON of each change of an alarm's state
 // A network thread of its own resolves, connects, and after any failure tries
 // again with a growing pause, until the publisher ends it; the poll step only
 // hands a message over. While the broker is away messages wait in a bounded
@@ -59,6 +62,8 @@ public:
     void deviceRemoved(int deviceId);
     // A device's bus counters changed; the latest go out once its interval is over.
     void countersChanged(const DeviceCounters& counters);
+    // One event message per change, then the list of alarms not normal.
+    void alarmStatesChanged(const QVector<AlarmChange>& changes, const QVector<AlarmEntry>& active);
 
     // Short text for the status bar, e.g. "MQTT: 已连接".
     QString hint() const { return m_hint; }

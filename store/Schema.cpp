@@ -49,6 +49,20 @@ const std::vector<AddedTable> kAddedTables = {
       // for all devices by time and for one device by device and time.
       "CREATE INDEX IF NOT EXISTS surge_event_time ON surge_event (event_time, device_id, surges)",
       "CREATE INDEX IF NOT EXISTS surge_event_device ON surge_event (device_id, event_time, surges)"}},
+    // The alarms not normal, one row each; a device's communication loss has
+    // an empty node name.
+    {"alarm_state",
+     {"CREATE TABLE IF NOT EXISTS alarm_state (device_id INTEGER NOT NULL, node_name TEXT NOT NULL, "
+      "state TEXT NOT NULL, since DATETIME NOT NULL, text TEXT, PRIMARY KEY (device_id, node_name))"}},
+    // Every change of an alarm's state, in the order of time (no index: a
+    // poll step that changes a state writes as little as it can); user_name
+    // is set where a person acted.
+    {"alarm_event",
+     {"CREATE TABLE IF NOT EXISTS alarm_event (event_time DATETIME NOT NULL, device_id INTEGER NOT NULL, "
+      "node_name TEXT NOT NULL, state TEXT NOT NULL, user_name TEXT, text TEXT)"}},
+    // Who did what: the program only ever adds rows.
+    {"operation_log",
+     {"CREATE TABLE IF NOT EXISTS operation_log (操作时间 DATETIME, 用户名 TEXT, 操作 TEXT, 详情 TEXT)"}},
 };
 
 QStringList columnsOf(const Table& table)

@@ -3,6 +3,7 @@
 #include "kit/Guarded.h"
 #include "store/AccountTable.h"
 #include "store/FixedTexts.h"
+#include "store/OperationLog.h"
 #include "store/Permission.h"
 #include "store/Query.h"
 #include "store/SettingsTable.h"
@@ -15,8 +16,9 @@
 #include <QPushButton>
 #include <QScreen>
 
-LoginDialog::LoginDialog(Connection& connection, Session& session, LineSettings& line, PollState& poll)
-    : m_session(session), m_line(line), m_poll(poll)
+LoginDialog::LoginDialog(Connection& connection, Session& session, LineSettings& line, PollState& poll,
+                         OperationLog& log)
+    : m_session(session), m_line(line), m_poll(poll), m_log(log)
 {
     setObjectName(QStringLiteral("loginDialog"));
     setWindowTitle(QStringLiteral("用户登陆"));
@@ -85,6 +87,9 @@ void LoginDialog::logIn()
         AccountTable(*loginQuery).openLogin(user, password);
         if (loginQuery->recordCount() >= 1) {
             loginQuery->first();
+            // Nobody is let in unseen: without its row the log-in fails.
+            m_log.recordAs(user, QStringLiteral("登录"),
+                           Text::trimmed(loginQuery->fieldText(QStringLiteral("权限"))));
             Session& s = m_session;
             s.LoggedInUser = Text::trimmed(loginQuery->fieldText(QStringLiteral("用户名")));
             s.LoggedInPassword = Text::trimmed(loginQuery->fieldText(QStringLiteral("密码")));
@@ -95,6 +100,7 @@ void LoginDialog::logIn()
             close();
         } else {
             hintLabel->setText(QStringLiteral("用户或密码错误！"));
+            m_log.recordAs(user, QStringLiteral("登录失败"), QStringLiteral("用户或密码错误"));
         }
     });
 }

@@ -12,6 +12,7 @@ class QPushButton;
 struct LineSettings;
 struct PollState;
 struct Session;
+class OperationLog;
 
 // The login dialog: shown once at start; a successful login sets the current
 // user, and closing it loads the stored settings and says what to show.
@@ -19,7 +20,8 @@ class LoginDialog final : public QDialog
 {
     Q_OBJECT
 public:
-    LoginDialog(Connection& connection, Session& session, LineSettings& line, PollState& poll);
+    LoginDialog(Connection& connection, Session& session, LineSettings& line, PollState& poll,
+                OperationLog& log);
 
     QLabel* userLabel;
     QLineEdit* userEdit;
@@ -56,5 +58,6 @@ private:
     Session& m_session;
     LineSettings& m_line;
     PollState& m_poll;
+    OperationLog& m_log;
     bool m_quitRequested = false;
 };

@@ -3,6 +3,7 @@
 #include "kit/Centred.h"
 #include "kit/Guarded.h"
 #include "store/AccountTable.h"
+#include "store/OperationLog.h"
 #include "store/Query.h"
 #include "store/StationState.h"
 #include "store/Text.h"
@@ -12,7 +13,8 @@
 #include <QPushButton>
 #include <QShowEvent>
 
-PasswordDialog::PasswordDialog(Connection& connection, Session& session) : m_session(session)
+PasswordDialog::PasswordDialog(Connection& connection, Session& session, OperationLog& log)
+    : m_session(session), m_log(log)
 {
     setObjectName(QStringLiteral("passwordDialog"));
     setWindowTitle(QStringLiteral("passwordDialog"));
@@ -66,10 +68,12 @@ void PasswordDialog::changePassword()
             hintLabel->setText(QStringLiteral("修改失败！"));
             return;
         }
-        accountQuery->first();
-        accountQuery->edit();
-        accountQuery->setField(QStringLiteral("密码"), password);
-        accountQuery->post();
+        m_log.recordWith(QStringLiteral("修改密码"), QString(), [&]() {
+            accountQuery->first();
+            accountQuery->edit();
+            accountQuery->setField(QStringLiteral("密码"), password);
+            accountQuery->post();
+        });
         accountQuery->close();
         // The next change looks the account up by the new password.
         m_session.LoggedInPassword = password;

@@ -8,6 +8,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 struct Session;
+class OperationLog;
 
 // Password change for the logged-in user. Every outcome is shown on the red
 // hint line; the dialog has no button that closes it, only the close box.
@@ -15,7 +16,7 @@ class PasswordDialog final : public QDialog
 {
     Q_OBJECT
 public:
-    PasswordDialog(Connection& connection, Session& session);
+    PasswordDialog(Connection& connection, Session& session, OperationLog& log);
 
     QLabel* passwordLabel;
     QLineEdit* passwordEdit; // the new password, kept between showings
@@ -32,4 +33,5 @@ protected:
 
 private:
     Session& m_session;
+    OperationLog& m_log;
 };

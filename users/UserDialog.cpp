@@ -6,6 +6,7 @@
 #include "kit/QueryModel.h"
 #include "store/AccountTable.h"
 #include "store/AppError.h"
+#include "store/OperationLog.h"
 #include "store/Permission.h"
 #include "store/Query.h"
 #include "store/Text.h"
@@ -50,7 +51,7 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& captio
 }
 } // namespace
 
-UserDialog::UserDialog(Connection& connection)
+UserDialog::UserDialog(Connection& connection, OperationLog& log) : m_log(log)
 {
     setObjectName(QStringLiteral("userDialog"));
     setWindowTitle(QStringLiteral("用户管理"));
@@ -227,9 +228,11 @@ void UserDialog::saveAccount()
 void UserDialog::saveNewAccount()
 {
     try {
-        AccountTable(*accountQuery)
-            .add(Text::trimmed(userEdit->text()), Text::trimmed(passwordEdit->text()),
-                 Text::trimmed(permissionCombo->currentText()));
+        const QString name = Text::trimmed(userEdit->text());
+        const QString permission = Text::trimmed(permissionCombo->currentText());
+        m_log.recordWith(QStringLiteral("添加用户"), name + QLatin1Char(' ') + permission, [&]() {
+            AccountTable(*accountQuery).add(name, Text::trimmed(passwordEdit->text()), permission);
+        });
         MessageBox::show(QStringLiteral("添加成功"), this);
     } catch (const AppError&) {
         MessageBox::show(QStringLiteral("添加失败"), this);
@@ -258,12 +261,18 @@ void UserDialog::saveChangedAccount()
         }
         openRememberedAccount();
     }
-    accountQuery->first();
-    accountQuery->edit();
-    accountQuery->setField(QStringLiteral("用户名"), Text::trimmed(userEdit->text()));
-    accountQuery->setField(QStringLiteral("密码"), Text::trimmed(passwordEdit->text()));
-    accountQuery->setField(QStringLiteral("权限"), Text::trimmed(permissionCombo->currentText()));
-    accountQuery->post();
+    const QString name = Text::trimmed(userEdit->text());
+    const QString permission = Text::trimmed(permissionCombo->currentText());
+    // The password is never written to the log, changed or not.
+    const QString change = QStringLiteral("%1 -> %2 %3").arg(m_rememberedName, name, permission);
+    m_log.recordWith(QStringLiteral("修改用户"), change, [&]() {
+        accountQuery->first();
+        accountQuery->edit();
+        accountQuery->setField(QStringLiteral("用户名"), name);
+        accountQuery->setField(QStringLiteral("密码"), Text::trimmed(passwordEdit->text()));
+        accountQuery->setField(QStringLiteral("权限"), permission);
+        accountQuery->post();
+    });
     accountQuery->close();
     MessageBox::show(QStringLiteral("修改成功"), this);
 }
@@ -293,7 +302,8 @@ void UserDialog::deleteAccount()
             return;
         }
         try {
-            AccountTable(*accountQuery).removeNamed(name);
+            m_log.recordWith(QStringLiteral("删除用户"), name,
+                             [&]() { AccountTable(*accountQuery).removeNamed(name); });
             MessageBox::show(QStringLiteral("用户删除成功"), this);
         } catch (const AppError&) {
             MessageBox::show(QStringLiteral("用户删除失败"), this);

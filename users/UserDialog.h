@@ -3,6 +3,7 @@
 #include <QDialog>
 
 class Connection;
+class OperationLog;
 class Query;
 class QueryModel;
 class QComboBox;
@@ -19,7 +20,7 @@ class UserDialog final : public QDialog
 {
     Q_OBJECT
 public:
-    explicit UserDialog(Connection& connection);
+    UserDialog(Connection& connection, OperationLog& log);
 
     QTableView* recordGrid;
     QLabel* userLabel;
@@ -57,6 +58,7 @@ private:
     void openRememberedAccount();
     void saveChangedAccount();
 
+    OperationLog& m_log;
     bool m_adding = true;
     QString m_rememberedName;
     QString m_rememberedPassword;

@@ -6,7 +6,9 @@
 #include "device/StandardNodes.h"
 #include "kit/MessageBox.h"
 #include "store/Connection.h"
+#include "store/OperationLog.h"
 #include "store/Query.h"
+#include "store/StationState.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -35,7 +37,8 @@ struct Bus
             StandardNodes::insertKpv(insert, id, QStringLiteral("KPV%1").arg(id), installed.addDays(-id));
         treeQuery = std::make_unique<Query>(*connection);
         images = drawTreeImages();
-        dialog = std::make_unique<DeviceDialog>(*connection, *treeQuery, images);
+        log = std::make_unique<OperationLog>(*connection, session);
+        dialog = std::make_unique<DeviceDialog>(*connection, *treeQuery, images, *log);
         dialog->DialogKind = QStringLiteral("监控系统");
         dialog->show();
         QApplication::processEvents();
@@ -45,6 +48,8 @@ struct Bus
     std::unique_ptr<Connection> connection;
     std::unique_ptr<Query> treeQuery;
     TreeImageList images;
+    Session session;
+    std::unique_ptr<OperationLog> log;
     std::unique_ptr<DeviceDialog> dialog;
 };
 

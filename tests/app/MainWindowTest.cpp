@@ -1,13 +1,17 @@
 #include "MainWindowFixture.h"
 
+#include "app/ActiveAlarmPanel.h"
 #include "app/CardFrame.h"
 #include "device/DeviceDialog.h"
 #include "display/Cards.h"
+#include "display/DataPanel.h"
+#include "notice/AlarmAlert.h"
 
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -153,6 +157,61 @@ private slots:
         QCOMPARE(cells.join(u'|'),
                  QStringLiteral("告警时间|告警纪录|2026-01-01 10:00:00|earlier|2026-02-01 10:00:00|later"));
         QCOMPARE(f.form->alarmLogGrid->editTriggers(), QAbstractItemView::NoEditTriggers);
+    }
+
+    // The older alarm picked in the list, then all, acknowledged by the user
+    // logged in: the list, the count and the marks of the overview's cards follow.
+    void acknowledgeThroughActiveList()
+    {
+        MainWindowFixture f;
+        f.db.exec("INSERT INTO node_record (device_id, device_name, node_name) VALUES (1, 'K1', 'a'), "
+                  "(2, 'K2', 'b'), (3, 'K3', 'c')");
+        f.db.exec(
+            "INSERT INTO alarm_state VALUES (1, 'a', 'active_unacknowledged', '2026-06-01 08:00:00', 'A'), "
+            "(3, 'c', 'active_acknowledged', '2026-06-01 08:30:00', 'C'), "
+            "(2, '', 'returned_unacknowledged', '2026-06-01 09:00:00', 'B'), "
+            "(4, 'd', 'active_unacknowledged', '2026-06-01 07:00:00', 'D')");
+        f.station.session.LoggedInUser = "op";
+        f.showLoggedIn();
+        MainWindow& form = *f.form;
+        form.deviceTree->setCurrentItem(form.deviceTree->topLevelItem(0));
+        form.selectClickedItem();
+        QSignalSpy count(&form, &MainWindow::unacknowledgedAlarmsChanged);
+        const auto shown = [&form]() {
+            QStringList lines{"marked:"};
+            for (int card = 1; card <= form.panel().CardCount; ++card) {
+                if (form.panel().CardHeaders[card - 1]->findChild<QLabel*>("unacknowledgedMark"))
+                    lines.first() += QString::number(card);
+            }
+            QAbstractItemModel* model = form.activeAlarms->activeAlarmGrid->model();
+            for (int row = 0; row < model->rowCount(); ++row)
+                lines << model->index(row, 1).data().toString() + model->index(row, 2).data().toString();
+            return lines.join(' ');
+        };
+        QCOMPARE(shown(), "marked:12 恢复未确认B 告警已确认C 告警未确认A 告警未确认D");
+        QTableView* grid = form.activeAlarms->activeAlarmGrid;
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                          grid->visualRect(grid->model()->index(2, 0)).center());
+        // Twice: the pick stays on A when the list is read again.
+        for (int click = 0; click < 2; ++click) {
+            QTest::mouseClick(form.activeAlarms->acknowledgeButton, Qt::LeftButton);
+            QVERIFY(f.settle());
+            QCoreApplication::processEvents();
+        }
+        QCOMPARE(shown(), "marked:2 恢复未确认B 告警已确认C 告警已确认A 告警未确认D");
+        // A desktop notice's acknowledge action is the same request.
+        emit form.alarmAlert->acknowledgeRequested(4, "d");
+        QVERIFY(f.settle());
+        QTest::mouseClick(form.activeAlarms->acknowledgeAllButton, Qt::LeftButton);
+        QVERIFY(f.settle());
+        QCoreApplication::processEvents();
+        QCOMPARE(shown(), "marked: 告警已确认C 告警已确认A 告警已确认D");
+        QCOMPARE(tableText(f.db, "device_id||node_name||':'||state||'/'||user_name", "alarm_event"),
+                 "1a:active_acknowledged/op 4d:active_acknowledged/op 2:normal/op");
+        QCOMPARE(count.count(), 3);
+        QCOMPARE(form.unacknowledgedAlarms(), 0);
+        QCOMPARE(tableText(f.db, "用户名||操作||详情", "operation_log WHERE 操作 = '确认告警'"),
+                 "op确认告警A op确认告警D op确认告警B");
     }
 
     // mqtt.conf that cannot be used says why in the MQTT panel; without the file there is no panel.

@@ -1,12 +1,14 @@
 #include "ScriptedBus.h"
 #include "TestDatabase.h"
 
+#include "monitor/AlarmStates.h"
 #include "monitor/PollCycle.h"
 #include "store/AlarmLogTable.h"
 #include "store/AppError.h"
 #include "store/Clock.h"
 #include "store/StationState.h"
 
+#include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTest>
 
@@ -19,6 +21,7 @@ struct PollFixture
     PollFixture()
     {
         state.MonitorPeriod = 0; // passes follow each other without a pause
+        cycle.setAlarmStates(&alarms);
         log.setSql("select 告警时间,告警纪录 from alarm_record order by 告警时间");
         log.open();
     }
@@ -95,6 +98,7 @@ struct PollFixture
     Query scope{db.connection()};
     Query log{db.connection()};
     ScriptedBus bus;
+    AlarmStates alarms{db.connection()};
     PollCycle cycle{line, state, scope, &bus};
     int refreshes = 0;
     QDateTime now{QDate(2026, 6, 1), QTime(8, 0, 0)};
@@ -220,6 +224,7 @@ private slots:
             QTest::addRow("%s, record fails", kind) << analogue << "BEFORE INSERT ON alarm_record";
             QTest::addRow("%s, state fails", kind)
                 << analogue << "BEFORE UPDATE OF alarm_status ON node_record WHEN NEW.alarm_status = '告警'";
+            QTest::addRow("%s, event fails", kind) << analogue << "BEFORE INSERT ON alarm_event";
         }
     }
 
@@ -242,6 +247,7 @@ private slots:
             QCOMPARE(f.row("n"), before); // no new read time beside old data
             QCOMPARE(f.records(), QStringList{"old"});
             QCOMPARE(f.status("n") + '/' + f.scope.fieldText("alarm_status"), "通信正常/正常/正常");
+            QCOMPARE(f.db.count("alarm_event") + f.db.count("alarm_state"), 0);
             f.db.exec("DROP TRIGGER fault");
         }
         f.step(2);
@@ -253,6 +259,58 @@ private slots:
         QCOMPARE(f.log.recordCount(), 2); // the grid's query takes the new line
         f.step(4);
         QCOMPARE(Ints({int(f.records().size()), f.state.AlarmConfirmCount}), (Ints{2, 0}));
+        QCOMPARE(tableText(f.db, "state", "alarm_event"), "active_unacknowledged");
+    }
+
+    void alarmStates_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("events"); // node (none: the loss):state[/user]
+        QTest::addColumn<QString>("kept");   // alarm_state afterwards
+        QTest::newRow("acknowledged, returns") << "ran" << QString("a:AU a:AA/op a:N") << "";
+        QTest::newRow("returns, acknowledged") << "rna" << QString("a:AU a:RU a:N/op") << "";
+        QTest::newRow("back before acknowledged") << "rnrana" << QString("a:AU a:RU a:AU a:AA/op a:N") << "";
+        QTest::newRow("nothing to acknowledge") << "aarrar" << QString("a:AU a:AA/op") << "a:AA";
+        QTest::newRow("loss, answer") << "lnl" << QString(":AU :RU :AU") << ":AU";
+        QTest::newRow("loss acknowledged") << "lcnl" << QString(":AU :AA/op :N :AU") << ":AU";
+        QTest::newRow("all") << "rlAn" << QString("a:AU :AU a:AA/op :AA/op a:N :N") << "";
+        QTest::newRow("all, one returned") << "rnlA" << QString("a:AU a:RU :AU a:N/op :AA/op") << ":AA";
+        QTest::newRow("silent from start, answer") << "un" << QString(":AU :RU") << ":RU";
+    }
+
+    // r: three abnormal readings, n: a normal one, l: a confirmed loss, u
+    // (first only): one failed reading of a node never read;
+    // acknowledged by op: a the node's alarm, c the loss, A all.
+    void alarmStates()
+    {
+        QFETCH(QString, steps);
+        PollFixture f;
+        f.add(1, "a", "通信正常", "正常");
+        QSignalSpy raised(&f.alarms, &AlarmStates::alarmRaised);
+        for (const QChar c : steps) {
+            if (c == 'u') {
+                f.db.exec("UPDATE node_record SET communication_status = NULL");
+                f.bus.silence(1);
+                f.step();
+            } else if (c == 'r' || c == 'n' || c == 'l') {
+                c == 'l' ? f.bus.silence(1) : f.bus.answer(1, c == 'r' ? 0xFFFF : 0);
+                f.step(c == 'n' ? 1 : 3);
+            } else if (c == 'A') {
+                f.alarms.acknowledgeAll("op");
+            } else {
+                f.alarms.acknowledge(1, c == 'a' ? "a" : "", "op");
+            }
+        }
+        const auto shortly = [&f](const QString& expression, const QString& table) {
+            return tableText(f.db, expression, table)
+                .replace("active_unacknowledged", "AU")
+                .replace("active_acknowledged", "AA")
+                .replace("returned_unacknowledged", "RU")
+                .replace("normal", "N");
+        };
+        QTEST(shortly("node_name||':'||state||ifnull('/'||user_name, '')", "alarm_event"), "events");
+        QTEST(shortly("node_name||':'||state", "alarm_state"), "kept");
+        QCOMPARE(raised.count(), shortly("state", "alarm_event").count("AU"));
     }
 
     // Another program locks the file to rename device 1 and write the read time

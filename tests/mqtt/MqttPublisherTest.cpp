@@ -6,10 +6,12 @@
 #include "TestDatabase.h"
 
 #include "link/ModbusRtuBus.h"
+#include "monitor/AlarmStates.h"
 #include "monitor/PollCycle.h"
 #include "mqtt/MqttPublisher.h"
 #include "store/StationState.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSignalSpy>
@@ -35,6 +37,7 @@ struct Station
                 "(%1, 'KPV%1', 3, '', '浪涌次数', 5, '模拟量', 0, 3)"_s.arg(device));
         state.MonitorPeriod = 0;
         cycle.setEvents(events);
+        cycle.setAlarmStates(&alarms);
         scope.setSql(u"select * from node_record order by  device_id ASC, node_name ASC"_s);
         scope.open();
         started = sim.start(kPort, {1, 2}) && bus.comOpen(kPort, 9600, 8, "n", 1) == 1;
@@ -59,6 +62,7 @@ struct Station
     const LineSettings line{kPort, 9600, 8, 1, u"n"_s, u"打开"_s};
     PollState state;
     Query scope{db.connection()};
+    AlarmStates alarms{db.connection()};
     ModbusRtuBus bus;
     PollCycle cycle{line, state, scope, &bus};
     KpvSim sim;
@@ -191,6 +195,40 @@ private slots:
         for (int i = 0; i < kEach; ++i)
             QVERIFY(written.at(i).contains(u"\"node_data\":%1,"_s.arg(i)) &&
                     removed.at(i) == u"%1|0|"_s.arg(i));
+    }
+
+    // Each change of an alarm's state is an event; a late subscriber finds the
+    // alarms not normal as the file holds them.
+    void alarmStatesPublished()
+    {
+        MqttBroker broker;
+        MqttSubscriber sub;
+        QVERIFY(broker.start() && sub.start(broker.port()));
+        broker.writeConfig({});
+        MqttPublisher publisher(*MqttConfig::load(MqttConfig::defaultPath()));
+        QTRY_COMPARE(publisher.hint(), u"MQTT: 已连接"_s);
+        Station s(&publisher);
+        connect(&s.alarms, &AlarmStates::changed, &publisher, &MqttPublisher::alarmStatesChanged);
+        QVERIFY(s.started && s.sim.command(u"surge 1 4"_s));
+        QVERIFY(s.stepUntil(u"SELECT COUNT(*) FROM alarm_state"_s, u"1"_s));
+        s.alarms.acknowledge(1, u"浪涌次数"_s, u"op"_s);
+        QTRY_COMPARE(
+            payloads(sub.messages(u"/alarms/event"_s)),
+            payloads(s.column(u"SELECT '||' || json_object('time', event_time, 'device_id', device_id, "
+                              "'node_name', node_name, 'state', state, 'user', user_name, 'text', text) "
+                              "FROM alarm_event ORDER BY rowid"_s)));
+        QCOMPARE(payloads(sub.messages(u"/alarms/event"_s)).size(), 2);
+        sub.stop();
+        QVERIFY(sub.start(broker.port()));
+        // The retained list alone counts: a last live copy may arrive beside it.
+        QTRY_COMPARE(sub.messages(u"/alarms/active"_s).filter(u"|1|"_s).size(), 1);
+        QCOMPARE(QJsonDocument::fromJson(
+                     sub.messages(u"/alarms/active"_s).filter(u"|1|"_s).first().section(u'|', 2).toUtf8()),
+                 QJsonDocument::fromJson(
+                     s.column(u"SELECT json_group_array(json_object('device_id', device_id, 'node_name', "
+                              "node_name, 'state', state, 'since', since, 'text', text)) FROM alarm_state"_s)
+                         .value(0)
+                         .toUtf8()));
     }
 
     void faultsOnlyChangeTheHint_data()
