@@ -50,6 +50,7 @@ public:
         return fcn03(port, slave, reg, count, buffer);
     }
     void comClose(int) override {}
+    ReadFailure lastFailure(int) override { return ReadFailure::None; }
 
 private:
     QHash<int, int> m_reads;
