@@ -332,7 +332,8 @@ void MainWindow::createControls()
     alarmLogCaption = makeLabel(central, "alarmLogCaption", QStringLiteral("告警日志"), 720, 72, true);
     silenceButton = new QPushButton(QStringLiteral("消音"), central);
     silenceButton->setObjectName(QStringLiteral("silenceButton"));
-    silenceButton->setGeometry(1107, 62, 70, 24);
+    // On the toolbar, after the other buttons: the active alarm list spans the row below.
+    silenceButton->setGeometry(937, 0, 65, 33);
     silenceButton->setAutoDefault(false);
     silenceButton->setEnabled(false);
     alarmLogGrid = new QTableView(central);
