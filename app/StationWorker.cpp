@@ -9,6 +9,7 @@
 #include "store/NodeTable.h"
 #include "store/Query.h"
 
+#include <QtCore/qtsan_impl.h>
 #include <exception>
 
 namespace {
@@ -101,6 +102,7 @@ void StationWorker::step(int port)
             m_seenDataVersion = version;
         }
     });
+    QtTsan::futexRelease(this); // see Station::ask
     emit stepDone(result);
 }
 
