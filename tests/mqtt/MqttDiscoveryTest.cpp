@@ -84,7 +84,8 @@ void MqttDiscoveryTest::announcedAsTheDevicesStand()
     publisher.devicesChanged({kpv1, {2, u"KPV2"_s, {{Role::Status, u"设备状态"_s}}}});
     publisher.alarmStatesChanged({}, {{{2, QString()}, AlarmState::ActiveUnacknowledged, u"t"_s, u"x"_s}});
     const QString topic = u"homeassistant/device/spdmon_room-2_%1/config"_s;
-    QTRY_VERIFY(!sub.on(topic.arg(2)).isEmpty()); // the last sent
+    QTRY_VERIFY(!sub.on(topic.arg(1)).isEmpty() && !sub.on(topic.arg(2)).isEmpty() &&
+                !sub.on(topic.arg(u"station"_s)).isEmpty());
     const auto config = [&](const QString& device) {
         return QJsonDocument::fromJson(sub.on(topic.arg(device)).last().toUtf8()).object();
     };
