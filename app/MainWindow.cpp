@@ -212,6 +212,9 @@ void MainWindow::showPublishing()
                     publisher->nodeRemoved(deviceId, name);
             });
     connect(deviceDialog, &DeviceDialog::deviceRemoved, publisher, &MqttPublisher::deviceRemoved);
+    // A device added or renamed is announced once, not at each reading.
+    connect(deviceDialog, &DeviceDialog::treeChanged, publisher,
+            [this]() { guarded([this]() { station.publishDevices(); }); });
 }
 
 void MainWindow::showSystemSelection()

@@ -5,6 +5,7 @@
 #include "mqtt/MqttPublisher.h"
 #include "store/AlarmLogTable.h"
 #include "store/FixedTexts.h"
+#include "store/NodeTable.h"
 
 #include <QFileInfo>
 #include <cstdio>
@@ -52,6 +53,12 @@ Station::Station(Connection& connection)
     connect(m_worker, &StationWorker::acknowledged, this, [this]() { --m_unanswered; });
     m_thread.setObjectName(QStringLiteral("station"));
     m_thread.start();
+    // A broker learns every device and the alarms left from the last run
+    // whether or not monitoring starts.
+    if (m_mqtt) {
+        publishDevices();
+        ask([worker = m_worker]() { worker->open(); });
+    }
 }
 
 Station::~Station()
@@ -85,6 +92,15 @@ void Station::startPublishing()
     }
     m_mqtt = std::make_unique<MqttPublisher>(*config);
     connect(this, &Station::countersChanged, m_mqtt.get(), &MqttPublisher::countersChanged);
+}
+
+void Station::publishDevices()
+{
+    if (!m_mqtt)
+        return;
+    Query nodes(dbConnection);
+    NodeTable(nodes).openAll();
+    m_mqtt->devicesChanged(HomeAssistant::devices(nodes));
 }
 
 void Station::setBus(FieldBus* bus)

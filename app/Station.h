@@ -51,6 +51,8 @@ public:
     // is empty when there is no file at all.
     MqttPublisher* publisher() const { return m_mqtt.get(); }
     QString publishingProblem() const { return m_publishingProblem; }
+    // Tells the publisher the devices as node_record holds them now.
+    void publishDevices();
 
     // Asks for the scope, the rows the poll cycle walks, on the selection:
     // the system all nodes, a device its nodes, a node that node; it stands on

@@ -59,6 +59,11 @@ void StationWorker::ensureOpen()
     emit alarmStatesChanged({}, m_alarms->active());
 }
 
+void StationWorker::open()
+{
+    failureOf([this]() { ensureOpen(); });
+}
+
 void StationWorker::setBus(FieldBus* bus)
 {
     m_bus = bus;

@@ -29,6 +29,9 @@ public:
     ~StationWorker() override;
 
     void setBus(FieldBus* bus);
+    // Opens the connection and reads the alarm states, which alarmStatesChanged
+    // tells, before monitoring needs them; a failure is told by the next step.
+    void open();
     // Reopens the scope on the selection (the system, a device or a node),
     // standing on its first row.
     void openScope(const Selection& selection);
