@@ -43,10 +43,11 @@ private slots:
         // monitor is recorded; runs as root too when its runtime folder is ours.
         qputenv("XDG_RUNTIME_DIR", m_dir.path().toUtf8());
         qputenv("PULSE_SERVER", "unix:" + m_dir.filePath(u"pulse.sock"_s).toUtf8());
-        QVERIFY(startPeer(u"pulseaudio"_s, {u"-n"_s, u"--daemonize=no"_s, u"--exit-idle-time=-1"_s,
-                                            u"-Lmodule-null-sink sink_name=spdmon_test"_s,
-                                            u"-Lmodule-native-protocol-unix auth-anonymous=1 socket="_s +
-                                                m_dir.filePath(u"pulse.sock"_s)}));
+        QVERIFY(startPeer(
+            u"pulseaudio"_s,
+            {u"-n"_s, u"--daemonize=no"_s, u"--exit-idle-time=-1"_s,
+             u"-Lmodule-null-sink sink_name=spdmon_test"_s, u"-Lmodule-null-sink sink_name=spdmon_stall"_s,
+             u"-Lmodule-native-protocol-unix auth-anonymous=1 socket="_s + m_dir.filePath(u"pulse.sock"_s)}));
         QTRY_VERIFY(QFile::exists(m_dir.filePath(u"pulse.sock"_s)));
     }
 
@@ -85,7 +86,10 @@ private slots:
         QTEST(played, "played");
     }
 
-    void soundIsHeardUntilSilenced()
+    // Each new alarm after a silencing is heard, and so is the sound after its
+    // stream stalled or the sink stopped taking samples for a while; while
+    // nothing takes the sound, fault says so.
+    void soundIsHeardAtEveryAlarm()
     {
         // The null sink's monitor, recorded all along; the file grows 44100 bytes a second.
         const QString path = m_dir.filePath(u"sink.raw"_s);
@@ -93,19 +97,49 @@ private slots:
             startPeer(u"parecord"_s, {u"--raw"_s, u"--format=s16le"_s, u"--channels=1"_s, u"--rate=22050"_s,
                                       u"--latency-msec=50"_s, u"--device=spdmon_test.monitor"_s, path}));
         const auto recorded = [&]() { return QFileInfo(path).size(); };
+        const auto heardSince = [&](qint64 from) {
+            return QTest::qWaitFor([&]() { return level(path, from, recorded()) > 1000; }, 5000);
+        };
+        // 0.6 s of nothing from 0.3 s on: longer than the sound's own pause.
+        const auto quietSince = [&](qint64 from) {
+            return QTest::qWaitFor([&]() { return recorded() > from + 40000; }, 5000) &&
+                   level(path, from + 13000, from + 40000) == 0.0;
+        };
         QTRY_VERIFY(recorded() > 22050);
+        QCOMPARE(level(path, 0, recorded()), 0.0);
+        const auto pactl = [](const QStringList& arguments) {
+            QProcess run;
+            run.start(u"pactl"_s, arguments);
+            return run.waitForFinished() && run.exitCode() == 0 ? run.readAllStandardOutput()
+                                                                : QByteArray("?");
+        };
+        QVERIFY(pactl({u"set-default-sink"_s, u"spdmon_test"_s}).isEmpty());
+        QVERIFY(pactl({u"suspend-sink"_s, u"spdmon_stall"_s, u"1"_s}).isEmpty());
         AlarmSound sound(true);
-        const qint64 before = recorded();
+        QSignalSpy fault(&sound, &AlarmSound::faultChanged);
         sound.setUnacknowledged(1);
-        QTest::qWait(1500);
-        const qint64 unacknowledged = recorded();
-        sound.silence();
-        QTest::qWait(300);
-        const qint64 silenced = recorded();
-        QTest::qWait(1200);
-        QCOMPARE(level(path, 0, before), 0.0);
-        QVERIFY2(level(path, before, unacknowledged) > 1000, "no sound while unacknowledged");
-        QCOMPARE(level(path, silenced, recorded()), 0.0);
+        for (int cycle = 0; cycle < 20; ++cycle) {
+            QVERIFY2(heardSince(recorded()), qPrintable(u"not heard in cycle %1"_s.arg(cycle)));
+            const qint64 silenced = recorded();
+            sound.silence();
+            QVERIFY2(quietSince(silenced), qPrintable(u"heard after silencing in cycle %1"_s.arg(cycle)));
+            sound.alarmRaised();
+        }
+        QVERIFY(heardSince(recorded()));
+        // Our stream moved to a sink that takes nothing: open and running, but not heard.
+        const QString stream =
+            QString::fromLatin1(pactl({u"list"_s, u"short"_s, u"sink-inputs"_s}).split('\t')[0]);
+        QVERIFY(pactl({u"move-sink-input"_s, stream, u"spdmon_stall"_s}).isEmpty());
+        QVERIFY(quietSince(recorded()));
+        QVERIFY(heardSince(recorded()));
+        QCOMPARE(fault.count(), 0);
+        QVERIFY(pactl({u"suspend-sink"_s, u"spdmon_test"_s, u"1"_s}).isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(!sound.fault().isEmpty(), 10000);
+        QVERIFY(sound.isPlaying());
+        QVERIFY(pactl({u"suspend-sink"_s, u"spdmon_test"_s, u"0"_s}).isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(sound.fault().isEmpty(), 10000);
+        QVERIFY(heardSince(recorded()));
+        QCOMPARE(fault.count(), 2);
     }
 
     void noticeAsksForAcknowledgement()
