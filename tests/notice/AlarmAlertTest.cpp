@@ -100,10 +100,10 @@ private slots:
         const auto heardSince = [&](qint64 from) {
             return QTest::qWaitFor([&]() { return level(path, from, recorded()) > 1000; }, 5000);
         };
-        // 0.6 s of nothing from 0.3 s on: longer than the sound's own pause.
-        const auto quietSince = [&](qint64 from) {
-            return QTest::qWaitFor([&]() { return recorded() > from + 40000; }, 5000) &&
-                   level(path, from + 13000, from + 40000) == 0.0;
+        // The last 0.6 s silent: longer than the sound's own pause.
+        const auto quiet = [&]() {
+            return QTest::qWaitFor([&]() { return level(path, recorded() - 27000, recorded()) == 0.0; },
+                                   5000);
         };
         QTRY_VERIFY(recorded() > 22050);
         QCOMPARE(level(path, 0, recorded()), 0.0);
@@ -120,26 +120,25 @@ private slots:
         sound.setUnacknowledged(1);
         for (int cycle = 0; cycle < 20; ++cycle) {
             QVERIFY2(heardSince(recorded()), qPrintable(u"not heard in cycle %1"_s.arg(cycle)));
-            const qint64 silenced = recorded();
             sound.silence();
-            QVERIFY2(quietSince(silenced), qPrintable(u"heard after silencing in cycle %1"_s.arg(cycle)));
+            QVERIFY2(quiet(), qPrintable(u"heard after silencing in cycle %1"_s.arg(cycle)));
             sound.alarmRaised();
         }
         QVERIFY(heardSince(recorded()));
         // Our stream moved to a sink that takes nothing: open and running, but not heard.
         const QString stream =
             QString::fromLatin1(pactl({u"list"_s, u"short"_s, u"sink-inputs"_s}).split('\t')[0]);
+        const qint64 moved = recorded();
         QVERIFY(pactl({u"move-sink-input"_s, stream, u"spdmon_stall"_s}).isEmpty());
-        QVERIFY(quietSince(recorded()));
-        QVERIFY(heardSince(recorded()));
-        QCOMPARE(fault.count(), 0);
+        QVERIFY(heardSince(moved + 44100)); // a second on: not what was under way
         QVERIFY(pactl({u"suspend-sink"_s, u"spdmon_test"_s, u"1"_s}).isEmpty());
         QTRY_VERIFY_WITH_TIMEOUT(!sound.fault().isEmpty(), 10000);
         QVERIFY(sound.isPlaying());
         QVERIFY(pactl({u"suspend-sink"_s, u"spdmon_test"_s, u"0"_s}).isEmpty());
         QTRY_VERIFY_WITH_TIMEOUT(sound.fault().isEmpty(), 10000);
         QVERIFY(heardSince(recorded()));
-        QCOMPARE(fault.count(), 2);
+        QVERIFY(fault.count() >= 2);
+        QCOMPARE(fault.last(), QVariantList{QString()});
     }
 
     void noticeAsksForAcknowledgement()
@@ -160,9 +159,18 @@ private slots:
         const QString service = u"org.freedesktop.Notifications"_s,
                       path = u"/org/freedesktop/Notifications"_s;
         QTRY_VERIFY(bus.interface()->isServiceRegistered(service));
-        alert.alarmRaised(3, u"浪涌次数"_s, u"告警"_s);
+        // The operator picks the second notice's action before we hear the reply
+        // that names it (Qt can hand them to us in this order under load).
         const QString mock = u"org.freedesktop.DBus.Mock"_s;
-        QVariantList notify; // the arguments of the last Notify the service took
+        bus.call(QDBusMessage::createMethodCall(service, path, mock, u"AddMethod"_s)
+                 << service << u"Notify"_s << u"susssasa{sv}i"_s << u"u"_s
+                 << u"ret = self.next_id\nself.next_id += 1\nif ret == 2:\n"
+                    "    self.EmitSignal('', 'ActionInvoked', 'us', [ret, 'acknowledge'])"_s);
+        // A communication loss and a node alarm, their names typed with markup characters.
+        alert.alarmRaised(3, u""_s, u"K&<3>[3];  通信异常"_s);
+        alert.alarmRaised(5, u"浪涌次数"_s, u"B<5>[5];  浪涌次数:9"_s);
+        QStringList texts;   // summary and body of each Notify the service took
+        QVariantList notify; // the arguments of the last
         QTRY_VERIFY([&]() {
             const QDBusArgument calls =
                 bus.call(QDBusMessage::createMethodCall(service, path, mock, u"GetMethodCalls"_s)
@@ -171,21 +179,27 @@ private slots:
                     .value(0)
                     .value<QDBusArgument>();
             quint64 time = 0;
+            texts.clear();
             for (calls.beginArray(); !calls.atEnd(); calls.endStructure()) {
                 calls.beginStructure();
                 calls >> time >> notify;
+                texts << notify.value(3).toString() + u" | "_s + notify.value(4).toString();
             }
-            return notify.size() == 8;
+            return texts.size() == 2;
         }());
+        QCOMPARE(texts, QStringList({u"K&<3>[3] 通信异常 | K&amp;&lt;3&gt;[3];  通信异常"_s,
+                                     u"设备5 浪涌次数 告警 | B&lt;5&gt;[5];  浪涌次数:9"_s}));
         const QVariant urgency =
             qdbus_cast<QVariantMap>(notify[6]).value(u"urgency"_s); // a byte, 2: critical
         QCOMPARE(std::tuple(notify[5].toStringList(), urgency.typeId(), urgency.toInt()),
                  std::tuple(QStringList{u"acknowledge"_s, u"确认"_s}, int(QMetaType::UChar), 2));
+        QTRY_COMPARE(acknowledge.count(), 1);
+        // The first notice's action, picked once it is known.
         bus.call(QDBusMessage::createMethodCall(service, path, mock, u"EmitSignal"_s)
                  << service << u"ActionInvoked"_s << u"us"_s
                  << QVariantList{QVariant::fromValue(uint(1)), u"acknowledge"_s});
-        QTRY_COMPARE(acknowledge.count(), 1);
-        QCOMPARE(acknowledge[0], QVariantList({3, u"浪涌次数"_s}));
+        QTRY_COMPARE(acknowledge.count(), 2);
+        QCOMPARE(acknowledge, QList<QVariantList>({{5, u"浪涌次数"_s}, {3, u""_s}}));
     }
 };
 
