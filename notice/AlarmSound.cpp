@@ -126,6 +126,8 @@ void AlarmSound::stopStream()
 // nothing for a while (stalled, or stopped on an error) is replaced.
 void AlarmSound::feed()
 {
+    if (m_samples.isEmpty())
+        return; // the sound could not be read: fault says so
     qint64 taken = 0;
     if (m_stream && m_sink->error() == QAudio::NoError) {
         for (qint64 free = m_sink->bytesFree(); free > 0;) {
