@@ -391,7 +391,8 @@ void MainWindow::createControls()
     connect(silenceButton, &QPushButton::clicked, alarmAlert, &AlarmAlert::silence);
     connect(&alarmAlert->sound(), &AlarmSound::playingChanged, silenceButton, &QWidget::setEnabled);
     connect(&alarmAlert->sound(), &AlarmSound::faultChanged, soundFaultLabel, [this](const QString& fault) {
-        soundFaultLabel->setText(fault);
+        soundFaultLabel->setText(
+            QString(fault).replace(QStringLiteral("："), QStringLiteral("：\n"))); // why: a line of its own
         soundFaultLabel->setVisible(!fault.isEmpty());
     });
     TreePick::install(deviceTree, [this]() { selectClickedItem(); });

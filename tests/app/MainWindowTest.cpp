@@ -246,7 +246,7 @@ private slots:
         QVERIFY(stepUntil(true));
         // No sound server here: the window says so.
         QTRY_VERIFY_WITH_TIMEOUT(f.form->soundFaultLabel->isVisible(), 10000);
-        QCOMPARE(f.form->soundFaultLabel->text(), "报警声无法播放：没有可用的声卡");
+        QCOMPARE(f.form->soundFaultLabel->text(), "报警声无法播放：\n没有可用的声卡");
     }
 
     // mqtt.conf that cannot be used says why in the MQTT panel; without the file there is no panel.
