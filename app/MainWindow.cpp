@@ -339,6 +339,13 @@ void MainWindow::createControls()
     silenceButton->setGeometry(937, 0, 65, 33);
     silenceButton->setAutoDefault(false);
     silenceButton->setEnabled(false);
+    // Beside it, why the alarm sound cannot be heard, while it cannot.
+    soundFaultLabel = new QLabel(central);
+    soundFaultLabel->setObjectName(QStringLiteral("soundFaultLabel"));
+    soundFaultLabel->setGeometry(1005, 0, 172, 33);
+    soundFaultLabel->setWordWrap(true);
+    soundFaultLabel->setStyleSheet(QStringLiteral("color: red"));
+    soundFaultLabel->hide();
     alarmLogGrid = new QTableView(central);
     alarmLogGrid->setObjectName(QStringLiteral("alarmLogGrid"));
     alarmLogGrid->setGeometry(720, 88, 457, 600);
@@ -386,6 +393,11 @@ void MainWindow::createControls()
     alarmAlert = new AlarmAlert(AlarmAlert::soundEnabled(), QDBusConnection::sessionBus(), this);
     connect(silenceButton, &QPushButton::clicked, alarmAlert, &AlarmAlert::silence);
     connect(&alarmAlert->sound(), &AlarmSound::playingChanged, silenceButton, &QWidget::setEnabled);
+    connect(&alarmAlert->sound(), &AlarmSound::faultChanged, soundFaultLabel, [this](const QString& fault) {
+        soundFaultLabel->setText(
+            QString(fault).replace(QStringLiteral("："), QStringLiteral("：\n"))); // why: a line of its own
+        soundFaultLabel->setVisible(!fault.isEmpty());
+    });
     TreePick::install(deviceTree, [this]() { selectClickedItem(); });
     connect(monitorButton, &QPushButton::clicked, this, &MainWindow::toggleMonitoring);
     connect(pollTimer, &QTimer::timeout, this, &MainWindow::pollTick);

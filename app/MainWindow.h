@@ -59,6 +59,7 @@ public:
     QPushButton* diagnosticsButton;
     QPushButton* operationLogButton;
     QPushButton* silenceButton; // silences the alarm sound without acknowledging
+    QLabel* soundFaultLabel;    // why the alarm sound cannot be heard, shown only then
     QLabel* periodLabel;
     QLineEdit* periodEdit;
     QLabel* readPeriodLabel;

@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QObject>
 #include <QPair>
+#include <QSet>
 
 // Alarms shown by the desktop's notification service (org.freedesktop.
 // Notifications): critical, so they stay until dismissed, with an action that
@@ -28,4 +29,6 @@ private slots:
 private:
     QDBusConnection m_bus;
     QHash<uint, QPair<int, QString>> m_shown; // notification id -> device, node
+    int m_awaited = 0;                        // notices whose id is not yet known
+    QSet<uint> m_early;                       // ids acknowledged before they were known
 };

@@ -214,6 +214,41 @@ private slots:
                  "op确认告警A op确认告警D op确认告警B");
     }
 
+    // A device falling silent on the station's thread reaches the sound; after
+    // 消音 the same device's loss raised again sounds again.
+    void alarmOnStationThreadSounds()
+    {
+        MainWindowFixture f;
+        f.db.exec("INSERT INTO node_record (device_id, device_name, node_name, node_code, node_reg_add, "
+                  "con_data_type, node_alarm_type) VALUES (1, 'K1', 'a', 3, 11, '开关量', "
+                  "'0000(正常)/FFFF(异常)')");
+        f.showLoggedIn();
+        f.form->setBus(&f.bus);
+        f.form->deviceTree->setCurrentItem(f.form->deviceTree->topLevelItem(0));
+        f.form->selectClickedItem();
+        f.station.openPollScope();
+        const AlarmSound& sound = f.form->alarmAlert->sound();
+        const auto stepUntil = [&](bool playing) {
+            for (int step = 0; step < 6 && sound.isPlaying() != playing; ++step) {
+                if (!f.step())
+                    return false;
+                QCoreApplication::processEvents();
+            }
+            return sound.isPlaying() == playing && f.form->silenceButton->isEnabled() == playing;
+        };
+        f.bus.silence(1);
+        QVERIFY(stepUntil(true));
+        QTest::mouseClick(f.form->silenceButton, Qt::LeftButton);
+        QVERIFY(!sound.isPlaying());
+        f.bus.answer(1, 0); // the loss ends unacknowledged: still silent
+        QVERIFY(!stepUntil(true));
+        f.bus.silence(1);
+        QVERIFY(stepUntil(true));
+        // No sound server here: the window says so.
+        QTRY_VERIFY_WITH_TIMEOUT(f.form->soundFaultLabel->isVisible(), 10000);
+        QCOMPARE(f.form->soundFaultLabel->text(), "报警声无法播放：\n没有可用的声卡");
+    }
+
     // mqtt.conf that cannot be used says why in the MQTT panel; without the file there is no panel.
     void mqttSettingsProblemShown()
     {
