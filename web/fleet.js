@@ -7,7 +7,7 @@
 (function () {
   const FEED_LIMIT = 300;
   const ALARM_ROWS_LIMIT = 500;
-  const RENDER_PAUSE_MS = 150;
+  const RENDER_PAUSE_MS = 200;
   const COMM_NORMAL = '通信正常';
   const ALARM = '告警';
   const STATE_TEXT = {
@@ -16,6 +16,10 @@
     returned_unacknowledged: '恢复未确认',
     normal: '已恢复',
   };
+  // Bus counts only for the open station: a fleet's worth would add a
+  // quarter to the messages a page takes in on connecting.
+  const TOPICS = ['spdmon/+/status', 'spdmon/+/node/#', 'spdmon/+/alarms/#', 'spdmon/+/alarm', 'spdmon/+/surge'];
+  const diagTopic = (name) => `spdmon/${name}/diag/+`;
   const $ = (id) => document.getElementById(id);
   const decoder = new TextDecoder();
 
@@ -205,8 +209,16 @@
   function openStation(name) {
     const previous = stations.get(openName);
     openName = openName === name ? null : name;
-    if (previous)
+    if (previous) {
+      client?.unsubscribe(diagTopic(previous.name));
+      for (const d of previous.devices.values()) {
+        d.diag = null;
+        forgetIfEmpty(previous, d);
+      }
       renderTile(previous);
+    }
+    if (openName !== null)
+      client?.subscribe(diagTopic(openName), { qos: 0 });
     $('cards').replaceChildren();
     $('devices').hidden = openName === null;
     const st = stations.get(openName);
@@ -342,7 +354,7 @@
       connected = true;
       lost = false;
       say(`已连接 ${address}${again}`);
-      c.subscribe('spdmon/#', { qos: 0 }, (error, granted) => {
+      c.subscribe(TOPICS.concat(openName === null ? [] : [diagTopic(openName)]), { qos: 0 }, (error, granted) => {
         if (error || !granted || granted.some((g) => g.qos === 128))
           say(`已连接 ${address}，但代理服务器不允许本账号读取 spdmon/#`, true);
       });

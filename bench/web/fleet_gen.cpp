@@ -152,22 +152,6 @@ int main(int argc, char** argv)
         });
     }
 
-    // Every station's messages acknowledged: the retained state is at the broker.
-    const quint64 perStation = 1 + quint64(parser.value(devices).toInt()) * 4 + 1;
-    QTimer ready;
-    QObject::connect(&ready, &QTimer::timeout, [&]() {
-        for (const Station& station : fleetStations) {
-            if (station.publisher->acknowledged() < perStation)
-                return;
-        }
-        ready.stop();
-        std::printf("ready: %llu retained messages from %zu stations in %lld ms\n",
-                    static_cast<unsigned long long>(perStation * fleetStations.size()), fleetStations.size(),
-                    clock.elapsed());
-        std::fflush(stdout);
-    });
-    ready.start(20);
-
     // A device's three readings at a time, spread over the fleet, in 20 bursts a second.
     QTimer live;
     const int perBurst = qMax(1, parser.value(rate).toInt() / 60);
@@ -179,8 +163,24 @@ int main(int argc, char** argv)
             fleet.device(*station.publisher, id, fleet.inAlarm(id), fleet.lost(id));
         }
     });
-    if (parser.value(rate).toInt() > 0)
-        live.start(50);
+
+    // Every station's messages acknowledged: the retained state is at the broker.
+    const quint64 perStation = 1 + quint64(parser.value(devices).toInt()) * 4 + 1;
+    QTimer ready;
+    QObject::connect(&ready, &QTimer::timeout, [&]() {
+        for (const Station& station : fleetStations) {
+            if (station.publisher->acknowledged() < perStation)
+                return;
+        }
+        ready.stop();
+        if (parser.value(rate).toInt() > 0)
+            live.start(50);
+        std::printf("ready: %llu retained messages from %zu stations in %lld ms\n",
+                    static_cast<unsigned long long>(perStation * fleetStations.size()), fleetStations.size(),
+                    clock.elapsed());
+        std::fflush(stdout);
+    });
+    ready.start(20);
 
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
     QObject::connect(&input, &QSocketNotifier::activated, [&]() {

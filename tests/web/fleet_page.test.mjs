@@ -58,6 +58,7 @@ test('shows a device name as text, never as markup', async () => {
   await page.click(tile('room-1'));
   await waitText('#cards [data-device="1"] h3', XSS);
   assert.equal(await text('#cards [data-device="1"] h3'), `${XSS}[1]`);
+  await waitText('#cards [data-device="1"]', '通信诊断: 请求 120 · 正常应答 120');
   assert.equal(await page.$$eval('img', (i) => i.length), 0);
   assert.deepEqual(dialogs, []);
 });
