@@ -194,7 +194,7 @@
     const unacknowledged = st.active.filter((a) => a.state !== 'active_acknowledged').length;
     let status = st.online === null ? '状态未知' : st.online ? '在线' : '离线';
     if (st.online !== null)
-      status += st.since ? ` 自 ${st.since}` : '（本页连接前）';
+      status += st.since ? ` 自 ${st.since}` : `（连接时已${status}）`;
     tile.className = 'tile' + (st.online === false ? ' offline' : counts.alarm ? ' alarm'
       : counts.commloss ? ' commloss' : '') + (st.name === openName ? ' open' : '');
     tile.replaceChildren(
