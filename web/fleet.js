@@ -16,9 +16,12 @@
     returned_unacknowledged: '恢复未确认',
     normal: '已恢复',
   };
-  // Bus counts only for the open station: a fleet's worth would add a
-  // quarter to the messages a page takes in on connecting.
-  const TOPICS = ['spdmon/+/status', 'spdmon/+/node/#', 'spdmon/+/alarms/#', 'spdmon/+/alarm', 'spdmon/+/surge'];
+  // The broker sends the retained messages in this order: the stations'
+  // status and alarms (one each) come before the many node readings, so the
+  // tiles say which station is offline or alarmed at once. Bus counts only
+  // for the open station: a fleet's worth would add a quarter to the
+  // messages a page takes in on connecting.
+  const TOPICS = ['spdmon/+/status', 'spdmon/+/alarms/#', 'spdmon/+/alarm', 'spdmon/+/surge', 'spdmon/+/node/#'];
   const diagTopic = (name) => `spdmon/${name}/diag/+`;
   const $ = (id) => document.getElementById(id);
   const decoder = new TextDecoder();
