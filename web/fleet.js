@@ -338,8 +338,19 @@
     line.className = problem ? 'problem' : '';
   }
 
+  // What another broker or account showed is not this one's.
+  function forgetAll() {
+    stations.clear();
+    feedWaiting = [];
+    openName = null;
+    $('devices').hidden = true;
+    for (const id of ['tiles', 'cards', 'activeAlarms', 'feed', 'alarmCount'])
+      $(id).replaceChildren();
+  }
+
   function connectTo(address, username, password) {
     disconnect();
+    forgetAll();
     let connected = false;
     let lost = false;
     say(`正在连接 ${address} …`);
@@ -350,6 +361,9 @@
       clean: true,
       connectTimeout: 5000,
       reconnectPeriod: 3000,
+      // 'connect' below subscribes; MQTT.js doing it too would bring every
+      // retained message twice.
+      resubscribe: false,
     });
     client = c;
     c.on('connect', () => {
