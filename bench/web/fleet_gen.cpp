@@ -36,8 +36,7 @@ class Fleet final
 public:
     Fleet(int devices, int alarmEvery, QString firstName)
         : m_devices(devices), m_alarmEvery(alarmEvery), m_firstName(std::move(firstName))
-    {
-    }
+    {}
 
     QString name(int device) const
     {
@@ -55,7 +54,9 @@ public:
                                {"device_name", name(device)},
                                {"node_name", nodeName},
                                {"node_data", value},
-                               {"con_data", counter ? QString::number(value) : alarm ? "异常" : "正常"},
+                               {"con_data", counter ? QString::number(value)
+                                            : alarm ? "异常"
+                                                    : "正常"},
                                {"communication_status", commLost ? "通信异常" : "通信正常"},
                                {"alarm_status", alarm ? "告警" : "正常"},
                                {"read_time", now()}});
@@ -129,7 +130,8 @@ int main(int argc, char** argv)
     parser.addOptions({port, stations, first, devices, password, alarmEvery, firstName, rate});
     parser.process(app);
 
-    const Fleet fleet(parser.value(devices).toInt(), parser.value(alarmEvery).toInt(), parser.value(firstName));
+    const Fleet fleet(parser.value(devices).toInt(), parser.value(alarmEvery).toInt(),
+                      parser.value(firstName));
     std::vector<Station> fleetStations(size_t(parser.value(stations).toInt()));
     int connected = 0;
     int number = parser.value(first).toInt();
@@ -143,13 +145,14 @@ int main(int argc, char** argv)
         config.password = parser.value(password);
         station.publisher = std::make_unique<MqttPublisher>(config);
         const QString name = config.station;
-        QObject::connect(station.publisher.get(), &MqttPublisher::hintChanged, [&, name](const QString& hint) {
-            std::fprintf(stderr, "%s: %s\n", qPrintable(name), qPrintable(hint));
-            if (hint == "MQTT: 已连接" && ++connected == int(fleetStations.size())) {
-                for (Station& each : fleetStations)
-                    fleet.fill(each);
-            }
-        });
+        QObject::connect(station.publisher.get(), &MqttPublisher::hintChanged,
+                         [&, name](const QString& hint) {
+                             std::fprintf(stderr, "%s: %s\n", qPrintable(name), qPrintable(hint));
+                             if (hint == "MQTT: 已连接" && ++connected == int(fleetStations.size())) {
+                                 for (Station& each : fleetStations)
+                                     fleet.fill(each);
+                             }
+                         });
     }
 
     // A device's three readings at a time, spread over the fleet, in 20 bursts a second.
