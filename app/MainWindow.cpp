@@ -532,8 +532,14 @@ void MainWindow::openOperationLogDialog()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    // Leaving stops monitoring and closes the port: the log says so, as when
+    // done by hand.
     if (!station.session.LoggedInUser.isEmpty())
-        guarded([this]() { m_operationLog->record(QStringLiteral("退出登录")); });
+        guarded([this]() {
+            m_monitor->stopPolling();
+            serialDialog->recordLeaving();
+            m_operationLog->record(QStringLiteral("退出登录"));
+        });
     QMainWindow::closeEvent(event);
 }
 

@@ -48,25 +48,55 @@ private slots:
             dialog.findChild<QLineEdit*>(QString::fromLatin1(name))->setText(text);
         };
         enter("administratorEdit", " 站长 ");
-        enter("passwordEdit", "pw 1");
+        enter("passwordEdit", "pw 1\u3000");
         enter("passwordAgainEdit", "pw 2");
         QTest::mouseClick(dialog.findChild<QPushButton*>("createButton"), Qt::LeftButton);
         QVERIFY(!dialog.findChild<QLabel*>("problemLabel")->text().isEmpty());
         QVERIFY(dialog.isVisible() && !QFile::exists(made));
 
-        enter("passwordAgainEdit", "pw 1");
+        enter("passwordAgainEdit", "pw 1\u3000");
         QTest::mouseClick(dialog.findChild<QPushButton*>("createButton"), Qt::LeftButton);
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         const QString initdbMade = root.filePath("initdb.db");
-        QCOMPARE(QProcess::execute(SPDMON_INITDB, {initdbMade, "--admin", " 站长 ", "--password", "pw 1"}), 0);
+        QCOMPARE(QProcess::execute(SPDMON_INITDB, {initdbMade, "--admin", " 站长 ", "--password", "pw 1\u3000"}), 0);
         // Schema and rows, as the sqlite3 shell sees them.
         const auto dump = [](const QString& file) {
             QProcess sqlite;
             sqlite.start("sqlite3", {file, ".dump"});
             return sqlite.waitForFinished() ? QString::fromUtf8(sqlite.readAllStandardOutput()) : QString();
         };
-        QVERIFY(dump(initdbMade).contains("'站长','pw 1'"));
+        QVERIFY(dump(initdbMade).contains("'站长','pw 1\u3000'")); // trimmed as the login trims
         QCOMPARE(dump(made), dump(initdbMade));
+    }
+
+    // A refused creation says why, readable whole, and leaves a file already
+    // there as it was.
+    void refusalIsReadableAndTouchesNothing_data()
+    {
+        QTest::addColumn<QString>("path"); // empty: a station file already there
+        QTest::newRow("file there") << QString();
+        QTest::newRow("folder without new files") << "/proc/table.db";
+    }
+
+    void refusalIsReadableAndTouchesNothing()
+    {
+        QFETCH(QString, path);
+        QTemporaryDir root;
+        QFile station(root.filePath("table.db"));
+        QVERIFY(station.open(QIODevice::WriteOnly) && station.write("station") == 7);
+        station.close();
+        path = path.isEmpty() ? station.fileName() : path;
+        FirstStartDialog dialog(DatabaseSearch{path, false, {path}});
+        dialog.show();
+        for (const char* name : {"administratorEdit", "passwordEdit", "passwordAgainEdit"})
+            dialog.findChild<QLineEdit*>(name)->setText("a");
+        QTest::mouseClick(dialog.findChild<QPushButton*>("createButton"), Qt::LeftButton);
+        QCoreApplication::processEvents();
+        const auto* problem = dialog.findChild<QLabel*>("problemLabel");
+        QVERIFY2(problem->text().contains(path), qPrintable(problem->text()));
+        QVERIFY(dialog.rect().contains(problem->geometry()));
+        QVERIFY(problem->height() >= problem->heightForWidth(problem->width()));
+        QVERIFY(station.open(QIODevice::ReadOnly) && station.readAll() == "station");
     }
 };
 

@@ -43,6 +43,32 @@ private slots:
         QVERIFY(QProcess::execute("sh", {"-c", run, INITDB_PATH, path}) != 0);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());
     }
+
+    // A refused call makes no file, and leaves a file already there (a
+    // station's database) as it was.
+    void refusalTouchesNothing_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<bool>("there");
+        QTest::newRow("--com abc") << QStringList{"--com", "abc"} << false;
+        QTest::newRow("--com -7") << QStringList{"--com", "-7"} << false;
+        QTest::newRow("--com 0") << QStringList{"--com", "0"} << false;
+        QTest::newRow("file there") << QStringList{"--com", "2"} << true;
+    }
+
+    void refusalTouchesNothing()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(bool, there);
+        QTemporaryDir dir;
+        QFile station(dir.filePath("table.db"));
+        QVERIFY(!there || (station.open(QIODevice::WriteOnly) && station.write("station") == 7));
+        station.close();
+        QVERIFY(QProcess::execute(INITDB_PATH, QStringList{station.fileName(), "--admin", "a", "--password", "b"} +
+                                                   options) != 0);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), there ? QStringList{"table.db"} : QStringList());
+        QVERIFY(!there || (station.open(QIODevice::ReadOnly) && station.readAll() == "station"));
+    }
 };
 
 QTEST_GUILESS_MAIN(InitDbTest)
