@@ -85,7 +85,7 @@ void FirstStartDialog::createStation()
     }
     if (!QDir().mkpath(QFileInfo(m_path).absolutePath())) {
         showProblem(QStringLiteral("无法创建文件夹 (cannot create the folder) %1")
-                               .arg(QFileInfo(m_path).absolutePath()));
+                        .arg(QFileInfo(m_path).absolutePath()));
         return;
     }
     try {

@@ -478,8 +478,9 @@ void DeviceDialog::saveDevice()
         if (!saved)
             return std::nullopt;
         const int now = Text::toInt(Text::trimmed(addressEdit->text()));
-        return std::optional(OperationLog::Entry{
-            QStringLiteral("修改设备"), was + QStringLiteral(" -> ") + NodeWrites::deviceText(*nodeQuery, now)});
+        return std::optional(
+            OperationLog::Entry{QStringLiteral("修改设备"),
+                                was + QStringLiteral(" -> ") + NodeWrites::deviceText(*nodeQuery, now)});
     });
     if (!saved) {
         MessageBox::show(QStringLiteral("未选中设备"), this);
@@ -528,9 +529,9 @@ void DeviceDialog::deletePicked()
                 return;
             }
             m_log.recordWith(QStringLiteral("删除节点"),
-                             logged(DialogDeviceId, DialogNodeName + u' ' +
-                                                        NodeWrites::nodeSettings(*nodeQuery, DialogDeviceId,
-                                                                                 DialogNodeName)),
+                             logged(DialogDeviceId,
+                                    DialogNodeName + u' ' +
+                                        NodeWrites::nodeSettings(*nodeQuery, DialogDeviceId, DialogNodeName)),
                              [this]() { NodeTable(*nodeQuery).removeNode(DialogDeviceId, DialogNodeName); });
             emit nodesRemoved(DialogDeviceId, {DialogNodeName});
             MessageBox::show(QStringLiteral("节点删除成功"), this);

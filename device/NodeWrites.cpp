@@ -44,8 +44,9 @@ QString nodeSettings(Query& query, int deviceId, const QString& nodeName)
         query.first();
         const QString dataType = query.fieldText(QStringLiteral("con_data_type"));
         text = QStringLiteral("功能码%1 寄存器%2 %3 告警类型%4")
-                   .arg(query.fieldText(QStringLiteral("node_code")), query.fieldText(QStringLiteral("node_reg_add")),
-                        dataType, query.fieldText(QStringLiteral("node_alarm_type")));
+                   .arg(query.fieldText(QStringLiteral("node_code")),
+                        query.fieldText(QStringLiteral("node_reg_add")), dataType,
+                        query.fieldText(QStringLiteral("node_alarm_type")));
         if (dataType == NodeTexts::kAnalogue)
             text += QStringLiteral(" 下限%1 上限%2")
                         .arg(query.fieldText(QStringLiteral("node_data_lower")),

@@ -60,7 +60,12 @@ QByteArray parityBytes(const QString& parity)
 // How the operation log names a line: port, baud, data bits, parity, stop bits.
 QString lineText(const LineSettings& s)
 {
-    return QStringLiteral("串口%1 %2 %3%4%5").arg(s.ComNum).arg(s.ComBaud).arg(s.ComDataBit).arg(s.ComParity).arg(s.ComStopBit);
+    return QStringLiteral("串口%1 %2 %3%4%5")
+        .arg(s.ComNum)
+        .arg(s.ComBaud)
+        .arg(s.ComDataBit)
+        .arg(s.ComParity)
+        .arg(s.ComStopBit);
 }
 
 QString portStatus(int port, const QString& state)
@@ -183,9 +188,9 @@ void SerialDialog::openPort()
                     // Pressed again on the line already open: nothing changed.
                     if (wasOpen && lineText(before) == lineText(s))
                         return std::nullopt;
-                    return OperationLog::Entry{QStringLiteral("打开串口"),
-                                               wasOpen ? lineText(before) + QStringLiteral(" -> ") + lineText(s)
-                                                       : lineText(s)};
+                    return OperationLog::Entry{
+                        QStringLiteral("打开串口"),
+                        wasOpen ? lineText(before) + QStringLiteral(" -> ") + lineText(s) : lineText(s)};
                 });
             } catch (...) {
                 // No opening without its row: the port is closed again and the

@@ -157,8 +157,7 @@ void AlarmStates::acknowledgeWhere(const std::function<bool(const AlarmKey&)>& p
             for (const AlarmChange& change : changes)
                 acknowledged << change.entry.text;
             Query logQuery(m_connection);
-            OperationLogTable(logQuery).add(now, user, QStringLiteral("确认告警"),
-                                            acknowledged.join(u'\n'));
+            OperationLogTable(logQuery).add(now, user, QStringLiteral("确认告警"), acknowledged.join(u'\n'));
             m_connection.commit();
         } catch (const AppError&) {
             m_connection.rollback();

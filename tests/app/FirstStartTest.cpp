@@ -58,7 +58,9 @@ private slots:
         QTest::mouseClick(dialog.findChild<QPushButton*>("createButton"), Qt::LeftButton);
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         const QString initdbMade = root.filePath("initdb.db");
-        QCOMPARE(QProcess::execute(SPDMON_INITDB, {initdbMade, "--admin", " 站长 ", "--password", "pw 1\u3000"}), 0);
+        QCOMPARE(
+            QProcess::execute(SPDMON_INITDB, {initdbMade, "--admin", " 站长 ", "--password", "pw 1\u3000"}),
+            0);
         // Schema and rows, as the sqlite3 shell sees them.
         const auto dump = [](const QString& file) {
             QProcess sqlite;

@@ -53,58 +53,57 @@ private slots:
         QTest::addColumn<QString>("texts");
         QTest::newRow("mainWindow")
             << u"mainWindow=|usersButton=用户管理|softwareNameButton=软件名称|"
-            u"devicesButton=设备管理|alarmsButton=告警管理|serialButton=串口设置|"
-            u"monitorButton=启动监控|periodLabel=监控周期(秒)|periodEdit=Edit1|"
-            u"readPeriodLabel=节点读取周期(毫秒)|readPeriodEdit=Edit2|historyButton=浪涌记录|"
-            u"diagnosticsButton=通信诊断|operationLogButton=操作日志|normalLegend=设备正常|"
-            u"alarmLegend=设备报警|commLossLegend=通信异常|treeCaption=设备列表|viewCaption=监控数据|"
-            u"alarmLogCaption=告警日志|silenceButton=消音|acknowledgeButton=确认|"
-            u"acknowledgeAllButton=全部确认|Panel0=|Panel1=|Panel2=|Panel3=|Panel4=V1.0"_s;
+               u"devicesButton=设备管理|alarmsButton=告警管理|serialButton=串口设置|"
+               u"monitorButton=启动监控|periodLabel=监控周期(秒)|periodEdit=Edit1|"
+               u"readPeriodLabel=节点读取周期(毫秒)|readPeriodEdit=Edit2|historyButton=浪涌记录|"
+               u"diagnosticsButton=通信诊断|operationLogButton=操作日志|normalLegend=设备正常|"
+               u"alarmLegend=设备报警|commLossLegend=通信异常|treeCaption=设备列表|viewCaption=监控数据|"
+               u"alarmLogCaption=告警日志|silenceButton=消音|acknowledgeButton=确认|"
+               u"acknowledgeAllButton=全部确认|Panel0=|Panel1=|Panel2=|Panel3=|Panel4=V1.0"_s;
         QTest::newRow("loginDialog")
             << u"loginDialog=用户登陆|userLabel=用户名|userEdit=|passwordLabel=密    码|"
-            u"passwordEdit=|loginButton=登陆|cancelButton=取消|hintLabel=登陆提示！"_s;
+               u"passwordEdit=|loginButton=登陆|cancelButton=取消|hintLabel=登陆提示！"_s;
         QTest::newRow("userDialog")
             << u"userDialog=用户管理|userLabel=用户名|userEdit=|passwordLabel=密    码|"
-            u"passwordEdit=|permissionLabel=权    限|permissionCombo=管理员|"
-            u"addButton=添    加|saveButton=保    存|deleteButton=删    除|"
-            u"modifyButton=修    改|cancelButton=取    消"_s;
+               u"passwordEdit=|permissionLabel=权    限|permissionCombo=管理员|"
+               u"addButton=添    加|saveButton=保    存|deleteButton=删    除|"
+               u"modifyButton=修    改|cancelButton=取    消"_s;
         QTest::newRow("passwordDialog")
             << u"passwordDialog=Form4|passwordLabel=输入新密码|passwordEdit=|hintLabel=提示|"
-            u"changeButton=确定"_s;
+               u"changeButton=确定"_s;
         QTest::newRow("deviceDialog")
             << u"deviceDialog=设备管理|addButton=添加|saveButton=保存|deleteButton=删除 |"
-            u"exitButton=退出|nodeGroupBox=|nodeAddressLabel=485 ID|nodeAddressEdit=|"
-            u"nodeDeviceNameLabel=设备名称|nodeDeviceNameEdit=|nodeNameLabel=节点名称|"
-            u"nodeNameEdit=|functionCodeLabel=节点代码|functionCodeCombo=3|"
-            u"registerLabel=节点地址|registerEdit=|dataTypeLabel=数据类型|dataTypeCombo=开关量|"
-            u"alarmTypeLabel=报警类型|alarmTypeCombo=0000(正常)/FFFF(异常)|"
-            u"lowerLimitLabel=报警下限|lowerLimitEdit=|upperLimitLabel=报警上限|"
-            u"upperLimitEdit=|deviceGroupBox=|addressLabel=485 ID|addressEdit=|"
-            u"deviceNameLabel=设备名称|deviceNameEdit=|installDateLabel=安装日期|"
-            u"deviceTypeLabel=设备类型|deviceTypeCombo="_s;
+               u"exitButton=退出|nodeGroupBox=|nodeAddressLabel=485 ID|nodeAddressEdit=|"
+               u"nodeDeviceNameLabel=设备名称|nodeDeviceNameEdit=|nodeNameLabel=节点名称|"
+               u"nodeNameEdit=|functionCodeLabel=节点代码|functionCodeCombo=3|"
+               u"registerLabel=节点地址|registerEdit=|dataTypeLabel=数据类型|dataTypeCombo=开关量|"
+               u"alarmTypeLabel=报警类型|alarmTypeCombo=0000(正常)/FFFF(异常)|"
+               u"lowerLimitLabel=报警下限|lowerLimitEdit=|upperLimitLabel=报警上限|"
+               u"upperLimitEdit=|deviceGroupBox=|addressLabel=485 ID|addressEdit=|"
+               u"deviceNameLabel=设备名称|deviceNameEdit=|installDateLabel=安装日期|"
+               u"deviceTypeLabel=设备类型|deviceTypeCombo="_s;
         QTest::newRow("serialDialog")
             << u"serialDialog=串口设置|portLabel=串口号|portCombo=|baudLabel=波特率|"
-            u"baudCombo=2400|dataBitsLabel=数据位|dataBitsCombo=8|stopBitsLabel=停止位|"
-            u"stopBitsCombo=1|parityLabel=校     验|parityCombo=none|openButton=打开|"
-            u"closeButton=断开"_s;
+               u"baudCombo=2400|dataBitsLabel=数据位|dataBitsCombo=8|stopBitsLabel=停止位|"
+               u"stopBitsCombo=1|parityLabel=校     验|parityCombo=none|openButton=打开|"
+               u"closeButton=断开"_s;
         QTest::newRow("alarmDialog")
             << u"alarmDialog=告警记录|deleteButton=册除当前记录|deleteAllButton=删除所有|"
-            u"exitButton=退出|exportButton=导出"_s;
+               u"exitButton=退出|exportButton=导出"_s;
         QTest::newRow("softwareNameDialog")
             << u"softwareNameDialog=软件名称|nameLabel=软件名称:|nameEdit=|saveButton=保    存|"
-            u"exitButton=退    出"_s;
+               u"exitButton=退    出"_s;
         QTest::newRow("historyWindow")
             << u"historyWindow=浪涌记录|deviceCombo=|spanCombo=月|queryButton=查询|"
-            u"exportButton=导出|summaryLabel="_s;
-        QTest::newRow("busDiagnosticsDialog")
-            << u"busDiagnosticsDialog=通信诊断|resetButton=清零"_s;
+               u"exportButton=导出|summaryLabel="_s;
+        QTest::newRow("busDiagnosticsDialog") << u"busDiagnosticsDialog=通信诊断|resetButton=清零"_s;
         QTest::newRow("operationLogDialog")
             << u"operationLogDialog=操作日志|exportButton=导出|exitButton=退出"_s;
         QTest::newRow("firstStartDialog")
             << u"firstStartDialog=spdmon — 新建站点数据库 (new station database)|"
-            u"whereLabel=未找到数据库文件 (no database file found). 查找位置 (looked at):\n  %1\n\n"
-            u"是否在此创建站点数据库 (create a station database here)?\n  %1|administratorEdit=|"
-            u"passwordEdit=|passwordAgainEdit=|problemLabel=|createButton=创建 (Create)|quitButton=退出 (Quit)"_s;
+               u"whereLabel=未找到数据库文件 (no database file found). 查找位置 (looked at):\n  %1\n\n"
+               u"是否在此创建站点数据库 (create a station database here)?\n  %1|administratorEdit=|"
+               u"passwordEdit=|passwordAgainEdit=|problemLabel=|createButton=创建 (Create)|quitButton=退出 (Quit)"_s;
     }
 
     void everyTextAsEver()
@@ -114,9 +113,18 @@ private slots:
         MainWindow& w = *f.form;
         const QString offered = u"/station/table.db"_s;
         FirstStartDialog first(DatabaseSearch{offered, false, {offered}});
-        const QList<QWidget*> windows{&w, w.loginDialog, w.userDialog, w.passwordDialog, w.deviceDialog,
-                                      w.serialDialog, w.alarmDialog, w.softwareNameDialog, w.historyWindow,
-                                      w.diagnosticsDialog, w.operationLogDialog, &first};
+        const QList<QWidget*> windows{&w,
+                                      w.loginDialog,
+                                      w.userDialog,
+                                      w.passwordDialog,
+                                      w.deviceDialog,
+                                      w.serialDialog,
+                                      w.alarmDialog,
+                                      w.softwareNameDialog,
+                                      w.historyWindow,
+                                      w.diagnosticsDialog,
+                                      w.operationLogDialog,
+                                      &first};
         for (QWidget* window : windows) {
             if (window->objectName() != QLatin1String(QTest::currentDataTag()))
                 continue;

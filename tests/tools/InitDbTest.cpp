@@ -64,8 +64,9 @@ private slots:
         QFile station(dir.filePath("table.db"));
         QVERIFY(!there || (station.open(QIODevice::WriteOnly) && station.write("station") == 7));
         station.close();
-        QVERIFY(QProcess::execute(INITDB_PATH, QStringList{station.fileName(), "--admin", "a", "--password", "b"} +
-                                                   options) != 0);
+        QVERIFY(QProcess::execute(INITDB_PATH,
+                                  QStringList{station.fileName(), "--admin", "a", "--password", "b"} +
+                                      options) != 0);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), there ? QStringList{"table.db"} : QStringList());
         QVERIFY(!there || (station.open(QIODevice::ReadOnly) && station.readAll() == "station"));
     }

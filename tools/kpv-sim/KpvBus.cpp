@@ -198,12 +198,10 @@ KpvBus::CommandResult KpvBus::execute(const QString& commandLine)
     int number = 1;
     int reg = 0;
     if (command == QLatin1String("garbage")) {
-        static const QMap<QString, Garbage> kinds{{QStringLiteral("crc"), Garbage::Crc},
-                                                  {QStringLiteral("address"), Garbage::Address},
-                                                  {QStringLiteral("short"), Garbage::Short},
-                                                  {QStringLiteral("exception"), Garbage::Exception},
-                                                  {QStringLiteral("noise"), Garbage::Noise},
-                                                  {QStringLiteral("zero"), Garbage::Zero}};
+        static const QMap<QString, Garbage> kinds{
+            {QStringLiteral("crc"), Garbage::Crc},     {QStringLiteral("address"), Garbage::Address},
+            {QStringLiteral("short"), Garbage::Short}, {QStringLiteral("exception"), Garbage::Exception},
+            {QStringLiteral("noise"), Garbage::Noise}, {QStringLiteral("zero"), Garbage::Zero}};
         if (arguments.size() > 1 || (arguments.size() == 1 && !kinds.contains(arguments.at(0))))
             return failure(QStringLiteral("garbage kind is crc, address, short, exception, noise or zero"));
         behaviour = Behaviour::Garbage;
