@@ -82,7 +82,6 @@ private slots:
         s.openPort();
         QCOMPARE(std::tuple(f.bus.opens, f.bus.closes, w.station.line.PortState),
                  std::tuple(1, 1, u"关闭"_s));
-        QVERIFY(MessageBox::takeShown().join(u' ').contains(u"full"_s));
         f.db.exec(u"DROP TRIGGER refused"_s);
         s.openPort();
         s.openPort(); // the line already open: no row
@@ -100,10 +99,9 @@ private slots:
             u"admin|登录失败|用户或密码错误 admin|登录|管理员 "
             "admin|删除告警记录|2 条，2026-03-01 09:00:00 "
             "admin|删除告警记录|2 条，2026-03-02 10:00:00 至 2026-03-03 11:00:00 "
-            "admin|添加设备|设备3 KPV3 admin|添加节点|设备3 新节点 功能码3 寄存器5 模拟量 告警类型 下限0 "
-            "上限65535 "
-            "admin|删除节点|设备3 浪涌次数 功能码3 寄存器5 模拟量 告警类型0000(正常)/FFFF(异常) 下限0 "
-            "上限65535 "
+            "admin|添加设备|设备3 KPV3 admin|添加节点|设备3 新节点 功能码3 寄存器5 模拟量 告警类型 "
+            "下限0 上限65535 admin|删除节点|设备3 浪涌次数 功能码3 寄存器5 模拟量 告警类型0000(正常)/FFFF(异常) "
+            "下限0 上限65535 "
             "admin|修改设备|设备3 KPV3 安装日期2000-01-01 -> 设备4 KPV4 安装日期2000-01-01 "
             "admin|删除设备|设备4 KPV4 安装日期2000-01-01 3 个节点 "
             "admin|修改用户|op 普通用户 -> op2 普通用户 admin|添加用户|new 普通用户 admin|删除用户|new "
@@ -112,10 +110,8 @@ private slots:
             "admin|启动监控|监控周期5秒，节点读取周期100毫秒 admin|修改软件名称|监控软件 -> 一号站 "
             "admin|停止监控| admin|关闭串口|串口3 admin|退出登录|"_s);
         // Times stored as every other stored time is.
-        QCOMPARE(
-            f.db.count(u"operation_log WHERE 操作时间 NOT GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9] "
-                       "[0-9][0-9]:[0-9][0-9]:[0-9][0-9]'"_s),
-            0);
+        QVERIFY(!f.db.count(u"operation_log WHERE 操作时间 NOT GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9] "
+                            "[0-9][0-9]:[0-9][0-9]:[0-9][0-9]'"_s));
         // A change whose row cannot be written is undone with it.
         f.db.exec(refuse);
         w.softwareNameDialog->nameEdit->setText(u"二号站"_s);

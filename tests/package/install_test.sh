@@ -13,9 +13,9 @@ root=$(mktemp -d) && chmod 755 "$root"
 trap 'umount -R "$root"/{var/cache/apt/archives,dev,proc} 2>/dev/null; rm -rf --one-file-system "$root"' EXIT
 # The Debian archive this machine's apt uses (one-line or deb822 sources),
 # so that the test names no archive of its own.
-archive=$(cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
+archive=$({ cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null || true; } |
   awk '$1 == "deb" { for (i = 2; i < NF; i++) if ($i !~ /^\[/ && $(i + 1) == "bookworm") { print $i; exit } }')
-[[ -n $archive ]] || archive=$(cat /etc/apt/sources.list.d/*.sources 2>/dev/null | awk '
+[[ -n $archive ]] || archive=$({ cat /etc/apt/sources.list.d/*.sources 2>/dev/null || true; } | awk '
   /^[ \t]*$/ { if (uri != "" && suites ~ /(^| )bookworm( |$)/) { print uri; exit } uri = suites = "" }
   $1 == "URIs:" { uri = $2 } $1 == "Suites:" { $1 = ""; suites = $0 " " }
   END { if (uri != "" && suites ~ /(^| )bookworm( |$)/) print uri }' | head -n1)
