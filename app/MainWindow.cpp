@@ -297,12 +297,12 @@ void MainWindow::createControls()
 
     periodLabel = makeLabel(central, "periodLabel", QStringLiteral("监控周期(秒)"), 407, 10);
     periodLabel->resize(70, 17);
-    periodEdit = new QLineEdit(QStringLiteral("periodEdit"), central);
+    periodEdit = new QLineEdit(QStringLiteral("Edit1"), central);
     periodEdit->setObjectName(QStringLiteral("periodEdit"));
     periodEdit->setGeometry(480, 8, 81, 21);
     readPeriodLabel = makeLabel(central, "readPeriodLabel", QStringLiteral("节点读取周期(毫秒)"), 575, 10);
     readPeriodLabel->resize(106, 17);
-    readPeriodEdit = new QLineEdit(QStringLiteral("readPeriodEdit"), central);
+    readPeriodEdit = new QLineEdit(QStringLiteral("Edit2"), central);
     readPeriodEdit->setObjectName(QStringLiteral("readPeriodEdit"));
     readPeriodEdit->setGeometry(680, 8, 57, 21);
     // Buttons added later come after the period fields.
@@ -547,8 +547,14 @@ void MainWindow::openOperationLogDialog()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    // Leaving stops monitoring and closes the port: the log says so, as when
+    // done by hand.
     if (!station.session.LoggedInUser.isEmpty())
-        guarded([this]() { m_operationLog->record(QStringLiteral("退出登录")); });
+        guarded([this]() {
+            m_monitor->stopPolling();
+            serialDialog->recordLeaving();
+            m_operationLog->record(QStringLiteral("退出登录"));
+        });
     QMainWindow::closeEvent(event);
 }
 

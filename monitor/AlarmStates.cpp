@@ -152,12 +152,12 @@ void AlarmStates::acknowledgeWhere(const std::function<bool(const AlarmKey&)>& p
         m_connection.beginTransaction();
         try {
             write(changes);
+            // One alarm a line: an alarm's text holds "; " itself.
             QStringList acknowledged;
             for (const AlarmChange& change : changes)
                 acknowledged << change.entry.text;
             Query logQuery(m_connection);
-            OperationLogTable(logQuery).add(now, user, QStringLiteral("确认告警"),
-                                            acknowledged.join(QStringLiteral("; ")));
+            OperationLogTable(logQuery).add(now, user, QStringLiteral("确认告警"), acknowledged.join(u'\n'));
             m_connection.commit();
         } catch (const AppError&) {
             m_connection.rollback();

@@ -8,7 +8,8 @@ packages=(cmake ninja-build g++ pkg-config qt6-base-dev libqt6sql6-sqlite qt6-se
           xvfb fonts-noto-cjk imagemagick xdotool
           libmosquitto-dev mosquitto mosquitto-clients python3-paho-mqtt ca-certificates
           qt6-translations-l10n strace qt6-charts-dev libqt6opengl6-dev
-          qt6-multimedia-dev pulseaudio pulseaudio-utils dbus-daemon python3-dbusmock chromium)
+          qt6-multimedia-dev pulseaudio pulseaudio-utils dbus-daemon python3-dbusmock chromium
+          mmdebstrap)
 # The fleet page's tests drive Chromium from node; a node installed otherwise
 # (with its own npm) is used as it is.
 command -v npm >/dev/null || packages+=(nodejs npm)

@@ -94,7 +94,7 @@ private slots:
         QTest::newRow("user management")
             << "usersButton" << QStringLiteral("管理员") << "用户管理" << false << false;
         QTest::newRow("change password")
-            << "usersButton" << QStringLiteral("普通用户") << "passwordDialog" << false << false;
+            << "usersButton" << QStringLiteral("普通用户") << "Form4" << false << false;
     }
 
     // Device and alarm dialogs stop monitoring while they are open; only the device
@@ -109,7 +109,7 @@ private slots:
         MainWindowFixture f;
         MainWindow& form = *f.form;
         form.station.session.LoggedInPermission = permission;
-        form.usersButton->setText(dialog == QStringLiteral("passwordDialog") ? QStringLiteral("修改密码")
+        form.usersButton->setText(dialog == QStringLiteral("Form4") ? QStringLiteral("修改密码")
                                                                              : QStringLiteral("用户管理"));
         form.pollTimer->start();
         form.monitorButton->setText(QStringLiteral("关闭监控"));

@@ -311,6 +311,9 @@ private slots:
         QTEST(shortly("node_name||':'||state||ifnull('/'||user_name, '')", "alarm_event"), "events");
         QTEST(shortly("node_name||':'||state", "alarm_state"), "kept");
         QCOMPARE(raised.count(), shortly("state", "alarm_event").count("AU"));
+        // The log row of an acknowledgement names each alarm on a line of its own.
+        QVERIFY(!f.db.count("alarm_event e WHERE user_name IS NOT NULL AND NOT EXISTS (SELECT 1 FROM "
+                            "operation_log WHERE instr(char(10)||详情||char(10), char(10)||e.text||char(10)))"));
     }
 
     // Another program locks the file to rename device 1 and write the read time
