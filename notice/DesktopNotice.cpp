@@ -20,31 +20,56 @@ DesktopNotice::DesktopNotice(const QDBusConnection& bus, QObject* parent) : QObj
                   SLOT(notificationClosed(uint, uint)));
 }
 
-void DesktopNotice::show(int deviceId, const QString& nodeName, const QString& text)
+void DesktopNotice::show(const AlarmEntry& entry)
 {
     if (!m_bus.isConnected())
         return;
     QDBusMessage notify = QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("Notify"));
     const QVariantMap hints{{QStringLiteral("urgency"), QVariant::fromValue(uchar(2))}};
     notify << QStringLiteral("spdmon") << uint(0) << QStringLiteral("dialog-warning")
-           << QStringLiteral("设备%1 %2 告警").arg(deviceId).arg(nodeName) << text
+           << QStringLiteral("设备%1 %2 告警").arg(entry.key.deviceId).arg(entry.key.nodeName) << entry.text
            << QStringList{kAcknowledge, QStringLiteral("确认")} << hints << int(0);
+    const AlarmOccurrence occurrence{entry.key, entry.since};
+    m_asked.insert(occurrence);
     // Asked without waiting: a missing service answers with an error, which
     // is dropped, and the poll never waits for the desktop.
     auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(notify), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, deviceId, nodeName]() {
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, occurrence]() {
         const QDBusPendingReply<uint> reply = *watcher;
-        if (reply.isValid())
-            m_shown.insert(reply.value(), {deviceId, nodeName});
         watcher->deleteLater();
+        // Withdrawn while the service was still showing it: closed at once.
+        const bool withdrawn = !m_asked.remove(occurrence);
+        if (!reply.isValid())
+            return;
+        if (withdrawn)
+            close(reply.value());
+        else
+            m_shown.insert(reply.value(), occurrence);
     });
+}
+
+void DesktopNotice::withdrawExcept(const QVector<AlarmOccurrence>& unacknowledged)
+{
+    const QSet<AlarmOccurrence> kept(unacknowledged.cbegin(), unacknowledged.cend());
+    m_asked.intersect(kept);
+    for (const uint id : m_shown.keys()) {
+        if (!kept.contains(m_shown.value(id)))
+            close(id);
+    }
+}
+
+void DesktopNotice::close(uint id)
+{
+    m_shown.remove(id);
+    m_bus.asyncCall(QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("CloseNotification"))
+                    << id);
 }
 
 void DesktopNotice::actionInvoked(uint id, const QString& action)
 {
     const auto shown = m_shown.constFind(id);
     if (action == kAcknowledge && shown != m_shown.constEnd())
-        emit acknowledgeRequested(shown->first, shown->second);
+        emit acknowledgeRequested(*shown);
 }
 
 void DesktopNotice::notificationClosed(uint id, uint /*reason*/)

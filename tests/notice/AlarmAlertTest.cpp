@@ -79,7 +79,7 @@ private slots:
         QString played;
         connect(&alert.sound(), &AlarmSound::playingChanged, [&](bool on) { played += on ? u'+' : u'-'; });
         for (const QString& event : events.split(u' '))
-            event == u"r"   ? alert.alarmRaised(3, u"浪涌次数"_s, u"告警"_s)
+            event == u"r"   ? alert.alarmRaised(AlarmEntry{})
             : event == u"s" ? alert.silence()
                             : alert.unacknowledgedChanged(event.toInt());
         QTEST(played, "played");
@@ -117,7 +117,9 @@ private slots:
         AlarmAlert alert(false, bus);
         QSignalSpy acknowledge(&alert, &AlarmAlert::acknowledgeRequested);
         QTest::failOnWarning(QRegularExpression(u".*"_s));
-        alert.alarmRaised(3, u"浪涌次数"_s, u"告警"_s); // no service yet: nothing happens
+        const AlarmEntry entry{{3, u"浪涌次数"_s}, AlarmState::ActiveUnacknowledged, u"2026-06-01 08:00:00"_s,
+                               u"告警"_s};
+        alert.alarmRaised(entry); // no service yet: nothing happens
         QTest::qWait(300);
 
         qputenv("DBUS_SESSION_BUS_ADDRESS", address.toUtf8());
@@ -126,23 +128,24 @@ private slots:
         const QString service = u"org.freedesktop.Notifications"_s,
                       path = u"/org/freedesktop/Notifications"_s;
         QTRY_VERIFY(bus.interface()->isServiceRegistered(service));
-        alert.alarmRaised(3, u"浪涌次数"_s, u"告警"_s);
+        alert.alarmRaised(entry);
         const QString mock = u"org.freedesktop.DBus.Mock"_s;
-        QVariantList notify; // the arguments of the last Notify the service took
-        QTRY_VERIFY([&]() {
+        const auto lastCall = [&](const QString& method) { // its arguments
             const QDBusArgument calls =
-                bus.call(QDBusMessage::createMethodCall(service, path, mock, u"GetMethodCalls"_s)
-                         << u"Notify"_s)
+                bus.call(QDBusMessage::createMethodCall(service, path, mock, u"GetMethodCalls"_s) << method)
                     .arguments()
                     .value(0)
                     .value<QDBusArgument>();
             quint64 time = 0;
+            QVariantList arguments;
             for (calls.beginArray(); !calls.atEnd(); calls.endStructure()) {
                 calls.beginStructure();
-                calls >> time >> notify;
+                calls >> time >> arguments;
             }
-            return notify.size() == 8;
-        }());
+            return arguments;
+        };
+        QVariantList notify;
+        QTRY_VERIFY((notify = lastCall(u"Notify"_s)).size() == 8);
         const QVariant urgency =
             qdbus_cast<QVariantMap>(notify[6]).value(u"urgency"_s); // a byte, 2: critical
         QCOMPARE(std::tuple(notify[5].toStringList(), urgency.typeId(), urgency.toInt()),
@@ -151,7 +154,13 @@ private slots:
                  << service << u"ActionInvoked"_s << u"us"_s
                  << QVariantList{QVariant::fromValue(uint(1)), u"acknowledge"_s});
         QTRY_COMPARE(acknowledge.count(), 1);
-        QCOMPARE(acknowledge[0], QVariantList({3, u"浪涌次数"_s}));
+        QCOMPARE(acknowledge[0][0].value<AlarmOccurrence>(), (AlarmOccurrence{entry.key, entry.since}));
+        // Withdrawn once acknowledged; a later raising's notice even before the service answered.
+        alert.keepNotices({});
+        QTRY_COMPARE(lastCall(u"CloseNotification"_s), QVariantList{uint(1)});
+        alert.alarmRaised({entry.key, entry.state, u"2026-06-01 09:00:00"_s, entry.text});
+        alert.keepNotices({});
+        QTRY_COMPARE(lastCall(u"CloseNotification"_s), QVariantList{uint(2)});
     }
 };
 
