@@ -72,7 +72,8 @@ void ActiveAlarmPanel::reload()
     selection->clear();
     for (int row = 0; before && row < m_query.recordCount(); ++row) {
         if (occurrenceAt(row) == *before)
-            selection->select(m_model->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            selection->select(m_model->index(row, 0),
+                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
     activeAlarmGrid->scrollToTop();
 }

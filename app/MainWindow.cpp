@@ -109,9 +109,9 @@ void MainWindow::createActiveAlarms()
     activeAlarms = new ActiveAlarmPanel(station.dbConnection, centralWidget());
     activeAlarms->setGeometry(8, 35, 1169, 34);
     // Either permission may acknowledge; the user is recorded with it.
-    connect(activeAlarms, &ActiveAlarmPanel::acknowledgeRequested, this, [this](const AlarmOccurrence& picked) {
-        acknowledgeAlarms({picked}, station.session.LoggedInUser);
-    });
+    connect(
+        activeAlarms, &ActiveAlarmPanel::acknowledgeRequested, this,
+        [this](const AlarmOccurrence& picked) { acknowledgeAlarms({picked}, station.session.LoggedInUser); });
     connect(activeAlarms, &ActiveAlarmPanel::acknowledgeAllRequested, this,
             [this](const QVector<AlarmOccurrence>& listed) {
                 acknowledgeAlarms(listed, station.session.LoggedInUser);

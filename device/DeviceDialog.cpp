@@ -530,11 +530,10 @@ void DeviceDialog::deletePicked()
                 MessageBox::show(QStringLiteral("未选中节点"), this);
                 return;
             }
-            m_log.recordWith(QStringLiteral("删除节点"), logged(DialogDeviceId, DialogNodeName),
-                             [this]() {
-                                 NodeTable(*nodeQuery).removeNode(DialogDeviceId, DialogNodeName);
-                                 endAlarms(DialogDeviceId, DialogNodeName);
-                             });
+            m_log.recordWith(QStringLiteral("删除节点"), logged(DialogDeviceId, DialogNodeName), [this]() {
+                NodeTable(*nodeQuery).removeNode(DialogDeviceId, DialogNodeName);
+                endAlarms(DialogDeviceId, DialogNodeName);
+            });
             emit nodesRemoved(DialogDeviceId, {DialogNodeName});
             MessageBox::show(QStringLiteral("节点删除成功"), this);
             resetPick(SelectionKind::kSystem);

@@ -191,7 +191,8 @@ void AlarmStates::acknowledge(const QVector<AlarmOccurrence>& shown, const QStri
             for (const AlarmChange& change : acknowledged)
                 texts << change.entry.text;
             Query logQuery(m_connection);
-            OperationLogTable(logQuery).add(now, user, QStringLiteral("确认告警"), texts.join(QStringLiteral("; ")));
+            OperationLogTable(logQuery).add(now, user, QStringLiteral("确认告警"),
+                                            texts.join(QStringLiteral("; ")));
             m_connection.commit();
             changes = acknowledged;
         } catch (const AppError&) {

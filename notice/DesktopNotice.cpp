@@ -61,8 +61,8 @@ void DesktopNotice::withdrawExcept(const QVector<AlarmOccurrence>& unacknowledge
 void DesktopNotice::close(uint id)
 {
     m_shown.remove(id);
-    m_bus.asyncCall(QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("CloseNotification"))
-                    << id);
+    m_bus.asyncCall(
+        QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("CloseNotification")) << id);
 }
 
 void DesktopNotice::actionInvoked(uint id, const QString& action)

@@ -200,7 +200,8 @@ private slots:
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
                           grid->visualRect(grid->model()->index(2, 0)).center());
         // A new alarm, taken in as deleted equipment is: on top and in view, A still picked.
-        f.db.exec("INSERT INTO alarm_state VALUES (5, 'e', 'active_unacknowledged', '2026-06-01 10:00:00', 'E')");
+        f.db.exec(
+            "INSERT INTO alarm_state VALUES (5, 'e', 'active_unacknowledged', '2026-06-01 10:00:00', 'E')");
         emit form.deviceDialog->nodesRemoved(6, {});
         QVERIFY(f.settle());
         QCoreApplication::processEvents();

@@ -365,9 +365,10 @@ private slots:
     {
         DeviceFixture f;
         f.db.exec(u"INSERT INTO node_record (device_id, node_name, device_name) VALUES (7, 'a', 'A[3]')"_s);
-        f.db.exec(u"INSERT INTO alarm_state VALUES (7, 'a', 'active_unacknowledged', '2026-01-01', 'A'), "
-                  "(3, '浪涌次数', 'active_acknowledged', '2026-01-02', 'S'), (3, '', "
-                  "'returned_unacknowledged', '2026-01-03', 'L'), (9, '', 'active_unacknowledged', '2026-01-04', 'X')"_s);
+        f.db.exec(
+            u"INSERT INTO alarm_state VALUES (7, 'a', 'active_unacknowledged', '2026-01-01', 'A'), "
+            "(3, '浪涌次数', 'active_acknowledged', '2026-01-02', 'S'), (3, '', "
+            "'returned_unacknowledged', '2026-01-03', 'L'), (9, '', 'active_unacknowledged', '2026-01-04', 'X')"_s);
         f.form->station.session.LoggedInUser = u"op"_s;
         f.form->station.reloadAlarmStates();
         QVERIFY(f.settle());
@@ -408,7 +409,8 @@ private slots:
                                           {3, QStringList{u"浪涌保护器"_s, u"设备状态"_s}}}));
         });
         QCOMPARE(f.db.count(u"node_record"_s), 0);
-        QCOMPARE(tableText(f.db, u"device_id||node_name||':'||state||'/'||user_name||'/'||text"_s, u"alarm_event"_s),
+        QCOMPARE(tableText(f.db, u"device_id||node_name||':'||state||'/'||user_name||'/'||text"_s,
+                           u"alarm_event"_s),
                  u"7a:normal/op/A 3浪涌次数:normal/op/S 3:normal/op/L"_s);
         QCOMPARE(f.form->unacknowledgedAlarms(), 1);
         QCOMPARE(treeText(f.form->deviceTree->topLevelItem(0)), u"监控系统"_s);

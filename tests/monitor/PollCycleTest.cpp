@@ -280,7 +280,8 @@ private slots:
         QTest::newRow("silent from start, answer") << "un" << QString(":AU :RU") << ":RU" << 1;
         // Acknowledging what was shown before: a raising since is left alone.
         QTest::newRow("raised after shown") << "SrO" << QString("a:AU") << "a:AU" << 1;
-        QTest::newRow("raised again after shown") << "rSnarO" << QString("a:AU a:RU a:N/op a:AU") << "a:AU" << 2;
+        QTest::newRow("raised again after shown")
+            << "rSnarO" << QString("a:AU a:RU a:N/op a:AU") << "a:AU" << 2;
         QTest::newRow("row removed elsewhere") << "rDA" << QString("a:AU") << "" << 1;
     }
 
@@ -331,11 +332,12 @@ private slots:
 
     void lossStaysWhileAnyNodeFails_data()
     {
-        QTest::addColumn<QString>("reads"); // of device 1, one a step: x silent, 0 an answer;
-        QTest::addColumn<QString>("events"); // |: from then on only node b is polled
-        QTest::newRow("one node never answers") << "xxx0x0x0x0x0" << ":AU";
-        QTest::newRow("the node answers again") << "xxx0x000" << ":AU :RU";
-        QTest::newRow("only the answering node read") << "xxx0|0000" << ":AU";
+        // Of device 1, one a step: x silent, 0 an answer; |: from then on only node b is polled.
+        QTest::addColumn<QString>("reads");
+        QTest::addColumn<QString>("events");
+        QTest::newRow("one node never answers") << "xxx0x0x0x0x0" << QString(":AU");
+        QTest::newRow("the node answers again") << "xxx0x000" << QString(":AU :RU");
+        QTest::newRow("only the answering node read") << "xxx0|0000" << QString(":AU");
     }
 
     // Node a of device 1 has lost communication, node b answers: the loss

@@ -117,8 +117,8 @@ private slots:
         AlarmAlert alert(false, bus);
         QSignalSpy acknowledge(&alert, &AlarmAlert::acknowledgeRequested);
         QTest::failOnWarning(QRegularExpression(u".*"_s));
-        const AlarmEntry entry{{3, u"浪涌次数"_s}, AlarmState::ActiveUnacknowledged, u"2026-06-01 08:00:00"_s,
-                               u"告警"_s};
+        const AlarmEntry entry{
+            {3, u"浪涌次数"_s}, AlarmState::ActiveUnacknowledged, u"2026-06-01 08:00:00"_s, u"告警"_s};
         alert.alarmRaised(entry); // no service yet: nothing happens
         QTest::qWait(300);
 
