@@ -2,6 +2,7 @@
 // driven by field names; every case checks the message and node_record's rows.
 #include "ModalDriver.h"
 
+#include "app/ActiveAlarmPanel.h"
 #include "device/DeviceDialog.h"
 #include "display/DataPanel.h"
 #include "store/Clock.h"
@@ -12,6 +13,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSqlQuery>
+#include <QTableView>
 #include <QTreeWidget>
 #include <QWindow>
 #include <functional>
@@ -412,7 +414,7 @@ private slots:
         QCOMPARE(tableText(f.db, u"device_id||node_name||':'||state||'/'||user_name||'/'||text"_s,
                            u"alarm_event"_s),
                  u"7a:normal/op/A 3浪涌次数:normal/op/S 3:normal/op/L"_s);
-        QCOMPARE(f.form->unacknowledgedAlarms(), 1);
+        QTRY_COMPARE(f.form->unacknowledgedAlarms(), 1);
         QCOMPARE(treeText(f.form->deviceTree->topLevelItem(0)), u"监控系统"_s);
         QCOMPARE(f.form->panel().CardCount, 0);
     }
