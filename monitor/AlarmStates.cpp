@@ -15,6 +15,14 @@ bool unacknowledged(AlarmState state)
 {
     return state == AlarmState::ActiveUnacknowledged || state == AlarmState::ReturnedUnacknowledged;
 }
+
+QVector<AlarmEntry> newestFirst(const QHash<AlarmKey, AlarmEntry>& held)
+{
+    QVector<AlarmEntry> entries(held.cbegin(), held.cend());
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const AlarmEntry& a, const AlarmEntry& b) { return a.since > b.since; });
+    return entries;
+}
 } // namespace
 
 AlarmStates::AlarmStates(Connection& connection, QObject* parent) : QObject(parent), m_connection(connection)
@@ -127,10 +135,7 @@ int AlarmStates::unacknowledgedCount()
 QVector<AlarmEntry> AlarmStates::active()
 {
     load();
-    QVector<AlarmEntry> entries(m_entries.cbegin(), m_entries.cend());
-    std::stable_sort(entries.begin(), entries.end(),
-                     [](const AlarmEntry& a, const AlarmEntry& b) { return a.since > b.since; });
-    return entries;
+    return newestFirst(m_entries);
 }
 
 QVector<AlarmChange> AlarmStates::fileChanges(const QString& time)
@@ -160,20 +165,26 @@ void AlarmStates::reload()
 
 void AlarmStates::acknowledge(const QVector<AlarmOccurrence>& shown, const QString& user)
 {
+    const QDateTime now = Clock::now();
+    const QString time = Text::dateTimeText(now);
+    QVector<AlarmChange> changes;
     try {
-        const QDateTime now = Clock::now();
-        const QString time = Text::dateTimeText(now);
-        QVector<AlarmChange> changes;
         m_connection.beginTransaction();
         try {
             // From the file, not from memory: a row another program removed
             // meanwhile is not written back.
             changes = fileChanges(time);
-            apply(changes);
+            QHash<AlarmKey, AlarmEntry> stored = m_entries;
+            for (const AlarmChange& change : std::as_const(changes)) {
+                if (change.entry.state == AlarmState::Normal)
+                    stored.remove(change.entry.key);
+                else
+                    stored.insert(change.entry.key, change.entry);
+            }
             const QSet<AlarmOccurrence> picked(shown.cbegin(), shown.cend());
             QVector<AlarmChange> acknowledged;
             // Oldest first, so the event rows follow the order the alarms came in.
-            QVector<AlarmEntry> entries = active();
+            QVector<AlarmEntry> entries = newestFirst(stored);
             std::reverse(entries.begin(), entries.end());
             for (AlarmEntry entry : entries) {
                 const AlarmState next = afterAcknowledge(entry.state);
@@ -182,25 +193,26 @@ void AlarmStates::acknowledge(const QVector<AlarmOccurrence>& shown, const QStri
                 entry.state = next;
                 acknowledged << AlarmChange{entry, time, user};
             }
-            if (acknowledged.isEmpty()) {
-                m_connection.commit();
-                return;
+            if (!acknowledged.isEmpty()) {
+                write(acknowledged);
+                QStringList texts;
+                for (const AlarmChange& change : acknowledged)
+                    texts << change.entry.text;
+                Query logQuery(m_connection);
+                OperationLogTable(logQuery).add(now, user, QStringLiteral("确认告警"),
+                                                texts.join(QStringLiteral("; ")));
             }
-            write(acknowledged);
-            QStringList texts;
-            for (const AlarmChange& change : acknowledged)
-                texts << change.entry.text;
-            Query logQuery(m_connection);
-            OperationLogTable(logQuery).add(now, user, QStringLiteral("确认告警"),
-                                            texts.join(QStringLiteral("; ")));
             m_connection.commit();
-            changes = acknowledged;
+            changes += acknowledged;
         } catch (const AppError&) {
             m_connection.rollback();
             throw;
         }
-        apply(changes);
     } catch (const AppError& e) {
+        apply(changes); // what the file holds, at least
         emit acknowledgeFailed(e.text());
+        return;
     }
+    // Told once, the file's changes and the acknowledgement together.
+    apply(changes);
 }

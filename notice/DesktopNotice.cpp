@@ -3,6 +3,8 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QSet>
+#include <optional>
 
 namespace {
 const QString kService = QStringLiteral("org.freedesktop.Notifications");
@@ -29,29 +31,30 @@ void DesktopNotice::show(const AlarmEntry& entry)
     notify << QStringLiteral("spdmon") << uint(0) << QStringLiteral("dialog-warning")
            << QStringLiteral("设备%1 %2 告警").arg(entry.key.deviceId).arg(entry.key.nodeName) << entry.text
            << QStringList{kAcknowledge, QStringLiteral("确认")} << hints << int(0);
-    const AlarmOccurrence occurrence{entry.key, entry.since};
-    m_asked.insert(occurrence);
+    const quint64 request = ++m_requests;
+    m_asked.insert(request, {entry.key, entry.since});
     // Asked without waiting: a missing service answers with an error, which
     // is dropped, and the poll never waits for the desktop.
     auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(notify), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, occurrence]() {
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, request]() {
         const QDBusPendingReply<uint> reply = *watcher;
         watcher->deleteLater();
         // Withdrawn while the service was still showing it: closed at once.
-        const bool withdrawn = !m_asked.remove(occurrence);
+        const std::optional<AlarmOccurrence> asked =
+            m_asked.contains(request) ? std::optional(m_asked.take(request)) : std::nullopt;
         if (!reply.isValid())
             return;
-        if (withdrawn)
-            close(reply.value());
+        if (asked)
+            m_shown.insert(reply.value(), *asked);
         else
-            m_shown.insert(reply.value(), occurrence);
+            close(reply.value());
     });
 }
 
 void DesktopNotice::withdrawExcept(const QVector<AlarmOccurrence>& unacknowledged)
 {
     const QSet<AlarmOccurrence> kept(unacknowledged.cbegin(), unacknowledged.cend());
-    m_asked.intersect(kept);
+    m_asked.removeIf([&kept](const auto& asked) { return !kept.contains(asked.value()); });
     for (const uint id : m_shown.keys()) {
         if (!kept.contains(m_shown.value(id)))
             close(id);

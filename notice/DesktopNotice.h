@@ -5,7 +5,6 @@
 #include <QDBusConnection>
 #include <QHash>
 #include <QObject>
-#include <QSet>
 
 // Alarms shown by the desktop's notification service (org.freedesktop.
 // Notifications): critical, so they stay until dismissed or withdrawn, with an
@@ -33,6 +32,7 @@ private:
     void close(uint id);
 
     QDBusConnection m_bus;
-    QHash<uint, AlarmOccurrence> m_shown; // notification id -> the raising announced
-    QSet<AlarmOccurrence> m_asked;        // shown, the service's id not yet known
+    QHash<uint, AlarmOccurrence> m_shown;    // notification id -> the raising announced
+    QHash<quint64, AlarmOccurrence> m_asked; // shown, the service's id not yet known, by request
+    quint64 m_requests = 0;
 };
