@@ -48,6 +48,11 @@ void DesktopNotice::show(const AlarmEntry& entry)
             m_shown.insert(reply.value(), *asked);
         else
             close(reply.value());
+        // The service may tell of an action before its answer is taken in here.
+        if (asked && m_early.take(reply.value()) == kAcknowledge)
+            emit acknowledgeRequested(*asked);
+        if (m_asked.isEmpty())
+            m_early.clear();
     });
 }
 
@@ -73,6 +78,8 @@ void DesktopNotice::actionInvoked(uint id, const QString& action)
     const auto shown = m_shown.constFind(id);
     if (action == kAcknowledge && shown != m_shown.constEnd())
         emit acknowledgeRequested(*shown);
+    else if (shown == m_shown.constEnd() && !m_asked.isEmpty())
+        m_early.insert(id, action);
 }
 
 void DesktopNotice::notificationClosed(uint id, uint /*reason*/)

@@ -35,4 +35,5 @@ private:
     QHash<uint, AlarmOccurrence> m_shown;    // notification id -> the raising announced
     QHash<quint64, AlarmOccurrence> m_asked; // shown, the service's id not yet known, by request
     quint64 m_requests = 0;
+    QHash<uint, QString> m_early; // actions on ids not yet answered, while requests are open
 };
