@@ -109,12 +109,13 @@ void MainWindow::createActiveAlarms()
     activeAlarms = new ActiveAlarmPanel(station.dbConnection, centralWidget());
     activeAlarms->setGeometry(8, 35, 1169, 34);
     // Either permission may acknowledge; the user is recorded with it.
-    connect(activeAlarms, &ActiveAlarmPanel::acknowledgeRequested, this,
-            [this](int deviceId, const QString& nodeName) {
-                acknowledgeAlarm(deviceId, nodeName, station.session.LoggedInUser);
-            });
+    connect(
+        activeAlarms, &ActiveAlarmPanel::acknowledgeRequested, this,
+        [this](const AlarmOccurrence& picked) { acknowledgeAlarms({picked}, station.session.LoggedInUser); });
     connect(activeAlarms, &ActiveAlarmPanel::acknowledgeAllRequested, this,
-            [this]() { acknowledgeAllAlarms(station.session.LoggedInUser); });
+            [this](const QVector<AlarmOccurrence>& listed) {
+                acknowledgeAlarms(listed, station.session.LoggedInUser);
+            });
     // Queued from the worker: after the step or acknowledgement that caused it.
     connect(&station, &Station::alarmStatesChanged, this, &MainWindow::reloadActiveAlarms);
     connect(&station, &Station::alarmRaised, this, &MainWindow::alarmRaised);
@@ -123,25 +124,23 @@ void MainWindow::createActiveAlarms()
     // The sound and the notice follow the states; a notice's action acknowledges.
     connect(this, &MainWindow::unacknowledgedAlarmsChanged, alarmAlert, &AlarmAlert::unacknowledgedChanged);
     connect(this, &MainWindow::alarmRaised, alarmAlert, &AlarmAlert::alarmRaised);
-    connect(alarmAlert, &AlarmAlert::acknowledgeRequested, this, [this](int deviceId, const QString& nodeName) {
-        acknowledgeAlarm(deviceId, nodeName, station.session.LoggedInUser);
+    connect(alarmAlert, &AlarmAlert::acknowledgeRequested, this, [this](const AlarmOccurrence& announced) {
+        acknowledgeAlarms({announced}, station.session.LoggedInUser);
     });
+    // Deleted or moved equipment has ended its alarms in the file.
+    connect(deviceDialog, &DeviceDialog::nodesRemoved, &station, &Station::reloadAlarmStates);
 }
 
-void MainWindow::acknowledgeAlarm(int deviceId, const QString& nodeName, const QString& user)
+void MainWindow::acknowledgeAlarms(const QVector<AlarmOccurrence>& shown, const QString& user)
 {
-    station.acknowledgeAlarm(deviceId, nodeName, user);
-}
-
-void MainWindow::acknowledgeAllAlarms(const QString& user)
-{
-    station.acknowledgeAllAlarms(user);
+    station.acknowledgeAlarms(shown, user);
 }
 
 void MainWindow::reloadActiveAlarms()
 {
     guarded([this]() {
         activeAlarms->reload();
+        alarmAlert->keepNotices(activeAlarms->unacknowledged());
         markUnacknowledgedCards();
         const int count = activeAlarms->unacknowledgedCount();
         if (count != m_unacknowledged) {

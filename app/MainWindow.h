@@ -120,14 +120,13 @@ public:
 
 signals:
     void unacknowledgedAlarmsChanged(int count);
-    // An alarm became active and unacknowledged: new, or back before it was
-    // acknowledged. An empty node name is the device's communication loss.
-    void alarmRaised(int deviceId, const QString& nodeName, const QString& text);
+    // An alarm was raised anew (see AlarmStates::alarmRaised). An empty node
+    // name is the device's communication loss.
+    void alarmRaised(const AlarmEntry& entry);
 
 public slots:
-    // Asks the station to acknowledge, recording user.
-    void acknowledgeAlarm(int deviceId, const QString& nodeName, const QString& user);
-    void acknowledgeAllAlarms(const QString& user);
+    // Asks the station to acknowledge the alarms as shown, recording user.
+    void acknowledgeAlarms(const QVector<AlarmOccurrence>& shown, const QString& user);
     // Reads the active alarm list again and marks the cards to match.
     void reloadActiveAlarms();
     void FormShow();

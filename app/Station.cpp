@@ -124,16 +124,16 @@ void Station::resetCounters()
     ask([worker = m_worker]() { worker->resetCounters(); });
 }
 
-void Station::acknowledgeAlarm(int deviceId, const QString& nodeName, const QString& user)
+void Station::acknowledgeAlarms(const QVector<AlarmOccurrence>& shown, const QString& user)
 {
     ++m_unanswered;
-    ask([worker = m_worker, key = AlarmKey{deviceId, nodeName}, user]() { worker->acknowledge(key, user); });
+    ask([worker = m_worker, shown, user]() { worker->acknowledge(shown, user); });
 }
 
-void Station::acknowledgeAllAlarms(const QString& user)
+void Station::reloadAlarmStates()
 {
     ++m_unanswered;
-    ask([worker = m_worker, user]() { worker->acknowledge(std::nullopt, user); });
+    ask([worker = m_worker]() { worker->reloadAlarmStates(); });
 }
 
 void Station::pollTick()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "monitor/BusCounters.h"
+#include "store/AlarmStateTable.h"
 #include "store/PollStepResult.h"
 #include "store/Query.h"
 #include "store/StationState.h"
@@ -68,10 +69,13 @@ public:
     // Asks to forget the bus counters, which the poll step keeps on the
     // station's thread; counts from reads before it are no longer told.
     void resetCounters();
-    // Asks the worker's alarm states to acknowledge one alarm (an empty node
-    // name is the device's communication loss), or all, recording user.
-    void acknowledgeAlarm(int deviceId, const QString& nodeName, const QString& user);
-    void acknowledgeAllAlarms(const QString& user);
+    // Asks the worker's alarm states to acknowledge the alarms as they were
+    // shown (an empty node name is the device's communication loss),
+    // recording user; one raised since another time is left alone.
+    void acknowledgeAlarms(const QVector<AlarmOccurrence>& shown, const QString& user);
+    // Asks the worker's alarm states to take in what another connection wrote
+    // to the file (a device or node deleted or moved ended its alarms).
+    void reloadAlarmStates();
 
 signals:
     void stepDone(const PollStepResult& result);
@@ -80,8 +84,8 @@ signals:
     void countersChanged(const DeviceCounters& counters);
     // After each committed change of alarm states, a step's or an acknowledgement's.
     void alarmStatesChanged();
-    // An alarm became active and unacknowledged (new, or back before it was acknowledged).
-    void alarmRaised(int deviceId, const QString& nodeName, const QString& text);
+    // An alarm was raised anew (see AlarmStates::alarmRaised).
+    void alarmRaised(const AlarmEntry& entry);
     void acknowledgeFailed(const QString& text);
 
 private:

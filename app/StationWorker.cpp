@@ -114,14 +114,22 @@ void StationWorker::resetCounters()
     m_counters->reset();
 }
 
-void StationWorker::acknowledge(const std::optional<AlarmKey>& key, const QString& user)
+void StationWorker::acknowledge(const QVector<AlarmOccurrence>& shown, const QString& user)
 {
     const QString error = failureOf([&]() {
         ensureOpen();
-        if (key)
-            m_alarms->acknowledge(key->deviceId, key->nodeName, user);
-        else
-            m_alarms->acknowledgeAll(user);
+        m_alarms->acknowledge(shown, user);
+    });
+    if (!error.isEmpty())
+        emit acknowledgeFailed(error);
+    emit acknowledged();
+}
+
+void StationWorker::reloadAlarmStates()
+{
+    const QString error = failureOf([&]() {
+        ensureOpen();
+        m_alarms->reload();
     });
     if (!error.isEmpty())
         emit acknowledgeFailed(error);

@@ -8,7 +8,6 @@
 #include <QObject>
 #include <QVector>
 #include <memory>
-#include <optional>
 
 class AlarmStates;
 class Connection;
@@ -39,8 +38,10 @@ public:
     void step(int port);
     // Forgets the bus counters; countersCleared answers.
     void resetCounters();
-    // Acknowledges the alarm of key, or every alarm without one, for user.
-    void acknowledge(const std::optional<AlarmKey>& key, const QString& user);
+    // Acknowledges the alarms as they were shown, for user.
+    void acknowledge(const QVector<AlarmOccurrence>& shown, const QString& user);
+    // Takes in the alarm states as the file holds them.
+    void reloadAlarmStates();
     // Closes the port (none when 0) and the connection, before the thread ends.
     void finish(int openPort);
 
@@ -54,9 +55,9 @@ signals:
     // Of the alarm states, after each committed change; once with no changes
     // when they are first read, so that listeners start from the file.
     void alarmStatesChanged(const QVector<AlarmChange>& changes, const QVector<AlarmEntry>& active);
-    void alarmRaised(int deviceId, const QString& nodeName, const QString& text);
+    void alarmRaised(const AlarmEntry& entry);
     void acknowledgeFailed(const QString& text);
-    // Every acknowledgement asked is answered so, after any failure was told.
+    // Every acknowledgement and reload asked is answered so, after any failure was told.
     void acknowledged();
 
 private:

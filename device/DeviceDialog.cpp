@@ -7,6 +7,7 @@
 #include "kit/KeyFilter.h"
 #include "kit/MessageBox.h"
 #include "kit/TreePick.h"
+#include "store/AlarmStateTable.h"
 #include "store/Clock.h"
 #include "store/FixedTexts.h"
 #include "store/NodeTable.h"
@@ -471,12 +472,16 @@ void DeviceDialog::saveDevice()
     }
     // After a save nothing is picked any more, while the fields still show the device.
     bool saved = false;
+    const int moved = Text::toInt(Text::trimmed(addressEdit->text())) != DialogDeviceId ? DialogDeviceId : 0;
+    const QStringList movedNodes = moved ? NodeWrites::nodeNames(*nodeQuery, moved) : QStringList();
     m_log.recordWith([&]() -> std::optional<OperationLog::Entry> {
         const QString was = NodeWrites::deviceText(*nodeQuery, DialogDeviceId);
         saved = NodeWrites::saveDevice(*nodeQuery, DialogDeviceId, addressEdit->text(),
                                        deviceNameEdit->text(), installDateEdit->dateTime()) > 0;
         if (!saved)
             return std::nullopt;
+        if (moved)
+            endAlarms(moved, std::nullopt);
         const int now = Text::toInt(Text::trimmed(addressEdit->text()));
         return std::optional(
             OperationLog::Entry{QStringLiteral("修改设备"),
@@ -485,6 +490,11 @@ void DeviceDialog::saveDevice()
     if (!saved) {
         MessageBox::show(QStringLiteral("未选中设备"), this);
         return;
+    }
+    // Nothing is left at the old address: its readings and alarms are gone as after a deletion.
+    if (moved) {
+        emit nodesRemoved(moved, movedNodes);
+        emit deviceRemoved(moved);
     }
     MessageBox::show(QStringLiteral("修改成功"), this);
     nodeQuery->close();
@@ -532,7 +542,10 @@ void DeviceDialog::deletePicked()
                              logged(DialogDeviceId,
                                     DialogNodeName + u' ' +
                                         NodeWrites::nodeSettings(*nodeQuery, DialogDeviceId, DialogNodeName)),
-                             [this]() { NodeTable(*nodeQuery).removeNode(DialogDeviceId, DialogNodeName); });
+                             [this]() {
+                                 NodeTable(*nodeQuery).removeNode(DialogDeviceId, DialogNodeName);
+                                 endAlarms(DialogDeviceId, DialogNodeName);
+                             });
             emit nodesRemoved(DialogDeviceId, {DialogNodeName});
             MessageBox::show(QStringLiteral("节点删除成功"), this);
             resetPick(SelectionKind::kSystem);
@@ -546,13 +559,23 @@ void DeviceDialog::deletePicked()
             m_log.recordWith(QStringLiteral("删除设备"),
                              NodeWrites::deviceText(*nodeQuery, DialogDeviceId) +
                                  QStringLiteral(" %1 个节点").arg(nodeNames.size()),
-                             [this]() { NodeTable(*nodeQuery).removeDevice(DialogDeviceId); });
+                             [this]() {
+                                 NodeTable(*nodeQuery).removeDevice(DialogDeviceId);
+                                 endAlarms(DialogDeviceId, std::nullopt);
+                             });
             emit nodesRemoved(DialogDeviceId, nodeNames);
             emit deviceRemoved(DialogDeviceId);
             MessageBox::show(QStringLiteral("设备删除成功"), this);
             resetPick(SelectionKind::kSystem);
         }
     });
+}
+
+// In the transaction of the change, under the user who made it.
+void DeviceDialog::endAlarms(int deviceId, const std::optional<QString>& nodeName)
+{
+    AlarmStateTable(nodeQuery->connection())
+        .end(deviceId, nodeName, Text::dateTimeText(Clock::now()), m_log.user());
 }
 
 void DeviceDialog::resetPick(const QString& kind)

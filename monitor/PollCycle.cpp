@@ -26,7 +26,7 @@ constexpr int kConfirmations = 3;
 
 PollCycle::PollCycle(const LineSettings& line, PollState& poll, Query& scope, FieldBus* bus)
     : m_line(line), m_poll(poll), m_scope(scope), m_alarmInsert(scope.connection()), m_bus(bus),
-      m_surgeInsert(scope.connection())
+      m_surgeInsert(scope.connection()), m_nodeCheck(scope.connection())
 {}
 
 PollStepResult PollCycle::pollTick()
@@ -115,7 +115,8 @@ void PollCycle::PollStep()
 
 // The node's alarm follows its row's alarm status; the device's loss of
 // communication is raised by a confirmed loss, or by any failed reading of a
-// row not shown answering, and ends with any answer.
+// row not shown answering, and ends only once none of the device's nodes is
+// lost: one node that never answers must not raise it again on every pass.
 QVector<AlarmChange> PollCycle::judgeAlarmStates(const QDateTime& readTime, std::optional<bool> lost)
 {
     QVector<AlarmChange> changes;
@@ -130,6 +131,8 @@ QVector<AlarmChange> PollCycle::judgeAlarmStates(const QDateTime& readTime, std:
     if (auto change = m_alarms->judge({deviceId, m_scope.fieldText(QStringLiteral("node_name"))}, alarm,
                                       readTime, nodeText))
         changes << *change;
+    if (lost == false && m_alarms->isRaised({deviceId, QString()}))
+        lost = NodeTable(m_nodeCheck).othersLost(deviceId, m_scope.rowId(m_scope.recNo()));
     if (lost) {
         const auto lossText = [this]() { return deviceHead() + QStringLiteral(";  ") + kCommAbnormal; };
         if (auto change = m_alarms->judge({deviceId, QString()}, *lost, readTime, lossText))

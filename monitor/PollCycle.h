@@ -82,6 +82,7 @@ private:
     };
     std::optional<SurgeReading> m_surgeReading;
     std::optional<SurgeEvent> m_pendingSurge;
+    Query m_nodeCheck; // whether other nodes of a device are lost
     PollEvents* m_events = nullptr;
     BusCounters* m_counters = nullptr;
     AlarmStates* m_alarms = nullptr;

@@ -190,25 +190,36 @@ private slots:
         };
         QCOMPARE(shown(), "marked:12 恢复未确认B 告警已确认C 告警未确认A 告警未确认D");
         QTableView* grid = form.activeAlarms->activeAlarmGrid;
-        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
-                          grid->visualRect(grid->model()->index(2, 0)).center());
-        // Twice: the pick stays on A when the list is read again.
-        for (int click = 0; click < 2; ++click) {
-            QTest::mouseClick(form.activeAlarms->acknowledgeButton, Qt::LeftButton);
+        const auto press = [&f](QPushButton* button) {
+            QTest::mouseClick(button, Qt::LeftButton);
             QVERIFY(f.settle());
             QCoreApplication::processEvents();
-        }
-        QCOMPARE(shown(), "marked:2 恢复未确认B 告警已确认C 告警已确认A 告警未确认D");
-        // A desktop notice's acknowledge action is the same request.
-        emit form.alarmAlert->acknowledgeRequested(4, "d");
-        QVERIFY(f.settle());
-        QTest::mouseClick(form.activeAlarms->acknowledgeAllButton, Qt::LeftButton);
+        };
+        press(form.activeAlarms->acknowledgeButton); // nothing picked: nothing acknowledged
+        grid->scrollToBottom();
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                          grid->visualRect(grid->model()->index(2, 0)).center());
+        // A new alarm and one gone, taken in as deleted equipment is: on top and in view, A still picked.
+        f.db.exec(
+            "INSERT INTO alarm_state VALUES (5, 'e', 'active_unacknowledged', '2026-06-01 10:00:00', 'E')");
+        f.db.exec("DELETE FROM alarm_state WHERE device_id = 3");
+        emit form.deviceDialog->nodesRemoved(6, {});
         QVERIFY(f.settle());
         QCoreApplication::processEvents();
-        QCOMPARE(shown(), "marked: 告警已确认C 告警已确认A 告警已确认D");
+        QCOMPARE(grid->rowAt(0), 0);
+        // Twice: the pick stays on A when the list is read again.
+        for (int click = 0; click < 2; ++click)
+            press(form.activeAlarms->acknowledgeButton);
+        QCOMPARE(shown(), "marked:2 告警未确认E 恢复未确认B 告警已确认A 告警未确认D");
+        // A desktop notice's acknowledge action is the same request.
+        emit form.alarmAlert->acknowledgeRequested({{4, "d"}, "2026-06-01 07:00:00"});
+        QVERIFY(f.settle());
+        f.db.exec("DELETE FROM alarm_state WHERE device_id = 5");
+        press(form.activeAlarms->acknowledgeAllButton);
+        QCOMPARE(shown(), "marked: 告警已确认A 告警已确认D");
         QCOMPARE(tableText(f.db, "device_id||node_name||':'||state||'/'||user_name", "alarm_event"),
                  "1a:active_acknowledged/op 4d:active_acknowledged/op 2:normal/op");
-        QCOMPARE(count.count(), 3);
+        QCOMPARE(count.count(), 4);
         QCOMPARE(form.unacknowledgedAlarms(), 0);
         QCOMPARE(tableText(f.db, "用户名||操作||详情", "operation_log WHERE 操作 = '确认告警'"),
                  "op确认告警A op确认告警D op确认告警B");

@@ -205,7 +205,7 @@ private slots:
         connect(&s.alarms, &AlarmStates::changed, &publisher, &MqttPublisher::alarmStatesChanged);
         QVERIFY(s.started && s.sim.command(u"surge 1 4"_s));
         QVERIFY(s.stepUntil(u"SELECT COUNT(*) FROM alarm_state"_s, u"1"_s));
-        s.alarms.acknowledge(1, u"浪涌次数"_s, u"op"_s);
+        s.alarms.acknowledge({{{1, u"浪涌次数"_s}, s.alarms.active().value(0).since}}, u"op"_s);
         QTRY_COMPARE(
             payloads(sub.messages(u"/alarms/event"_s)),
             payloads(s.column(u"SELECT '||' || json_object('time', event_time, 'device_id', device_id, "

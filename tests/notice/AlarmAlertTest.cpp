@@ -80,7 +80,7 @@ private slots:
         QString played;
         connect(&alert.sound(), &AlarmSound::playingChanged, [&](bool on) { played += on ? u'+' : u'-'; });
         for (const QString& event : events.split(u' '))
-            event == u"r"   ? alert.alarmRaised(3, u"浪涌次数"_s, u"告警"_s)
+            event == u"r"   ? alert.alarmRaised(AlarmEntry{})
             : event == u"s" ? alert.silence()
                             : alert.unacknowledgedChanged(event.toInt());
         QTEST(played, "played");
@@ -150,7 +150,12 @@ private slots:
         AlarmAlert alert(false, bus);
         QSignalSpy acknowledge(&alert, &AlarmAlert::acknowledgeRequested);
         QTest::failOnWarning(QRegularExpression(u".*"_s));
-        alert.alarmRaised(3, u"浪涌次数"_s, u"告警"_s); // no service yet: nothing happens
+        // A communication loss and a node alarm, their names typed with markup characters.
+        const AlarmEntry loss{{3, u""_s}, AlarmState::ActiveUnacknowledged, u"2026-06-01 08:00:00"_s,
+                              u"K&<3>[3];  通信异常"_s};
+        const AlarmEntry entry{{5, u"浪涌次数"_s}, AlarmState::ActiveUnacknowledged, u"2026-06-01 08:00:00"_s,
+                               u"B<5>[5];  浪涌次数:9"_s};
+        alert.alarmRaised(entry); // no service yet: nothing happens
         QTest::qWait(300);
 
         qputenv("DBUS_SESSION_BUS_ADDRESS", address.toUtf8());
@@ -166,32 +171,34 @@ private slots:
                  << service << u"Notify"_s << u"susssasa{sv}i"_s << u"u"_s
                  << u"ret = self.next_id\nself.next_id += 1\nif ret == 2:\n"
                     "    self.EmitSignal('', 'ActionInvoked', 'us', [ret, 'acknowledge'])"_s);
-        // A communication loss and a node alarm, their names typed with markup characters.
-        alert.alarmRaised(3, u""_s, u"K&<3>[3];  通信异常"_s);
-        alert.alarmRaised(5, u"浪涌次数"_s, u"B<5>[5];  浪涌次数:9"_s);
-        QStringList texts;   // summary and body of each Notify the service took
-        QVariantList notify; // the arguments of the last
-        QTRY_VERIFY([&]() {
-            const QDBusArgument calls =
-                bus.call(QDBusMessage::createMethodCall(service, path, mock, u"GetMethodCalls"_s)
-                         << u"Notify"_s)
+        alert.alarmRaised(loss);
+        alert.alarmRaised(entry);
+        const auto calls = [&](const QString& method) { // the arguments of each call
+            const QDBusArgument made =
+                bus.call(QDBusMessage::createMethodCall(service, path, mock, u"GetMethodCalls"_s) << method)
                     .arguments()
                     .value(0)
                     .value<QDBusArgument>();
             quint64 time = 0;
-            texts.clear();
-            for (calls.beginArray(); !calls.atEnd(); calls.endStructure()) {
-                calls.beginStructure();
-                calls >> time >> notify;
-                texts << notify.value(3).toString() + u" | "_s + notify.value(4).toString();
+            QList<QVariantList> all;
+            for (made.beginArray(); !made.atEnd(); made.endStructure()) {
+                QVariantList arguments;
+                made.beginStructure();
+                made >> time >> arguments;
+                all << arguments;
             }
-            return texts.size() == 2;
-        }());
+            return all;
+        };
+        QList<QVariantList> notify;
+        QTRY_COMPARE((notify = calls(u"Notify"_s)).size(), 2);
+        QStringList texts; // summary and body of each
+        for (const QVariantList& arguments : notify)
+            texts << arguments.value(3).toString() + u" | "_s + arguments.value(4).toString();
         QCOMPARE(texts, QStringList({u"K&<3>[3] 通信异常 | K&amp;&lt;3&gt;[3];  通信异常"_s,
                                      u"设备5 浪涌次数 告警 | B&lt;5&gt;[5];  浪涌次数:9"_s}));
         const QVariant urgency =
-            qdbus_cast<QVariantMap>(notify[6]).value(u"urgency"_s); // a byte, 2: critical
-        QCOMPARE(std::tuple(notify[5].toStringList(), urgency.typeId(), urgency.toInt()),
+            qdbus_cast<QVariantMap>(notify[1][6]).value(u"urgency"_s); // a byte, 2: critical
+        QCOMPARE(std::tuple(notify[1][5].toStringList(), urgency.typeId(), urgency.toInt()),
                  std::tuple(QStringList{u"acknowledge"_s, u"确认"_s}, int(QMetaType::UChar), 2));
         QTRY_COMPARE(acknowledge.count(), 1);
         // The first notice's action, picked once it is known.
@@ -199,7 +206,14 @@ private slots:
                  << service << u"ActionInvoked"_s << u"us"_s
                  << QVariantList{QVariant::fromValue(uint(1)), u"acknowledge"_s});
         QTRY_COMPARE(acknowledge.count(), 2);
-        QCOMPARE(acknowledge, QList<QVariantList>({{5, u"浪涌次数"_s}, {3, u""_s}}));
+        QCOMPARE(std::tuple(acknowledge[0][0].value<AlarmOccurrence>(), acknowledge[1][0].value<AlarmOccurrence>()),
+                 std::tuple(AlarmOccurrence{entry.key, entry.since}, AlarmOccurrence{loss.key, loss.since}));
+        // Withdrawn once acknowledged; a later raising's notice even before the service answered.
+        alert.keepNotices({});
+        QTRY_COMPARE(calls(u"CloseNotification"_s).size(), 2);
+        alert.alarmRaised({entry.key, entry.state, u"2026-06-01 09:00:00"_s, entry.text});
+        alert.keepNotices({});
+        QTRY_COMPARE(calls(u"CloseNotification"_s).value(2), QVariantList{uint(3)});
     }
 };
 
