@@ -226,13 +226,15 @@ private slots:
     }
 
     // A device falling silent on the station's thread reaches the sound; after
-    // 消音 the same device's loss raised again sounds again.
+    // 消音 another device's loss sounds again.
     void alarmOnStationThreadSounds()
     {
         MainWindowFixture f;
-        f.db.exec("INSERT INTO node_record (device_id, device_name, node_name, node_code, node_reg_add, "
-                  "con_data_type, node_alarm_type) VALUES (1, 'K1', 'a', 3, 11, '开关量', "
-                  "'0000(正常)/FFFF(异常)')");
+        for (const char* device : {"1", "2"})
+            f.db.exec(QString("INSERT INTO node_record (device_id, device_name, node_name, node_code, "
+                              "node_reg_add, con_data_type, node_alarm_type) VALUES (%1, 'K%1', 'a', 3, 11, "
+                              "'开关量', '0000(正常)/FFFF(异常)')")
+                          .arg(device));
         f.showLoggedIn();
         f.form->setBus(&f.bus);
         f.form->deviceTree->setCurrentItem(f.form->deviceTree->topLevelItem(0));
@@ -240,20 +242,21 @@ private slots:
         f.station.openPollScope();
         const AlarmSound& sound = f.form->alarmAlert->sound();
         const auto stepUntil = [&](bool playing) {
-            for (int step = 0; step < 6 && sound.isPlaying() != playing; ++step) {
+            for (int step = 0; step < 8 && sound.isPlaying() != playing; ++step) {
                 if (!f.step())
                     return false;
                 QCoreApplication::processEvents();
             }
             return sound.isPlaying() == playing && f.form->silenceButton->isEnabled() == playing;
         };
+        f.bus.answer(1, 0);
+        f.bus.answer(2, 0);
+        QVERIFY(!stepUntil(true));
         f.bus.silence(1);
         QVERIFY(stepUntil(true));
         QTest::mouseClick(f.form->silenceButton, Qt::LeftButton);
         QVERIFY(!sound.isPlaying());
-        f.bus.answer(1, 0); // the loss ends unacknowledged: still silent
-        QVERIFY(!stepUntil(true));
-        f.bus.silence(1);
+        f.bus.silence(2);
         QVERIFY(stepUntil(true));
         // No sound server here: the window says so.
         QTRY_VERIFY_WITH_TIMEOUT(f.form->soundFaultLabel->isVisible(), 10000);
