@@ -11,7 +11,6 @@
 
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
 
 MonitorControl::MonitorControl(const LineSettings& line, PollState& poll, Query& query,
                                const MonitorControls& controls, std::function<void()> showSystem,
@@ -69,11 +68,9 @@ void MonitorControl::start()
                      QStringLiteral("监控周期%1秒，节点读取周期%2毫秒").arg(monitorPeriod).arg(interval),
                      [&]() { storePeriods(monitorPeriod, interval); });
     emit statusTextChanged(StatusPanel::kMonitoring, QStringLiteral("已经启动监控"));
-    m_controls.pollTimer->setInterval(interval);
-    m_controls.pollTimer->start();
     m_controls.monitorButton->setText(MonitorCaption::kStop);
     m_controls.serialButton->setEnabled(false);
-    emit started();
+    emit started(interval, monitorPeriod);
 }
 
 void MonitorControl::toggleMonitoring()
@@ -90,8 +87,8 @@ void MonitorControl::toggleMonitoring()
 
 void MonitorControl::stopPolling()
 {
-    const bool polling = m_controls.pollTimer->isActive();
-    m_controls.pollTimer->stop();
+    const bool polling = m_controls.monitorButton->text() == MonitorCaption::kStop;
+    emit stopped();
     emit statusTextChanged(StatusPanel::kMonitoring, QStringLiteral("未启动监控"));
     m_controls.monitorButton->setText(MonitorCaption::kStart);
     if (polling)

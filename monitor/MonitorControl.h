@@ -7,7 +7,6 @@
 
 class QLineEdit;
 class QPushButton;
-class QTimer;
 class QWidget;
 class OperationLog;
 class Query;
@@ -21,11 +20,12 @@ struct MonitorControls final
     QLineEdit* readPeriodEdit;  // node read period, milliseconds
     QPushButton* serialButton;  // serial settings command
     QPushButton* monitorButton; // start/stop; its caption is the monitoring state
-    QTimer* pollTimer;          // poll timer
 };
 
 // Starting and stopping monitoring from the toolbar, and the countdown of the
-// pause between passes in the status bar.
+// pause between passes in the status bar. The polling itself keeps its pace
+// elsewhere (the station's thread): this only says when it starts, at which
+// periods, and when it stops.
 class MonitorControl final : public QObject
 {
     Q_OBJECT
@@ -45,8 +45,10 @@ public:
 
 signals:
     void statusTextChanged(int panel, const QString& text);
-    // Monitoring has just started: counts kept for it begin afresh.
-    void started();
+    // Monitoring has just started at these periods (ms, s): counts kept for
+    // it begin afresh.
+    void started(int nodeReadPeriod, int monitorPeriod);
+    void stopped();
 
 private:
     void start();
