@@ -38,9 +38,9 @@ public:
     void toggleMonitoring();
     void countdownTick();
     // The part of a stop that the device and alarm commands also do: no more
-    // polling, and the button and status bar say so, and the operation log
-    // when polling ran. periodEdit, the serial command
-    // and the countdown are left as they are.
+    // polling, the button and status bar say so, periodEdit takes input
+    // again, and the operation log when polling ran. The serial command and
+    // the countdown are left as they are.
     void stopPolling();
 
 signals:

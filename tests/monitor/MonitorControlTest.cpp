@@ -117,6 +117,21 @@ private slots:
         QCOMPARE(dump(), u"0 监控系统 系统数据 2 2 未启动监控 0 11 T|30|10000"_s);
     }
 
+    // Another program holds the file: the start cannot be recorded, and the
+    // monitoring period stays open to input.
+    void lockedFileStart()
+    {
+        MonitorFixture f;
+        Connection other(u"other"_s);
+        other.open(f.db.path());
+        QSqlQuery hold(other.database());
+        QVERIFY(hold.exec(u"BEGIN IMMEDIATE"_s));
+        f.form->toggleMonitoring();
+        QCOMPARE(MessageBox::takeShown(), QStringList{u"database is locked"_s});
+        QVERIFY(!f.running() && !f.station.polling() && f.form->periodEdit->isEnabled());
+        QVERIFY(hold.exec(u"COMMIT"_s));
+    }
+
     void countdownTexts()
     {
         MonitorFixture f;
