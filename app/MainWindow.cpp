@@ -87,14 +87,16 @@ MainWindow::MainWindow(Station& shown, int screenWidth, QWidget* parent) : QMain
     m_panel = std::make_unique<DataPanel>(station.selection, station.viewQuery, cardFrame->host(),
                                           [this]() { cardFrame->updateExtent(); });
 
-    connect(&station, &Station::stepDone, this, &MainWindow::showStep);
+    connect(&station, &Station::stepsDone, this, &MainWindow::showSteps);
     connect(&station, &Station::scopeFailed, this, [](const QString& error) { MessageBox::error(error); });
 
     m_monitor = new MonitorControl(
         station.line, station.poll, station.settingsQuery,
-        MonitorControls{periodEdit, readPeriodEdit, serialButton, monitorButton, pollTimer},
+        MonitorControls{periodEdit, readPeriodEdit, serialButton, monitorButton},
         [this]() { showSystemSelection(); }, this, *m_operationLog);
     connect(m_monitor, &MonitorControl::statusTextChanged, this, &MainWindow::setStatusText);
+    connect(m_monitor, &MonitorControl::started, &station, &Station::startPolling);
+    connect(m_monitor, &MonitorControl::stopped, &station, &Station::stopPolling);
 
     FormCreate(screenWidth);
     createDialogs();
@@ -374,9 +376,6 @@ void MainWindow::createControls()
     }
     m_panels[StatusPanel::kVersion]->setText(QStringLiteral("V1.0"));
 
-    pollTimer = new QTimer(this);
-    pollTimer->setObjectName(QStringLiteral("pollTimer"));
-    pollTimer->setInterval(2000);
     countdownTimer = new QTimer(this);
     countdownTimer->setObjectName(QStringLiteral("countdownTimer"));
     countdownTimer->setInterval(1000);
@@ -399,7 +398,6 @@ void MainWindow::createControls()
     });
     TreePick::install(deviceTree, [this]() { selectClickedItem(); });
     connect(monitorButton, &QPushButton::clicked, this, &MainWindow::toggleMonitoring);
-    connect(pollTimer, &QTimer::timeout, this, &MainWindow::pollTick);
     connect(countdownTimer, &QTimer::timeout, this, &MainWindow::countdownTick);
 }
 
@@ -581,26 +579,24 @@ void MainWindow::toggleMonitoring()
     guarded([this]() { m_monitor->toggleMonitoring(); });
 }
 
-void MainWindow::pollTick()
-{
-    station.pollTick();
-}
-
-void MainWindow::showStep(const PollStepResult& step)
+void MainWindow::showSteps(const PollSteps& steps)
 {
     // Polling goes on while the operator reads about a failed step: the next
     // tick tries the same node again, and one box shows the latest error.
     guardedWith(
-        [this, &step]() {
-            if (!step.error.isEmpty())
-                throw AppError(step.error);
-            if (step.alarm)
-                AlarmLogTable(station.alarmLogQuery)
-                    .takeAdded(step.alarm->rowId, step.alarm->time, step.alarm->text);
-            if (step.refresh) {
-                ShowPolledRow(*m_panel, step.polled, step.passEnded);
+        [this, &steps]() {
+            if (steps.reloadAlarmLog)
+                reloadAlarmLog();
+            for (const AlarmLine& line : steps.alarms)
+                AlarmLogTable(station.alarmLogQuery).takeAdded(line.rowId, line.time, line.text);
+            if (steps.fullRefresh)
+                ShowPolledRow(*m_panel, PolledRow(), true);
+            for (const PolledRow& row : steps.rows)
+                ShowPolledRow(*m_panel, row, false);
+            if (steps.fullRefresh || !steps.rows.isEmpty())
                 showCardTips();
-            }
+            if (!steps.error.isEmpty())
+                throw AppError(steps.error);
         },
         [this](const QString& text) { MessageBox::errorWithoutWaiting(text, this); });
 }

@@ -38,8 +38,9 @@ class OperationLogDialog;
 class AlarmAlert;
 
 // The main window: toolbar, device tree, data view, alarm log, legend and
-// status bar over the station it shows. It owns the two timers and the
-// dialogs, and gives each dialog the part of the station it edits.
+// status bar over the station it shows. It owns the countdown timer and the
+// dialogs, and gives each dialog the part of the station it edits; the pace
+// of polling is the station's.
 class MainWindow final : public QMainWindow
 {
     Q_OBJECT
@@ -79,7 +80,6 @@ public:
     ActiveAlarmPanel* activeAlarms = nullptr;
     QStatusBar* statusLine;
     QueryModel* alarmLogModel;
-    QTimer* pollTimer;
     QTimer* countdownTimer;
     AlarmAlert* alarmAlert;
     TreeImageList treeImages;
@@ -139,11 +139,11 @@ public slots:
     void openOperationLogDialog();
     void selectClickedItem();
     void toggleMonitoring();
-    void pollTick();
     void countdownTick();
-    // The window's part of a poll step: the new alarm line, the polled row's
-    // card, or the error in the one box that does not wait.
-    void showStep(const PollStepResult& step);
+    // The window's part of the poll steps taken since it was last told: the
+    // new alarm lines, the polled rows' cards (or the whole view), and the
+    // latest error in the one box that does not wait.
+    void showSteps(const PollSteps& steps);
     void openDiagnosticsDialog();
 
 protected:

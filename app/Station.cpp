@@ -14,18 +14,21 @@ Station::Station(Connection& connection)
     : dbConnection(connection), alarmLogQuery(connection), treeQuery(connection), viewQuery(connection),
       settingsQuery(connection), m_ownBus(std::make_unique<ModbusRtuBus>()), m_bus(m_ownBus.get())
 {
-    qRegisterMetaType<PollStepResult>();
     qRegisterMetaType<DeviceCounters>();
     AlarmLogTable(alarmLogQuery).openLog();
     startPublishing();
-    m_worker = new StationWorker(connection.fileName(), m_bus, m_mqtt.get());
+    m_worker = new StationWorker(connection.fileName(), m_bus, m_mqtt.get(), m_steps);
     m_worker->moveToThread(&m_thread);
-    connect(m_worker, &StationWorker::stepDone, this, [this](const PollStepResult& result) {
-        --m_unanswered;
-        m_stepUnderWay = false;
-        if (result.passEnded)
+    // Told once however many steps wait: a busy window takes them all at its return.
+    connect(m_worker, &StationWorker::stepsWaiting, this, [this]() {
+        const PollSteps steps = m_steps.take();
+        m_unanswered -= steps.asked;
+        if (steps.asked > 0)
+            m_stepUnderWay = false;
+        // The countdown the window shows; the worker keeps the pause itself.
+        if (steps.pauseBegun)
             poll.Countdown = poll.MonitorPeriod;
-        emit stepDone(result);
+        emit stepsDone(steps);
     });
     connect(m_worker, &StationWorker::scopeOpened, this,
             [this](const QVector<qint64>& rowIds, const QString& error) {
@@ -136,11 +139,32 @@ void Station::reloadAlarmStates()
     ask([worker = m_worker]() { worker->reloadAlarmStates(); });
 }
 
+void Station::startPolling(int nodeReadPeriod, int monitorPeriod)
+{
+    m_readPeriod = nodeReadPeriod;
+    ask([worker = m_worker, port = line.ComNum, nodeReadPeriod, monitorPeriod]() {
+        worker->startPolling(port, nodeReadPeriod, monitorPeriod);
+    });
+}
+
+void Station::stopPolling()
+{
+    if (!polling())
+        return;
+    m_readPeriod = 0;
+    ask([worker = m_worker]() { worker->stopPolling(); });
+}
+
+void Station::holdPace(bool held)
+{
+    ask([worker = m_worker, held]() { worker->holdPace(held); });
+}
+
 void Station::pollTick()
 {
-    if (m_stepUnderWay || poll.Countdown != 0)
+    if (m_stepUnderWay)
         return;
     m_stepUnderWay = true;
     ++m_unanswered;
-    ask([worker = m_worker, port = line.ComNum]() { worker->step(port); });
+    ask([worker = m_worker, port = line.ComNum]() { worker->step(port, true); });
 }

@@ -3,6 +3,8 @@
 #include "link/FieldBus.h"
 #include "monitor/AlarmStates.h"
 #include "monitor/PollCycle.h"
+#include "monitor/PollPacer.h"
+#include "monitor/StepQueue.h"
 #include "store/AppError.h"
 #include "store/Connection.h"
 #include "store/FixedTexts.h"
@@ -25,11 +27,13 @@ template <typename Work> QString failureOf(Work&& work)
 }
 } // namespace
 
-StationWorker::StationWorker(QString fileName, FieldBus* bus, PollEvents* events)
-    : m_fileName(std::move(fileName)), m_bus(bus), m_events(events), m_counters(new BusCounters(this))
+StationWorker::StationWorker(QString fileName, FieldBus* bus, PollEvents* events, StepQueue& steps)
+    : m_fileName(std::move(fileName)), m_bus(bus), m_events(events), m_steps(steps),
+      m_counters(new BusCounters(this)), m_pacer(new PollPacer(this))
 {
     connect(m_counters, &BusCounters::deviceChanged, this, &StationWorker::countersChanged);
     connect(m_counters, &BusCounters::cleared, this, &StationWorker::countersCleared);
+    connect(m_pacer, &PollPacer::stepDue, this, [this]() { step(m_line.ComNum, false); });
 }
 
 StationWorker::~StationWorker() = default;
@@ -91,7 +95,23 @@ void StationWorker::openScope(const Selection& selection)
     emit scopeOpened(rowIds, error);
 }
 
-void StationWorker::step(int port)
+void StationWorker::startPolling(int port, int nodeReadPeriod, int monitorPeriod)
+{
+    m_line.ComNum = port;
+    m_pacer->start(nodeReadPeriod, monitorPeriod);
+}
+
+void StationWorker::stopPolling()
+{
+    m_pacer->stop();
+}
+
+void StationWorker::holdPace(bool held)
+{
+    m_pacer->setHeld(held);
+}
+
+void StationWorker::step(int port, bool asked)
 {
     PollStepResult result;
     result.error = failureOf([&]() {
@@ -106,7 +126,9 @@ void StationWorker::step(int port)
             m_seenDataVersion = version;
         }
     });
-    emit stepDone(result);
+    m_pacer->stepTaken(result.passEnded);
+    if (m_steps.put(result, asked))
+        emit stepsWaiting();
 }
 
 void StationWorker::resetCounters()
@@ -138,6 +160,7 @@ void StationWorker::reloadAlarmStates()
 
 void StationWorker::finish(int openPort)
 {
+    m_pacer->stop();
     if (openPort != 0)
         m_bus->comClose(openPort);
     m_cycle.reset();

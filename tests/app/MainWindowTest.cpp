@@ -111,7 +111,7 @@ private slots:
         form.station.session.LoggedInPermission = permission;
         form.usersButton->setText(dialog == QStringLiteral("Form4") ? QStringLiteral("修改密码")
                                                                              : QStringLiteral("用户管理"));
-        form.pollTimer->start();
+        form.station.startPolling(2000, 0);
         form.monitorButton->setText(QStringLiteral("关闭监控"));
         form.setStatusText(StatusPanel::kMonitoring, QStringLiteral("已经启动监控"));
         form.serialButton->setEnabled(false);
@@ -127,12 +127,12 @@ private slots:
         QCOMPARE(opened, dialog);
         QCOMPARE(MessageBox::takeShown(),
                  dialog.isEmpty() ? QStringList{QStringLiteral("用户权限不够")} : QStringList());
-        QCOMPARE(form.pollTimer->isActive(), !stopsMonitoring);
+        QCOMPARE(form.station.polling(), !stopsMonitoring);
         QCOMPARE(QStringList({form.monitorButton->text(), form.statusText(StatusPanel::kMonitoring)}),
                  stopsMonitoring ? QStringList({QStringLiteral("启动监控"), QStringLiteral("未启动监控")})
                                  : QStringList({QStringLiteral("关闭监控"), QStringLiteral("已经启动监控")}));
         QCOMPARE(form.serialButton->isEnabled(), serialSettings);
-        QVERIFY(!form.periodEdit->isEnabled());
+        QCOMPARE(form.periodEdit->isEnabled(), stopsMonitoring); // open whenever monitoring is not running
     }
 
     void freshWindowLegendTimersAndAlarmLog()
@@ -141,8 +141,7 @@ private slots:
         QVERIFY(f.form->normalSwatch->styleSheet().contains(Cards::colour(CardState::Normal).name()));
         QVERIFY(f.form->alarmSwatch->styleSheet().contains(Cards::colour(CardState::Alarm).name()));
         QVERIFY(f.form->commLossSwatch->styleSheet().contains(Cards::colour(CardState::CommLoss).name()));
-        QVERIFY(!f.form->pollTimer->isActive() &&
-                f.form->countdownTimer->isActive()); // polling waits for the operator
+        QVERIFY(!f.station.polling() && f.form->countdownTimer->isActive()); // polling waits for the operator
 
         // The alarm log shows the oldest alarm first and cannot be edited.
         f.db.exec(QStringLiteral("INSERT INTO alarm_record VALUES ('2026-02-01 10:00:00', 'later'), "

@@ -102,7 +102,7 @@ struct DeviceFixture : MainWindowFixture
     // by Exit or by the close box. Monitoring is stopped and stays stopped.
     void inDialog(const std::function<void(DeviceDialog&)>& steps, bool closeBox = false)
     {
-        QVERIFY(form->pollTimer->isActive());
+        QVERIFY(form->station.polling());
         bool opened = false;
         QTimer::singleShot(0, [&]() {
             auto* dialog = qobject_cast<DeviceDialog*>(QApplication::activeModalWidget());
@@ -117,7 +117,7 @@ struct DeviceFixture : MainWindowFixture
         });
         QTest::mouseClick(form->devicesButton, Qt::LeftButton);
         QVERIFY(opened);
-        QVERIFY(!form->pollTimer->isActive());
+        QVERIFY(!form->station.polling());
         QCOMPARE(form->monitorButton->text(), u"启动监控"_s);
     }
 
