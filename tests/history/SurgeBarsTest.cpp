@@ -34,6 +34,8 @@ private slots:
                               << QStringList{"2026-01=3", "2026-02=13", "2026-03=7"};
         QTest::newRow("half a year in months") << custom << QDate(2026, 1, 1) << QDate(2026, 6, 30) << 2 << 6
                                                << QStringList{"2026-01=1", "2026-02=4"};
+        QTest::newRow("nine years in years") << custom << QDate(2020, 1, 1) << QDate(2028, 12, 31) << 0 << 9
+                                             << QStringList{"2026=23"};
     }
     void bars()
     {
