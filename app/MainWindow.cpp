@@ -95,6 +95,8 @@ MainWindow::MainWindow(Station& shown, int screenWidth, QWidget* parent) : QMain
         MonitorControls{periodEdit, readPeriodEdit, serialButton, monitorButton, pollTimer},
         [this]() { showSystemSelection(); }, this, *m_operationLog);
     connect(m_monitor, &MonitorControl::statusTextChanged, this, &MainWindow::setStatusText);
+    // A start follows a stop (or the program's start): readings paused till now.
+    connect(m_monitor, &MonitorControl::started, &station, &Station::pauseReadings);
 
     FormCreate(screenWidth);
     createDialogs();

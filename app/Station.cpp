@@ -102,6 +102,11 @@ void Station::openPollScope()
     ask([worker = m_worker, chosen = selection]() { worker->openScope(chosen); });
 }
 
+void Station::pauseReadings()
+{
+    ask([worker = m_worker]() { worker->pauseReadings(); });
+}
+
 void Station::resetCounters()
 {
     ++m_unansweredResets;

@@ -59,6 +59,9 @@ public:
     // A poll tick: asks for one step unless one is under way or the pause
     // between passes runs; stepDone answers.
     void pollTick();
+    // Tells the poll that readings paused (monitoring was stopped): a surge
+    // seen next is told with the time of the last reading before the pause.
+    void pauseReadings();
     // Until every request asked so far is answered.
     bool busy() const { return m_unanswered > 0; }
     // The node_record row ids of the scope last opened.

@@ -80,6 +80,7 @@ void StationWorker::openScope(const Selection& selection)
         else
             nodes.openAll();
         m_scope->first();
+        m_cycle->scopeOpened();
         for (int row = 0; row < m_scope->recordCount(); ++row)
             rowIds << m_scope->rowId(row);
     });
@@ -102,6 +103,12 @@ void StationWorker::step(int port)
         }
     });
     emit stepDone(result);
+}
+
+void StationWorker::pauseReadings()
+{
+    if (m_cycle)
+        m_cycle->readingsPaused();
 }
 
 void StationWorker::resetCounters()

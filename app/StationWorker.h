@@ -34,6 +34,8 @@ public:
     void openScope(const Selection& selection);
     // One poll tick on the port.
     void step(int port);
+    // Monitoring paused: surges seen next may have come at any time since.
+    void pauseReadings();
     // Forgets the bus counters; countersCleared answers.
     void resetCounters();
     // Acknowledges the alarm of key, or every alarm without one, for user.

@@ -100,7 +100,9 @@ QVector<QStringList> events(Query& query, const Period& period, int deviceId, in
         for (const char* column : {"event_time", "device_id", "device_name", "surges", "count_before",
                                    "count_after", "kind", "gap_start"})
             row << query.fieldText(QString::fromLatin1(column));
-        row[6] = row[6] == QLatin1String("reset") ? QStringLiteral("复位") : QStringLiteral("浪涌");
+        row[6] = row[6] == QLatin1String("reset")         ? QStringLiteral("复位")
+                 : row[6] == QLatin1String("implausible") ? QStringLiteral("读数不可信")
+                                                          : QStringLiteral("浪涌");
         rows.append(row);
     }
     return rows;
