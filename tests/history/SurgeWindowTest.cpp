@@ -181,6 +181,16 @@ void SurgeWindowTest::surgesFromTheBusReachWindowBrokerAndExport()
     std::reverse(all.begin(), all.end());
     all.prepend(SurgeHistory::eventHeader().join(u'|'));
     QCOMPARE(QString::fromUtf8(python.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts), all);
+
+    // A surge while monitoring is stopped is told with the last reading before the stop.
+    f.form->toggleMonitoring();
+    QVERIFY(f.settle());
+    QVERIFY(sim.command(u"surge 2"_s));
+    f.form->toggleMonitoring();
+    QTRY_COMPARE_WITH_TIMEOUT(count(), 4, 20000);
+    QSqlQuery gap(u"SELECT gap_start < event_time FROM surge_event ORDER BY id DESC LIMIT 1"_s,
+                  f.db.connection().database());
+    QVERIFY(gap.next() && gap.value(0).toBool());
 }
 
 QTEST_MAIN(SurgeWindowTest)
