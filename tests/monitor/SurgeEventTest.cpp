@@ -107,8 +107,8 @@ private slots:
             << QStringList{"5", "in", "7", "out", "in", "9"}
             << QStringList{"08:02 5>7:2 surge" + d, "08:03 7>9:2 surge since 08:02" + d} << "9";
         QTest::newRow("fault pattern kept out")
-            << QStringList{"3000", "65535", "65535"} << QStringList{"08:02 3000>65535:0 implausible" + d}
-            << "3000";
+            << QStringList{"65000", "65535", "65535"} << QStringList{"08:02 65000>65535:0 implausible" + d}
+            << "65000";
         QTest::newRow("rise bound, then on from the last good count")
             << QStringList{"3000", "4024", "5049", "4030"}
             << QStringList{"08:02 3000>4024:1024 surge" + d, "08:03 4024>5049:0 implausible" + d,
