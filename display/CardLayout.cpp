@@ -22,7 +22,8 @@ int rowTop(int cardNumber)
 QRect markRect(int cardNumber)
 {
     constexpr int markWidth = 42;
-    return QRect(8 + 168 * column(cardNumber) + kWidth - markWidth, rowTop(cardNumber), markWidth, kMarkHeight);
+    return QRect(8 + 168 * column(cardNumber) + kWidth - markWidth, rowTop(cardNumber), markWidth,
+                 kMarkHeight);
 }
 
 QRect headerRect(int cardNumber)

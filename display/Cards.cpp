@@ -42,7 +42,8 @@ void fitHeaderFont(const DataPanel& panel, QLineEdit* edit)
     QFont font = cardFont(panel, true);
     // The edit keeps two pixels each side and one for the cursor.
     const int room = edit->contentsRect().width() - 5;
-    for (qreal size = font.pointSizeF(); size > 7 && QFontMetrics(font).horizontalAdvance(edit->text()) > room;) {
+    for (qreal size = font.pointSizeF();
+         size > 7 && QFontMetrics(font).horizontalAdvance(edit->text()) > room;) {
         size -= 0.5;
         font.setPointSizeF(size);
     }

@@ -49,7 +49,7 @@ private:
         int count = 0;
         QDateTime time;
         bool gap = false;
-        int rejected = -1; // the implausible count read last, -1 for none
+        int rejected = -1;  // the implausible count read last, -1 for none
         int rejections = 0; // how many times in a row
     };
     QHash<int, Seen> m_seen;

@@ -94,8 +94,9 @@ void widenSurgeKinds(QSqlDatabase db)
     query.finish();
     run(db, QString::fromUtf8(kSurgeEvent)
                 .replace(QStringLiteral("EXISTS surge_event "), QStringLiteral("EXISTS surge_event_new ")));
-    run(db, QStringLiteral("INSERT INTO surge_event_new SELECT id, device_id, device_name, event_time, gap_start, "
-                           "count_before, count_after, surges, kind FROM surge_event"));
+    run(db, QStringLiteral(
+                "INSERT INTO surge_event_new SELECT id, device_id, device_name, event_time, gap_start, "
+                "count_before, count_after, surges, kind FROM surge_event"));
     run(db, QStringLiteral("DROP TABLE surge_event"));
     run(db, QStringLiteral("ALTER TABLE surge_event_new RENAME TO surge_event"));
 }

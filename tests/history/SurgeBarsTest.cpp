@@ -24,8 +24,6 @@ private slots:
         QTest::newRow("two days in hours")
             << custom << jan31 << feb1 << 0 << 48
             << QStringList{"01-31 22时=2", "01-31 23时=1", "02-01 00时=4", "02-01 01时=4"};
-        QTest::newRow("one device") << custom << feb1 << jan31 << 1 << 48
-                                    << QStringList{"01-31 22时=2", "02-01 00时=4"};
         QTest::newRow("week to Sunday")
             << int(Span::Week) << feb1 << QDate() << 0 << 7 << QStringList{"01-31=3", "02-01=8"};
         QTest::newRow("month") << int(Span::Month) << QDate(2026, 2, 15) << QDate() << 0 << 28
@@ -34,8 +32,6 @@ private slots:
                               << QStringList{"2026-01=3", "2026-02=13", "2026-03=7"};
         QTest::newRow("half a year in months") << custom << QDate(2026, 1, 1) << QDate(2026, 6, 30) << 2 << 6
                                                << QStringList{"2026-01=1", "2026-02=4"};
-        QTest::newRow("nine years in years") << custom << QDate(2020, 1, 1) << QDate(2028, 12, 31) << 0 << 9
-                                             << QStringList{"2026=23"};
     }
     void bars()
     {
