@@ -89,6 +89,7 @@ void StationWorker::openScope(const Selection& selection)
         else
             nodes.openAll();
         m_scope->first();
+        m_cycle->scopeOpened();
         for (int row = 0; row < m_scope->recordCount(); ++row)
             rowIds << m_scope->rowId(row);
     });
@@ -98,6 +99,10 @@ void StationWorker::openScope(const Selection& selection)
 void StationWorker::startPolling(int port, int nodeReadPeriod, int monitorPeriod)
 {
     m_line.ComNum = port;
+    // A start follows a stop or the program's start: surges seen next may
+    // have come at any time since the last reading.
+    if (m_cycle)
+        m_cycle->readingsPaused();
     m_pacer->start(nodeReadPeriod, monitorPeriod);
 }
 

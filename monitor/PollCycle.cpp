@@ -94,10 +94,12 @@ void PollCycle::PollStep()
         }
     } else {
         m_scope.setField(QStringLiteral("communication_status"), kCommNormal);
-        m_scope.setField(QStringLiteral("node_data"), value);
-        if (surgeCounter)
-            judgeSurgeCount(deviceId, value, now);
-        hold = EvaluateAlarm(value);
+        // An implausible surge count stays out of the row as out of the
+        // history: the row keeps the last good count.
+        if (!surgeCounter || judgeSurgeCount(deviceId, value, now)) {
+            m_scope.setField(QStringLiteral("node_data"), value);
+            hold = EvaluateAlarm(value);
+        }
         lost = false;
     }
     postStep(judgeAlarmStates(now, lost));
@@ -260,12 +262,28 @@ void PollCycle::reportAlarm(const QString& time, const QString& text)
     }
 }
 
-void PollCycle::judgeSurgeCount(int deviceId, int count, const QDateTime& time)
+bool PollCycle::judgeSurgeCount(int deviceId, int count, const QDateTime& time)
 {
     m_surgeReading = SurgeReading{deviceId, count, time};
-    m_pendingSurge = m_surgeCounter.judge(deviceId, count, time);
+    const SurgeCounter::Judgement judgement = m_surgeCounter.judge(deviceId, count, time);
+    m_pendingSurge = judgement.event;
     if (m_pendingSurge)
         m_pendingSurge->deviceName = m_scope.fieldText(QStringLiteral("device_name"));
+    return judgement.plausible;
+}
+
+void PollCycle::readingsPaused()
+{
+    m_surgeCounter.pause();
+}
+
+void PollCycle::scopeOpened()
+{
+    QSet<int> polled;
+    const int column = int(m_scope.columnNames().indexOf(QStringLiteral("device_id")));
+    for (int row = 0; row < m_scope.recordCount(); ++row)
+        polled.insert(m_scope.heldRow(row).value(column).toInt());
+    m_surgeCounter.pauseOthers(polled);
 }
 
 void PollCycle::acceptSurgeCount()
@@ -276,7 +294,8 @@ void PollCycle::acceptSurgeCount()
 
 void PollCycle::reportSurge(const SurgeEvent& event)
 {
-    if (!m_events)
+    // An implausible count is kept for the operator, never passed on as a count.
+    if (!m_events || event.implausible)
         return;
     try {
         m_events->surgeRecorded(event);

@@ -179,7 +179,7 @@ private slots:
         const auto shown = [&form]() {
             QStringList lines{"marked:"};
             for (int card = 1; card <= form.panel().CardCount; ++card) {
-                if (form.panel().CardHeaders[card - 1]->findChild<QLabel*>("unacknowledgedMark"))
+                if (form.panel().CardMarks[card - 1])
                     lines.first() += QString::number(card);
             }
             QAbstractItemModel* model = form.activeAlarms->activeAlarmGrid->model();
