@@ -4,6 +4,7 @@
 #include "store/AlarmStateTable.h"
 
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QPushButton>
 #include <QTableView>
 
@@ -33,8 +34,9 @@ ActiveAlarmPanel::ActiveAlarmPanel(Connection& connection, QWidget* parent)
     activeAlarmGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     activeAlarmGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
     activeAlarmGrid->setSelectionMode(QAbstractItemView::SingleSelection);
+    // A selection of its own, not the query's current row: a row is picked
+    // only by the operator, never by the list being read again.
     activeAlarmGrid->setModel(m_model);
-    activeAlarmGrid->setSelectionModel(m_model->selection());
     activeAlarmGrid->horizontalHeader()->hide();
     activeAlarmGrid->verticalHeader()->hide();
     activeAlarmGrid->verticalHeader()->setMinimumSectionSize(15);
@@ -48,29 +50,56 @@ ActiveAlarmPanel::ActiveAlarmPanel(Connection& connection, QWidget* parent)
     });
 
     connect(acknowledgeButton, &QPushButton::clicked, this, [this]() {
-        if (m_query.isActive() && !m_query.eof()) {
-            emit acknowledgeRequested(m_query.fieldInt(QStringLiteral("device_id")),
-                                      m_query.fieldText(QStringLiteral("node_name")));
-        }
+        if (const std::optional<AlarmOccurrence> occurrence = picked())
+            emit acknowledgeRequested(*occurrence);
     });
-    connect(acknowledgeAllButton, &QPushButton::clicked, this, &ActiveAlarmPanel::acknowledgeAllRequested);
+    connect(acknowledgeAllButton, &QPushButton::clicked, this, [this]() {
+        QVector<AlarmOccurrence> listed;
+        for (int row = 0; row < m_query.recordCount(); ++row)
+            listed << occurrenceAt(row);
+        emit acknowledgeAllRequested(listed);
+    });
 }
 
 void ActiveAlarmPanel::reload()
 {
-    // The same alarm stays picked when the list is read again.
-    const QString picked = m_query.isActive() && !m_query.eof()
-                               ? m_query.fieldText(QStringLiteral("device_id")) + QLatin1Char('/') +
-                                     m_query.fieldText(QStringLiteral("node_name"))
-                               : QString();
+    // The alarm picked stays picked while it is the same raising; the newest
+    // comes into view, above it.
+    const std::optional<AlarmOccurrence> before = picked();
     m_query.close();
     AlarmStateTable::openActive(m_query);
-    for (int row = 0; row < m_query.recordCount(); ++row) {
-        if (m_query.value(row, kDeviceId).toString() + QLatin1Char('/') +
-                m_query.value(row, kNodeName).toString() ==
-            picked)
-            m_query.setRecNo(row);
+    QItemSelectionModel* selection = activeAlarmGrid->selectionModel();
+    selection->clear();
+    for (int row = 0; before && row < m_query.recordCount(); ++row) {
+        if (occurrenceAt(row) == *before)
+            selection->select(m_model->index(row, 0),
+                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
+    activeAlarmGrid->scrollToTop();
+}
+
+AlarmOccurrence ActiveAlarmPanel::occurrenceAt(int row) const
+{
+    return {{m_query.value(row, kDeviceId).toInt(), m_query.value(row, kNodeName).toString()},
+            m_query.value(row, kTime).toString()};
+}
+
+std::optional<AlarmOccurrence> ActiveAlarmPanel::picked() const
+{
+    const QModelIndexList rows = activeAlarmGrid->selectionModel()->selectedRows();
+    if (rows.isEmpty() || !m_query.isActive())
+        return std::nullopt;
+    return occurrenceAt(rows.first().row());
+}
+
+QVector<AlarmOccurrence> ActiveAlarmPanel::unacknowledged() const
+{
+    QVector<AlarmOccurrence> occurrences;
+    for (int row = 0; row < m_query.recordCount(); ++row) {
+        if (unacknowledgedAt(row))
+            occurrences << occurrenceAt(row);
+    }
+    return occurrences;
 }
 
 bool ActiveAlarmPanel::unacknowledgedAt(int row) const

@@ -1,5 +1,7 @@
 #include "app/DatabaseSearch.h"
 
+#include "store/Text.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -29,9 +31,9 @@ DatabaseSearch DatabaseSearch::run(const QString& requested, const QString& work
 QString newStationEntryProblem(const QString& administrator, const QString& password,
                                const QString& passwordAgain)
 {
-    if (administrator.trimmed().isEmpty())
+    if (Text::trimmed(administrator).isEmpty())
         return QStringLiteral("请输入管理员名称 (enter the administrator's name)");
-    if (password.trimmed().isEmpty())
+    if (Text::trimmed(password).isEmpty())
         return QStringLiteral("请输入密码 (enter a password)");
     if (password != passwordAgain)
         return QStringLiteral("两次输入的密码不一致 (the two passwords differ)");

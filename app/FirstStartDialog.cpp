@@ -51,6 +51,7 @@ FirstStartDialog::FirstStartDialog(const DatabaseSearch& search, QWidget* parent
     m_problem->setObjectName(QStringLiteral("problemLabel"));
     m_problem->setStyleSheet(QStringLiteral("color: red;"));
     m_problem->setWordWrap(true);
+    m_problem->setTextInteractionFlags(Qt::TextSelectableByMouse); // the command it suggests can be copied
     layout->addWidget(m_problem);
 
     auto* buttons = new QDialogButtonBox;
@@ -66,24 +67,32 @@ FirstStartDialog::FirstStartDialog(const DatabaseSearch& search, QWidget* parent
     centreOnScreen(*this);
 }
 
+void FirstStartDialog::showProblem(const QString& text)
+{
+    m_problem->setText(text);
+    // The window grows to the wrapped lines: the layout alone keeps its height
+    // and squeezes them into each other.
+    adjustSize();
+}
+
 void FirstStartDialog::createStation()
 {
     const QString problem =
         newStationEntryProblem(m_administrator->text(), m_password->text(), m_passwordAgain->text());
     if (!problem.isEmpty()) {
-        m_problem->setText(problem);
+        showProblem(problem);
         return;
     }
     if (!QDir().mkpath(QFileInfo(m_path).absolutePath())) {
-        m_problem->setText(QStringLiteral("无法创建文件夹 (cannot create the folder) %1")
-                               .arg(QFileInfo(m_path).absolutePath()));
+        showProblem(QStringLiteral("无法创建文件夹 (cannot create the folder) %1")
+                        .arg(QFileInfo(m_path).absolutePath()));
         return;
     }
     try {
         Connection connection(QStringLiteral("firstStart"));
         StationFile::create(connection, m_path, m_administrator->text(), m_password->text());
     } catch (const AppError& e) {
-        m_problem->setText(e.text());
+        showProblem(e.text());
         return;
     }
     accept();

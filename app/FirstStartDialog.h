@@ -19,6 +19,7 @@ public:
 
 private:
     void createStation();
+    void showProblem(const QString& text);
 
     QString m_path;
     QLineEdit* m_administrator;

@@ -87,14 +87,16 @@ MainWindow::MainWindow(Station& shown, int screenWidth, QWidget* parent) : QMain
     m_panel = std::make_unique<DataPanel>(station.selection, station.viewQuery, cardFrame->host(),
                                           [this]() { cardFrame->updateExtent(); });
 
-    connect(&station, &Station::stepDone, this, &MainWindow::showStep);
+    connect(&station, &Station::stepsDone, this, &MainWindow::showSteps);
     connect(&station, &Station::scopeFailed, this, [](const QString& error) { MessageBox::error(error); });
 
     m_monitor = new MonitorControl(
         station.line, station.poll, station.settingsQuery,
-        MonitorControls{periodEdit, readPeriodEdit, serialButton, monitorButton, pollTimer},
+        MonitorControls{periodEdit, readPeriodEdit, serialButton, monitorButton},
         [this]() { showSystemSelection(); }, this, *m_operationLog);
     connect(m_monitor, &MonitorControl::statusTextChanged, this, &MainWindow::setStatusText);
+    connect(m_monitor, &MonitorControl::started, &station, &Station::startPolling);
+    connect(m_monitor, &MonitorControl::stopped, &station, &Station::stopPolling);
 
     FormCreate(screenWidth);
     createDialogs();
@@ -109,12 +111,13 @@ void MainWindow::createActiveAlarms()
     activeAlarms = new ActiveAlarmPanel(station.dbConnection, centralWidget());
     activeAlarms->setGeometry(8, 35, 1169, 34);
     // Either permission may acknowledge; the user is recorded with it.
-    connect(activeAlarms, &ActiveAlarmPanel::acknowledgeRequested, this,
-            [this](int deviceId, const QString& nodeName) {
-                acknowledgeAlarm(deviceId, nodeName, station.session.LoggedInUser);
-            });
+    connect(
+        activeAlarms, &ActiveAlarmPanel::acknowledgeRequested, this,
+        [this](const AlarmOccurrence& picked) { acknowledgeAlarms({picked}, station.session.LoggedInUser); });
     connect(activeAlarms, &ActiveAlarmPanel::acknowledgeAllRequested, this,
-            [this]() { acknowledgeAllAlarms(station.session.LoggedInUser); });
+            [this](const QVector<AlarmOccurrence>& listed) {
+                acknowledgeAlarms(listed, station.session.LoggedInUser);
+            });
     // Queued from the worker: after the step or acknowledgement that caused it.
     connect(&station, &Station::alarmStatesChanged, this, &MainWindow::reloadActiveAlarms);
     connect(&station, &Station::alarmRaised, this, &MainWindow::alarmRaised);
@@ -123,25 +126,23 @@ void MainWindow::createActiveAlarms()
     // The sound and the notice follow the states; a notice's action acknowledges.
     connect(this, &MainWindow::unacknowledgedAlarmsChanged, alarmAlert, &AlarmAlert::unacknowledgedChanged);
     connect(this, &MainWindow::alarmRaised, alarmAlert, &AlarmAlert::alarmRaised);
-    connect(alarmAlert, &AlarmAlert::acknowledgeRequested, this, [this](int deviceId, const QString& nodeName) {
-        acknowledgeAlarm(deviceId, nodeName, station.session.LoggedInUser);
+    connect(alarmAlert, &AlarmAlert::acknowledgeRequested, this, [this](const AlarmOccurrence& announced) {
+        acknowledgeAlarms({announced}, station.session.LoggedInUser);
     });
+    // Deleted or moved equipment has ended its alarms in the file.
+    connect(deviceDialog, &DeviceDialog::nodesRemoved, &station, &Station::reloadAlarmStates);
 }
 
-void MainWindow::acknowledgeAlarm(int deviceId, const QString& nodeName, const QString& user)
+void MainWindow::acknowledgeAlarms(const QVector<AlarmOccurrence>& shown, const QString& user)
 {
-    station.acknowledgeAlarm(deviceId, nodeName, user);
-}
-
-void MainWindow::acknowledgeAllAlarms(const QString& user)
-{
-    station.acknowledgeAllAlarms(user);
+    station.acknowledgeAlarms(shown, user);
 }
 
 void MainWindow::reloadActiveAlarms()
 {
     guarded([this]() {
         activeAlarms->reload();
+        alarmAlert->keepNotices(activeAlarms->unacknowledged());
         markUnacknowledgedCards();
         const int count = activeAlarms->unacknowledgedCount();
         if (count != m_unacknowledged) {
@@ -212,6 +213,9 @@ void MainWindow::showPublishing()
                     publisher->nodeRemoved(deviceId, name);
             });
     connect(deviceDialog, &DeviceDialog::deviceRemoved, publisher, &MqttPublisher::deviceRemoved);
+    // A device added or renamed is announced once, not at each reading.
+    connect(deviceDialog, &DeviceDialog::treeChanged, publisher,
+            [this]() { guarded([this]() { station.publishDevices(); }); });
 }
 
 void MainWindow::showSystemSelection()
@@ -294,12 +298,12 @@ void MainWindow::createControls()
 
     periodLabel = makeLabel(central, "periodLabel", QStringLiteral("监控周期(秒)"), 407, 10);
     periodLabel->resize(70, 17);
-    periodEdit = new QLineEdit(QStringLiteral("periodEdit"), central);
+    periodEdit = new QLineEdit(QStringLiteral("Edit1"), central);
     periodEdit->setObjectName(QStringLiteral("periodEdit"));
     periodEdit->setGeometry(480, 8, 81, 21);
     readPeriodLabel = makeLabel(central, "readPeriodLabel", QStringLiteral("节点读取周期(毫秒)"), 575, 10);
     readPeriodLabel->resize(106, 17);
-    readPeriodEdit = new QLineEdit(QStringLiteral("readPeriodEdit"), central);
+    readPeriodEdit = new QLineEdit(QStringLiteral("Edit2"), central);
     readPeriodEdit->setObjectName(QStringLiteral("readPeriodEdit"));
     readPeriodEdit->setGeometry(680, 8, 57, 21);
     // Buttons added later come after the period fields.
@@ -336,6 +340,13 @@ void MainWindow::createControls()
     silenceButton->setGeometry(937, 0, 65, 33);
     silenceButton->setAutoDefault(false);
     silenceButton->setEnabled(false);
+    // Beside it, why the alarm sound cannot be heard, while it cannot.
+    soundFaultLabel = new QLabel(central);
+    soundFaultLabel->setObjectName(QStringLiteral("soundFaultLabel"));
+    soundFaultLabel->setGeometry(1005, 0, 172, 33);
+    soundFaultLabel->setWordWrap(true);
+    soundFaultLabel->setStyleSheet(QStringLiteral("color: red"));
+    soundFaultLabel->hide();
     alarmLogGrid = new QTableView(central);
     alarmLogGrid->setObjectName(QStringLiteral("alarmLogGrid"));
     alarmLogGrid->setGeometry(720, 88, 457, 600);
@@ -365,9 +376,6 @@ void MainWindow::createControls()
     }
     m_panels[StatusPanel::kVersion]->setText(QStringLiteral("V1.0"));
 
-    pollTimer = new QTimer(this);
-    pollTimer->setObjectName(QStringLiteral("pollTimer"));
-    pollTimer->setInterval(2000);
     countdownTimer = new QTimer(this);
     countdownTimer->setObjectName(QStringLiteral("countdownTimer"));
     countdownTimer->setInterval(1000);
@@ -383,9 +391,13 @@ void MainWindow::createControls()
     alarmAlert = new AlarmAlert(AlarmAlert::soundEnabled(), QDBusConnection::sessionBus(), this);
     connect(silenceButton, &QPushButton::clicked, alarmAlert, &AlarmAlert::silence);
     connect(&alarmAlert->sound(), &AlarmSound::playingChanged, silenceButton, &QWidget::setEnabled);
+    connect(&alarmAlert->sound(), &AlarmSound::faultChanged, soundFaultLabel, [this](const QString& fault) {
+        soundFaultLabel->setText(
+            QString(fault).replace(QStringLiteral("："), QStringLiteral("：\n"))); // why: a line of its own
+        soundFaultLabel->setVisible(!fault.isEmpty());
+    });
     TreePick::install(deviceTree, [this]() { selectClickedItem(); });
     connect(monitorButton, &QPushButton::clicked, this, &MainWindow::toggleMonitoring);
-    connect(pollTimer, &QTimer::timeout, this, &MainWindow::pollTick);
     connect(countdownTimer, &QTimer::timeout, this, &MainWindow::countdownTick);
 }
 
@@ -532,8 +544,14 @@ void MainWindow::openOperationLogDialog()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    // Leaving stops monitoring and closes the port: the log says so, as when
+    // done by hand.
     if (!station.session.LoggedInUser.isEmpty())
-        guarded([this]() { m_operationLog->record(QStringLiteral("退出登录")); });
+        guarded([this]() {
+            m_monitor->stopPolling();
+            serialDialog->recordLeaving();
+            m_operationLog->record(QStringLiteral("退出登录"));
+        });
     QMainWindow::closeEvent(event);
 }
 
@@ -561,26 +579,24 @@ void MainWindow::toggleMonitoring()
     guarded([this]() { m_monitor->toggleMonitoring(); });
 }
 
-void MainWindow::pollTick()
-{
-    station.pollTick();
-}
-
-void MainWindow::showStep(const PollStepResult& step)
+void MainWindow::showSteps(const PollSteps& steps)
 {
     // Polling goes on while the operator reads about a failed step: the next
     // tick tries the same node again, and one box shows the latest error.
     guardedWith(
-        [this, &step]() {
-            if (!step.error.isEmpty())
-                throw AppError(step.error);
-            if (step.alarm)
-                AlarmLogTable(station.alarmLogQuery)
-                    .takeAdded(step.alarm->rowId, step.alarm->time, step.alarm->text);
-            if (step.refresh) {
-                ShowPolledRow(*m_panel, step.polled, step.passEnded);
+        [this, &steps]() {
+            if (steps.reloadAlarmLog)
+                reloadAlarmLog();
+            for (const AlarmLine& line : steps.alarms)
+                AlarmLogTable(station.alarmLogQuery).takeAdded(line.rowId, line.time, line.text);
+            if (steps.fullRefresh)
+                ShowPolledRow(*m_panel, PolledRow(), true);
+            for (const PolledRow& row : steps.rows)
+                ShowPolledRow(*m_panel, row, false);
+            if (steps.fullRefresh || !steps.rows.isEmpty())
                 showCardTips();
-            }
+            if (!steps.error.isEmpty())
+                throw AppError(steps.error);
         },
         [this](const QString& text) { MessageBox::errorWithoutWaiting(text, this); });
 }

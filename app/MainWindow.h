@@ -38,8 +38,9 @@ class OperationLogDialog;
 class AlarmAlert;
 
 // The main window: toolbar, device tree, data view, alarm log, legend and
-// status bar over the station it shows. It owns the two timers and the
-// dialogs, and gives each dialog the part of the station it edits.
+// status bar over the station it shows. It owns the countdown timer and the
+// dialogs, and gives each dialog the part of the station it edits; the pace
+// of polling is the station's.
 class MainWindow final : public QMainWindow
 {
     Q_OBJECT
@@ -59,6 +60,7 @@ public:
     QPushButton* diagnosticsButton;
     QPushButton* operationLogButton;
     QPushButton* silenceButton; // silences the alarm sound without acknowledging
+    QLabel* soundFaultLabel;    // why the alarm sound cannot be heard, shown only then
     QLabel* periodLabel;
     QLineEdit* periodEdit;
     QLabel* readPeriodLabel;
@@ -78,7 +80,6 @@ public:
     ActiveAlarmPanel* activeAlarms = nullptr;
     QStatusBar* statusLine;
     QueryModel* alarmLogModel;
-    QTimer* pollTimer;
     QTimer* countdownTimer;
     AlarmAlert* alarmAlert;
     TreeImageList treeImages;
@@ -119,14 +120,13 @@ public:
 
 signals:
     void unacknowledgedAlarmsChanged(int count);
-    // An alarm became active and unacknowledged: new, or back before it was
-    // acknowledged. An empty node name is the device's communication loss.
-    void alarmRaised(int deviceId, const QString& nodeName, const QString& text);
+    // An alarm was raised anew (see AlarmStates::alarmRaised). An empty node
+    // name is the device's communication loss.
+    void alarmRaised(const AlarmEntry& entry);
 
 public slots:
-    // Asks the station to acknowledge, recording user.
-    void acknowledgeAlarm(int deviceId, const QString& nodeName, const QString& user);
-    void acknowledgeAllAlarms(const QString& user);
+    // Asks the station to acknowledge the alarms as shown, recording user.
+    void acknowledgeAlarms(const QVector<AlarmOccurrence>& shown, const QString& user);
     // Reads the active alarm list again and marks the cards to match.
     void reloadActiveAlarms();
     void FormShow();
@@ -139,11 +139,11 @@ public slots:
     void openOperationLogDialog();
     void selectClickedItem();
     void toggleMonitoring();
-    void pollTick();
     void countdownTick();
-    // The window's part of a poll step: the new alarm line, the polled row's
-    // card, or the error in the one box that does not wait.
-    void showStep(const PollStepResult& step);
+    // The window's part of the poll steps taken since it was last told: the
+    // new alarm lines, the polled rows' cards (or the whole view), and the
+    // latest error in the one box that does not wait.
+    void showSteps(const PollSteps& steps);
     void openDiagnosticsDialog();
 
 protected:

@@ -5,6 +5,7 @@
 #include "mqtt/MqttPublisher.h"
 #include "store/AlarmLogTable.h"
 #include "store/FixedTexts.h"
+#include "store/NodeTable.h"
 
 #include <QFileInfo>
 #include <QtCore/qtsan_impl.h>
@@ -14,19 +15,21 @@ Station::Station(Connection& connection)
     : dbConnection(connection), alarmLogQuery(connection), treeQuery(connection), viewQuery(connection),
       settingsQuery(connection), m_ownBus(std::make_unique<ModbusRtuBus>()), m_bus(m_ownBus.get())
 {
-    qRegisterMetaType<PollStepResult>();
     qRegisterMetaType<DeviceCounters>();
     AlarmLogTable(alarmLogQuery).openLog();
     startPublishing();
-    m_worker = new StationWorker(connection.fileName(), m_bus, m_mqtt.get());
+    m_worker = new StationWorker(connection.fileName(), m_bus, m_mqtt.get(), m_steps);
     m_worker->moveToThread(&m_thread);
-    connect(m_worker, &StationWorker::stepDone, this, [this](const PollStepResult& result) {
-        QtTsan::futexAcquire(m_worker);
-        --m_unanswered;
-        m_stepUnderWay = false;
-        if (result.passEnded)
+    // Told once however many steps wait: a busy window takes them all at its return.
+    connect(m_worker, &StationWorker::stepsWaiting, this, [this]() {
+        const PollSteps steps = m_steps.take();
+        m_unanswered -= steps.asked;
+        if (steps.asked > 0)
+            m_stepUnderWay = false;
+        // The countdown the window shows; the worker keeps the pause itself.
+        if (steps.pauseBegun)
             poll.Countdown = poll.MonitorPeriod;
-        emit stepDone(result);
+        emit stepsDone(steps);
     });
     connect(m_worker, &StationWorker::scopeOpened, this,
             [this](const QVector<qint64>& rowIds, const QString& error) {
@@ -54,6 +57,12 @@ Station::Station(Connection& connection)
     connect(m_worker, &StationWorker::acknowledged, this, [this]() { --m_unanswered; });
     m_thread.setObjectName(QStringLiteral("station"));
     m_thread.start();
+    // A broker learns every device and the alarms left from the last run
+    // whether or not monitoring starts.
+    if (m_mqtt) {
+        publishDevices();
+        ask([worker = m_worker]() { worker->open(); });
+    }
 }
 
 Station::~Station()
@@ -77,8 +86,7 @@ Station::~Station()
 }
 
 // Qt's event queue waits on futexes, which ThreadSanitizer does not see: the
-// marks tell it that what a request carries is written before it runs there,
-// and what a step wrote before its result is read here (stepDone).
+// marks tell it that what a request carries is written before it runs there.
 template <typename Work> void Station::ask(Work&& work)
 {
     QtTsan::futexRelease(m_worker);
@@ -106,6 +114,15 @@ void Station::startPublishing()
     connect(this, &Station::countersChanged, m_mqtt.get(), &MqttPublisher::countersChanged);
 }
 
+void Station::publishDevices()
+{
+    if (!m_mqtt)
+        return;
+    Query nodes(dbConnection);
+    NodeTable(nodes).openAll();
+    m_mqtt->devicesChanged(HomeAssistant::devices(nodes));
+}
+
 void Station::setBus(FieldBus* bus)
 {
     m_bus = bus;
@@ -127,23 +144,44 @@ void Station::resetCounters()
     ask([worker = m_worker]() { worker->resetCounters(); });
 }
 
-void Station::acknowledgeAlarm(int deviceId, const QString& nodeName, const QString& user)
+void Station::acknowledgeAlarms(const QVector<AlarmOccurrence>& shown, const QString& user)
 {
     ++m_unanswered;
-    ask([worker = m_worker, key = AlarmKey{deviceId, nodeName}, user]() { worker->acknowledge(key, user); });
+    ask([worker = m_worker, shown, user]() { worker->acknowledge(shown, user); });
 }
 
-void Station::acknowledgeAllAlarms(const QString& user)
+void Station::reloadAlarmStates()
 {
     ++m_unanswered;
-    ask([worker = m_worker, user]() { worker->acknowledge(std::nullopt, user); });
+    ask([worker = m_worker]() { worker->reloadAlarmStates(); });
+}
+
+void Station::startPolling(int nodeReadPeriod, int monitorPeriod)
+{
+    m_readPeriod = nodeReadPeriod;
+    ask([worker = m_worker, port = line.ComNum, nodeReadPeriod, monitorPeriod]() {
+        worker->startPolling(port, nodeReadPeriod, monitorPeriod);
+    });
+}
+
+void Station::stopPolling()
+{
+    if (!polling())
+        return;
+    m_readPeriod = 0;
+    ask([worker = m_worker]() { worker->stopPolling(); });
+}
+
+void Station::holdPace(bool held)
+{
+    ask([worker = m_worker, held]() { worker->holdPace(held); });
 }
 
 void Station::pollTick()
 {
-    if (m_stepUnderWay || poll.Countdown != 0)
+    if (m_stepUnderWay)
         return;
     m_stepUnderWay = true;
     ++m_unanswered;
-    ask([worker = m_worker, port = line.ComNum]() { worker->step(port); });
+    ask([worker = m_worker, port = line.ComNum]() { worker->step(port, true); });
 }

@@ -1,7 +1,8 @@
 #pragma once
 
 #include "monitor/BusCounters.h"
-#include "store/PollStepResult.h"
+#include "monitor/StepQueue.h"
+#include "store/AlarmStateTable.h"
 #include "store/Query.h"
 #include "store/StationState.h"
 
@@ -19,9 +20,10 @@ class StationWorker;
 // The station the main window shows: the queries the windows read on the
 // database, the serial link, the poll cycle walking the selected scope and
 // the MQTT publisher, with the state they share for the whole run. It
-// outlives the windows. The poll cycle, its reads and its writes run on a
-// thread of the station's own (StationWorker), so the window never waits
-// for the bus or a locked file; the window asks and is answered by signal.
+// outlives the windows. The pace of polling, the poll cycle, its reads and
+// its writes run on a thread of the station's own (StationWorker), so the
+// window never waits for the bus or a locked file, and a busy window delays
+// only itself; the window asks and is answered by signal.
 class Station final : public QObject
 {
     Q_OBJECT
@@ -51,13 +53,25 @@ public:
     // is empty when there is no file at all.
     MqttPublisher* publisher() const { return m_mqtt.get(); }
     QString publishingProblem() const { return m_publishingProblem; }
+    // Tells the publisher the devices as node_record holds them now.
+    void publishDevices();
 
     // Asks for the scope, the rows the poll cycle walks, on the selection:
     // the system all nodes, a device its nodes, a node that node; it stands on
     // its first row afterwards. Any other kind leaves it as is.
     void openPollScope();
-    // A poll tick: asks for one step unless one is under way or the pause
-    // between passes runs; stepDone answers.
+    // Monitoring: the station's thread steps through the scope on its own,
+    // one step every node read period (ms) and, after each pass, a pause of
+    // the monitoring period (s); stepsDone tells the steps.
+    void startPolling(int nodeReadPeriod, int monitorPeriod);
+    void stopPolling();
+    bool polling() const { return m_readPeriod > 0; }
+    // The node read period polling runs at; 0 while it does not.
+    int readPeriod() const { return m_readPeriod; }
+    // Held, the station's thread takes no step of its own: tests and
+    // benchmarks step by hand with pollTick.
+    void holdPace(bool held);
+    // Asks for one step now, unless one asked is under way; stepsDone answers.
     void pollTick();
     // Until every request asked so far is answered.
     bool busy() const { return m_unanswered > 0; }
@@ -66,20 +80,24 @@ public:
     // Asks to forget the bus counters, which the poll step keeps on the
     // station's thread; counts from reads before it are no longer told.
     void resetCounters();
-    // Asks the worker's alarm states to acknowledge one alarm (an empty node
-    // name is the device's communication loss), or all, recording user.
-    void acknowledgeAlarm(int deviceId, const QString& nodeName, const QString& user);
-    void acknowledgeAllAlarms(const QString& user);
+    // Asks the worker's alarm states to acknowledge the alarms as they were
+    // shown (an empty node name is the device's communication loss),
+    // recording user; one raised since another time is left alone.
+    void acknowledgeAlarms(const QVector<AlarmOccurrence>& shown, const QString& user);
+    // Asks the worker's alarm states to take in what another connection wrote
+    // to the file (a device or node deleted or moved ended its alarms).
+    void reloadAlarmStates();
 
 signals:
-    void stepDone(const PollStepResult& result);
+    // The steps taken since the window was last told, coalesced while it was busy.
+    void stepsDone(const PollSteps& steps);
     void scopeFailed(const QString& error);
     // How a device has answered since the counters were last reset.
     void countersChanged(const DeviceCounters& counters);
     // After each committed change of alarm states, a step's or an acknowledgement's.
     void alarmStatesChanged();
-    // An alarm became active and unacknowledged (new, or back before it was acknowledged).
-    void alarmRaised(int deviceId, const QString& nodeName, const QString& text);
+    // An alarm was raised anew (see AlarmStates::alarmRaised).
+    void alarmRaised(const AlarmEntry& entry);
     void acknowledgeFailed(const QString& text);
 
 private:
@@ -91,10 +109,12 @@ private:
     // Outlives the worker, which reports to it.
     std::unique_ptr<MqttPublisher> m_mqtt;
     QString m_publishingProblem;
+    StepQueue m_steps; // outlives the worker, which fills it
     QThread m_thread;
     StationWorker* m_worker = nullptr;
     int m_unanswered = 0;
     bool m_stepUnderWay = false;
+    int m_readPeriod = 0;
     QVector<qint64> m_scopeRowIds;
     int m_unansweredResets = 0;
 };

@@ -3,13 +3,14 @@
 #include "link/FieldBus.h"
 #include "monitor/AlarmStates.h"
 #include "monitor/PollCycle.h"
+#include "monitor/PollPacer.h"
+#include "monitor/StepQueue.h"
 #include "store/AppError.h"
 #include "store/Connection.h"
 #include "store/FixedTexts.h"
 #include "store/NodeTable.h"
 #include "store/Query.h"
 
-#include <QtCore/qtsan_impl.h>
 #include <exception>
 
 namespace {
@@ -26,11 +27,13 @@ template <typename Work> QString failureOf(Work&& work)
 }
 } // namespace
 
-StationWorker::StationWorker(QString fileName, FieldBus* bus, PollEvents* events)
-    : m_fileName(std::move(fileName)), m_bus(bus), m_events(events), m_counters(new BusCounters(this))
+StationWorker::StationWorker(QString fileName, FieldBus* bus, PollEvents* events, StepQueue& steps)
+    : m_fileName(std::move(fileName)), m_bus(bus), m_events(events), m_steps(steps),
+      m_counters(new BusCounters(this)), m_pacer(new PollPacer(this))
 {
     connect(m_counters, &BusCounters::deviceChanged, this, &StationWorker::countersChanged);
     connect(m_counters, &BusCounters::cleared, this, &StationWorker::countersCleared);
+    connect(m_pacer, &PollPacer::stepDue, this, [this]() { step(m_line.ComNum, false); });
 }
 
 StationWorker::~StationWorker() = default;
@@ -60,6 +63,11 @@ void StationWorker::ensureOpen()
     emit alarmStatesChanged({}, m_alarms->active());
 }
 
+void StationWorker::open()
+{
+    failureOf([this]() { ensureOpen(); });
+}
+
 void StationWorker::setBus(FieldBus* bus)
 {
     m_bus = bus;
@@ -81,13 +89,34 @@ void StationWorker::openScope(const Selection& selection)
         else
             nodes.openAll();
         m_scope->first();
+        m_cycle->scopeOpened();
         for (int row = 0; row < m_scope->recordCount(); ++row)
             rowIds << m_scope->rowId(row);
     });
     emit scopeOpened(rowIds, error);
 }
 
-void StationWorker::step(int port)
+void StationWorker::startPolling(int port, int nodeReadPeriod, int monitorPeriod)
+{
+    m_line.ComNum = port;
+    // A start follows a stop or the program's start: surges seen next may
+    // have come at any time since the last reading.
+    if (m_cycle)
+        m_cycle->readingsPaused();
+    m_pacer->start(nodeReadPeriod, monitorPeriod);
+}
+
+void StationWorker::stopPolling()
+{
+    m_pacer->stop();
+}
+
+void StationWorker::holdPace(bool held)
+{
+    m_pacer->setHeld(held);
+}
+
+void StationWorker::step(int port, bool asked)
 {
     PollStepResult result;
     result.error = failureOf([&]() {
@@ -102,8 +131,9 @@ void StationWorker::step(int port)
             m_seenDataVersion = version;
         }
     });
-    QtTsan::futexRelease(this); // see Station::ask
-    emit stepDone(result);
+    m_pacer->stepTaken(result.passEnded);
+    if (m_steps.put(result, asked))
+        emit stepsWaiting();
 }
 
 void StationWorker::resetCounters()
@@ -111,14 +141,22 @@ void StationWorker::resetCounters()
     m_counters->reset();
 }
 
-void StationWorker::acknowledge(const std::optional<AlarmKey>& key, const QString& user)
+void StationWorker::acknowledge(const QVector<AlarmOccurrence>& shown, const QString& user)
 {
     const QString error = failureOf([&]() {
         ensureOpen();
-        if (key)
-            m_alarms->acknowledge(key->deviceId, key->nodeName, user);
-        else
-            m_alarms->acknowledgeAll(user);
+        m_alarms->acknowledge(shown, user);
+    });
+    if (!error.isEmpty())
+        emit acknowledgeFailed(error);
+    emit acknowledged();
+}
+
+void StationWorker::reloadAlarmStates()
+{
+    const QString error = failureOf([&]() {
+        ensureOpen();
+        m_alarms->reload();
     });
     if (!error.isEmpty())
         emit acknowledgeFailed(error);
@@ -127,6 +165,7 @@ void StationWorker::acknowledge(const std::optional<AlarmKey>& key, const QStrin
 
 void StationWorker::finish(int openPort)
 {
+    m_pacer->stop();
     if (openPort != 0)
         m_bus->comClose(openPort);
     m_cycle.reset();

@@ -8,41 +8,55 @@
 #include <QObject>
 #include <QVector>
 #include <memory>
-#include <optional>
 
 class AlarmStates;
 class Connection;
 class FieldBus;
 class PollCycle;
 class PollEvents;
+class PollPacer;
 class Query;
+class StepQueue;
 
-// The part of the station that waits: the poll cycle, its reads on the serial
-// link and its writes through a connection of its own to the same file. It
-// lives on the station's thread; every call below runs there, in the order
-// the station asked, and answers by signal.
+// The part of the station that waits: the pace of polling, the poll cycle,
+// its reads on the serial link and its writes through a connection of its own
+// to the same file. It lives on the station's thread; every call below runs
+// there, in the order the station asked, and answers by signal. The steps go
+// into the station's StepQueue, for the window to show when it can.
 class StationWorker final : public QObject
 {
     Q_OBJECT
 public:
-    StationWorker(QString fileName, FieldBus* bus, PollEvents* events);
+    StationWorker(QString fileName, FieldBus* bus, PollEvents* events, StepQueue& steps);
     ~StationWorker() override;
 
     void setBus(FieldBus* bus);
+    // Opens the connection and reads the alarm states, which alarmStatesChanged
+    // tells, before monitoring needs them; a failure is told by the next step.
+    void open();
     // Reopens the scope on the selection (the system, a device or a node),
     // standing on its first row.
     void openScope(const Selection& selection);
-    // One poll tick on the port.
-    void step(int port);
+    // Monitoring started: steps on the port at the pace of the two periods.
+    void startPolling(int port, int nodeReadPeriod, int monitorPeriod);
+    // Monitoring stopped: no step of the worker's own from here on.
+    void stopPolling();
+    // Held, the worker takes no step of its own; tests step by hand.
+    void holdPace(bool held);
+    // One poll tick on the port; asked when the station asked for it.
+    void step(int port, bool asked);
     // Forgets the bus counters; countersCleared answers.
     void resetCounters();
-    // Acknowledges the alarm of key, or every alarm without one, for user.
-    void acknowledge(const std::optional<AlarmKey>& key, const QString& user);
+    // Acknowledges the alarms as they were shown, for user.
+    void acknowledge(const QVector<AlarmOccurrence>& shown, const QString& user);
+    // Takes in the alarm states as the file holds them.
+    void reloadAlarmStates();
     // Closes the port (none when 0) and the connection, before the thread ends.
     void finish(int openPort);
 
 signals:
-    void stepDone(const PollStepResult& result);
+    // Steps wait in the queue, where there were none.
+    void stepsWaiting();
     // The node_record row ids of the scope opened, or why it could not be.
     void scopeOpened(const QVector<qint64>& rowIds, const QString& error);
     // A device's bus counters after a read, a copy for the window's side.
@@ -51,9 +65,9 @@ signals:
     // Of the alarm states, after each committed change; once with no changes
     // when they are first read, so that listeners start from the file.
     void alarmStatesChanged(const QVector<AlarmChange>& changes, const QVector<AlarmEntry>& active);
-    void alarmRaised(int deviceId, const QString& nodeName, const QString& text);
+    void alarmRaised(const AlarmEntry& entry);
     void acknowledgeFailed(const QString& text);
-    // Every acknowledgement asked is answered so, after any failure was told.
+    // Every acknowledgement and reload asked is answered so, after any failure was told.
     void acknowledged();
 
 private:
@@ -62,9 +76,11 @@ private:
     const QString m_fileName;
     FieldBus* m_bus;
     PollEvents* m_events;
+    StepQueue& m_steps;
     BusCounters* m_counters; // a child: it moves to the thread with the worker
-    // Only the confirmation counters count here: the window keeps the pause
-    // between passes and asks for a step only once it is over.
+    PollPacer* m_pacer;      // a child too
+    // Only the confirmation counters count here: the pacer keeps the pause
+    // between passes.
     LineSettings m_line;
     PollState m_poll;
     qint64 m_seenDataVersion = -1; // data_version at the last refreshing step

@@ -7,6 +7,7 @@
 #include "kit/KeyFilter.h"
 #include "kit/MessageBox.h"
 #include "kit/TreePick.h"
+#include "store/AlarmStateTable.h"
 #include "store/Clock.h"
 #include "store/FixedTexts.h"
 #include "store/NodeTable.h"
@@ -471,17 +472,29 @@ void DeviceDialog::saveDevice()
     }
     // After a save nothing is picked any more, while the fields still show the device.
     bool saved = false;
+    const int moved = Text::toInt(Text::trimmed(addressEdit->text())) != DialogDeviceId ? DialogDeviceId : 0;
+    const QStringList movedNodes = moved ? NodeWrites::nodeNames(*nodeQuery, moved) : QStringList();
     m_log.recordWith([&]() -> std::optional<OperationLog::Entry> {
+        const QString was = NodeWrites::deviceText(*nodeQuery, DialogDeviceId);
         saved = NodeWrites::saveDevice(*nodeQuery, DialogDeviceId, addressEdit->text(),
                                        deviceNameEdit->text(), installDateEdit->dateTime()) > 0;
-        const QString now = logged(Text::toInt(addressEdit->text()), Text::trimmed(deviceNameEdit->text()));
-        return saved ? std::optional(OperationLog::Entry{QStringLiteral("修改设备"),
-                                                         logged(DialogDeviceId, QStringLiteral("-> ") + now)})
-                     : std::nullopt;
+        if (!saved)
+            return std::nullopt;
+        if (moved)
+            endAlarms(moved, std::nullopt);
+        const int now = Text::toInt(Text::trimmed(addressEdit->text()));
+        return std::optional(
+            OperationLog::Entry{QStringLiteral("修改设备"),
+                                was + QStringLiteral(" -> ") + NodeWrites::deviceText(*nodeQuery, now)});
     });
     if (!saved) {
         MessageBox::show(QStringLiteral("未选中设备"), this);
         return;
+    }
+    // Nothing is left at the old address: its readings and alarms are gone as after a deletion.
+    if (moved) {
+        emit nodesRemoved(moved, movedNodes);
+        emit deviceRemoved(moved);
     }
     MessageBox::show(QStringLiteral("修改成功"), this);
     nodeQuery->close();
@@ -500,9 +513,14 @@ void DeviceDialog::saveNode()
     }
     bool added = false;
     m_log.recordWith([&]() {
+        const int address = Text::toInt(Text::trimmed(in.address));
+        const QString name = Text::trimmed(in.nodeName);
+        const QString was = NodeWrites::nodeSettings(*nodeQuery, address, name);
         added = NodeWrites::saveNode(*nodeQuery, in);
-        return OperationLog::Entry{added ? QStringLiteral("添加节点") : QStringLiteral("修改节点"),
-                                   logged(Text::toInt(in.address), Text::trimmed(in.nodeName))};
+        const QString now = NodeWrites::nodeSettings(*nodeQuery, address, name);
+        return added ? OperationLog::Entry{QStringLiteral("添加节点"), logged(address, name + u' ' + now)}
+                     : OperationLog::Entry{QStringLiteral("修改节点"),
+                                           logged(address, name + u' ' + was + QStringLiteral(" -> ") + now)};
     });
     MessageBox::show(added ? QStringLiteral("节点添加成功") : QStringLiteral("节点修改成功"), this);
     nodeQuery->close();
@@ -520,8 +538,14 @@ void DeviceDialog::deletePicked()
                 MessageBox::show(QStringLiteral("未选中节点"), this);
                 return;
             }
-            m_log.recordWith(QStringLiteral("删除节点"), logged(DialogDeviceId, DialogNodeName),
-                             [this]() { NodeTable(*nodeQuery).removeNode(DialogDeviceId, DialogNodeName); });
+            m_log.recordWith(QStringLiteral("删除节点"),
+                             logged(DialogDeviceId,
+                                    DialogNodeName + u' ' +
+                                        NodeWrites::nodeSettings(*nodeQuery, DialogDeviceId, DialogNodeName)),
+                             [this]() {
+                                 NodeTable(*nodeQuery).removeNode(DialogDeviceId, DialogNodeName);
+                                 endAlarms(DialogDeviceId, DialogNodeName);
+                             });
             emit nodesRemoved(DialogDeviceId, {DialogNodeName});
             MessageBox::show(QStringLiteral("节点删除成功"), this);
             resetPick(SelectionKind::kSystem);
@@ -533,14 +557,25 @@ void DeviceDialog::deletePicked()
             }
             const QStringList nodeNames = NodeWrites::nodeNames(*nodeQuery, DialogDeviceId);
             m_log.recordWith(QStringLiteral("删除设备"),
-                             logged(DialogDeviceId, QStringLiteral("%1 个节点").arg(nodeNames.size())),
-                             [this]() { NodeTable(*nodeQuery).removeDevice(DialogDeviceId); });
+                             NodeWrites::deviceText(*nodeQuery, DialogDeviceId) +
+                                 QStringLiteral(" %1 个节点").arg(nodeNames.size()),
+                             [this]() {
+                                 NodeTable(*nodeQuery).removeDevice(DialogDeviceId);
+                                 endAlarms(DialogDeviceId, std::nullopt);
+                             });
             emit nodesRemoved(DialogDeviceId, nodeNames);
             emit deviceRemoved(DialogDeviceId);
             MessageBox::show(QStringLiteral("设备删除成功"), this);
             resetPick(SelectionKind::kSystem);
         }
     });
+}
+
+// In the transaction of the change, under the user who made it.
+void DeviceDialog::endAlarms(int deviceId, const std::optional<QString>& nodeName)
+{
+    AlarmStateTable(nodeQuery->connection())
+        .end(deviceId, nodeName, Text::dateTimeText(Clock::now()), m_log.user());
 }
 
 void DeviceDialog::resetPick(const QString& kind)

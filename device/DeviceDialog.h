@@ -4,6 +4,7 @@
 #include "display/TreeImages.h"
 
 #include <QDialog>
+#include <optional>
 
 class Connection;
 class OperationLog;
@@ -89,9 +90,10 @@ signals:
     // Devices or nodes may have changed: the main window rebuilds its tree
     // and shows the system anew.
     void treeChanged();
-    // These nodes of the device were deleted.
+    // These nodes of the device were deleted, or moved away with the device
+    // to another address; their alarms have ended.
     void nodesRemoved(int deviceId, const QStringList& nodeNames);
-    // The device itself was deleted, after nodesRemoved for its nodes.
+    // The device itself was deleted or moved, after nodesRemoved for its nodes.
     void deviceRemoved(int deviceId);
 
 public slots:
@@ -113,6 +115,8 @@ private:
     void createDeviceGroup();
     void saveDevice();
     void saveNode();
+    // Ends the alarms of a device, or of one of its nodes, being deleted or moved.
+    void endAlarms(int deviceId, const std::optional<QString>& nodeName);
     // After a save or delete: the tree anew, nothing picked, fields for kind.
     void resetPick(const QString& kind);
     // Shows the refusal and puts the focus on its field of the group in use.

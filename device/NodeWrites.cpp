@@ -20,6 +20,42 @@ QStringList nodeNames(Query& query, int deviceId)
     return names;
 }
 
+QString deviceText(Query& query, int deviceId)
+{
+    NodeTable(query).openDeviceRows(deviceId);
+    QString text;
+    if (query.recordCount() > 0) {
+        query.first();
+        text = QStringLiteral("设备%1 %2 安装日期%3")
+                   .arg(deviceId)
+                   .arg(query.fieldText(QStringLiteral("device_name")),
+                        Text::parseDateTime(query.fieldText(QStringLiteral("install_date")))
+                            .toString(QStringLiteral("yyyy-MM-dd")));
+    }
+    query.close();
+    return text;
+}
+
+QString nodeSettings(Query& query, int deviceId, const QString& nodeName)
+{
+    NodeTable(query).openNode(deviceId, nodeName);
+    QString text;
+    if (query.recordCount() > 0) {
+        query.first();
+        const QString dataType = query.fieldText(QStringLiteral("con_data_type"));
+        text = QStringLiteral("功能码%1 寄存器%2 %3 告警类型%4")
+                   .arg(query.fieldText(QStringLiteral("node_code")),
+                        query.fieldText(QStringLiteral("node_reg_add")), dataType,
+                        query.fieldText(QStringLiteral("node_alarm_type")));
+        if (dataType == NodeTexts::kAnalogue)
+            text += QStringLiteral(" 下限%1 上限%2")
+                        .arg(query.fieldText(QStringLiteral("node_data_lower")),
+                             query.fieldText(QStringLiteral("node_data_upper")));
+    }
+    query.close();
+    return text;
+}
+
 int saveDevice(Query& query, int deviceId, const QString& address, const QString& name,
                const QDateTime& installed)
 {

@@ -13,6 +13,13 @@ namespace NodeWrites {
 // The names of the device's nodes, as stored.
 QStringList nodeNames(Query& query, int deviceId);
 
+// How the operation log shows what is stored, so that a change can say what
+// it was and what it became: a device as "设备3 KPV3 安装日期2026-01-01", a
+// node's settings as "功能码3 寄存器0 开关量 告警类型..." (with the limits of an
+// analogue node). Empty when there is no such device or node.
+QString deviceText(Query& query, int deviceId);
+QString nodeSettings(Query& query, int deviceId, const QString& nodeName);
+
 // Changes every row of the device deviceId: its address (the trimmed
 // address text), trimmed name and install date. Returns how many rows it
 // changed; with none found nothing is written.

@@ -5,6 +5,7 @@
 #include "store/FixedTexts.h"
 #include "store/StationState.h"
 
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -32,6 +33,22 @@ QListWidget* list(DataPanel& panel, int cardNumber)
     if (cardNumber < 1 || cardNumber > DataPanel::kMaxCards)
         return nullptr;
     return panel.CardLists[cardNumber - 1];
+}
+
+// The header's own size, or a smaller one down to 7 points where a long name
+// would otherwise be cut: the whole name and address stay in sight.
+void fitHeaderFont(const DataPanel& panel, QLineEdit* edit)
+{
+    QFont font = cardFont(panel, true);
+    // The edit keeps two pixels each side and one for the cursor.
+    const int room = edit->contentsRect().width() - 5;
+    for (qreal size = font.pointSizeF();
+         size > 7 && QFontMetrics(font).horizontalAdvance(edit->text()) > room;) {
+        size -= 0.5;
+        font.setPointSizeF(size);
+    }
+    if (edit->font() != font)
+        edit->setFont(font);
 }
 } // namespace
 
@@ -70,10 +87,11 @@ void create(DataPanel& panel, int cardNumber)
     lines->setFrameShadow(QFrame::Plain);
     lines->setLineWidth(1);
     lines->setFont(cardFont(panel, false));
-    // Long lines are cut at the edge, as a plain list box does, rather than
-    // bringing up a scroll bar that would hide the last line.
+    // A long line goes on below rather than bringing up a scroll bar that
+    // would hide the last line.
     lines->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     lines->setTextElideMode(Qt::ElideNone);
+    lines->setWordWrap(true);
     panel.CardLists[cardNumber - 1] = lines;
 
     edit->show();
@@ -99,6 +117,7 @@ void setHeaderText(DataPanel& panel, int cardNumber, const QString& text)
     QLineEdit* edit = header(panel, cardNumber);
     if (edit && edit->text() != text) {
         edit->setText(text);
+        fitHeaderFont(panel, edit);
         edit->setCursorPosition(0);
     }
 }
@@ -111,26 +130,25 @@ void setHeader(DataPanel& panel, int cardNumber, CardState state, const QString&
 
 void setUnacknowledgedMark(DataPanel& panel, int cardNumber, bool marked)
 {
-    QLineEdit* edit = header(panel, cardNumber);
-    if (!edit)
+    if (!header(panel, cardNumber))
         return;
-    const QString name = QStringLiteral("unacknowledgedMark");
-    auto* mark = edit->findChild<QLabel*>(name, Qt::FindDirectChildrenOnly);
+    QLabel*& mark = panel.CardMarks[cardNumber - 1];
     if (!marked) {
         delete mark;
+        mark = nullptr;
         return;
     }
     if (mark)
         return;
-    // A child of the header goes with it when the cards are freed.
-    mark = new QLabel(QStringLiteral("未确认"), edit);
-    mark->setObjectName(name);
+    // Above the header, clear of its text: a long name stays readable.
+    mark = new QLabel(QStringLiteral("未确认"), panel.host);
+    mark->setObjectName(QStringLiteral("unacknowledgedMark"));
     mark->setAlignment(Qt::AlignCenter);
     mark->setStyleSheet(
         QStringLiteral("QLabel { background-color: white; color: %1; border: 1px solid black; "
                        "font-size: 8pt; font-weight: bold; }")
             .arg(colour(CardState::Alarm).name()));
-    mark->setGeometry(edit->width() - 44, 2, 42, edit->height() - 4);
+    mark->setGeometry(CardLayout::markRect(cardNumber));
     mark->show();
 }
 
@@ -174,5 +192,7 @@ void FreeCards(DataPanel& panel)
         panel.CardHeaders[i] = nullptr;
         delete panel.CardLists[i];
         panel.CardLists[i] = nullptr;
+        delete panel.CardMarks[i];
+        panel.CardMarks[i] = nullptr;
     }
 }

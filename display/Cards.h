@@ -37,7 +37,7 @@ void setTips(DataPanel& panel, const std::function<QString(int deviceId)>& tipOf
 
 } // namespace Cards
 
-// Frees the header and then the list of cards 1 to CardCount, each only if
+// Frees the header, the list and the mark of cards 1 to CardCount, each only if
 // present, and empties their slots. CardCount is left for the create step
 // that follows every call to set anew.
 void FreeCards(DataPanel& panel);

@@ -7,6 +7,7 @@
 #include <array>
 #include <functional>
 
+class QLabel;
 class QLineEdit;
 class QListWidget;
 class QWidget;
@@ -15,7 +16,8 @@ struct Selection;
 
 // What the data views work on: the selection they show, their query, the
 // widget the cards are placed on and the cards themselves. Card n sits in
-// slot n-1 of CardHeaders and CardLists.
+// slot n-1 of CardHeaders, CardLists and CardMarks (its 未确认 mark, null
+// when unmarked).
 struct DataPanel final
 {
     static constexpr int kMaxCards = 247;
@@ -34,6 +36,7 @@ struct DataPanel final
     int CardCount = 0;
     std::array<QLineEdit*, kMaxCards> CardHeaders{};
     std::array<QListWidget*, kMaxCards> CardLists{};
+    std::array<QLabel*, kMaxCards> CardMarks{};
 
     // What the last full refresh showed: the kind of view and for the
     // overview its rows.

@@ -219,7 +219,7 @@ QVector<DeviceCardContent> OverviewContent::refresh(const QVector<OverviewRow>& 
         cards[i].header = deviceItemText(row->deviceName, QString::number(row->deviceId));
         QString lifeLine = QStringLiteral("设备剩余寿命:") + QString::number(life) + QLatin1Char('%');
         if (const int surges = recentSurges.value(row->deviceId))
-            lifeLine += QStringLiteral("  近30天浪涌:") + QString::number(surges);
+            lifeLine += QStringLiteral("\n近30天浪涌:") + QString::number(surges); // below: a card is narrow
         cards[i].writeLine(count, lifeLine);
         cards[i].writeLine(count + 1, row->readTime);
     }

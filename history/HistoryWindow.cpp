@@ -25,6 +25,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QValueAxis>
+#include <algorithm>
 
 namespace {
 QTableWidget* makeGrid(const char* name, const QStringList& header, QWidget* parent)
@@ -72,6 +73,7 @@ HistoryWindow::HistoryWindow(Connection& connection, QWidget* parent)
         edit->setObjectName(QString::fromLatin1(name));
         edit->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
         edit->setCalendarPopup(true);
+        edit->setDateRange(SurgeHistory::kFirstDay, SurgeHistory::kLastDay);
         edit->setEnabled(false);
         return edit;
     };
@@ -256,7 +258,9 @@ void HistoryWindow::exportEvents()
     if (path.isEmpty())
         return;
     guarded([this, &path]() {
-        const QVector<QStringList> rows = SurgeHistory::events(*m_query, m_period, shownDevice(), -1);
+        // Oldest first, as the alarm and operation-log exports are.
+        QVector<QStringList> rows = SurgeHistory::events(*m_query, m_period, shownDevice(), -1);
+        std::reverse(rows.begin(), rows.end());
         QString text = CsvFile::line(SurgeHistory::eventHeader());
         for (const QStringList& row : rows)
             text += CsvFile::line(row);

@@ -34,10 +34,14 @@ Period period(Span span, const QDate& today, const QDate& customFirst, const QDa
     case Span::Custom:
         break;
     }
-    const QDate end = qMax(customFirst, customLast).addDays(1);
-    const QDate first = qMin(customFirst, customLast);
+    const QDate end = qBound(kFirstDay, qMax(customFirst, customLast), kLastDay).addDays(1);
+    const QDate first = qBound(kFirstDay, qMin(customFirst, customLast), kLastDay);
     const qint64 days = first.daysTo(end);
-    return {first, end, days <= 2 ? Bucket::Hour : days <= 92 ? Bucket::Day : Bucket::Month};
+    if (days <= 2)
+        return {first, end, Bucket::Hour};
+    if (days <= 92)
+        return {first, end, Bucket::Day};
+    return {first, end, days <= 8 * 366 ? Bucket::Month : Bucket::Year};
 }
 
 QVector<Bar> bars(Query& query, const Period& period, int deviceId)
@@ -67,9 +71,13 @@ QVector<Bar> bars(Query& query, const Period& period, int deviceId)
         } else if (period.bucket == Bucket::Day) {
             result.append(bar(date.mid(5), date));
             day = day.addDays(1);
-        } else {
+        } else if (period.bucket == Bucket::Month) {
             result.append(bar(date.left(7), date.left(7)));
             day = QDate(day.year(), day.month(), 1).addMonths(1);
+        } else {
+            // "2026-", not "2026": the column's numeric affinity would make a number of that.
+            result.append(bar(date.left(4), date.left(5)));
+            day = QDate(day.year() + 1, 1, 1);
         }
     }
     return result;
@@ -92,7 +100,9 @@ QVector<QStringList> events(Query& query, const Period& period, int deviceId, in
         for (const char* column : {"event_time", "device_id", "device_name", "surges", "count_before",
                                    "count_after", "kind", "gap_start"})
             row << query.fieldText(QString::fromLatin1(column));
-        row[6] = row[6] == QLatin1String("reset") ? QStringLiteral("复位") : QStringLiteral("浪涌");
+        row[6] = row[6] == QLatin1String("reset")         ? QStringLiteral("复位")
+                 : row[6] == QLatin1String("implausible") ? QStringLiteral("读数不可信")
+                                                          : QStringLiteral("浪涌");
         rows.append(row);
     }
     return rows;

@@ -57,6 +57,17 @@ QByteArray parityBytes(const QString& parity)
     return encoder.isValid() ? QByteArray(encoder.encode(parity)) : parity.toLocal8Bit();
 }
 
+// How the operation log names a line: port, baud, data bits, parity, stop bits.
+QString lineText(const LineSettings& s)
+{
+    return QStringLiteral("串口%1 %2 %3%4%5")
+        .arg(s.ComNum)
+        .arg(s.ComBaud)
+        .arg(s.ComDataBit)
+        .arg(s.ComParity)
+        .arg(s.ComStopBit);
+}
+
 QString portStatus(int port, const QString& state)
 {
     return QStringLiteral("串口") + QString::number(port) + QStringLiteral(":") + state;
@@ -151,6 +162,7 @@ void SerialDialog::openPort()
         const int dataBits = Text::toInt(dataBitsCombo->currentText());
         const int stopBits = Text::toInt(stopBitsCombo->currentText());
         LineSettings& s = m_line;
+        const LineSettings before = s;
         s.ComNum = port;
         s.ComBaud = baud;
         s.ComParity = parityCombo->currentText().left(1);
@@ -169,14 +181,32 @@ void SerialDialog::openPort()
         if (result == 1) {
             m_bus->setDelay(64);
             s.PortState = PortState::kOpen;
+            const bool wasOpen = before.PortState == PortState::kOpen;
+            try {
+                m_log.recordWith([&]() -> std::optional<OperationLog::Entry> {
+                    storeLineSettings();
+                    // Pressed again on the line already open: nothing changed.
+                    if (wasOpen && lineText(before) == lineText(s))
+                        return std::nullopt;
+                    return OperationLog::Entry{
+                        QStringLiteral("打开串口"),
+                        wasOpen ? lineText(before) + QStringLiteral(" -> ") + lineText(s) : lineText(s)};
+                });
+            } catch (...) {
+                // No opening without its row: the port is closed again and the
+                // line is as it was (a reopen of the same port closed the old one).
+                m_bus->comClose(port);
+                const bool otherStillOpen = wasOpen && before.ComNum != port;
+                s = before;
+                if (!otherStillOpen)
+                    s.PortState = PortState::kClosed;
+                emit statusTextChanged(StatusPanel::kPort, portStatus(s.ComNum, s.PortState));
+                throw;
+            }
+            // The port given up for another is not left open behind the new one.
+            if (wasOpen && before.ComNum != port)
+                m_bus->comClose(before.ComNum);
             emit statusTextChanged(StatusPanel::kPort, portStatus(s.ComNum, s.PortState));
-            const QString line = QStringLiteral("串口%1 %2 %3%4%5")
-                                     .arg(port)
-                                     .arg(baud)
-                                     .arg(dataBits)
-                                     .arg(s.ComParity)
-                                     .arg(stopBits);
-            m_log.recordWith(QStringLiteral("打开串口"), line, [this]() { storeLineSettings(); });
         } else if (result == -1) {
             MessageBox::show(QStringLiteral("打开串口失败"), this);
             emit statusTextChanged(StatusPanel::kPort, QStringLiteral("串口打开失败"));
@@ -200,4 +230,10 @@ void SerialDialog::closePort()
         m_bus->comClose(s.ComNum);
         m_log.record(QStringLiteral("关闭串口"), QStringLiteral("串口%1").arg(s.ComNum));
     });
+}
+
+void SerialDialog::recordLeaving()
+{
+    if (m_line.PortState == PortState::kOpen)
+        m_log.record(QStringLiteral("关闭串口"), QStringLiteral("串口%1").arg(m_line.ComNum));
 }

@@ -45,6 +45,9 @@ public slots:
     void FormShow();
     void openPort();
     void closePort();
+    // The row of the port's closing when the program ends with it open (the
+    // station closes it on its own thread).
+    void recordLeaving();
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -7,12 +7,21 @@
 #include "store/Query.h"
 #include "store/Text.h"
 
+#include <QSet>
 #include <algorithm>
 
 namespace {
 bool unacknowledged(AlarmState state)
 {
     return state == AlarmState::ActiveUnacknowledged || state == AlarmState::ReturnedUnacknowledged;
+}
+
+QVector<AlarmEntry> newestFirst(const QHash<AlarmKey, AlarmEntry>& held)
+{
+    QVector<AlarmEntry> entries(held.cbegin(), held.cend());
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const AlarmEntry& a, const AlarmEntry& b) { return a.since > b.since; });
+    return entries;
 }
 } // namespace
 
@@ -68,8 +77,11 @@ std::optional<AlarmChange> AlarmStates::judge(const AlarmKey& key, bool present,
     if (next == entry.state)
         return std::nullopt;
     const QString time = Text::dateTimeText(readTime);
+    // Back before it was acknowledged, it keeps the time it was raised: the
+    // operator has still that one to acknowledge, and nothing new to hear of.
     if (next == AlarmState::ActiveUnacknowledged) {
-        entry.since = time;
+        if (entry.state == AlarmState::Normal)
+            entry.since = time;
         entry.text = text();
     }
     entry.state = next;
@@ -88,20 +100,29 @@ void AlarmStates::apply(const QVector<AlarmChange>& changes)
     if (changes.isEmpty())
         return;
     const int before = unacknowledgedCount();
+    QVector<AlarmEntry> raised;
     for (const AlarmChange& change : changes) {
+        const bool wasNormal = !m_entries.contains(change.entry.key);
         if (change.entry.state == AlarmState::Normal)
             m_entries.remove(change.entry.key);
         else
             m_entries.insert(change.entry.key, change.entry);
+        if (wasNormal && change.entry.state == AlarmState::ActiveUnacknowledged)
+            raised << change.entry;
     }
     emit changed(changes, active());
-    for (const AlarmChange& change : changes) {
-        if (change.entry.state == AlarmState::ActiveUnacknowledged)
-            emit alarmRaised(change.entry.key.deviceId, change.entry.key.nodeName, change.entry.text);
-    }
+    for (const AlarmEntry& entry : raised)
+        emit alarmRaised(entry);
     const int after = unacknowledgedCount();
     if (after != before)
         emit unacknowledgedCountChanged(after);
+}
+
+bool AlarmStates::isRaised(const AlarmKey& key)
+{
+    load();
+    const AlarmState state = m_entries.value(key).state;
+    return state == AlarmState::ActiveUnacknowledged || state == AlarmState::ActiveAcknowledged;
 }
 
 int AlarmStates::unacknowledgedCount()
@@ -114,57 +135,85 @@ int AlarmStates::unacknowledgedCount()
 QVector<AlarmEntry> AlarmStates::active()
 {
     load();
-    QVector<AlarmEntry> entries(m_entries.cbegin(), m_entries.cend());
-    std::stable_sort(entries.begin(), entries.end(),
-                     [](const AlarmEntry& a, const AlarmEntry& b) { return a.since > b.since; });
-    return entries;
+    return newestFirst(m_entries);
 }
 
-void AlarmStates::acknowledge(int deviceId, const QString& nodeName, const QString& user)
+QVector<AlarmChange> AlarmStates::fileChanges(const QString& time)
 {
-    const AlarmKey wanted{deviceId, nodeName};
-    acknowledgeWhere([&wanted](const AlarmKey& key) { return key == wanted; }, user);
+    load();
+    QHash<AlarmKey, AlarmEntry> stored;
+    for (const AlarmEntry& entry : AlarmStateTable(m_connection).load())
+        stored.insert(entry.key, entry);
+    QVector<AlarmChange> changes;
+    for (const AlarmEntry& entry : std::as_const(m_entries)) {
+        if (!stored.contains(entry.key))
+            changes << AlarmChange{{entry.key, AlarmState::Normal, entry.since, entry.text}, time, {}};
+    }
+    for (const AlarmEntry& entry : std::as_const(stored)) {
+        const auto held = m_entries.constFind(entry.key);
+        if (held == m_entries.constEnd() || held->state != entry.state || held->since != entry.since ||
+            held->text != entry.text)
+            changes << AlarmChange{entry, time, {}};
+    }
+    return changes;
 }
 
-void AlarmStates::acknowledgeAll(const QString& user)
+void AlarmStates::reload()
 {
-    acknowledgeWhere([](const AlarmKey&) { return true; }, user);
+    apply(fileChanges(Text::dateTimeText(Clock::now())));
 }
 
-void AlarmStates::acknowledgeWhere(const std::function<bool(const AlarmKey&)>& picked, const QString& user)
+void AlarmStates::acknowledge(const QVector<AlarmOccurrence>& shown, const QString& user)
 {
+    const QDateTime now = Clock::now();
+    const QString time = Text::dateTimeText(now);
+    QVector<AlarmChange> changes;
     try {
-        const QDateTime now = Clock::now();
-        const QString time = Text::dateTimeText(now);
-        QVector<AlarmChange> changes;
-        // Oldest first, so the event rows follow the order the alarms came in.
-        QVector<AlarmEntry> entries = active();
-        std::reverse(entries.begin(), entries.end());
-        for (AlarmEntry entry : entries) {
-            const AlarmState next = afterAcknowledge(entry.state);
-            if (!picked(entry.key) || next == entry.state)
-                continue;
-            entry.state = next;
-            changes << AlarmChange{entry, time, user};
-        }
-        if (changes.isEmpty())
-            return;
         m_connection.beginTransaction();
         try {
-            write(changes);
-            QStringList acknowledged;
-            for (const AlarmChange& change : changes)
-                acknowledged << change.entry.text;
-            Query logQuery(m_connection);
-            OperationLogTable(logQuery).add(now, user, QStringLiteral("确认告警"),
-                                            acknowledged.join(QStringLiteral("; ")));
+            // From the file, not from memory: a row another program removed
+            // meanwhile is not written back.
+            changes = fileChanges(time);
+            QHash<AlarmKey, AlarmEntry> stored = m_entries;
+            for (const AlarmChange& change : std::as_const(changes)) {
+                if (change.entry.state == AlarmState::Normal)
+                    stored.remove(change.entry.key);
+                else
+                    stored.insert(change.entry.key, change.entry);
+            }
+            const QSet<AlarmOccurrence> picked(shown.cbegin(), shown.cend());
+            QVector<AlarmChange> acknowledged;
+            // Oldest first, so the event rows follow the order the alarms came in.
+            QVector<AlarmEntry> entries = newestFirst(stored);
+            std::reverse(entries.begin(), entries.end());
+            for (AlarmEntry entry : entries) {
+                const AlarmState next = afterAcknowledge(entry.state);
+                if (!picked.contains({entry.key, entry.since}) || next == entry.state)
+                    continue;
+                entry.state = next;
+                acknowledged << AlarmChange{entry, time, user};
+            }
+            if (!acknowledged.isEmpty()) {
+                write(acknowledged);
+                // One alarm a line: an alarm's text holds "; " itself.
+                QStringList texts;
+                for (const AlarmChange& change : acknowledged)
+                    texts << change.entry.text;
+                Query logQuery(m_connection);
+                OperationLogTable(logQuery).add(now, user, QStringLiteral("确认告警"),
+                                                texts.join(u'\n'));
+            }
             m_connection.commit();
+            changes += acknowledged;
         } catch (const AppError&) {
             m_connection.rollback();
             throw;
         }
-        apply(changes);
     } catch (const AppError& e) {
+        apply(changes); // what the file holds, at least
         emit acknowledgeFailed(e.text());
+        return;
     }
+    // Told once, the file's changes and the acknowledgement together.
+    apply(changes);
 }

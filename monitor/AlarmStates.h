@@ -36,27 +36,35 @@ public:
     void write(const QVector<AlarmChange>& changes);
     // Takes committed changes in and tells the listeners.
     void apply(const QVector<AlarmChange>& changes);
+    // Takes in what the file holds now, after another connection changed it
+    // (equipment deleted or moved ends its alarms there); nothing is written.
+    void reload();
 
+    // Whether the alarm is active (acknowledged or not).
+    bool isRaised(const AlarmKey& key);
     int unacknowledgedCount();
     // The alarms not normal, newest first.
     QVector<AlarmEntry> active();
 
 public slots:
-    // Both record user in the event rows; a failure is told by acknowledgeFailed.
-    void acknowledge(int deviceId, const QString& nodeName, const QString& user);
-    void acknowledgeAll(const QString& user);
+    // Acknowledges those of the alarms shown that are still raised since the
+    // same time, as the file holds them, recording user in the event rows; a
+    // failure is told by acknowledgeFailed.
+    void acknowledge(const QVector<AlarmOccurrence>& shown, const QString& user);
 
 signals:
     // After each committed set of changes, with the alarms not normal afterwards.
     void changed(const QVector<AlarmChange>& changes, const QVector<AlarmEntry>& active);
     void unacknowledgedCountChanged(int count);
-    // An alarm became active and unacknowledged (new, or back before it was acknowledged).
-    void alarmRaised(int deviceId, const QString& nodeName, const QString& text);
+    // An alarm was raised anew: from normal, or back after it was acknowledged.
+    // One that comes back before that is the same raising, told once.
+    void alarmRaised(const AlarmEntry& entry);
     void acknowledgeFailed(const QString& text);
 
 private:
     void load();
-    void acknowledgeWhere(const std::function<bool(const AlarmKey&)>& picked, const QString& user);
+    // The changes that bring memory to what the file holds.
+    QVector<AlarmChange> fileChanges(const QString& time);
 
     Connection& m_connection;
     QHash<AlarmKey, AlarmEntry> m_entries; // the alarms not normal

@@ -11,7 +11,6 @@
 
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
 
 MonitorControl::MonitorControl(const LineSettings& line, PollState& poll, Query& query,
                                const MonitorControls& controls, std::function<void()> showSystem,
@@ -23,9 +22,8 @@ MonitorControl::MonitorControl(const LineSettings& line, PollState& poll, Query&
 void MonitorControl::stop()
 {
     m_poll.Countdown = 0;
-    m_controls.periodEdit->setEnabled(true);
-    stopPolling();
     m_controls.serialButton->setEnabled(true);
+    stopPolling();
 }
 
 void MonitorControl::storePeriods(int monitorPeriod, int nodeReadPeriod)
@@ -64,16 +62,16 @@ void MonitorControl::start()
 
     m_poll.Countdown = 0;
     m_poll.MonitorPeriod = monitorPeriod;
-    m_controls.periodEdit->setEnabled(false);
+    // A file another program holds throws here: monitoring stays stopped,
+    // with periodEdit open to input.
     m_log.recordWith(QStringLiteral("启动监控"),
                      QStringLiteral("监控周期%1秒，节点读取周期%2毫秒").arg(monitorPeriod).arg(interval),
                      [&]() { storePeriods(monitorPeriod, interval); });
+    m_controls.periodEdit->setEnabled(false);
     emit statusTextChanged(StatusPanel::kMonitoring, QStringLiteral("已经启动监控"));
-    m_controls.pollTimer->setInterval(interval);
-    m_controls.pollTimer->start();
     m_controls.monitorButton->setText(MonitorCaption::kStop);
     m_controls.serialButton->setEnabled(false);
-    emit started();
+    emit started(interval, monitorPeriod);
 }
 
 void MonitorControl::toggleMonitoring()
@@ -90,8 +88,9 @@ void MonitorControl::toggleMonitoring()
 
 void MonitorControl::stopPolling()
 {
-    const bool polling = m_controls.pollTimer->isActive();
-    m_controls.pollTimer->stop();
+    const bool polling = m_controls.monitorButton->text() == MonitorCaption::kStop;
+    emit stopped();
+    m_controls.periodEdit->setEnabled(true);
     emit statusTextChanged(StatusPanel::kMonitoring, QStringLiteral("未启动监控"));
     m_controls.monitorButton->setText(MonitorCaption::kStart);
     if (polling)

@@ -7,7 +7,6 @@
 
 class QLineEdit;
 class QPushButton;
-class QTimer;
 class QWidget;
 class OperationLog;
 class Query;
@@ -21,11 +20,12 @@ struct MonitorControls final
     QLineEdit* readPeriodEdit;  // node read period, milliseconds
     QPushButton* serialButton;  // serial settings command
     QPushButton* monitorButton; // start/stop; its caption is the monitoring state
-    QTimer* pollTimer;          // poll timer
 };
 
 // Starting and stopping monitoring from the toolbar, and the countdown of the
-// pause between passes in the status bar.
+// pause between passes in the status bar. The polling itself keeps its pace
+// elsewhere (the station's thread): this only says when it starts, at which
+// periods, and when it stops.
 class MonitorControl final : public QObject
 {
     Q_OBJECT
@@ -38,15 +38,17 @@ public:
     void toggleMonitoring();
     void countdownTick();
     // The part of a stop that the device and alarm commands also do: no more
-    // polling, and the button and status bar say so, and the operation log
-    // when polling ran. periodEdit, the serial command
-    // and the countdown are left as they are.
+    // polling, the button and status bar say so, periodEdit takes input
+    // again, and the operation log when polling ran. The serial command and
+    // the countdown are left as they are.
     void stopPolling();
 
 signals:
     void statusTextChanged(int panel, const QString& text);
-    // Monitoring has just started: counts kept for it begin afresh.
-    void started();
+    // Monitoring has just started at these periods (ms, s): counts kept for
+    // it begin afresh.
+    void started(int nodeReadPeriod, int monitorPeriod);
+    void stopped();
 
 private:
     void start();

@@ -26,7 +26,7 @@ constexpr int kConfirmations = 3;
 
 PollCycle::PollCycle(const LineSettings& line, PollState& poll, Query& scope, FieldBus* bus)
     : m_line(line), m_poll(poll), m_scope(scope), m_alarmInsert(scope.connection()), m_bus(bus),
-      m_surgeInsert(scope.connection())
+      m_surgeInsert(scope.connection()), m_nodeCheck(scope.connection())
 {}
 
 PollStepResult PollCycle::pollTick()
@@ -94,10 +94,12 @@ void PollCycle::PollStep()
         }
     } else {
         m_scope.setField(QStringLiteral("communication_status"), kCommNormal);
-        m_scope.setField(QStringLiteral("node_data"), value);
-        if (surgeCounter)
-            judgeSurgeCount(deviceId, value, now);
-        hold = EvaluateAlarm(value);
+        // An implausible surge count stays out of the row as out of the
+        // history: the row keeps the last good count.
+        if (!surgeCounter || judgeSurgeCount(deviceId, value, now)) {
+            m_scope.setField(QStringLiteral("node_data"), value);
+            hold = EvaluateAlarm(value);
+        }
         lost = false;
     }
     postStep(judgeAlarmStates(now, lost));
@@ -115,7 +117,8 @@ void PollCycle::PollStep()
 
 // The node's alarm follows its row's alarm status; the device's loss of
 // communication is raised by a confirmed loss, or by any failed reading of a
-// row not shown answering, and ends with any answer.
+// row not shown answering, and ends only once none of the device's nodes is
+// lost: one node that never answers must not raise it again on every pass.
 QVector<AlarmChange> PollCycle::judgeAlarmStates(const QDateTime& readTime, std::optional<bool> lost)
 {
     QVector<AlarmChange> changes;
@@ -130,6 +133,8 @@ QVector<AlarmChange> PollCycle::judgeAlarmStates(const QDateTime& readTime, std:
     if (auto change = m_alarms->judge({deviceId, m_scope.fieldText(QStringLiteral("node_name"))}, alarm,
                                       readTime, nodeText))
         changes << *change;
+    if (lost == false && m_alarms->isRaised({deviceId, QString()}))
+        lost = NodeTable(m_nodeCheck).othersLost(deviceId, m_scope.rowId(m_scope.recNo()));
     if (lost) {
         const auto lossText = [this]() { return deviceHead() + QStringLiteral(";  ") + kCommAbnormal; };
         if (auto change = m_alarms->judge({deviceId, QString()}, *lost, readTime, lossText))
@@ -257,12 +262,28 @@ void PollCycle::reportAlarm(const QString& time, const QString& text)
     }
 }
 
-void PollCycle::judgeSurgeCount(int deviceId, int count, const QDateTime& time)
+bool PollCycle::judgeSurgeCount(int deviceId, int count, const QDateTime& time)
 {
     m_surgeReading = SurgeReading{deviceId, count, time};
-    m_pendingSurge = m_surgeCounter.judge(deviceId, count, time);
+    const SurgeCounter::Judgement judgement = m_surgeCounter.judge(deviceId, count, time);
+    m_pendingSurge = judgement.event;
     if (m_pendingSurge)
         m_pendingSurge->deviceName = m_scope.fieldText(QStringLiteral("device_name"));
+    return judgement.plausible;
+}
+
+void PollCycle::readingsPaused()
+{
+    m_surgeCounter.pause();
+}
+
+void PollCycle::scopeOpened()
+{
+    QSet<int> polled;
+    const int column = int(m_scope.columnNames().indexOf(QStringLiteral("device_id")));
+    for (int row = 0; row < m_scope.recordCount(); ++row)
+        polled.insert(m_scope.heldRow(row).value(column).toInt());
+    m_surgeCounter.pauseOthers(polled);
 }
 
 void PollCycle::acceptSurgeCount()
@@ -273,7 +294,8 @@ void PollCycle::acceptSurgeCount()
 
 void PollCycle::reportSurge(const SurgeEvent& event)
 {
-    if (!m_events)
+    // An implausible count is kept for the operator, never passed on as a count.
+    if (!m_events || event.implausible)
         return;
     try {
         m_events->surgeRecorded(event);

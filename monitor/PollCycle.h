@@ -45,6 +45,10 @@ public:
     // Judges a successful reading of the current row; true means hold (the
     // same node is read again at the next tick).
     bool EvaluateAlarm(int value);
+    // Monitoring stopped: the next surge event of every device covers the
+    // pause. And the scope was opened anew: of the devices it leaves out.
+    void readingsPaused();
+    void scopeOpened();
     // Inserts one record into the alarm log; returns the record's time as
     // stored. The step tells of the line once its write is committed.
     QString AddAlarmRecord(const QString& text);
@@ -61,7 +65,8 @@ private:
     void reportRow();
     void reportAlarm(const QString& time, const QString& text);
     void reportSurge(const SurgeEvent& event);
-    void judgeSurgeCount(int deviceId, int count, const QDateTime& time);
+    // False when the count is implausible.
+    bool judgeSurgeCount(int deviceId, int count, const QDateTime& time);
     void acceptSurgeCount();
 
     const LineSettings& m_line;
@@ -82,6 +87,7 @@ private:
     };
     std::optional<SurgeReading> m_surgeReading;
     std::optional<SurgeEvent> m_pendingSurge;
+    Query m_nodeCheck; // whether other nodes of a device are lost
     PollEvents* m_events = nullptr;
     BusCounters* m_counters = nullptr;
     AlarmStates* m_alarms = nullptr;

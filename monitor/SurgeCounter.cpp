@@ -4,11 +4,14 @@ namespace {
 constexpr int kCounterRange = 65536;
 } // namespace
 
-std::optional<SurgeEvent> SurgeCounter::judge(int deviceId, int count, const QDateTime& time) const
+SurgeCounter::Judgement SurgeCounter::judge(int deviceId, int count, const QDateTime& time) const
 {
     const auto seen = m_seen.constFind(deviceId);
-    if (seen == m_seen.constEnd() || seen->count == count)
-        return std::nullopt;
+    // A fault pattern is no starting point either.
+    if (seen == m_seen.constEnd())
+        return {std::nullopt, count != kFault};
+    if (seen->count == count)
+        return {};
     SurgeEvent event;
     event.deviceId = deviceId;
     event.time = time;
@@ -16,19 +19,35 @@ std::optional<SurgeEvent> SurgeCounter::judge(int deviceId, int count, const QDa
     event.countAfter = count;
     if (seen->gap)
         event.gapStart = seen->time;
-    if (count > seen->count) {
-        event.surges = count - seen->count;
-    } else if (kCounterRange - seen->count + count <= kWrapWindow) {
-        event.surges = kCounterRange - seen->count + count;
-    } else {
-        event.reset = true;
+    const int rise = count > seen->count ? count - seen->count : kCounterRange - seen->count + count;
+    if (count == kFault || (count > seen->count && rise > kMaxRise)) {
+        if (count != kFault && count == seen->rejected && seen->rejections + 1 >= kConfirmations) {
+            event.reset = true;
+            return {event, true};
+        }
+        event.implausible = true;
+        // Told once per run of the same count, not at every reading.
+        return {count == seen->rejected ? std::nullopt : std::optional<SurgeEvent>(event), false};
     }
-    return event;
+    if (rise <= kMaxRise)
+        event.surges = rise;
+    else
+        event.reset = true;
+    return {event, true};
 }
 
 void SurgeCounter::accept(int deviceId, int count, const QDateTime& time)
 {
-    m_seen.insert(deviceId, {count, time, false});
+    if (judge(deviceId, count, time).plausible) {
+        m_seen.insert(deviceId, {count, time, false});
+        return;
+    }
+    const auto seen = m_seen.find(deviceId);
+    if (seen == m_seen.end())
+        return;
+    seen->rejections = count == seen->rejected ? seen->rejections + 1 : 1;
+    seen->rejected = count;
+    seen->gap = true;
 }
 
 void SurgeCounter::readFailed(int deviceId)
@@ -36,4 +55,17 @@ void SurgeCounter::readFailed(int deviceId)
     const auto seen = m_seen.find(deviceId);
     if (seen != m_seen.end())
         seen->gap = true;
+}
+
+void SurgeCounter::pause()
+{
+    pauseOthers({});
+}
+
+void SurgeCounter::pauseOthers(const QSet<int>& polled)
+{
+    for (auto seen = m_seen.begin(); seen != m_seen.end(); ++seen) {
+        if (!polled.contains(seen.key()))
+            seen->gap = true;
+    }
 }

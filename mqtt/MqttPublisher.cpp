@@ -144,47 +144,60 @@ void MqttPublisher::nodeWritten(const QVariantMap& row)
     const QString tail =
         QStringLiteral("node/") + MqttConfig::segment(row.value(QStringLiteral("device_id")).toString()) +
         QLatin1Char('/') + MqttConfig::segment(row.value(QStringLiteral("node_name")).toString());
-    send({m_config.topic(tail), QJsonDocument(json).toJson(QJsonDocument::Compact), true});
-    if (!m_config.discoveryPrefix.isEmpty())
-        discover(row);
+    send({m_config.topic(tail), QJsonDocument(json).toJson(QJsonDocument::Compact),
+          MqttMessage::Kind::Reading});
 }
 
-// A device's configuration grows with the nodes read, and follows its name.
-void MqttPublisher::discover(const QVariantMap& row)
+void MqttPublisher::devicesChanged(const QVector<HomeAssistant::Device>& devices)
 {
-    const int id = row.value(QStringLiteral("device_id")).toInt();
-    const int reg = row.value(QStringLiteral("node_reg_add")).toInt();
-    HomeAssistant::Device& device = m_discovered[id];
-    device.id = id;
-    device.name = row.value(QStringLiteral("device_name")).toString();
-    for (const auto role :
-         {HomeAssistant::Role::Status, HomeAssistant::Role::Protector, HomeAssistant::Role::SurgeCount}) {
-        if (reg == int(role))
-            device.nodes.insert(role, row.value(QStringLiteral("node_name")).toString());
-    }
-    QByteArray config = HomeAssistant::deviceConfig(m_config, device);
-    if (m_sentConfigs.value(id) == config)
+    if (m_config.discoveryPrefix.isEmpty())
         return;
-    m_sentConfigs.insert(id, config);
-    send({HomeAssistant::configTopic(m_config, id), std::move(config), true});
+    QHash<int, QByteArray> configs;
+    for (const HomeAssistant::Device& device : devices)
+        configs.insert(device.id, HomeAssistant::deviceConfig(m_config, device));
+    for (auto it = m_deviceConfigs.cbegin(); it != m_deviceConfigs.cend(); ++it) {
+        if (!configs.contains(it.key()))
+            send({HomeAssistant::configTopic(m_config, it.key()), QByteArray(), MqttMessage::Kind::State});
+    }
+    for (auto it = configs.cbegin(); it != configs.cend(); ++it) {
+        if (m_deviceConfigs.value(it.key()) != it.value())
+            send({HomeAssistant::configTopic(m_config, it.key()), it.value(), MqttMessage::Kind::State});
+    }
+    m_deviceConfigs = configs;
 }
 
 void MqttPublisher::sendDiscovery()
 {
-    for (auto it = m_sentConfigs.cbegin(); it != m_sentConfigs.cend(); ++it)
-        send({HomeAssistant::configTopic(m_config, it.key()), it.value(), true});
+    send({HomeAssistant::stationTopic(m_config), HomeAssistant::stationConfig(m_config),
+          MqttMessage::Kind::State});
+    for (auto it = m_deviceConfigs.cbegin(); it != m_deviceConfigs.cend(); ++it)
+        send({HomeAssistant::configTopic(m_config, it.key()), it.value(), MqttMessage::Kind::State});
+}
+
+void MqttPublisher::sendState()
+{
+    if (!m_config.discoveryPrefix.isEmpty())
+        sendDiscovery();
+    const std::lock_guard lock(m_queueMutex);
+    if (!m_activeAlarms.isNull())
+        m_queue.push(
+            {m_config.topic(QStringLiteral("alarms/active")), m_activeAlarms, MqttMessage::Kind::State});
 }
 
 void MqttPublisher::deviceRemoved(int deviceId)
 {
+    if (QThread::currentThread() != thread()) {
+        QMetaObject::invokeMethod(
+            this, [this, deviceId]() { deviceRemoved(deviceId); }, Qt::QueuedConnection);
+        return;
+    }
     const QString tail = QStringLiteral("diag/") + MqttConfig::segment(QString::number(deviceId));
-    send({m_config.topic(tail), QByteArray(), true});
+    send({m_config.topic(tail), QByteArray(), MqttMessage::Kind::State});
     m_diagnostics.remove(deviceId);
     if (m_config.discoveryPrefix.isEmpty())
         return;
-    send({HomeAssistant::configTopic(m_config, deviceId), QByteArray(), true});
-    m_discovered.remove(deviceId);
-    m_sentConfigs.remove(deviceId);
+    send({HomeAssistant::configTopic(m_config, deviceId), QByteArray(), MqttMessage::Kind::State});
+    m_deviceConfigs.remove(deviceId);
 }
 
 void MqttPublisher::countersChanged(const DeviceCounters& counters)
@@ -221,7 +234,8 @@ void MqttPublisher::sendDueDiagnostics()
                                 c.lastGood.isNull() ? QJsonValue() : Text::dateTimeText(c.lastGood)},
                                {QStringLiteral("consecutive_failures"), c.consecutiveFailures}};
         const QString tail = QStringLiteral("diag/") + MqttConfig::segment(QString::number(c.deviceId));
-        send({m_config.topic(tail), QJsonDocument(json).toJson(QJsonDocument::Compact), true});
+        send({m_config.topic(tail), QJsonDocument(json).toJson(QJsonDocument::Compact),
+              MqttMessage::Kind::State});
         device.sent.start();
         device.waiting.reset();
     }
@@ -234,14 +248,14 @@ void MqttPublisher::nodeRemoved(int deviceId, const QString& nodeName)
     // An empty retained message makes the broker forget the topic.
     const QString tail = QStringLiteral("node/") + MqttConfig::segment(QString::number(deviceId)) +
                          QLatin1Char('/') + MqttConfig::segment(nodeName);
-    send({m_config.topic(tail), QByteArray(), true});
+    send({m_config.topic(tail), QByteArray(), MqttMessage::Kind::State});
 }
 
 void MqttPublisher::alarmRecorded(const QString& time, const QString& text)
 {
     const QJsonObject json{{QStringLiteral("time"), time}, {QStringLiteral("text"), text}};
-    send(
-        {m_config.topic(QStringLiteral("alarm")), QJsonDocument(json).toJson(QJsonDocument::Compact), false});
+    send({m_config.topic(QStringLiteral("alarm")), QJsonDocument(json).toJson(QJsonDocument::Compact),
+          MqttMessage::Kind::Event});
 }
 
 int MqttPublisher::queued() const
@@ -267,8 +281,8 @@ void MqttPublisher::surgeRecorded(const SurgeEvent& event)
         {QStringLiteral("kind"), event.reset ? QStringLiteral("reset") : QStringLiteral("surge")}};
     if (event.gapStart.isValid())
         json.insert(QStringLiteral("since"), Text::dateTimeText(event.gapStart));
-    send(
-        {m_config.topic(QStringLiteral("surge")), QJsonDocument(json).toJson(QJsonDocument::Compact), false});
+    send({m_config.topic(QStringLiteral("surge")), QJsonDocument(json).toJson(QJsonDocument::Compact),
+          MqttMessage::Kind::Event});
 }
 
 namespace {
@@ -290,13 +304,17 @@ void MqttPublisher::alarmStatesChanged(const QVector<AlarmChange>& changes, cons
         json.insert(QStringLiteral("time"), change.time);
         json.insert(QStringLiteral("user"), change.user.isEmpty() ? QJsonValue() : QJsonValue(change.user));
         send({m_config.topic(QStringLiteral("alarms/event")),
-              QJsonDocument(json).toJson(QJsonDocument::Compact), false});
+              QJsonDocument(json).toJson(QJsonDocument::Compact), MqttMessage::Kind::Event});
     }
     QJsonArray list;
     for (const AlarmEntry& entry : active)
         list.append(alarmJson(entry));
-    send({m_config.topic(QStringLiteral("alarms/active")), QJsonDocument(list).toJson(QJsonDocument::Compact),
-          true});
+    const QByteArray payload = QJsonDocument(list).toJson(QJsonDocument::Compact);
+    {
+        const std::lock_guard lock(m_queueMutex);
+        m_activeAlarms = payload;
+    }
+    send({m_config.topic(QStringLiteral("alarms/active")), payload, MqttMessage::Kind::State});
 }
 
 void MqttPublisher::send(MqttMessage message)
@@ -319,7 +337,7 @@ void MqttPublisher::flush()
             return;
         const int rc = mosquitto_publish(m_network->client.get(), nullptr, message->topic.constData(),
                                          int(message->payload.size()), message->payload.constData(), kQos,
-                                         message->retained);
+                                         message->retained());
         // A connection lost a moment ago: libmosquitto keeps the message and
         // sends it after reconnecting, so keeping it here too would send it
         // twice. Any other failure is the message's own (an impossible topic)
@@ -451,7 +469,11 @@ void MqttPublisher::Network::onConnect(mosquitto* client, void* self, int return
     mosquitto_publish(client, nullptr, network->config.topic(QStringLiteral("status")).constData(), 6,
                       "online", kQos, true);
     network->connected = true;
-    network->post(QStringLiteral("MQTT: 已连接"));
+    network->callPublisher([](MqttPublisher& target) {
+        target.setHint(QStringLiteral("MQTT: 已连接"));
+        target.sendState();
+        target.flush();
+    });
 }
 
 void MqttPublisher::Network::onMessage(mosquitto*, void* self, const mosquitto_message* message)

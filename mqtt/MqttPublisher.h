@@ -23,16 +23,19 @@
 //   spdmon/<station>/status                        retained online/offline
 //   spdmon/<station>/diag/<device_id>              retained JSON of the bus
 //                                                  counters, at most every 10 s
-// and, with discovery on, Home Assistant's device configurations (see
-// HomeAssistant.h), sent again whenever Home Assistant says it started.
+// and, with discovery on, Home Assistant's configurations of the station and
+// its devices (see HomeAssistant.h), sent again whenever Home Assistant says
+// it started. On each connection the configurations and the list of alarms
+// not normal go out as they stand, for a broker that lost them.
 //   spdmon/<station>/alarms/active                 retained JSON list of the alarms not normal
 //   spdmon/<station>/alarms/event                  JSON of each change of an alarm's state
 // A network thread of its own resolves, connects, and after any failure tries
 // again with a growing pause, until the publisher ends it; the poll step only
 // hands a message over. While the broker is away messages wait in a bounded
 // queue and go out in order once it is back. Lives on the window's thread;
-// the three calls that hand a message over may come from any thread (the
-// station's poll step, the window's device deletion) and keep their order.
+// the calls that hand a message over may come from any thread (the station's
+// poll step, the window's device deletion) and keep their order, but what
+// discovery keeps is the publisher's thread's alone.
 class MqttPublisher final : public QObject, public PollEvents
 {
     Q_OBJECT
@@ -58,8 +61,12 @@ public:
     // retained reading is cleared, in turn with the other messages.
     void nodeRemoved(int deviceId, const QString& nodeName);
     // The device is deleted: its diagnostics and its Home Assistant
-    // configuration are cleared.
+    // configuration are cleared (on the publisher's thread, whoever calls).
     void deviceRemoved(int deviceId);
+    // The devices as node_record holds them, on the publisher's thread: the
+    // configuration of each device added or changed goes out, that of each
+    // one gone is cleared.
+    void devicesChanged(const QVector<HomeAssistant::Device>& devices);
     // A device's bus counters changed; the latest go out once its interval is over.
     void countersChanged(const DeviceCounters& counters);
     // One event message per change, then the list of alarms not normal.
@@ -89,8 +96,9 @@ private:
     void flush();
     void setHint(const QString& hint);
     void sendDueDiagnostics();
-    void discover(const QVariantMap& row);
     void sendDiscovery();
+    // What a broker that has just been reached may not know.
+    void sendState();
 
     const MqttConfig m_config;
     // Held while a message is queued or handed to the client, so messages
@@ -100,8 +108,8 @@ private:
     QString m_hint;
     QHash<int, Diagnostics> m_diagnostics;
     QTimer m_diagnosticsTimer;
-    QHash<int, HomeAssistant::Device> m_discovered;
-    QHash<int, QByteArray> m_sentConfigs;
+    QHash<int, QByteArray> m_deviceConfigs; // the last sent of each device
+    QByteArray m_activeAlarms;              // under m_queueMutex; null until told
     // Shared with the network thread, which may outlive the publisher while
     // a name lookup keeps it.
     std::shared_ptr<Network> m_network;

@@ -1,58 +1,56 @@
 #include "mqtt/MqttQueue.h"
 
+#include <algorithm>
+
 MqttQueue::MqttQueue(int limit) : m_limit(qMax(1, limit)) {}
 
 void MqttQueue::push(MqttMessage message)
 {
-    if (message.retained) {
-        // The newer reading goes to the back, where its order now belongs.
-        const auto old = m_byTopic.constFind(message.topic);
-        if (old != m_byTopic.constEnd()) {
-            m_readings.erase(old.value());
-            m_byTopic.erase(old);
-        } else if (size() >= m_limit) {
+    using Kind = MqttMessage::Kind;
+    const auto old = message.retained() ? m_byTopic.constFind(message.topic) : m_byTopic.constEnd();
+    if (old != m_byTopic.constEnd()) {
+        // The newer message goes to the back, where its order now belongs;
+        // one that overtakes a clearing must not be dropped either.
+        if (old.value()->kind == Kind::State)
+            message.kind = Kind::State;
+        erase(old.value());
+    } else if (size() >= m_limit) {
+        auto room = oldest(Kind::Reading);
+        if (room == m_messages.end() && message.kind == Kind::Event)
+            room = oldest(Kind::Event);
+        if (room != m_messages.end()) {
             ++m_dropped;
-            if (m_readings.empty())
-                return; // all room is taken by alarms
-            dropReading(m_readings.begin());
+            erase(room);
+        } else if (message.kind == Kind::Reading) {
+            ++m_dropped;
+            return;
         }
-        const QByteArray topic = message.topic;
-        m_readings.push_back({m_next++, std::move(message)});
-        m_byTopic.insert(topic, std::prev(m_readings.end()));
-        return;
     }
-    if (size() >= m_limit) {
-        ++m_dropped;
-        if (!m_readings.empty())
-            dropReading(m_readings.begin());
-        else
-            m_alarms.pop_front();
-    }
-    m_alarms.push_back({m_next++, std::move(message)});
-}
-
-bool MqttQueue::frontIsReading() const
-{
-    return !m_readings.empty() && (m_alarms.empty() || m_readings.front().order < m_alarms.front().order);
+    m_messages.push_back(std::move(message));
+    if (m_messages.back().retained())
+        m_byTopic.insert(m_messages.back().topic, std::prev(m_messages.end()));
 }
 
 const MqttMessage* MqttQueue::front() const
 {
-    if (frontIsReading())
-        return &m_readings.front().message;
-    return m_alarms.empty() ? nullptr : &m_alarms.front().message;
+    return m_messages.empty() ? nullptr : &m_messages.front();
 }
 
 void MqttQueue::pop()
 {
-    if (frontIsReading())
-        dropReading(m_readings.begin());
-    else if (!m_alarms.empty())
-        m_alarms.pop_front();
+    if (!m_messages.empty())
+        erase(m_messages.begin());
 }
 
-void MqttQueue::dropReading(Readings::iterator it)
+MqttQueue::Messages::iterator MqttQueue::oldest(MqttMessage::Kind kind)
 {
-    m_byTopic.remove(it->message.topic);
-    m_readings.erase(it);
+    return std::find_if(m_messages.begin(), m_messages.end(),
+                        [kind](const MqttMessage& message) { return message.kind == kind; });
+}
+
+void MqttQueue::erase(Messages::iterator it)
+{
+    if (it->retained())
+        m_byTopic.remove(it->topic);
+    m_messages.erase(it);
 }

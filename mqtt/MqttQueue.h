@@ -2,21 +2,27 @@
 
 #include <QByteArray>
 #include <QHash>
-#include <deque>
 #include <list>
-#include <optional>
 
 struct MqttMessage final
 {
+    // A node reading is retained state that the next reading replaces: only
+    // readings may be dropped. State (a list, a configuration, the empty
+    // message that clears a topic) is retained too and never dropped; an
+    // event (an alarm) is not retained and each one counts.
+    enum class Kind { Reading, State, Event };
+
     QByteArray topic;
     QByteArray payload;
-    bool retained = false; // a node reading; otherwise an alarm
+    Kind kind = Kind::Event;
+
+    bool retained() const { return kind != Kind::Event; }
 };
 
-// Messages kept while the broker is away, oldest first, at most limit of them.
-// Readings are retained state, so only the newest of each node is worth
-// keeping; alarms are events and each one counts. When full, readings make
-// room first, then the oldest alarm.
+// Messages kept while the broker is away, oldest first. A retained message
+// replaces the one waiting on its topic. When limit are waiting, the oldest
+// reading makes room; without one, an event makes room for an event, a
+// reading is dropped, and state goes in all the same (one per topic).
 class MqttQueue final
 {
 public:
@@ -26,24 +32,17 @@ public:
     // The oldest message, left in place until pop().
     const MqttMessage* front() const;
     void pop();
-    int size() const { return int(m_readings.size() + m_alarms.size()); }
+    int size() const { return int(m_messages.size()); }
     int dropped() const { return m_dropped; }
 
 private:
-    struct Entry
-    {
-        quint64 order;
-        MqttMessage message;
-    };
-    using Readings = std::list<Entry>;
+    using Messages = std::list<MqttMessage>;
 
-    bool frontIsReading() const;
-    void dropReading(Readings::iterator it);
+    Messages::iterator oldest(MqttMessage::Kind kind);
+    void erase(Messages::iterator it);
 
     int m_limit;
-    quint64 m_next = 0;
     int m_dropped = 0;
-    Readings m_readings;
-    QHash<QByteArray, Readings::iterator> m_byTopic;
-    std::deque<Entry> m_alarms;
+    Messages m_messages;
+    QHash<QByteArray, Messages::iterator> m_byTopic; // the retained ones
 };

@@ -25,10 +25,15 @@ void AlarmAlert::unacknowledgedChanged(int count)
     m_sound.setUnacknowledged(count);
 }
 
-void AlarmAlert::alarmRaised(int deviceId, const QString& nodeName, const QString& text)
+void AlarmAlert::alarmRaised(const AlarmEntry& entry)
 {
     m_sound.alarmRaised();
-    m_notice.show(deviceId, nodeName, text);
+    m_notice.show(entry);
+}
+
+void AlarmAlert::keepNotices(const QVector<AlarmOccurrence>& unacknowledged)
+{
+    m_notice.withdrawExcept(unacknowledged);
 }
 
 void AlarmAlert::silence()

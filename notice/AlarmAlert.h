@@ -24,11 +24,14 @@ public:
 
 public slots:
     void unacknowledgedChanged(int count);
-    void alarmRaised(int deviceId, const QString& nodeName, const QString& text);
+    void alarmRaised(const AlarmEntry& entry);
+    // The alarms still unacknowledged: the notices of all others are withdrawn.
+    void keepNotices(const QVector<AlarmOccurrence>& unacknowledged);
     void silence();
 
 signals:
-    void acknowledgeRequested(int deviceId, const QString& nodeName);
+    // Exactly the alarm a notice announced.
+    void acknowledgeRequested(const AlarmOccurrence& occurrence);
 
 private:
     AlarmSound m_sound;

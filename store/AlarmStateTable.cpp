@@ -30,6 +30,11 @@ size_t qHash(const AlarmKey& key, size_t seed)
     return qHashMulti(seed, key.deviceId, key.nodeName);
 }
 
+size_t qHash(const AlarmOccurrence& occurrence, size_t seed)
+{
+    return qHashMulti(seed, occurrence.key, occurrence.since);
+}
+
 QString AlarmStateTable::code(AlarmState state)
 {
     return QString::fromLatin1(kCodes[int(state)]);
@@ -98,6 +103,20 @@ void AlarmStateTable::write(const AlarmChange& change)
     event.addBindValue(change.user);
     event.addBindValue(entry.text);
     run(event);
+}
+
+void AlarmStateTable::end(int deviceId, const std::optional<QString>& nodeName, const QString& time,
+                          const QString& user)
+{
+    QVector<AlarmEntry> ended;
+    for (const AlarmEntry& entry : load()) {
+        if (entry.key.deviceId == deviceId && (!nodeName || entry.key.nodeName == *nodeName))
+            ended << entry;
+    }
+    for (AlarmEntry entry : ended) {
+        entry.state = AlarmState::Normal;
+        write({entry, time, user});
+    }
 }
 
 void AlarmStateTable::openActive(Query& query)

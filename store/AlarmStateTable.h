@@ -3,6 +3,7 @@
 #include <QMetaType>
 #include <QString>
 #include <QVector>
+#include <optional>
 
 class Connection;
 class Query;
@@ -35,6 +36,17 @@ struct AlarmEntry
     QString text;
 };
 
+// An alarm as the operator was shown it: which, and since when it is raised.
+// An acknowledgement names these, so that it never covers a later raising.
+struct AlarmOccurrence
+{
+    AlarmKey key;
+    QString since;
+
+    bool operator==(const AlarmOccurrence& other) const { return key == other.key && since == other.since; }
+};
+size_t qHash(const AlarmOccurrence& occurrence, size_t seed = 0);
+
 // One change of state: the alarm as it is afterwards, when, and who acted
 // (empty when a reading caused it).
 struct AlarmChange
@@ -58,6 +70,10 @@ public:
     // The state the change leaves (a normal alarm loses its row) and its
     // event row, in the caller's transaction.
     void write(const AlarmChange& change);
+    // Ends the alarms of a device (all of them without nodeName) or of one of
+    // its nodes, as equipment that is deleted or moved: an event row by user
+    // for each, in the caller's transaction.
+    void end(int deviceId, const std::optional<QString>& nodeName, const QString& time, const QString& user);
 
     // The window's list: the alarms not normal, newest first, with the time,
     // state and text shown and the key in the last two columns.
@@ -69,3 +85,4 @@ private:
 
 Q_DECLARE_METATYPE(AlarmEntry)
 Q_DECLARE_METATYPE(AlarmChange)
+Q_DECLARE_METATYPE(AlarmOccurrence)

@@ -1,6 +1,7 @@
 #include "store/NodeTable.h"
 
 #include "store/Query.h"
+#include "store/StatusTexts.h"
 
 namespace {
 const QString kDeviceId = QStringLiteral("device_id");
@@ -109,4 +110,17 @@ void NodeTable::removeNode(int deviceId, const QString& nodeName)
 void NodeTable::removeDevice(int deviceId)
 {
     exec(QStringLiteral("Delete from node_record where (device_id=:device_id) "), {{kDeviceId, deviceId}});
+}
+
+bool NodeTable::othersLost(int deviceId, qint64 exceptRowId)
+{
+    select(QStringLiteral("select count(*) from node_record where (device_id=:device_id)and(rowid<>:row_id)"
+                          "and(communication_status=:lost)"));
+    m_query.setInt(kDeviceId, deviceId);
+    m_query.setParam(QStringLiteral("row_id"), exceptRowId);
+    m_query.setText(QStringLiteral("lost"), StatusTexts::kCommAbnormal);
+    m_query.open();
+    const bool lost = m_query.value(0, 0).toInt() > 0;
+    m_query.close();
+    return lost;
 }

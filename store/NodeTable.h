@@ -38,6 +38,9 @@ public:
     void addDatedNode(const QHash<QString, QVariant>& values);
     void removeNode(int deviceId, const QString& nodeName);
     void removeDevice(int deviceId);
+    // Whether a node of the device other than the row exceptRowId is stored
+    // as having lost communication.
+    bool othersLost(int deviceId, qint64 exceptRowId);
 
 private:
     void select(const QString& statement);

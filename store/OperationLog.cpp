@@ -10,6 +10,11 @@ OperationLog::OperationLog(Connection& connection, const Session& session)
     : m_connection(connection), m_session(session)
 {}
 
+QString OperationLog::user() const
+{
+    return m_session.LoggedInUser;
+}
+
 void OperationLog::record(const QString& action, const QString& details)
 {
     recordAs(m_session.LoggedInUser, action, details);

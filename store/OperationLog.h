@@ -14,6 +14,9 @@ class OperationLog final
 public:
     OperationLog(Connection& connection, const Session& session);
 
+    // Who the rows are added under.
+    QString user() const;
+
     // An action that writes nothing else (a log-in, a port opened). Throws AppError.
     void record(const QString& action, const QString& details = QString());
     void recordAs(const QString& user, const QString& action, const QString& details);

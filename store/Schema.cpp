@@ -37,14 +37,18 @@ struct AddedTable
     std::vector<const char*> statements;
 };
 
+// One row per rise or fall of a device's surge counter, or per implausible
+// count (no surges). gap_start is the last good reading before a gap in the
+// readings (failed reads, monitoring stopped, the device out of the scope).
+constexpr const char* kSurgeEvent =
+    "CREATE TABLE IF NOT EXISTS surge_event (id INTEGER PRIMARY KEY, device_id INTEGER NOT NULL, "
+    "device_name TEXT, event_time DATETIME NOT NULL, gap_start DATETIME, count_before INTEGER NOT NULL, "
+    "count_after INTEGER NOT NULL, surges INTEGER NOT NULL CHECK (surges >= 0), "
+    "kind TEXT NOT NULL CHECK (kind IN ('surge', 'reset', 'implausible')))";
+
 const std::vector<AddedTable> kAddedTables = {
-    // One row per rise or fall of a device's surge counter. gap_start is the
-    // last good reading before a communication gap the rise was seen after.
     {"surge_event",
-     {"CREATE TABLE IF NOT EXISTS surge_event (id INTEGER PRIMARY KEY, device_id INTEGER NOT NULL, "
-      "device_name TEXT, event_time DATETIME NOT NULL, gap_start DATETIME, count_before INTEGER NOT NULL, "
-      "count_after INTEGER NOT NULL, surges INTEGER NOT NULL CHECK (surges >= 0), "
-      "kind TEXT NOT NULL CHECK (kind IN ('surge', 'reset')))",
+     {kSurgeEvent,
       // Covering indexes: the history's sums per bucket read only the index,
       // for all devices by time and for one device by device and time.
       "CREATE INDEX IF NOT EXISTS surge_event_time ON surge_event (event_time, device_id, surges)",
@@ -76,6 +80,25 @@ QSqlQuery run(QSqlDatabase db, const QString& statement)
     if (!query.exec(statement))
         throw AppError(query.lastError().text());
     return query;
+}
+
+// An older file's surge_event refuses the kind 'implausible': its check is
+// part of the table, so the table is made again with its rows (its indexes
+// go with the old one and are made again after).
+void widenSurgeKinds(QSqlDatabase db)
+{
+    QSqlQuery query =
+        run(db, QStringLiteral("SELECT sql FROM sqlite_master WHERE type='table' AND name='surge_event'"));
+    if (!query.next() || query.value(0).toString().contains(QLatin1String("'implausible'")))
+        return;
+    query.finish();
+    run(db, QString::fromUtf8(kSurgeEvent)
+                .replace(QStringLiteral("EXISTS surge_event "), QStringLiteral("EXISTS surge_event_new ")));
+    run(db, QStringLiteral(
+                "INSERT INTO surge_event_new SELECT id, device_id, device_name, event_time, gap_start, "
+                "count_before, count_after, surges, kind FROM surge_event"));
+    run(db, QStringLiteral("DROP TABLE surge_event"));
+    run(db, QStringLiteral("ALTER TABLE surge_event_new RENAME TO surge_event"));
 }
 } // namespace
 
@@ -118,6 +141,7 @@ void addMissingTables(QSqlDatabase db)
     if (!db.transaction())
         throw AppError(db.lastError().text());
     try {
+        widenSurgeKinds(db);
         for (const AddedTable& table : kAddedTables) {
             for (const char* statement : table.statements)
                 run(db, QString::fromUtf8(statement));

@@ -4,6 +4,7 @@
 #include "store/Connection.h"
 #include "store/Permission.h"
 #include "store/Query.h"
+#include "store/Text.h"
 
 #include <QFile>
 
@@ -45,12 +46,14 @@ void insertAccount(Connection& connection, const QString& name, const QString& p
 void create(Connection& connection, const QString& fileName, const QString& administrator,
             const QString& password, int comNum)
 {
+    // Before the clean-up below can run: it deletes the file, which must only
+    // ever be one this call made.
     if (QFile::exists(fileName))
-        connection.create(fileName); // refuses, leaving the file as it is
+        throw AppError(QStringLiteral("\"%1\" already exists").arg(fileName));
     try {
         connection.create(fileName);
         insertSettings(connection, comNum);
-        insertAccount(connection, administrator.trimmed(), password.trimmed());
+        insertAccount(connection, Text::trimmed(administrator), Text::trimmed(password));
     } catch (const AppError&) {
         // A file without its account would be opened later and let nobody
         // in; better no file, so that the next try can make it.

@@ -26,7 +26,9 @@ void SurgeLogTable::add(const SurgeEvent& event)
     m_query.setInt(QStringLiteral("count_before"), event.countBefore);
     m_query.setInt(QStringLiteral("count_after"), event.countAfter);
     m_query.setInt(QStringLiteral("surges"), event.surges);
-    m_query.setText(QStringLiteral("kind"), event.reset ? QStringLiteral("reset") : QStringLiteral("surge"));
+    m_query.setText(QStringLiteral("kind"), event.implausible ? QStringLiteral("implausible")
+                                            : event.reset     ? QStringLiteral("reset")
+                                                              : QStringLiteral("surge"));
     m_query.execSql();
 }
 

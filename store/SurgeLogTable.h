@@ -15,8 +15,9 @@ struct SurgeEvent
     QDateTime gapStart; // the last good reading before a communication gap; invalid without one
     int countBefore = 0;
     int countAfter = 0;
-    int surges = 0; // 0 for a reset
+    int surges = 0; // 0 for a reset or an implausible count
     bool reset = false;
+    bool implausible = false; // countAfter was kept out of the count
 };
 
 // surge_event, the surge counter's history, through the caller's query.

@@ -13,7 +13,10 @@ namespace Text {
 // AppError("'<text>' is not a valid integer value").
 int toInt(const QString& text);
 
-// Removes every leading and trailing character of code 32 or less.
+// Removes every leading and trailing character of code 32 or less, and only
+// those: the one rule for names and passwords wherever they are stored or
+// looked up, so that a full-width blank (U+3000) typed into a password stays
+// part of it everywhere.
 QString trimmed(const QString& text);
 
 // Number of bytes the text takes in the GBK code page.

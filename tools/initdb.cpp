@@ -7,6 +7,7 @@
 #include "store/Connection.h"
 #include "store/Query.h"
 #include "store/StationFile.h"
+#include "store/Text.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -60,16 +61,20 @@ int main(int argc, char* argv[])
             admin = args.at(++i);
         else if (arg == QLatin1String("--password") && i + 1 < args.size())
             password = args.at(++i);
-        else if (arg == QLatin1String("--com") && i + 1 < args.size())
-            comNum = args.at(++i).toInt();
-        else if (arg == QLatin1String("--demo"))
+        else if (arg == QLatin1String("--com") && i + 1 < args.size()) {
+            // Port N is COMN: only a positive decimal number names one.
+            bool number = false;
+            comNum = args.at(++i).toInt(&number);
+            if (!number || comNum < 1 || !args.at(i).front().isDigit())
+                return usage();
+        } else if (arg == QLatin1String("--demo"))
             demo = true;
         else if (!arg.startsWith(QLatin1String("--")) && file.isEmpty())
             file = arg;
         else
             return usage();
     }
-    if (file.isEmpty() || admin.trimmed().isEmpty() || password.trimmed().isEmpty())
+    if (file.isEmpty() || Text::trimmed(admin).isEmpty() || Text::trimmed(password).isEmpty())
         return usage();
 
     try {

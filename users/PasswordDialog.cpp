@@ -17,7 +17,7 @@ PasswordDialog::PasswordDialog(Connection& connection, Session& session, Operati
     : m_session(session), m_log(log)
 {
     setObjectName(QStringLiteral("passwordDialog"));
-    setWindowTitle(QStringLiteral("passwordDialog"));
+    setWindowTitle(QStringLiteral("Form4"));
     setModal(true);
     setFixedSize(260, 150);
 

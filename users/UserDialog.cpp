@@ -264,7 +264,9 @@ void UserDialog::saveChangedAccount()
     const QString name = Text::trimmed(userEdit->text());
     const QString permission = Text::trimmed(permissionCombo->currentText());
     // The password is never written to the log, changed or not.
-    const QString change = QStringLiteral("%1 -> %2 %3").arg(m_rememberedName, name, permission);
+    accountQuery->first();
+    const QString was = Text::trimmed(accountQuery->fieldText(QStringLiteral("权限")));
+    const QString change = QStringLiteral("%1 %2 -> %3 %4").arg(m_rememberedName, was, name, permission);
     m_log.recordWith(QStringLiteral("修改用户"), change, [&]() {
         accountQuery->first();
         accountQuery->edit();

@@ -104,8 +104,8 @@ std::map<std::string, Samples> pollSteps(int steps, int pauseMs)
     int changes = 0;
     QObject::connect(&station, &Station::alarmStatesChanged, [&changes]() { ++changes; });
     bool logged = false;
-    QObject::connect(&station, &Station::stepDone,
-                     [&logged](const PollStepResult& result) { logged = result.alarm.has_value(); });
+    QObject::connect(&station, &Station::stepsDone,
+                     [&logged](const PollSteps& done) { logged = !done.alarms.isEmpty(); });
     std::map<std::string, Samples> classes;
     QDateTime now(QDate(2026, 1, 1), QTime(8, 0));
     for (int i = 0; i < steps; ++i) {
@@ -116,7 +116,7 @@ std::map<std::string, Samples> pollSteps(int steps, int pauseMs)
         QElapsedTimer timer;
         timer.start();
         const double cpuBefore = cpuMs(CLOCK_PROCESS_CPUTIME_ID);
-        form.pollTick();
+        station.pollTick();
         while (station.busy())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         const double cpu = cpuMs(CLOCK_PROCESS_CPUTIME_ID) - cpuBefore;

@@ -98,7 +98,7 @@ StepCost pollSteps(int devices, int steps, int pauseMs)
         QElapsedTimer timer;
         timer.start();
         const double cpuBefore = processCpuMs();
-        form.pollTick();
+        station.pollTick();
         while (station.busy())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         cpu.push_back(processCpuMs() - cpuBefore);

@@ -1,7 +1,7 @@
 // CPU per poll step of the main window against a real line: opens the port
 // given on the command line (kpv-sim answering), starts monitoring with the
 // system overview shown and a node read period in milliseconds, and after the
-// given seconds prints the process's CPU time per tick from /proc/self/stat.
+// given seconds prints the process's CPU time per step from /proc/self/stat.
 //   poll_cpu DATABASE PORT PERIOD_MS SECONDS
 #include "app/MainWindow.h"
 #include "app/Station.h"
@@ -62,7 +62,8 @@ int main(int argc, char** argv)
     form.monitorButton->click();
 
     int ticks = 0;
-    QObject::connect(form.pollTimer, &QTimer::timeout, [&ticks]() { ++ticks; });
+    QObject::connect(&station, &Station::stepsDone,
+                     [&ticks](const PollSteps& steps) { ticks += steps.taken; });
     // The first pass settles the overview; counting starts after 5 s.
     double cpuAtStart = 0;
     QTimer::singleShot(5000, [&]() {
@@ -70,7 +71,7 @@ int main(int argc, char** argv)
         cpuAtStart = cpuSeconds();
         QTimer::singleShot(args.at(4).toInt() * 1000, [&]() {
             const double cpu = cpuSeconds() - cpuAtStart;
-            std::printf("ticks %d cpu %.3f s  cpu per tick %.3f ms  errors %lld\n", ticks, cpu,
+            std::printf("steps %d cpu %.3f s  cpu per step %.3f ms  errors %lld\n", ticks, cpu,
                         ticks ? 1000 * cpu / ticks : 0.0, qlonglong(MessageBox::takeShown().size()));
             app.quit();
         });

@@ -36,10 +36,10 @@ private slots:
             u"INSERT INTO alarm_record VALUES ('2026-03-01 08:00:00', 'a'), "
             "('2026-03-01 09:00:00', 'b1'), ('2026-03-01 09:00:00', 'b2'), ('2026-03-02 10:00:00', 'c')"_s);
         f.form->reloadAlarmLog();
-        f.form->pollTimer->start(); // monitoring runs
+        f.form->station.startPolling(1000, 0); // monitoring runs
         QTableView* mainGrid = f.form->alarmLogGrid;
         drive(f.form->alarmsButton, [&](QDialog& d) {
-            QVERIFY(!f.form->pollTimer->isActive());
+            QVERIFY(!f.form->station.polling());
             auto* grid = child<QTableView>(d, "recordGrid");
             QCOMPARE(grid->editTriggers(), QAbstractItemView::NoEditTriggers);
             pickRow(d, 1);

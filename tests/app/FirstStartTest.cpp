@@ -48,24 +48,39 @@ private slots:
             dialog.findChild<QLineEdit*>(QString::fromLatin1(name))->setText(text);
         };
         enter("administratorEdit", " 站长 ");
-        enter("passwordEdit", "pw 1");
+        enter("passwordEdit", "pw 1\u3000");
         enter("passwordAgainEdit", "pw 2");
         QTest::mouseClick(dialog.findChild<QPushButton*>("createButton"), Qt::LeftButton);
         QVERIFY(!dialog.findChild<QLabel*>("problemLabel")->text().isEmpty());
         QVERIFY(dialog.isVisible() && !QFile::exists(made));
 
-        enter("passwordAgainEdit", "pw 1");
+        enter("passwordAgainEdit", "pw 1\u3000");
         QTest::mouseClick(dialog.findChild<QPushButton*>("createButton"), Qt::LeftButton);
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        // A refused creation says why, readable whole; the file there is left as it was (the dumps).
+        for (const QString& path : {made, QString("/proc/table.db")}) {
+            FirstStartDialog again(DatabaseSearch{path, false, {path}});
+            again.show();
+            for (const char* name : {"administratorEdit", "passwordEdit", "passwordAgainEdit"})
+                again.findChild<QLineEdit*>(name)->setText("a");
+            QTest::mouseClick(again.findChild<QPushButton*>("createButton"), Qt::LeftButton);
+            QCoreApplication::processEvents();
+            const auto* problem = again.findChild<QLabel*>("problemLabel");
+            QVERIFY2(problem->text().contains(path) && again.rect().contains(problem->geometry()) &&
+                         problem->height() >= problem->heightForWidth(problem->width()),
+                     qPrintable(problem->text()));
+        }
         const QString initdbMade = root.filePath("initdb.db");
-        QCOMPARE(QProcess::execute(SPDMON_INITDB, {initdbMade, "--admin", " 站长 ", "--password", "pw 1"}), 0);
+        QCOMPARE(
+            QProcess::execute(SPDMON_INITDB, {initdbMade, "--admin", " 站长 ", "--password", "pw 1\u3000"}),
+            0);
         // Schema and rows, as the sqlite3 shell sees them.
         const auto dump = [](const QString& file) {
             QProcess sqlite;
             sqlite.start("sqlite3", {file, ".dump"});
             return sqlite.waitForFinished() ? QString::fromUtf8(sqlite.readAllStandardOutput()) : QString();
         };
-        QVERIFY(dump(initdbMade).contains("'站长','pw 1'"));
+        QVERIFY(dump(initdbMade).contains("'站长','pw 1\u3000'")); // trimmed as the login trims
         QCOMPARE(dump(made), dump(initdbMade));
     }
 };

@@ -94,7 +94,7 @@ private slots:
         QTest::newRow("user management")
             << "usersButton" << QStringLiteral("管理员") << "用户管理" << false << false;
         QTest::newRow("change password")
-            << "usersButton" << QStringLiteral("普通用户") << "passwordDialog" << false << false;
+            << "usersButton" << QStringLiteral("普通用户") << "Form4" << false << false;
     }
 
     // Device and alarm dialogs stop monitoring while they are open; only the device
@@ -109,9 +109,9 @@ private slots:
         MainWindowFixture f;
         MainWindow& form = *f.form;
         form.station.session.LoggedInPermission = permission;
-        form.usersButton->setText(dialog == QStringLiteral("passwordDialog") ? QStringLiteral("修改密码")
+        form.usersButton->setText(dialog == QStringLiteral("Form4") ? QStringLiteral("修改密码")
                                                                              : QStringLiteral("用户管理"));
-        form.pollTimer->start();
+        form.station.startPolling(2000, 0);
         form.monitorButton->setText(QStringLiteral("关闭监控"));
         form.setStatusText(StatusPanel::kMonitoring, QStringLiteral("已经启动监控"));
         form.serialButton->setEnabled(false);
@@ -127,12 +127,12 @@ private slots:
         QCOMPARE(opened, dialog);
         QCOMPARE(MessageBox::takeShown(),
                  dialog.isEmpty() ? QStringList{QStringLiteral("用户权限不够")} : QStringList());
-        QCOMPARE(form.pollTimer->isActive(), !stopsMonitoring);
+        QCOMPARE(form.station.polling(), !stopsMonitoring);
         QCOMPARE(QStringList({form.monitorButton->text(), form.statusText(StatusPanel::kMonitoring)}),
                  stopsMonitoring ? QStringList({QStringLiteral("启动监控"), QStringLiteral("未启动监控")})
                                  : QStringList({QStringLiteral("关闭监控"), QStringLiteral("已经启动监控")}));
         QCOMPARE(form.serialButton->isEnabled(), serialSettings);
-        QVERIFY(!form.periodEdit->isEnabled());
+        QCOMPARE(form.periodEdit->isEnabled(), stopsMonitoring); // open whenever monitoring is not running
     }
 
     void freshWindowLegendTimersAndAlarmLog()
@@ -141,8 +141,7 @@ private slots:
         QVERIFY(f.form->normalSwatch->styleSheet().contains(Cards::colour(CardState::Normal).name()));
         QVERIFY(f.form->alarmSwatch->styleSheet().contains(Cards::colour(CardState::Alarm).name()));
         QVERIFY(f.form->commLossSwatch->styleSheet().contains(Cards::colour(CardState::CommLoss).name()));
-        QVERIFY(!f.form->pollTimer->isActive() &&
-                f.form->countdownTimer->isActive()); // polling waits for the operator
+        QVERIFY(!f.station.polling() && f.form->countdownTimer->isActive()); // polling waits for the operator
 
         // The alarm log shows the oldest alarm first and cannot be edited.
         f.db.exec(QStringLiteral("INSERT INTO alarm_record VALUES ('2026-02-01 10:00:00', 'later'), "
@@ -180,7 +179,7 @@ private slots:
         const auto shown = [&form]() {
             QStringList lines{"marked:"};
             for (int card = 1; card <= form.panel().CardCount; ++card) {
-                if (form.panel().CardHeaders[card - 1]->findChild<QLabel*>("unacknowledgedMark"))
+                if (form.panel().CardMarks[card - 1])
                     lines.first() += QString::number(card);
             }
             QAbstractItemModel* model = form.activeAlarms->activeAlarmGrid->model();
@@ -190,28 +189,77 @@ private slots:
         };
         QCOMPARE(shown(), "marked:12 恢复未确认B 告警已确认C 告警未确认A 告警未确认D");
         QTableView* grid = form.activeAlarms->activeAlarmGrid;
-        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
-                          grid->visualRect(grid->model()->index(2, 0)).center());
-        // Twice: the pick stays on A when the list is read again.
-        for (int click = 0; click < 2; ++click) {
-            QTest::mouseClick(form.activeAlarms->acknowledgeButton, Qt::LeftButton);
+        const auto press = [&f](QPushButton* button) {
+            QTest::mouseClick(button, Qt::LeftButton);
             QVERIFY(f.settle());
             QCoreApplication::processEvents();
-        }
-        QCOMPARE(shown(), "marked:2 恢复未确认B 告警已确认C 告警已确认A 告警未确认D");
-        // A desktop notice's acknowledge action is the same request.
-        emit form.alarmAlert->acknowledgeRequested(4, "d");
-        QVERIFY(f.settle());
-        QTest::mouseClick(form.activeAlarms->acknowledgeAllButton, Qt::LeftButton);
+        };
+        press(form.activeAlarms->acknowledgeButton); // nothing picked: nothing acknowledged
+        grid->scrollToBottom();
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                          grid->visualRect(grid->model()->index(2, 0)).center());
+        // A new alarm and one gone, taken in as deleted equipment is: on top and in view, A still picked.
+        f.db.exec(
+            "INSERT INTO alarm_state VALUES (5, 'e', 'active_unacknowledged', '2026-06-01 10:00:00', 'E')");
+        f.db.exec("DELETE FROM alarm_state WHERE device_id = 3");
+        emit form.deviceDialog->nodesRemoved(6, {});
         QVERIFY(f.settle());
         QCoreApplication::processEvents();
-        QCOMPARE(shown(), "marked: 告警已确认C 告警已确认A 告警已确认D");
+        QCOMPARE(grid->rowAt(0), 0);
+        // Twice: the pick stays on A when the list is read again.
+        for (int click = 0; click < 2; ++click)
+            press(form.activeAlarms->acknowledgeButton);
+        QCOMPARE(shown(), "marked:2 告警未确认E 恢复未确认B 告警已确认A 告警未确认D");
+        // A desktop notice's acknowledge action is the same request.
+        emit form.alarmAlert->acknowledgeRequested({{4, "d"}, "2026-06-01 07:00:00"});
+        QVERIFY(f.settle());
+        f.db.exec("DELETE FROM alarm_state WHERE device_id = 5");
+        press(form.activeAlarms->acknowledgeAllButton);
+        QCOMPARE(shown(), "marked: 告警已确认A 告警已确认D");
         QCOMPARE(tableText(f.db, "device_id||node_name||':'||state||'/'||user_name", "alarm_event"),
                  "1a:active_acknowledged/op 4d:active_acknowledged/op 2:normal/op");
-        QCOMPARE(count.count(), 3);
+        QCOMPARE(count.count(), 4);
         QCOMPARE(form.unacknowledgedAlarms(), 0);
         QCOMPARE(tableText(f.db, "用户名||操作||详情", "operation_log WHERE 操作 = '确认告警'"),
                  "op确认告警A op确认告警D op确认告警B");
+    }
+
+    // A device falling silent on the station's thread reaches the sound; after
+    // 消音 another device's loss sounds again.
+    void alarmOnStationThreadSounds()
+    {
+        MainWindowFixture f;
+        for (const char* device : {"1", "2"})
+            f.db.exec(QString("INSERT INTO node_record (device_id, device_name, node_name, node_code, "
+                              "node_reg_add, con_data_type, node_alarm_type) VALUES (%1, 'K%1', 'a', 3, 11, "
+                              "'开关量', '0000(正常)/FFFF(异常)')")
+                          .arg(device));
+        f.showLoggedIn();
+        f.form->setBus(&f.bus);
+        f.form->deviceTree->setCurrentItem(f.form->deviceTree->topLevelItem(0));
+        f.form->selectClickedItem();
+        f.station.openPollScope();
+        const AlarmSound& sound = f.form->alarmAlert->sound();
+        const auto stepUntil = [&](bool playing) {
+            for (int step = 0; step < 8 && sound.isPlaying() != playing; ++step) {
+                if (!f.step())
+                    return false;
+                QCoreApplication::processEvents();
+            }
+            return sound.isPlaying() == playing && f.form->silenceButton->isEnabled() == playing;
+        };
+        f.bus.answer(1, 0);
+        f.bus.answer(2, 0);
+        QVERIFY(!stepUntil(true));
+        f.bus.silence(1);
+        QVERIFY(stepUntil(true));
+        QTest::mouseClick(f.form->silenceButton, Qt::LeftButton);
+        QVERIFY(!sound.isPlaying());
+        f.bus.silence(2);
+        QVERIFY(stepUntil(true));
+        // No sound server here: the window says so.
+        QTRY_VERIFY_WITH_TIMEOUT(f.form->soundFaultLabel->isVisible(), 10000);
+        QCOMPARE(f.form->soundFaultLabel->text(), "报警声无法播放：\n没有可用的声卡");
     }
 
     // mqtt.conf that cannot be used says why in the MQTT panel; without the file there is no panel.

@@ -42,7 +42,7 @@ struct MainWindowFixture
     }
     bool step()
     {
-        form->pollTick();
+        station.pollTick();
         return settle();
     }
 

@@ -84,12 +84,12 @@ private slots:
         show(form, "创建", 8);
         QCOMPARE(form.panel().CardCount, 13);
         for (int card = 1; card <= 13; ++card) {
-            const QPoint place(8 + 168 * ((card - 1) % 3), 8 + 130 * ((card - 1) / 3));
+            const QPoint place(8 + 168 * ((card - 1) % 3), 24 + 166 * ((card - 1) / 3));
             QCOMPARE(f.header(card)->geometry(), QRect(place, QSize(160, 21)));
-            QCOMPARE(f.list(card)->geometry(), QRect(place + QPoint(0, 21), QSize(160, 100)));
+            QCOMPARE(f.list(card)->geometry(), QRect(place + QPoint(0, 21), QSize(160, 120)));
             QCOMPARE(f.header(card)->text(), nodes.at(13 - card));
         }
-        // The last list ends at 649, below the frame's 600 pixels.
+        // The last list ends at 828, below the frame's 600 pixels.
         QVERIFY(form.cardFrame->verticalScrollBar()->maximum() > 0);
 
         const QList<QWidget*> before = f.cardControls();

@@ -75,8 +75,9 @@ private slots:
         other.open(f.db.path());
         QSqlQuery outside(other.database());
         bool refreshed = false;
-        QObject::connect(&form.station, &Station::stepDone,
-                         [&refreshed](const PollStepResult& step) { refreshed = step.refresh; });
+        QObject::connect(&form.station, &Station::stepsDone, [&refreshed](const PollSteps& steps) {
+            refreshed = steps.fullRefresh || !steps.rows.isEmpty();
+        });
         QRandomGenerator random(17);
         const int answers[] = {0, 0xFFFF, 5, 100, 500};
         for (int step = 0; step < 400; ++step) {
@@ -96,7 +97,7 @@ private slots:
                 bus.answer(device, answers[random.bounded(5)]);
             }
             Clock::setFixed(now = now.addSecs(random.bounded(40) == 0 ? 36000 : 1));
-            form.pollTick();
+            form.station.pollTick();
             QVERIFY(f.settle());
             if (!refreshed)
                 continue; // a node held for another reading refreshes nothing

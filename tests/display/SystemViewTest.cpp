@@ -39,7 +39,7 @@ private slots:
         const QList<QWidget*> before = f.cardControls();
         QCOMPARE(before.size(), 6);
         const auto card = [&f](int n) { return QStringList{f.header(n)->text()} + f.lines(n); };
-        QCOMPARE(card(1), texts("KPV7[地址:7]|浪涌保护器:5|浪涌次数:5|设备状态:5|设备剩余寿命:80%  "
+        QCOMPARE(card(1), texts("KPV7[地址:7]|浪涌保护器:5|浪涌次数:5|设备状态:5|设备剩余寿命:80%\n"
                                 "近30天浪涌:3|2024-06-15 12:00:00"));
         QCOMPARE(card(2), texts("KPV12[地址:12]|x:???|设备剩余寿命:80%|2024-06-15 12:00:00"));
         QCOMPARE(card(3), texts("KPV30[地址:30]|a:5|b:5|c:5|设备剩余寿命:80%|2024-06-15 12:00:00"));
@@ -61,6 +61,48 @@ private slots:
         // Every refresh starts from green: a recovered device loses its colour.
         QCOMPARE((QList<QColor>{f.headerColour(1), f.headerColour(2)}),
                  (QList<QColor>{Colours::alarm, Colours::normal}));
+    }
+
+    // The longest names a device may have (20 bytes of the Chinese code page),
+    // marked unacknowledged, with a count in every line: all of it in sight.
+    void longestTextsFitTheirCards_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("ten Chinese characters") << "配电室一号楼东侧机柜";
+        QTest::newRow("twenty letters") << "Distribution Room 12";
+    }
+    void longestTextsFitTheirCards()
+    {
+        QFETCH(QString, name);
+        DisplayFixture f;
+        for (const QString& node : texts("设备状态|浪涌保护器|浪涌次数")) {
+            NodeRow row{247, name, node, "65535"};
+            row.alarm = "告警";
+            row.installDate = row.readTime = QDateTime::currentDateTime();
+            insertNode(f.connection(), row);
+        }
+        f.db.exec("INSERT INTO surge_event (device_id, event_time, count_before, count_after, surges, kind) "
+                  "VALUES (247, datetime('now', 'localtime', '-1 day'), 0, 65535, 65535, 'surge')");
+        MainWindow& form = f.form();
+        ShowSystemView(form.panel(), "创建");
+        Cards::setUnacknowledgedMark(form.panel(), 1, true);
+        const QLineEdit* header = f.header(1);
+        QCOMPARE(header->text(), name + "[地址:247]");
+        QVERIFY(header->font().pointSizeF() >= 7);
+        // QLineEdit keeps two pixels either side of its text.
+        QVERIFY2(QFontMetrics(header->font()).horizontalAdvance(header->text()) <= header->width() - 4,
+                 qPrintable(header->font().toString()));
+        const QWidget* mark = form.cardFrame->host()->findChild<QWidget*>("unacknowledgedMark");
+        QVERIFY(mark && !mark->isHidden() && !mark->geometry().intersects(header->geometry()));
+        QVERIFY(QFontMetrics(mark->font()).horizontalAdvance("未确认") <= mark->contentsRect().width());
+        const QListWidget* list = f.list(1);
+        QVERIFY(list->item(3)->text().endsWith("近30天浪涌:65535"));
+        for (int i = 0; i < list->count(); ++i) {
+            QVERIFY(list->visualItemRect(list->item(i)).bottom() < list->viewport()->height());
+            for (const QString& line : list->item(i)->text().split('\n'))
+                QVERIFY2(QFontMetrics(list->font()).horizontalAdvance(line) < list->viewport()->width() - 4,
+                         qPrintable(line));
+        }
     }
 };
 

@@ -24,8 +24,6 @@ private slots:
         QTest::newRow("two days in hours")
             << custom << jan31 << feb1 << 0 << 48
             << QStringList{"01-31 22时=2", "01-31 23时=1", "02-01 00时=4", "02-01 01时=4"};
-        QTest::newRow("one device") << custom << feb1 << jan31 << 1 << 48
-                                    << QStringList{"01-31 22时=2", "02-01 00时=4"};
         QTest::newRow("week to Sunday")
             << int(Span::Week) << feb1 << QDate() << 0 << 7 << QStringList{"01-31=3", "02-01=8"};
         QTest::newRow("month") << int(Span::Month) << QDate(2026, 2, 15) << QDate() << 0 << 28

@@ -14,9 +14,11 @@
 #include <QChartView>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSqlQuery>
@@ -44,7 +46,32 @@ class SurgeWindowTest final : public QObject
     Q_OBJECT
 private slots:
     void surgesFromTheBusReachWindowBrokerAndExport();
+    void widestPeriodIsFewBarsAtOnce();
 };
+
+// The widest period the date fields take, shown in years; the summary names
+// its last day.
+void SurgeWindowTest::widestPeriodIsFewBarsAtOnce()
+{
+    TestDatabase db;
+    db.exec(
+        u"INSERT INTO surge_event (device_id, event_time, count_before, count_after, surges, kind) VALUES "
+        "(1, '1970-01-01 00:00:00', 0, 2, 2, 'surge'), (1, '2099-12-31 23:59:59', 2, 5, 3, 'surge')"_s);
+    HistoryWindow window(db.connection());
+    window.show();
+    window.firstDayEdit->setDate(window.firstDayEdit->minimumDate());
+    window.lastDayEdit->setDate(window.lastDayEdit->maximumDate());
+    QElapsedTimer timer;
+    timer.start();
+    window.spanCombo->setCurrentIndex(int(SurgeHistory::Span::Custom));
+    QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
+    const QBarSet* set =
+        qobject_cast<QBarSeries*>(window.chartView->chart()->series().value(0))->barSets().value(0);
+    QCOMPARE(set->count(), 130);
+    QCOMPARE(set->at(0) + set->at(129), 5.0);
+    QVERIFY2(window.summaryLabel->text().startsWith(u"1970-01-01 至 2099-12-31 共 5 次浪涌"_s),
+             qPrintable(window.summaryLabel->text()));
+}
 
 void SurgeWindowTest::surgesFromTheBusReachWindowBrokerAndExport()
 {
@@ -130,10 +157,6 @@ void SurgeWindowTest::surgesFromTheBusReachWindowBrokerAndExport()
              QSet<QString>(expected.begin(), expected.end()));
     QCOMPARE(gridRows(window.totalsGrid, {0, 1, 2, 3, 4, 5}),
              (QStringList{u"1|KPV1|5|2|5|100%"_s, u"2|KPV\"2\",东|1|1|1|100%"_s}));
-    const auto* bars = qobject_cast<QBarSeries*>(window.chartView->chart()->series().value(0));
-    QVERIFY(bars);
-    QCOMPARE(bars->barSets().value(0)->count(), 3);
-    QCOMPARE(bars->barSets().value(0)->at(1), 6.0);
 
     const QString csv = portDir.filePath(u"surges.csv"_s);
     QTimer::singleShot(0, [csv]() {
@@ -149,9 +172,21 @@ void SurgeWindowTest::surgesFromTheBusReachWindowBrokerAndExport()
                                 "encoding='utf-8-sig', newline='')): print('|'.join(row))"_s,
                                 csv});
     QVERIFY(python.waitForFinished(30000));
+    // Oldest first.
     QStringList all = gridRows(window.eventGrid, {0, 1, 2, 3, 4, 5, 6, 7});
+    std::reverse(all.begin(), all.end());
     all.prepend(SurgeHistory::eventHeader().join(u'|'));
     QCOMPARE(QString::fromUtf8(python.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts), all);
+
+    // A surge while monitoring is stopped is told with the last reading before the stop.
+    f.form->toggleMonitoring();
+    QVERIFY(f.settle());
+    QVERIFY(sim.command(u"surge 2"_s));
+    f.form->toggleMonitoring();
+    QTRY_COMPARE_WITH_TIMEOUT(count(), 4, 20000);
+    QSqlQuery gap(u"SELECT gap_start < event_time FROM surge_event ORDER BY id DESC LIMIT 1"_s,
+                  f.db.connection().database());
+    QVERIFY(gap.next() && gap.value(0).toBool());
 }
 
 QTEST_MAIN(SurgeWindowTest)

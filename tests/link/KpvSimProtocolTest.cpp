@@ -74,6 +74,7 @@ private slots:
         QTest::newRow("garbage short") << "garbage 7 short" << r11 << frame("0703020000").left(4);
         QTest::newRow("garbage exception") << "garbage 7 exception" << r11 << frame("078304");
         QTest::newRow("garbage noise") << "garbage 7 noise" << r11 << QByteArray("noise");
+        QTest::newRow("garbage zero") << "garbage 7 zero" << r11 << frame("0003020000");
         QTest::newRow("normal again") << "garbage 7 crc;silent 7;normal 7" << r11 << frame("0703020000");
     }
 

@@ -229,7 +229,7 @@ private slots:
         QTest::newRow("answer") << "normal 2" << 11 << int(MBRTU_GOOD);
         QTest::newRow("late past the allowance") << "late 2 1000" << 11 << int(MBRTU_NO_REPLY);
         QTest::newRow("late within it") << "late 2 100" << 11 << int(MBRTU_GOOD);
-        for (const char* kind : {"crc", "address", "short", "noise"})
+        for (const char* kind : {"crc", "address", "zero", "short", "noise"})
             QTest::addRow("garbage %s", kind) << QString("garbage 2 ") + kind << 11 << int(MBRTU_BAD_REPLY);
         QTest::newRow("garbage exception") << "garbage 2 exception" << 11 << int(MBRTU_EXCEPTION_REPLY);
         QTest::newRow("register not there") << "normal 2" << 13 << int(MBRTU_EXCEPTION_REPLY);

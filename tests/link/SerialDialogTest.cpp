@@ -136,7 +136,7 @@ private slots:
         QCOMPARE(d.parityCombo->currentText(), u"o"_s);
         d.portCombo->setCurrentIndex(d.portCombo->findText(pty + " = COM33"));
         d.openButton->click();
-        QCOMPARE(s.bus.calls.mid(5), QStringList({"open 33 19200 8 1 o", "delay 64"}));
+        QCOMPARE(s.bus.calls.mid(5), QStringList({"open 33 19200 8 1 o", "delay 64", "close 3"}));
         qunsetenv("SPDMON_PORT_DIR");
     }
 

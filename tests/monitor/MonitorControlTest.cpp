@@ -73,7 +73,7 @@ private slots:
         edit->setText(text);
         f.form->toggleMonitoring();
         QTEST(MessageBox::takeShown().join(u'\n'), "message");
-        QVERIFY(!f.running() && !f.form->pollTimer->isActive() && f.form->periodEdit->isEnabled());
+        QVERIFY(!f.running() && !f.station.polling() && f.form->periodEdit->isEnabled());
         QCOMPARE(f.form->station.selection.SelectedKind + f.form->viewCaption->text(), u"设备KPV1[地址:1]"_s);
         QCOMPARE(f.db.count(u"soft_record"_s), 0);
         if (focused)
@@ -98,9 +98,8 @@ private slots:
             QTextStream(&text) << w.station.poll.Countdown << ' ' << w.station.selection.SelectedKind << ' '
                                << w.viewCaption->text() << ' ' << w.panel().CardCount << ' '
                                << w.station.scopeRowIds().size() << ' '
-                               << w.statusText(StatusPanel::kMonitoring) << ' '
-                               << (w.pollTimer->isActive() ? w.pollTimer->interval() : 0) << ' '
-                               << w.periodEdit->isEnabled() << w.serialButton->isEnabled() << ' '
+                               << w.statusText(StatusPanel::kMonitoring) << ' ' << w.station.readPeriod()
+                               << ' ' << w.periodEdit->isEnabled() << w.serialButton->isEnabled() << ' '
                                << tableText(f.db, u"soft_name||'|'||moniter_time||'|'||node_read_time"_s,
                                             u"soft_record"_s);
             return text;
@@ -116,6 +115,21 @@ private slots:
         f.form->toggleMonitoring();
         QVERIFY(!f.running());
         QCOMPARE(dump(), u"0 监控系统 系统数据 2 2 未启动监控 0 11 T|30|10000"_s);
+    }
+
+    // Another program holds the file: the start cannot be recorded, and the
+    // monitoring period stays open to input.
+    void lockedFileStart()
+    {
+        MonitorFixture f;
+        Connection other(u"other"_s);
+        other.open(f.db.path());
+        QSqlQuery hold(other.database());
+        QVERIFY(hold.exec(u"BEGIN IMMEDIATE"_s));
+        f.form->toggleMonitoring();
+        QCOMPARE(MessageBox::takeShown(), QStringList{u"database is locked"_s});
+        QVERIFY(!f.running() && !f.station.polling() && f.form->periodEdit->isEnabled());
+        QVERIFY(hold.exec(u"COMMIT"_s));
     }
 
     void countdownTexts()
@@ -144,8 +158,8 @@ private slots:
     void lockedFileReportsOnceAndPollingGoesOn()
     {
         MonitorFixture f;
+        f.station.holdPace(true); // the test ticks by hand while waiting for each step
         f.form->toggleMonitoring();
-        f.form->pollTimer->stop(); // the test ticks by hand while waiting for each step
         QSqlDatabase other = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"other"_s);
         other.setDatabaseName(f.db.path());
         QVERIFY(other.open());

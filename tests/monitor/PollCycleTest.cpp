@@ -267,26 +267,43 @@ private slots:
         QTest::addColumn<QString>("steps");
         QTest::addColumn<QString>("events"); // node (none: the loss):state[/user]
         QTest::addColumn<QString>("kept");   // alarm_state afterwards
-        QTest::newRow("acknowledged, returns") << "ran" << QString("a:AU a:AA/op a:N") << "";
-        QTest::newRow("returns, acknowledged") << "rna" << QString("a:AU a:RU a:N/op") << "";
-        QTest::newRow("back before acknowledged") << "rnrana" << QString("a:AU a:RU a:AU a:AA/op a:N") << "";
-        QTest::newRow("nothing to acknowledge") << "aarrar" << QString("a:AU a:AA/op") << "a:AA";
-        QTest::newRow("loss, answer") << "lnl" << QString(":AU :RU :AU") << ":AU";
-        QTest::newRow("loss acknowledged") << "lcnl" << QString(":AU :AA/op :N :AU") << ":AU";
-        QTest::newRow("all") << "rlAn" << QString("a:AU :AU a:AA/op :AA/op a:N :N") << "";
-        QTest::newRow("all, one returned") << "rnlA" << QString("a:AU a:RU :AU a:N/op :AA/op") << ":AA";
-        QTest::newRow("silent from start, answer") << "un" << QString(":AU :RU") << ":RU";
+        QTest::addColumn<int>("raised");     // announced: sound and notice
+        QTest::newRow("acknowledged, returns") << "ran" << QString("a:AU a:AA/op a:N") << "" << 1;
+        QTest::newRow("returns, acknowledged") << "rna" << QString("a:AU a:RU a:N/op") << "" << 1;
+        QTest::newRow("back before acknowledged")
+            << "rnrana" << QString("a:AU a:RU a:AU a:AA/op a:N") << "" << 1;
+        QTest::newRow("nothing to acknowledge") << "aarrar" << QString("a:AU a:AA/op") << "a:AA" << 1;
+        QTest::newRow("loss, answer") << "lnl" << QString(":AU :RU :AU") << ":AU" << 1;
+        QTest::newRow("loss acknowledged") << "lcnl" << QString(":AU :AA/op :N :AU") << ":AU" << 2;
+        QTest::newRow("all") << "rlAn" << QString("a:AU :AU a:AA/op :AA/op a:N :N") << "" << 2;
+        QTest::newRow("all, one returned") << "rnlA" << QString("a:AU a:RU :AU a:N/op :AA/op") << ":AA" << 2;
+        QTest::newRow("silent from start, answer") << "un" << QString(":AU :RU") << ":RU" << 1;
+        // Acknowledging what was shown before: a raising since is left alone.
+        QTest::newRow("raised after shown") << "SrO" << QString("a:AU") << "a:AU" << 1;
+        QTest::newRow("raised again after shown")
+            << "rSnarO" << QString("a:AU a:RU a:N/op a:AU") << "a:AU" << 2;
+        QTest::newRow("row removed elsewhere") << "rDA" << QString("a:AU") << "" << 1;
     }
 
     // r: three abnormal readings, n: a normal one, l: a confirmed loss, u
-    // (first only): one failed reading of a node never read;
-    // acknowledged by op: a the node's alarm, c the loss, A all.
+    // (first only): one failed reading of a node never read; acknowledged by
+    // op: a the node's alarm, c the loss, A all shown; S: the list shown, O:
+    // all acknowledged as shown at S; D: another program deletes the states.
     void alarmStates()
     {
         QFETCH(QString, steps);
         PollFixture f;
         f.add(1, "a", "通信正常", "正常");
         QSignalSpy raised(&f.alarms, &AlarmStates::alarmRaised);
+        QVector<AlarmOccurrence> shown;
+        const auto listed = [&f](const QString& node) {
+            QVector<AlarmOccurrence> occurrences;
+            for (const AlarmEntry& entry : f.alarms.active()) {
+                if (node == "*" || entry.key.nodeName == node)
+                    occurrences << AlarmOccurrence{entry.key, entry.since};
+            }
+            return occurrences;
+        };
         for (const QChar c : steps) {
             if (c == 'u') {
                 f.db.exec("UPDATE node_record SET communication_status = NULL");
@@ -295,10 +312,10 @@ private slots:
             } else if (c == 'r' || c == 'n' || c == 'l') {
                 c == 'l' ? f.bus.silence(1) : f.bus.answer(1, c == 'r' ? 0xFFFF : 0);
                 f.step(c == 'n' ? 1 : 3);
-            } else if (c == 'A') {
-                f.alarms.acknowledgeAll("op");
+            } else if (c == 'S' || c == 'D') {
+                c == 'S' ? void(shown = listed("*")) : f.db.exec("DELETE FROM alarm_state");
             } else {
-                f.alarms.acknowledge(1, c == 'a' ? "a" : "", "op");
+                f.alarms.acknowledge(c == 'O' ? shown : listed(c == 'A' ? "*" : c == 'a' ? "a" : ""), "op");
             }
         }
         const auto shortly = [&f](const QString& expression, const QString& table) {
@@ -310,7 +327,44 @@ private slots:
         };
         QTEST(shortly("node_name||':'||state||ifnull('/'||user_name, '')", "alarm_event"), "events");
         QTEST(shortly("node_name||':'||state", "alarm_state"), "kept");
-        QCOMPARE(raised.count(), shortly("state", "alarm_event").count("AU"));
+        QTEST(int(raised.count()), "raised");
+        // The log row of an acknowledgement names each alarm on a line of its own.
+        QVERIFY(!f.db.count("alarm_event e WHERE user_name IS NOT NULL AND NOT EXISTS (SELECT 1 FROM "
+                            "operation_log WHERE instr(char(10)||详情||char(10), char(10)||e.text||char(10)))"));
+    }
+
+    void lossStaysWhileAnyNodeFails_data()
+    {
+        // Of device 1, one a step: x silent, 0 an answer; |: from then on only node b is polled.
+        QTest::addColumn<QString>("reads");
+        QTest::addColumn<QString>("events");
+        QTest::newRow("one node never answers") << "xxx0x0x0x0x0" << QString(":AU");
+        QTest::newRow("the node answers again") << "xxx0x000" << QString(":AU :RU");
+        QTest::newRow("only the answering node read") << "xxx0|0000" << QString(":AU");
+    }
+
+    // Node a of device 1 has lost communication, node b answers: the loss
+    // ends only once no node of the device is lost, and is told once.
+    void lossStaysWhileAnyNodeFails()
+    {
+        QFETCH(QString, reads);
+        PollFixture f;
+        f.add(1, "a", "通信正常", "正常");
+        f.add(1, "b", "通信正常", "正常");
+        QSignalSpy raised(&f.alarms, &AlarmStates::alarmRaised);
+        for (const QChar c : reads) {
+            if (c == '|') {
+                f.openScope("select * from node_record where node_name = 'b'");
+                continue;
+            }
+            f.bus.queue(1, c == 'x' ? std::nullopt : std::optional<int>(0));
+            f.step();
+        }
+        QTEST(tableText(f.db, "node_name||':'||state", "alarm_event")
+                  .replace("active_unacknowledged", "AU")
+                  .replace("returned_unacknowledged", "RU"),
+              "events");
+        QCOMPARE(raised.count(), 1);
     }
 
     // Another program locks the file to rename device 1 and write the read time

@@ -45,6 +45,12 @@ public:
         m_process.terminate();
         m_process.waitForFinished(5000);
     }
+    // Stopped, it loses what it kept, as a broker without persistence does.
+    void forget()
+    {
+        stop();
+        QFile::remove(m_dir.filePath(QStringLiteral("mosquitto.db")));
+    }
     int port() const { return m_port; }
     // spdmon/mqtt.conf of station "st" under this folder, also $XDG_CONFIG_HOME.
     QString writeConfig(const QString& extra)

@@ -2,14 +2,20 @@
 // mosquitto; mosquitto_sub, independent of the publisher, checks what arrives.
 #include "MqttBroker.h"
 
+#include "TestDatabase.h"
+
+#include "app/Station.h"
 #include "mqtt/MqttPublisher.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <atomic>
+#include <thread>
 
 using namespace Qt::StringLiterals;
+using HomeAssistant::Role;
 
 namespace {
 // mosquitto_sub on the discovery prefix and spdmon/, as "topic|retained|payload" lines.
@@ -35,78 +41,211 @@ struct Watcher
         return payloads;
     }
 
+    // The last payload of each topic, but none of a topic emptied.
+    QMap<QString, QString> held(const QString& topics)
+    {
+        QMap<QString, QString> result;
+        for (const QString& line : lines().filter(QRegularExpression(u"^"_s + topics + u"\\|"_s)))
+            result.insert(line.section(u'|', 0, 0), line.section(u'|', 2));
+        result.removeIf([](const auto& it) { return it.value().isEmpty(); });
+        return result;
+    }
+
     QProcess process;
     QStringList seen;
 };
+
 } // namespace
 
 class MqttDiscoveryTest final : public QObject
 {
     Q_OBJECT
 private slots:
-    void discoveryAndDiagnostics();
+    void announcedAsTheDevicesStand();
+    void stationAnnouncesWithoutMonitoring();
+    void stationNamesKeptApart_data();
+    void stationNamesKeptApart();
+    void discoveryStaysOnTheWindowsThread();
+    void fullQueueKeepsWhatClearsAndLists();
+    void diagnostics();
 };
 
-void MqttDiscoveryTest::discoveryAndDiagnostics()
+// Configurations come from the devices, not from readings; a broker that lost
+// its retained messages gets them and the active alarms on reconnecting.
+void MqttDiscoveryTest::announcedAsTheDevicesStand()
 {
     MqttBroker broker;
     Watcher sub;
     QVERIFY(broker.start() && sub.start(broker.port()));
-    // A station name with characters an object id may not hold.
-    broker.writeConfig(u"discovery=homeassistant\nstation=Hall 2.西"_s);
+    broker.writeConfig(u"discovery=homeassistant\nstation=room-2"_s);
     MqttPublisher publisher(*MqttConfig::load(MqttConfig::defaultPath()));
-    QTRY_COMPARE(publisher.hint(), u"MQTT: 已连接"_s);
-    for (int device : {1, 2}) {
-        for (const auto& [node, reg] :
-             {std::pair{u"设备状态"_s, 11}, {u"浪涌保护器"_s, 9}, {u"浪涌次数"_s, 5}})
-            publisher.nodeWritten({{u"device_id"_s, device},
-                                   {u"device_name"_s, u"KPV%1"_s.arg(device)},
-                                   {u"node_name"_s, node},
-                                   {u"node_reg_add"_s, reg}});
-    }
-    const QString topic = u"homeassistant/device/spdmon_Hall_2___%1/config"_s;
-    QTRY_VERIFY(sub.on(topic.arg(2)).size() == 3); // grew with each node
-    const QMap<QString, QString> kinds{{u"protector"_s, u"binary_sensor problem"_s},
-                                       {u"status"_s, u"binary_sensor problem"_s},
-                                       {u"communication"_s, u"binary_sensor connectivity"_s},
-                                       {u"surges"_s, u"sensor total_increasing"_s}};
-    QStringList uniqueIds;
-    for (int device : {1, 2}) {
-        const QJsonObject config =
-            QJsonDocument::fromJson(sub.on(topic.arg(device)).last().toUtf8()).object();
-        QCOMPARE(config[u"availability_topic"_s].toString(), u"spdmon/Hall 2.西/status"_s);
-        const QJsonObject about = config[u"device"_s].toObject();
-        QCOMPARE(about[u"identifiers"_s].toArray().first().toString() + about[u"name"_s].toString() +
-                     about[u"model"_s].toString() + about[u"via_device"_s].toString(),
-                 u"spdmon_Hall_2___%1KPV%1KPVspdmon_Hall_2__"_s.arg(device));
-        const QJsonObject components = config[u"components"_s].toObject();
-        QCOMPARE(components.keys().join(u' ').remove(u"spdmon_Hall_2___%1_"_s.arg(device)),
-                 u"communication protector status surges"_s);
+    const HomeAssistant::Device kpv1{
+        1, u"KPV1"_s, {{Role::Status, u"st"_s}, {Role::Protector, u"2#柜+"_s}, {Role::SurgeCount, u"n"_s}}};
+    publisher.devicesChanged({kpv1, {2, u"KPV2"_s, {{Role::Status, u"设备状态"_s}}}});
+    publisher.alarmStatesChanged({}, {{{2, QString()}, AlarmState::ActiveUnacknowledged, u"t"_s, u"x"_s}});
+    const QString topic = u"homeassistant/device/spdmon_room-2_%1/config"_s;
+    QTRY_VERIFY(!sub.on(topic.arg(1)).isEmpty() && !sub.on(topic.arg(2)).isEmpty() &&
+                !sub.on(topic.arg(u"station"_s)).isEmpty());
+    const auto config = [&](const QString& device) {
+        return QJsonDocument::fromJson(sub.on(topic.arg(device)).last().toUtf8()).object();
+    };
+    QStringList seen;
+    for (const QString& device : {u"1"_s, u"2"_s, u"station"_s}) {
+        const QJsonObject components = config(device)[u"components"_s].toObject();
         for (const QString& key : components.keys()) {
             const QJsonObject c = components[key].toObject();
-            QVERIFY(QRegularExpression(u"^[a-zA-Z0-9_-]+$"_s).match(key).hasMatch());
-            QCOMPARE(c[u"object_id"_s].toString(), key);
-            uniqueIds << c[u"unique_id"_s].toString();
-            QCOMPARE(c[u"platform"_s].toString() + u' ' + c[u"device_class"_s].toString() +
-                         c[u"state_class"_s].toString(),
-                     kinds.value(key.section(u'_', -1)));
-            // Read from today's node topics.
-            QCOMPARE(sub.on(QRegularExpression::escape(c[u"state_topic"_s].toString())).size(), 1);
+            QVERIFY(!c.contains(u"object_id"_s) && c[u"unique_id"_s] == key &&
+                    c[u"default_entity_id"_s] == c[u"platform"_s].toString() + u'.' + key.toLower());
+            seen << key.section(u'_', 2) + u' ' + c[u"device_class"_s].toString() +
+                        c[u"state_class"_s].toString() + u' ' + c[u"state_topic"_s].toString();
         }
+        const QJsonObject about = config(device)[u"device"_s].toObject();
+        QCOMPARE(device == u"station"_s ? about[u"identifiers"_s][0].toString()
+                                        : about[u"via_device"_s].toString(),
+                 u"spdmon_room-2_station"_s);
     }
-    uniqueIds.removeDuplicates();
-    QCOMPARE(uniqueIds.size(), 8);
+    QCOMPARE(seen, (QStringList{u"1_communication connectivity spdmon/room-2/node/1/st"_s,
+                                u"1_protector problem spdmon/room-2/node/1/2_柜_"_s,
+                                u"1_status problem spdmon/room-2/node/1/st"_s,
+                                u"1_surges total_increasing spdmon/room-2/node/1/n"_s,
+                                u"2_communication connectivity spdmon/room-2/node/2/设备状态"_s,
+                                u"2_status problem spdmon/room-2/node/2/设备状态"_s,
+                                u"station_connection connectivity spdmon/room-2/status"_s}));
 
-    // Home Assistant started again: each device's configuration once more.
-    QCOMPARE(QProcess::execute(u"mosquitto_pub"_s, {"-p", QString::number(broker.port()), "-t",
-                                                    "homeassistant/status", "-m", "online"}),
-             0);
-    QTRY_VERIFY(sub.on(topic.arg(1)).size() == 4 && sub.on(topic.arg(2)).size() == 4);
-    QCOMPARE(sub.on(topic.arg(1)).last(), sub.on(topic.arg(1)).at(2));
+    // Readings announce nothing (names go out with MQTT's wildcards replaced);
+    // a renamed device is announced once.
+    const qsizetype before = sub.on(topic.arg(1)).size();
+    for (int i = 0; i < 3; ++i)
+        publisher.nodeWritten({{u"device_id"_s, 1}, {u"node_name"_s, u"2#柜+"_s}, {u"node_reg_add"_s, 9}});
+    publisher.devicesChanged({kpv1, {2, u"KPV2b"_s, {{Role::Status, u"设备状态"_s}}}});
+    QTRY_COMPARE(config(u"2"_s)[u"device"_s][u"name"_s].toString(), u"KPV2b"_s);
+    QCOMPARE(sub.on(topic.arg(1)).size(), before);
+    QCOMPARE(sub.on(u"spdmon/room-2/node/1/2_柜_"_s).size(), 3);
+
+    broker.forget();
+    QVERIFY(broker.start());
+    Watcher late;
+    QVERIFY(late.start(broker.port()));
+    QTRY_VERIFY(late.on(u"spdmon/room-2/alarms/active"_s).value(0).contains(u"\"text\":\"x\""_s) &&
+                late.on(topic.arg(2)).value(0) == sub.on(topic.arg(2)).last());
+}
+
+// Monitoring never started: the broker still learns every device in the file
+// and the alarms left from the last run.
+void MqttDiscoveryTest::stationAnnouncesWithoutMonitoring()
+{
+    MqttBroker broker;
+    QVERIFY(broker.start());
+    broker.writeConfig(u"discovery=homeassistant"_s);
+    TestDatabase db;
+    db.exec(u"INSERT INTO node_record (device_id, device_name, node_name, node_reg_add) VALUES "
+            "(4, 'KPV4', '设备状态', 11), (7, 'KPV7', '浪涌次数', 5)"_s);
+    db.exec(
+        u"INSERT INTO alarm_state VALUES (7, '', 'active_acknowledged', '2025-06-01 10:00:00', 'lost')"_s);
+    Station station(db.connection());
+    Watcher sub;
+    QVERIFY(sub.start(broker.port()));
+    QTRY_VERIFY(sub.on(u"spdmon/st/alarms/active"_s).value(0).contains(u"\"text\":\"lost\""_s) &&
+                sub.on(u"homeassistant/device/spdmon_st_4/config"_s).value(0).contains(u"KPV4"_s) &&
+                sub.on(u"homeassistant/device/spdmon_st_7/config"_s).value(0).contains(u"KPV7"_s));
+}
+
+void MqttDiscoveryTest::stationNamesKeptApart_data()
+{
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second");
+    QTest::newRow("Chinese") << u"一号机房"_s << u"二号机房"_s;
+    QTest::newRow("blank or underscore") << u"room 2"_s << u"room_2"_s;
+}
+
+// Each station's devices under ids of their own, of the characters ids may hold.
+void MqttDiscoveryTest::stationNamesKeptApart()
+{
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    MqttBroker broker;
+    QVERIFY(broker.start());
+    std::vector<std::unique_ptr<MqttPublisher>> stations;
+    for (const QString& name : {first, second}) {
+        stations.push_back(std::make_unique<MqttPublisher>(
+            *MqttConfig::load(broker.writeConfig(u"discovery=homeassistant\nstation="_s + name))));
+        stations.back()->devicesChanged({{3, name, {{Role::Status, u"设备状态"_s}}}});
+    }
+    Watcher sub;
+    QVERIFY(sub.start(broker.port()));
+    const QString configs = u"homeassistant/device/spdmon_[a-zA-Z0-9_-]+_3/config"_s;
+    QTRY_COMPARE(sub.held(configs).size(), 2);
+}
+
+// The poll step hands readings over on the station's thread while Home
+// Assistant starts again and a device is deleted on the window's: what
+// discovery keeps is touched on the window's thread alone.
+void MqttDiscoveryTest::discoveryStaysOnTheWindowsThread()
+{
+    MqttBroker broker;
+    Watcher sub;
+    QVERIFY(broker.start() && sub.start(broker.port()));
+    MqttPublisher publisher(*MqttConfig::load(broker.writeConfig(u"discovery=homeassistant"_s)));
+    QTRY_COMPARE(publisher.hint(), u"MQTT: 已连接"_s);
+    publisher.devicesChanged({{1, u"KPV1"_s, {}}, {2, u"KPV2"_s, {}}});
+    std::atomic<bool> done{false};
+    std::thread station([&]() {
+        for (int i = 0; !done; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(1)))
+            publisher.nodeWritten({{u"device_id"_s, 1 + i % 2}, {u"device_name"_s, u"KPV%1"_s.arg(i)}});
+    });
+    const QStringList birth{"-p",    QString::number(broker.port()), "-t", "homeassistant/status", "-m",
+                            "online"};
+    const QString topic = u"homeassistant/device/spdmon_st_%1/config"_s;
+    for (int i = 0; i < 5; ++i) {
+        QVERIFY(QProcess::execute(u"mosquitto_pub"_s, birth) == 0);
+        QTRY_COMPARE(sub.on(topic.arg(2)).size(), i + 2);
+    }
     publisher.deviceRemoved(2);
-    QTRY_COMPARE(sub.on(topic.arg(2)).last(), QString());
+    QVERIFY(QProcess::execute(u"mosquitto_pub"_s, birth) == 0);
+    QTRY_COMPARE(sub.on(topic.arg(1)).size(), 7);
+    done = true;
+    station.join();
+    QCOMPARE(sub.on(topic.arg(2)).size(), 7);
+    QCOMPARE(sub.on(topic.arg(2)).last(), QString());
+}
 
-    // Diagnostics: the first counts at once, the latest once ten seconds are over, not before.
+// With room for three messages while the broker is away, readings make room
+// for the clearing of a deleted device, the alarm list and a configuration.
+void MqttDiscoveryTest::fullQueueKeepsWhatClearsAndLists()
+{
+    MqttBroker broker;
+    Watcher sub;
+    QVERIFY(broker.start() && sub.start(broker.port()));
+    MqttPublisher publisher(*MqttConfig::load(broker.writeConfig(u"discovery=homeassistant"_s)), 3);
+    publisher.devicesChanged({{1, u"KPV1"_s, {}}});
+    publisher.nodeWritten({{u"device_id"_s, 1}, {u"node_name"_s, u"a"_s}});
+    QTRY_VERIFY(!sub.on(u"spdmon/st/node/1/a"_s).isEmpty());
+    broker.stop();
+    QTRY_VERIFY(publisher.hint().contains(u"正在重连"_s));
+    for (int i = 0; i < 5; ++i)
+        publisher.nodeWritten({{u"device_id"_s, 2}, {u"node_name"_s, QString::number(i)}});
+    publisher.nodeRemoved(1, u"a"_s);
+    publisher.deviceRemoved(1);
+    publisher.alarmStatesChanged({}, {});
+    publisher.devicesChanged({{2, u"KPV2"_s, {}}});
+    QVERIFY(broker.start());
+    QTRY_COMPARE_WITH_TIMEOUT(publisher.hint(), u"MQTT: 已连接"_s, 20000);
+    Watcher late;
+    QVERIFY(late.start(broker.port()));
+    QTRY_COMPARE(late.held(u".+"_s).keys(),
+                 (QStringList{u"homeassistant/device/spdmon_st_2/config"_s,
+                              u"homeassistant/device/spdmon_st_station/config"_s,
+                              u"spdmon/st/alarms/active"_s, u"spdmon/st/status"_s}));
+}
+
+// The first counts at once, the latest once ten seconds are over, not before.
+void MqttDiscoveryTest::diagnostics()
+{
+    MqttBroker broker;
+    Watcher sub;
+    QVERIFY(broker.start() && sub.start(broker.port()));
+    MqttPublisher publisher(*MqttConfig::load(broker.writeConfig(u"station=Hall 2.西"_s)));
+    QTRY_COMPARE(publisher.hint(), u"MQTT: 已连接"_s);
     const QString diag = u"spdmon/Hall 2.西/diag/7"_s;
     DeviceCounters counters;
     counters.deviceId = 7;
@@ -121,13 +260,6 @@ void MqttDiscoveryTest::discoveryAndDiagnostics()
     QTest::qWait(7500);
     QCOMPARE(sub.on(diag).size(), 1);
     QTRY_COMPARE_WITH_TIMEOUT(sub.on(diag).size(), 2, 5000);
-    // A late subscriber finds the retained state alone: no configuration of the deleted device.
-    Watcher late;
-    QVERIFY(late.start(broker.port()));
-    QTRY_COMPARE(late.lines().filter(QRegularExpression(u"(config|diag/7)\\|"_s)).size(), 2);
-    QCOMPARE(late.lines().filter(QRegularExpression(u"(config|diag/7)\\|"_s)),
-             (QStringList{topic.arg(1) + u"|1|"_s + sub.on(topic.arg(1)).last(),
-                          diag + u"|1|"_s + sub.on(diag).last()}));
     QVERIFY(sub.on(diag).last().contains(u"\"requests\":3"_s));
 }
 

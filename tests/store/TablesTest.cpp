@@ -106,6 +106,28 @@ private slots:
             QCOMPARE(db.count(table), 0);
         QCOMPARE(dump(), before);
     }
+    // A surge history from before implausible counts were kept keeps its
+    // rows and indexes and takes the new kind.
+    void olderSurgeHistoryTakesImplausibleCounts()
+    {
+        TestDatabase db;
+        db.exec("DROP TABLE surge_event");
+        db.exec("CREATE TABLE surge_event (id INTEGER PRIMARY KEY, device_id, device_name, event_time, "
+                "gap_start, "
+                "count_before, count_after, surges, kind TEXT CHECK (kind IN ('surge', 'reset')))");
+        const QString insert =
+            "INSERT INTO surge_event (device_id, event_time, count_before, count_after, surges, "
+            "kind) VALUES (2, datetime('now'), %1)";
+        db.exec(insert.arg("1, 4, 3, 'surge'"));
+        db.connection().close();
+        db.connection().open(db.path());
+        db.exec(insert.arg("4, 65535, 0, 'implausible'"));
+        for (const QString index : {"surge_event_time", "surge_event_device"}) {
+            QSqlQuery q("SELECT sum(count_after) FROM surge_event INDEXED BY " + index,
+                        db.connection().database());
+            QVERIFY(q.next() && q.value(0).toInt() == 4 + 65535);
+        }
+    }
 };
 
 QTEST_MAIN(TablesTest)

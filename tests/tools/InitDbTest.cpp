@@ -43,6 +43,24 @@ private slots:
         QVERIFY(QProcess::execute("sh", {"-c", run, INITDB_PATH, path}) != 0);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());
     }
+
+    // A --com that names no port is refused like any other bad option, making
+    // no file. (A file already there: FirstStartTest, the same StationFile.)
+    void refusedComMakesNoFile_data()
+    {
+        QTest::addColumn<QString>("com");
+        for (const char* com : {"abc", "-7", "0"})
+            QTest::newRow(com) << QString(com);
+    }
+
+    void refusedComMakesNoFile()
+    {
+        QFETCH(QString, com);
+        QTemporaryDir dir;
+        QCOMPARE(QProcess::execute(INITDB_PATH, {dir.filePath("t.db"), "--admin", "a", "--password", "b", "--com", com}),
+                 64);
+        QVERIFY(QDir(dir.path()).isEmpty());
+    }
 };
 
 QTEST_GUILESS_MAIN(InitDbTest)

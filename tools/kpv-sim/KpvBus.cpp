@@ -81,6 +81,7 @@ QString KpvBus::commandHelp()
         "                              short      reply cut off before its end\n"
         "                              exception  exception reply, code 04 (device failure)\n"
         "                              noise      random bytes of a reply's length\n"
+        "                              zero       correct reply sent from address 0\n"
         "  late <addr> <ms>          answer correctly, but only after <ms> milliseconds\n"
         "  surge <addr> [n]          count n surges (default 1) in register 5\n"
         "  set <addr> <reg> <value>  set any register (decimal or 0x hex); registers not set\n"
@@ -142,6 +143,11 @@ QByteArray KpvBus::spoil(const QByteArray& reply, Garbage garbage)
         body[0] = static_cast<char>(static_cast<quint8>(body.at(0)) % 247 + 1);
         return RtuFramer::withCrc(body);
     }
+    case Garbage::Zero: { // the broadcast address, which libmodbus lets through to the caller
+        QByteArray body = reply.left(reply.size() - 2);
+        body[0] = '\0';
+        return RtuFramer::withCrc(body);
+    }
     case Garbage::Short:
         return reply.left(reply.size() - 3);
     case Garbage::Exception:
@@ -192,13 +198,12 @@ KpvBus::CommandResult KpvBus::execute(const QString& commandLine)
     int number = 1;
     int reg = 0;
     if (command == QLatin1String("garbage")) {
-        static const QMap<QString, Garbage> kinds{{QStringLiteral("crc"), Garbage::Crc},
-                                                  {QStringLiteral("address"), Garbage::Address},
-                                                  {QStringLiteral("short"), Garbage::Short},
-                                                  {QStringLiteral("exception"), Garbage::Exception},
-                                                  {QStringLiteral("noise"), Garbage::Noise}};
+        static const QMap<QString, Garbage> kinds{
+            {QStringLiteral("crc"), Garbage::Crc},     {QStringLiteral("address"), Garbage::Address},
+            {QStringLiteral("short"), Garbage::Short}, {QStringLiteral("exception"), Garbage::Exception},
+            {QStringLiteral("noise"), Garbage::Noise}, {QStringLiteral("zero"), Garbage::Zero}};
         if (arguments.size() > 1 || (arguments.size() == 1 && !kinds.contains(arguments.at(0))))
-            return failure(QStringLiteral("garbage kind is crc, address, short, exception or noise"));
+            return failure(QStringLiteral("garbage kind is crc, address, short, exception, noise or zero"));
         behaviour = Behaviour::Garbage;
         garbage = arguments.isEmpty() ? Garbage::Crc : kinds.value(arguments.at(0));
     } else if (command == QLatin1String("late")) {
@@ -259,7 +264,7 @@ bool KpvBus::selectTargets(const QString& target, QList<int>* addresses, QString
 QString KpvBus::describe(int address, const Device& device)
 {
     static const char* const behaviours[] = {"answer", "silent", "garbage", "late"};
-    static const char* const garbages[] = {"crc", "address", "short", "exception", "noise"};
+    static const char* const garbages[] = {"crc", "address", "short", "exception", "noise", "zero"};
     QString line =
         QStringLiteral("%1: %2").arg(address).arg(QLatin1String(behaviours[int(device.behaviour)]));
     if (device.behaviour == Behaviour::Garbage)

@@ -43,7 +43,7 @@ public:
 
 private:
     enum class Behaviour { Answer, Silent, Garbage, Late };
-    enum class Garbage { Crc, Address, Short, Exception, Noise };
+    enum class Garbage { Crc, Address, Short, Exception, Noise, Zero };
 
     struct Device
     {

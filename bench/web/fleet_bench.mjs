@@ -1,0 +1,85 @@
+// The fleet page at scale: 50 stations of 247 KPV devices (fleet_gen, real
+// MqttPublishers) on a mosquitto started from the example configuration, the
+// page in headless Chromium. Prints how long the first full view takes after
+// connecting (stations' status and alarms first, then every device
+// counted), the longest frame gap while it loads, and the longest gap while
+// live readings arrive, with one station's cards open.
+//
+//   node bench/web/fleet_bench.mjs [stations] [devices] [readings a second]
+//
+// Run from the source tree after a build in build/ (the paths below can be
+// set in the environment instead).
+import { dirname, join } from 'node:path';
+import { fileURLToPath } from 'node:url';
+
+const root = join(dirname(fileURLToPath(import.meta.url)), '..', '..');
+const defaults = {
+  SPDMON_WEB: join(root, 'build', 'web', 'page'),
+  SPDMON_NODE_MODULES: join(root, 'web', 'node_modules'),
+  SPDMON_CHROMIUM: '/usr/bin/chromium',
+  SPDMON_EXAMPLES: join(root, 'packaging', 'examples'),
+  FLEET_GEN: join(root, 'build', 'tests', 'web', 'fleet_gen'),
+};
+for (const [name, value] of Object.entries(defaults))
+  process.env[name] ||= value;
+process.env.PATH += ':/usr/sbin';
+const { Broker, launchBrowser, logIn, requireBrowser, startFleet } = await import('../../tests/web/harness.mjs');
+
+const [stations = 50, devices = 247, rate = 1000] = process.argv.slice(2).map(Number);
+const alarmEvery = 20;
+const alarms = Math.floor(devices / alarmEvery);
+const lost = Math.floor((devices - 1) / alarmEvery);
+const wanted = [`设备正常 ${devices - alarms - lost}`, `设备报警 ${alarms}`, `通信异常 ${lost}`, `未确认告警 ${alarms + lost}`];
+
+const puppeteer = requireBrowser();
+const names = Array.from({ length: stations }, (_, i) => `room-${i + 1}`);
+const broker = await Broker.create(names, 'bench');
+let fleet, browser;
+try {
+  fleet = await startFleet(broker, ['--stations', String(stations), '--devices', String(devices), '--rate', String(rate)]);
+  console.log(fleet.ready.trim());
+  browser = await launchBrowser(puppeteer);
+  const page = await browser.newPage();
+  await page.goto(broker.pageUrl);
+  // The longest pause between two frames: how long the page stood frozen.
+  await page.evaluate(() => {
+    window.benchGap = 0;
+    let last = performance.now();
+    const frame = (t) => {
+      window.benchGap = Math.max(window.benchGap, t - last);
+      last = t;
+      requestAnimationFrame(frame);
+    };
+    requestAnimationFrame(frame);
+  });
+  const start = Date.now();
+  await logIn(page, 'control-room', 'bench');
+  await page.waitForFunction((count, texts) => {
+    const tiles = document.querySelectorAll('#tiles .tile');
+    return tiles.length === count && Array.from(tiles).every((t) => texts.every((w) => t.textContent.includes(w)));
+  }, { timeout: 60000, polling: 20 }, stations, ['在线', wanted[3]]);
+  const statusView = Date.now() - start;
+  await page.waitForFunction((count, texts) => {
+    const tiles = document.querySelectorAll('#tiles .tile');
+    return tiles.length === count && Array.from(tiles).every((t) => texts.every((w) => t.textContent.includes(w)));
+  }, { timeout: 60000, polling: 50 }, stations, wanted);
+  const firstView = Date.now() - start;
+  const loadGap = await page.evaluate(() => window.benchGap);
+  console.log(`${stations} stations x ${devices} devices (${stations * devices * 3} node topics): every tile's ` +
+    `status and unacknowledged alarms ${statusView} ms after connecting, every device counted ${firstView} ms; ` +
+    `longest frame gap while loading ${loadGap.toFixed(0)} ms`);
+
+  const openStart = Date.now();
+  await page.click('#tiles .tile[data-station="room-1"]');
+  await page.waitForFunction((n) => document.querySelectorAll('#cards .card').length === n, { polling: 20 }, devices);
+  const openMs = Date.now() - openStart;
+  await page.evaluate(() => { window.benchGap = 0; });
+  await new Promise((resolve) => setTimeout(resolve, 10000));
+  const liveGap = await page.evaluate(() => window.benchGap);
+  console.log(`one station's ${devices} cards shown in ${openMs} ms; ` +
+    `longest frame gap over 10 s of ${rate} readings a second: ${liveGap.toFixed(0)} ms`);
+} finally {
+  await browser?.close();
+  fleet?.kill('SIGKILL');
+  await broker.close();
+}
