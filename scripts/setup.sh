@@ -35,6 +35,9 @@ if [[ ! -e "$here/web/node_modules/.package-lock.json" ||
   (cd "$here/web" && npm ci --ignore-scripts --no-audit --no-fund)
 fi
 
+# --packages: the packages only (scripts/sanitize.sh builds trees of its own).
+[[ "${1:-}" == "--packages" ]] && exit 0
+
 # --werror: warnings fail the build (the test build). Without it the build
 # keeps whatever it was configured with, so the demo after the tests does
 # not rebuild everything.
