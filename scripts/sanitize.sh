@@ -80,14 +80,14 @@ for run in "${runs[@]}"; do
       export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
       echo "HomeIsolationTest is left out: it runs AdminDialogsTest (run here) under strace," \
         "where the leak checker cannot attach to the threads it stops."
-      check "AddressSanitizer + UndefinedBehaviorSanitizer" build-asan -E 'InstallTest|HomeIsolationTest'
+      check "AddressSanitizer + UndefinedBehaviorSanitizer" build-asan -E 'InstallTest|HomeIsolationTest' -LE long
       ;;
     tsan)
       build build-tsan "-fsanitize=thread"
       # Qt and libmosquitto are not instrumented: accesses inside them are
       # not seen. The tests start their peers after threads exist.
       export TSAN_OPTIONS="suppressions=$here/tests/tsan.supp ignore_noninstrumented_modules=1 die_after_fork=0"
-      check ThreadSanitizer build-tsan -L threads
+      check ThreadSanitizer build-tsan -L threads -LE long
       ;;
     *)
       echo "usage: $0 [asan|tsan]..." >&2
