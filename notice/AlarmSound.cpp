@@ -3,7 +3,6 @@
 #include <QAudioSink>
 #include <QFile>
 #include <QMediaDevices>
-#include <QtEndian>
 #include <cstdio>
 
 namespace {
@@ -12,6 +11,15 @@ namespace {
 constexpr int kStallMs = 1000;
 constexpr int kStallsBeforeFault = 2;
 constexpr int kFeedMs = 40;
+
+// A little-endian field of width bytes at at, inside bounds the caller checked.
+quint32 littleEndian(const QByteArray& bytes, qsizetype at, int width)
+{
+    quint32 value = 0;
+    for (int i = width - 1; i >= 0; --i)
+        value = value << 8 | uchar(bytes.at(at + i));
+    return value;
+}
 
 // The samples of a PCM WAV file and their format; false if it is not one.
 bool readWav(const QString& path, QAudioFormat& format, QByteArray& samples)
@@ -25,21 +33,21 @@ bool readWav(const QString& path, QAudioFormat& format, QByteArray& samples)
     bool haveFormat = false;
     for (qsizetype at = 12; at + 8 <= wav.size();) {
         const QByteArray id = wav.mid(at, 4);
-        const qsizetype size = qFromLittleEndian<quint32>(wav.constData() + at + 4);
-        const char* body = wav.constData() + at + 8;
-        if (size > wav.size() - at - 8)
+        const qsizetype size = littleEndian(wav, at + 4, 4);
+        const qsizetype body = at + 8;
+        if (size > wav.size() - body)
             return false;
-        if (id == "fmt " && size >= 16 && qFromLittleEndian<quint16>(body) == 1 &&
-            qFromLittleEndian<quint16>(body + 14) == 16) {
-            format.setChannelCount(qFromLittleEndian<quint16>(body + 2));
-            format.setSampleRate(int(qFromLittleEndian<quint32>(body + 4)));
+        if (id == "fmt " && size >= 16 && littleEndian(wav, body, 2) == 1 &&
+            littleEndian(wav, body + 14, 2) == 16) {
+            format.setChannelCount(int(littleEndian(wav, body + 2, 2)));
+            format.setSampleRate(int(littleEndian(wav, body + 4, 4)));
             format.setSampleFormat(QAudioFormat::Int16);
             haveFormat = true;
         } else if (id == "data") {
-            samples = QByteArray(body, size);
+            samples = wav.mid(body, size);
             return haveFormat && format.isValid() && samples.size() >= format.bytesPerFrame();
         }
-        at += 8 + size + (size & 1);
+        at = body + size + (size & 1);
     }
     return false;
 }
