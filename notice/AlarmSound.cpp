@@ -5,6 +5,7 @@
 #include <QMediaDevices>
 #include <QtEndian>
 #include <cstdio>
+#include <utility>
 
 namespace {
 // A stream that takes nothing for this long is replaced; after the second
@@ -91,7 +92,7 @@ void AlarmSound::update()
         stopStream();
         setFault({});
     }
-    emit playingChanged(playing);
+    emit playingChanged(m_playing); // an alarm may have come in while the sink went
 }
 
 // Each start is a new stream from the beginning of the sound: a stream once
@@ -99,6 +100,8 @@ void AlarmSound::update()
 void AlarmSound::startStream()
 {
     stopStream();
+    if (m_sink || !m_playing)
+        return; // started or stopped while the old sink went
     m_sinceTaken.start();
     if (m_samples.isEmpty() && !readWav(QStringLiteral(":/sounds/alarm.wav"), m_format, m_samples))
         return setFault(QStringLiteral("报警声无法播放：声音文件损坏"));
@@ -112,14 +115,16 @@ void AlarmSound::startStream()
     m_stream = m_sink->start();
 }
 
+// Qt's PulseAudio sink runs the event loop while it is deleted: whatever
+// runs meanwhile (an alarm, 消音) must find it gone already.
 void AlarmSound::stopStream()
 {
-    if (!m_sink)
-        return;
-    m_sink->stop();
-    delete m_sink;
-    m_sink = nullptr;
+    QAudioSink* sink = std::exchange(m_sink, nullptr);
     m_stream = nullptr;
+    if (!sink)
+        return;
+    sink->stop();
+    delete sink;
 }
 
 // Writes as much of the looped sound as the stream takes. A stream that took

@@ -2,6 +2,7 @@
 // desktop notice on a private bus, without a service, then with dbusmock's.
 #include "notice/AlarmAlert.h"
 
+#include <QAudioSink>
 #include <QtDBus>
 #include <QtTest>
 #include <cmath>
@@ -124,6 +125,11 @@ private slots:
             QVERIFY2(quiet(), qPrintable(u"heard after silencing in cycle %1"_s.arg(cycle)));
             sound.alarmRaised();
         }
+        QVERIFY(heardSince(recorded()));
+        // An alarm taken in while 消音 deletes the stream sounds, on one stream.
+        QMetaObject::invokeMethod(&sound, &AlarmSound::alarmRaised, Qt::QueuedConnection);
+        sound.silence();
+        QCOMPARE(std::tuple(sound.isPlaying(), sound.findChildren<QAudioSink*>().size()), std::tuple(true, 1));
         QVERIFY(heardSince(recorded()));
         // Our stream moved to a sink that takes nothing: open and running, but not heard.
         const QString stream =
