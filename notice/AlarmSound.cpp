@@ -52,9 +52,14 @@ AlarmSound::AlarmSound(bool enabled, QObject* parent) : QObject(parent), m_enabl
     connect(&m_feedTimer, &QTimer::timeout, this, &AlarmSound::feed);
 }
 
+// The sink goes later, not here: deleting it runs the event loop (see
+// stopStream), and our owner may be half gone by now.
 AlarmSound::~AlarmSound()
 {
-    stopStream();
+    if (!m_sink)
+        return;
+    m_sink->stop();
+    m_sink->deleteLater();
 }
 
 void AlarmSound::setUnacknowledged(int count)
@@ -108,7 +113,9 @@ void AlarmSound::startStream()
     const QAudioDevice device = QMediaDevices::defaultAudioOutput();
     if (device.isNull())
         return;
-    m_sink = new QAudioSink(device, m_format, this);
+    // Without a parent: Qt gives the sink's own parts the same parent, which
+    // would delete them under the sink when we go before it (see ~AlarmSound).
+    m_sink = new QAudioSink(device, m_format);
     m_sink->setBufferSize(m_format.bytesForDuration(300000));
     m_position = 0;
     m_written = 0;
