@@ -90,9 +90,6 @@ void PollCycle::PollStep()
             }
         } else {
             // Never answered, or lost before: the card already shows the loss.
-            // Stored as lost too, or the device's loss would end whenever
-            // another of its nodes answers.
-            m_scope.setField(QStringLiteral("communication_status"), kCommAbnormal);
             lost = true;
         }
     } else {
