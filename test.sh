@@ -6,4 +6,4 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 export PATH="$PATH:/usr/sbin"
 "$here/scripts/setup.sh" --werror
 cd "$here/build"
-QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2
+QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2 -LE long

@@ -141,13 +141,18 @@ QVector<AlarmEntry> AlarmStates::active()
 QVector<AlarmChange> AlarmStates::fileChanges(const QString& time)
 {
     load();
+    AlarmStateTable table(m_connection);
     QHash<AlarmKey, AlarmEntry> stored;
-    for (const AlarmEntry& entry : AlarmStateTable(m_connection).load())
+    for (const AlarmEntry& entry : table.load())
         stored.insert(entry.key, entry);
     QVector<AlarmChange> changes;
     for (const AlarmEntry& entry : std::as_const(m_entries)) {
-        if (!stored.contains(entry.key))
-            changes << AlarmChange{{entry.key, AlarmState::Normal, entry.since, entry.text}, time, {}};
+        if (stored.contains(entry.key))
+            continue;
+        // Ended by another connection (a deletion): told as its event row says, with its user.
+        const auto ended = table.lastEnd(entry.key).value_or(std::pair(time, QString()));
+        changes << AlarmChange{
+            {entry.key, AlarmState::Normal, entry.since, entry.text}, ended.first, ended.second};
     }
     for (const AlarmEntry& entry : std::as_const(stored)) {
         const auto held = m_entries.constFind(entry.key);
@@ -200,8 +205,7 @@ void AlarmStates::acknowledge(const QVector<AlarmOccurrence>& shown, const QStri
                 for (const AlarmChange& change : acknowledged)
                     texts << change.entry.text;
                 Query logQuery(m_connection);
-                OperationLogTable(logQuery).add(now, user, QStringLiteral("确认告警"),
-                                                texts.join(u'\n'));
+                OperationLogTable(logQuery).add(now, user, QStringLiteral("确认告警"), texts.join(u'\n'));
             }
             m_connection.commit();
             changes += acknowledged;

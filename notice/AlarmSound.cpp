@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QMediaDevices>
 #include <cstdio>
+#include <utility>
 
 namespace {
 // A stream that takes nothing for this long is replaced; after the second
@@ -59,9 +60,14 @@ AlarmSound::AlarmSound(bool enabled, QObject* parent) : QObject(parent), m_enabl
     connect(&m_feedTimer, &QTimer::timeout, this, &AlarmSound::feed);
 }
 
+// The sink goes later, not here: deleting it runs the event loop (see
+// stopStream), and our owner may be half gone by now.
 AlarmSound::~AlarmSound()
 {
-    stopStream();
+    if (!m_sink)
+        return;
+    m_sink->stop();
+    m_sink->deleteLater();
 }
 
 void AlarmSound::setUnacknowledged(int count)
@@ -99,7 +105,7 @@ void AlarmSound::update()
         stopStream();
         setFault({});
     }
-    emit playingChanged(playing);
+    emit playingChanged(m_playing); // an alarm may have come in while the sink went
 }
 
 // Each start is a new stream from the beginning of the sound: a stream once
@@ -107,27 +113,33 @@ void AlarmSound::update()
 void AlarmSound::startStream()
 {
     stopStream();
+    if (m_sink || !m_playing)
+        return; // started or stopped while the old sink went
     m_sinceTaken.start();
     if (m_samples.isEmpty() && !readWav(QStringLiteral(":/sounds/alarm.wav"), m_format, m_samples))
         return setFault(QStringLiteral("报警声无法播放：声音文件损坏"));
     const QAudioDevice device = QMediaDevices::defaultAudioOutput();
     if (device.isNull())
         return;
-    m_sink = new QAudioSink(device, m_format, this);
+    // Without a parent: Qt gives the sink's own parts the same parent, which
+    // would delete them under the sink when we go before it (see ~AlarmSound).
+    m_sink = new QAudioSink(device, m_format);
     m_sink->setBufferSize(m_format.bytesForDuration(300000));
     m_position = 0;
     m_written = 0;
     m_stream = m_sink->start();
 }
 
+// Qt's PulseAudio sink runs the event loop while it is deleted: whatever
+// runs meanwhile (an alarm, 消音) must find it gone already.
 void AlarmSound::stopStream()
 {
-    if (!m_sink)
-        return;
-    m_sink->stop();
-    delete m_sink;
-    m_sink = nullptr;
+    QAudioSink* sink = std::exchange(m_sink, nullptr);
     m_stream = nullptr;
+    if (!sink)
+        return;
+    sink->stop();
+    delete sink;
 }
 
 // Writes as much of the looped sound as the stream takes. A stream that took

@@ -119,6 +119,21 @@ void AlarmStateTable::end(int deviceId, const std::optional<QString>& nodeName, 
     }
 }
 
+std::optional<std::pair<QString, QString>> AlarmStateTable::lastEnd(const AlarmKey& key)
+{
+    QSqlQuery& query = m_connection.prepared(
+        QStringLiteral("SELECT event_time, coalesce(user_name, ''), state FROM alarm_event "
+                       "WHERE device_id = ? AND node_name = ? ORDER BY rowid DESC LIMIT 1"));
+    query.addBindValue(key.deviceId);
+    query.addBindValue(nodeName(key));
+    run(query);
+    std::optional<std::pair<QString, QString>> ended;
+    if (query.next() && query.value(2).toString() == code(AlarmState::Normal))
+        ended = std::pair(query.value(0).toString(), query.value(1).toString());
+    query.finish();
+    return ended;
+}
+
 void AlarmStateTable::openActive(Query& query)
 {
     query.setSql(QStringLiteral(

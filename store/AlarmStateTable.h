@@ -4,6 +4,7 @@
 #include <QString>
 #include <QVector>
 #include <optional>
+#include <utility>
 
 class Connection;
 class Query;
@@ -74,6 +75,9 @@ public:
     // its nodes, as equipment that is deleted or moved: an event row by user
     // for each, in the caller's transaction.
     void end(int deviceId, const std::optional<QString>& nodeName, const QString& time, const QString& user);
+
+    // The time and user of the alarm's latest event row, if that row ended it.
+    std::optional<std::pair<QString, QString>> lastEnd(const AlarmKey& key);
 
     // The window's list: the alarms not normal, newest first, with the time,
     // state and text shown and the key in the last two columns.

@@ -114,8 +114,10 @@ void NodeTable::removeDevice(int deviceId)
 
 bool NodeTable::othersLost(int deviceId, qint64 exceptRowId)
 {
+    // A node read but never answering keeps no status, yet is as lost.
     select(QStringLiteral("select count(*) from node_record where (device_id=:device_id)and(rowid<>:row_id)"
-                          "and(communication_status=:lost)"));
+                          "and((communication_status=:lost)or(ifnull(communication_status,'')='' and "
+                          "read_time is not null))"));
     m_query.setInt(kDeviceId, deviceId);
     m_query.setParam(QStringLiteral("row_id"), exceptRowId);
     m_query.setText(QStringLiteral("lost"), StatusTexts::kCommAbnormal);

@@ -1,28 +1,13 @@
 // The alarm sound through its seam and for real on a PulseAudio null sink; the
 // desktop notice on a private bus, without a service, then with dbusmock's.
+#include "AlertPeers.h"
+
 #include "notice/AlarmAlert.h"
 
 #include <QtDBus>
 #include <QtTest>
-#include <cmath>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-// Root mean square of the 16 bit samples between two byte positions of a file.
-double level(const QString& path, qint64 from, qint64 to)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || !file.seek(from & ~1))
-        return -1;
-    const QByteArray raw = file.read((to - from) & ~1);
-    const auto* samples = reinterpret_cast<const qint16*>(raw.constData());
-    double sum = 0;
-    for (qsizetype i = 0; i < raw.size() / 2; ++i)
-        sum += double(samples[i]) * samples[i];
-    return raw.isEmpty() ? -1 : std::sqrt(sum / double(raw.size() / 2));
-}
-} // namespace
 
 class AlarmAlertTest final : public QObject
 {
@@ -125,6 +110,12 @@ private slots:
             sound.alarmRaised();
         }
         QVERIFY(heardSince(recorded()));
+        // An alarm taken in while 消音 deletes the stream sounds, on one stream.
+        QSignalSpy playing(&sound, &AlarmSound::playingChanged);
+        QMetaObject::invokeMethod(&sound, &AlarmSound::alarmRaised, Qt::QueuedConnection);
+        sound.silence();
+        QCOMPARE(std::tuple(sound.isPlaying(), playing.last().value(0).toBool()), std::tuple(true, true));
+        QVERIFY(heardSince(recorded()));
         // Our stream moved to a sink that takes nothing: open and running, but not heard.
         const QString stream =
             QString::fromLatin1(pactl({u"list"_s, u"short"_s, u"sink-inputs"_s}).split('\t')[0]);
@@ -139,6 +130,13 @@ private slots:
         QVERIFY(heardSince(recorded()));
         QVERIFY(fault.count() >= 2);
         QCOMPARE(fault.last(), QVariantList{QString()});
+        // Going while it plays runs nothing else meanwhile: its owner may be half gone.
+        bool ran = false;
+        QTimer::singleShot(0, this, [&ran]() { ran = true; });
+        auto* going = new AlarmSound(true);
+        going->setUnacknowledged(1);
+        delete going;
+        QVERIFY(!ran);
     }
 
     void noticeAsksForAcknowledgement()
@@ -151,9 +149,11 @@ private slots:
         QSignalSpy acknowledge(&alert, &AlarmAlert::acknowledgeRequested);
         QTest::failOnWarning(QRegularExpression(u".*"_s));
         // A communication loss and a node alarm, their names typed with markup characters.
-        const AlarmEntry loss{{3, u""_s}, AlarmState::ActiveUnacknowledged, u"2026-06-01 08:00:00"_s,
-                              u"K&<3>[3];  通信异常"_s};
-        const AlarmEntry entry{{5, u"浪涌次数"_s}, AlarmState::ActiveUnacknowledged, u"2026-06-01 08:00:00"_s,
+        const AlarmEntry loss{
+            {3, u""_s}, AlarmState::ActiveUnacknowledged, u"2026-06-01 08:00:00"_s, u"K&<3>[3];  通信异常"_s};
+        const AlarmEntry entry{{5, u"浪涌次数"_s},
+                               AlarmState::ActiveUnacknowledged,
+                               u"2026-06-01 08:00:00"_s,
                                u"B<5>[5];  浪涌次数:9"_s};
         alert.alarmRaised(entry); // no service yet: nothing happens
         QTest::qWait(300);
@@ -173,22 +173,7 @@ private slots:
                     "    self.EmitSignal('', 'ActionInvoked', 'us', [ret, 'acknowledge'])"_s);
         alert.alarmRaised(loss);
         alert.alarmRaised(entry);
-        const auto calls = [&](const QString& method) { // the arguments of each call
-            const QDBusArgument made =
-                bus.call(QDBusMessage::createMethodCall(service, path, mock, u"GetMethodCalls"_s) << method)
-                    .arguments()
-                    .value(0)
-                    .value<QDBusArgument>();
-            quint64 time = 0;
-            QList<QVariantList> all;
-            for (made.beginArray(); !made.atEnd(); made.endStructure()) {
-                QVariantList arguments;
-                made.beginStructure();
-                made >> time >> arguments;
-                all << arguments;
-            }
-            return all;
-        };
+        const auto calls = [&](const QString& method) { return noticeCalls(bus, method); };
         QList<QVariantList> notify;
         QTRY_COMPARE((notify = calls(u"Notify"_s)).size(), 2);
         QStringList texts; // summary and body of each
@@ -206,7 +191,8 @@ private slots:
                  << service << u"ActionInvoked"_s << u"us"_s
                  << QVariantList{QVariant::fromValue(uint(1)), u"acknowledge"_s});
         QTRY_COMPARE(acknowledge.count(), 2);
-        QCOMPARE(std::tuple(acknowledge[0][0].value<AlarmOccurrence>(), acknowledge[1][0].value<AlarmOccurrence>()),
+        QCOMPARE(std::tuple(acknowledge[0][0].value<AlarmOccurrence>(),
+                            acknowledge[1][0].value<AlarmOccurrence>()),
                  std::tuple(AlarmOccurrence{entry.key, entry.since}, AlarmOccurrence{loss.key, loss.since}));
         // Withdrawn once acknowledged; a later raising's notice even before the service answered.
         alert.keepNotices({});
