@@ -30,6 +30,15 @@ public:
             QFAIL(qPrintable(statement));
     }
 
+    // The first column of each row a statement gives, as text.
+    QStringList column(const QString& sql)
+    {
+        QStringList result;
+        for (QSqlQuery q(sql, m_connection.database()); q.next();)
+            result << q.value(0).toString();
+        return result;
+    }
+
     int count(const QString& table)
     {
         QSqlQuery query(m_connection.database());

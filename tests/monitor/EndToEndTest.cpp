@@ -30,12 +30,6 @@ void EndToEndTest::abnormalAndSilentDevicesAreRecorded()
     QVERIFY(portDir.isValid());
     qputenv("SPDMON_PORT_DIR", portDir.path().toLocal8Bit());
     MainWindowFixture f;
-    const auto rows = [&f](const QString& sql) {
-        QStringList result;
-        for (QSqlQuery q(sql, f.db.connection().database()); q.next();)
-            result << q.value(0).toString();
-        return result;
-    };
     f.db.addUser(u"op"_s, u"pw"_s, u"普通用户"_s);
     f.db.exec(u"INSERT INTO soft_record VALUES ('E2E', %1, 9600, 8, 1, 'n', 0, 100)"_s.arg(kPort));
     for (int device = 1; device <= 3; ++device)
@@ -49,7 +43,7 @@ void EndToEndTest::abnormalAndSilentDevicesAreRecorded()
         u"SELECT soft_name || '|' || com_num || '|' || com_baud || '|' || com_data_bit || "
         "'|' || com_stop_bit || '|' || com_parity || '|' || moniter_time || '|' || "
         "node_read_time FROM soft_record"_s;
-    const QStringList settings = rows(settingsSql);
+    const QStringList settings = f.db.column(settingsSql);
 
     KpvSim sim;
     QVERIFY2(sim.start(kPort, {1, 2, 3}), "kpv-sim did not start");
@@ -66,8 +60,8 @@ void EndToEndTest::abnormalAndSilentDevicesAreRecorded()
 
     // Start: the first pass reads every node and finds all normal.
     f.form->toggleMonitoring();
-    QTRY_COMPARE_WITH_TIMEOUT(rows(u"SELECT COUNT(*) FROM node_record WHERE alarm_status='正常' "
-                                   "AND communication_status='通信正常'"_s),
+    QTRY_COMPARE_WITH_TIMEOUT(f.db.column(u"SELECT COUNT(*) FROM node_record WHERE alarm_status='正常' "
+                                          "AND communication_status='通信正常'"_s),
                               QStringList{u"9"_s}, 20000);
 
     QVERIFY(sim.command(u"abnormal 2"_s));
@@ -83,22 +77,22 @@ void EndToEndTest::abnormalAndSilentDevicesAreRecorded()
         u"2|浪涌保护器|通信正常|告警|异常|65535"_s, u"2|浪涌次数|通信正常|正常|0|0"_s,
         u"3|设备状态|通信异常|正常|正常|0"_s,       u"3|浪涌保护器|通信异常|正常|正常|0"_s,
         u"3|浪涌次数|通信异常|正常|0|0"_s};
-    QTRY_COMPARE_WITH_TIMEOUT(rows(nodeSql), expected, 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(f.db.column(nodeSql), expected, 30000);
     // The overview follows: alarm red, communication loss yellow.
     QCOMPARE(f.form->panel().CardHeaders[1]->palette().color(QPalette::Base), QColor(231, 0, 0));
     QCOMPARE(f.form->panel().CardHeaders[2]->palette().color(QPalette::Base), QColor(255, 255, 0));
-    QTest::qWait(1500);     // a few more passes: nothing is logged twice
+    QTest::qWait(1500);         // a few more passes: nothing is logged twice
     f.form->toggleMonitoring(); // stop
 
     QVERIFY2(MessageBox::takeShown().isEmpty(), "no error box may have appeared");
-    QCOMPARE(rows(u"SELECT 告警纪录 FROM alarm_record ORDER BY 告警纪录"_s),
+    QCOMPARE(f.db.column(u"SELECT 告警纪录 FROM alarm_record ORDER BY 告警纪录"_s),
              (QStringList{u"KPV1[1];  浪涌次数:4;  信息:超限告警"_s, u"KPV2[2];  浪涌保护器:异常"_s,
                           u"KPV2[2];  设备状态:异常"_s}));
     QCOMPARE(f.form->alarmLogGrid->model()->rowCount(), 3);
     // Nothing else written.
-    QCOMPARE(rows(nodeSql), expected);
-    QCOMPARE(rows(u"SELECT COUNT(*) FROM node_record WHERE read_time IS NULL"_s), QStringList{u"0"_s});
-    QCOMPARE(rows(settingsSql), settings);
+    QCOMPARE(f.db.column(nodeSql), expected);
+    QCOMPARE(f.db.column(u"SELECT COUNT(*) FROM node_record WHERE read_time IS NULL"_s), QStringList{u"0"_s});
+    QCOMPARE(f.db.column(settingsSql), settings);
     QCOMPARE(f.db.count(u"dd_user"_s), 1);
 
     f.form->serialDialog->closePort();

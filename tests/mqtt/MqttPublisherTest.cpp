@@ -43,18 +43,11 @@ struct Station
         started = sim.start(kPort, {1, 2}) && bus.comOpen(kPort, 9600, 8, "n", 1) == 1;
     }
     ~Station() { bus.comClose(kPort); }
-    QStringList column(const QString& sql)
-    {
-        QStringList result;
-        for (QSqlQuery q(sql, db.connection().database()); q.next();)
-            result << q.value(0).toString();
-        return result;
-    }
     bool stepUntil(const QString& sql, const QString& value)
     {
-        for (int step = 0; step < 60 && column(sql) != QStringList{value}; ++step)
+        for (int step = 0; step < 60 && db.column(sql) != QStringList{value}; ++step)
             cycle.pollTick();
-        return column(sql) == QStringList{value};
+        return db.column(sql) == QStringList{value};
     }
 
     QTemporaryDir portDir;
@@ -101,11 +94,11 @@ QMap<QString, QJsonObject> nodes(const QStringList& lines)
 QMap<QString, QJsonObject> nodes(Station& s)
 {
     return nodes(
-        s.column(u"SELECT 'spdmon/st/node/' || device_id || '/' || node_name || '|1|' || "
-                 "json_object('device_id', device_id, 'device_name', device_name, 'node_name', node_name, "
-                 "'node_data', node_data, 'con_data', con_data, 'communication_status', "
-                 "communication_status, 'alarm_status', alarm_status, 'read_time', read_time) "
-                 "FROM node_record"_s));
+        s.db.column(u"SELECT 'spdmon/st/node/' || device_id || '/' || node_name || '|1|' || "
+                    "json_object('device_id', device_id, 'device_name', device_name, 'node_name', node_name, "
+                    "'node_data', node_data, 'con_data', con_data, 'communication_status', "
+                    "communication_status, 'alarm_status', alarm_status, 'read_time', read_time) "
+                    "FROM node_record"_s));
 }
 } // namespace
 
@@ -134,7 +127,7 @@ private slots:
                      u"MQTT: 与 127.0.0.1:%1 的连接中断 (connection lost)，正在重连"_s.arg(broker.port()));
         QVERIFY(s.sim.command(u"abnormal 2"_s));
         QVERIFY(s.stepUntil(u"SELECT COUNT(*) FROM alarm_record"_s, u"3"_s));
-        QCOMPARE(s.column(u"SELECT 告警纪录 FROM alarm_record ORDER BY 告警纪录"_s),
+        QCOMPARE(s.db.column(u"SELECT 告警纪录 FROM alarm_record ORDER BY 告警纪录"_s),
                  (QStringList{u"KPV1[1];  浪涌次数:4;  信息:超限告警"_s, u"KPV2[2];  浪涌保护器:异常"_s,
                               u"KPV2[2];  设备状态:异常"_s}));
         // Four nodes read (two of them three times) and two alarms: the readings
@@ -150,8 +143,8 @@ private slots:
             s.cycle.pollTick();
         QTRY_COMPARE(nodes(sub.messages(u"/node/"_s)), nodes(s));
         QCOMPARE(distinct(payloads(before + sub.messages(u"/alarm"_s))),
-                 payloads(s.column(u"SELECT '||' || json_object('time', 告警时间, 'text', 告警纪录) FROM "
-                                   "alarm_record ORDER BY rowid"_s)));
+                 payloads(s.db.column(u"SELECT '||' || json_object('time', 告警时间, 'text', 告警纪录) FROM "
+                                      "alarm_record ORDER BY rowid"_s)));
 
         // A late subscriber finds the state in the retained messages alone (the last
         // steps' readings may still arrive live beside them).
@@ -208,21 +201,22 @@ private slots:
         s.alarms.acknowledge({{{1, u"浪涌次数"_s}, s.alarms.active().value(0).since}}, u"op"_s);
         QTRY_COMPARE(
             payloads(sub.messages(u"/alarms/event"_s)),
-            payloads(s.column(u"SELECT '||' || json_object('time', event_time, 'device_id', device_id, "
-                              "'node_name', node_name, 'state', state, 'user', user_name, 'text', text) "
-                              "FROM alarm_event ORDER BY rowid"_s)));
+            payloads(s.db.column(u"SELECT '||' || json_object('time', event_time, 'device_id', device_id, "
+                                 "'node_name', node_name, 'state', state, 'user', user_name, 'text', text) "
+                                 "FROM alarm_event ORDER BY rowid"_s)));
         QCOMPARE(payloads(sub.messages(u"/alarms/event"_s)).size(), 2);
         sub.stop();
         QVERIFY(sub.start(broker.port()));
         // The retained list alone counts: a last live copy may arrive beside it.
         QTRY_COMPARE(sub.messages(u"/alarms/active"_s).filter(u"|1|"_s).size(), 1);
-        QCOMPARE(QJsonDocument::fromJson(
-                     sub.messages(u"/alarms/active"_s).filter(u"|1|"_s).first().section(u'|', 2).toUtf8()),
-                 QJsonDocument::fromJson(
-                     s.column(u"SELECT json_group_array(json_object('device_id', device_id, 'node_name', "
-                              "node_name, 'state', state, 'since', since, 'text', text)) FROM alarm_state"_s)
-                         .value(0)
-                         .toUtf8()));
+        QCOMPARE(
+            QJsonDocument::fromJson(
+                sub.messages(u"/alarms/active"_s).filter(u"|1|"_s).first().section(u'|', 2).toUtf8()),
+            QJsonDocument::fromJson(
+                s.db.column(u"SELECT json_group_array(json_object('device_id', device_id, 'node_name', "
+                            "node_name, 'state', state, 'since', since, 'text', text)) FROM alarm_state"_s)
+                    .value(0)
+                    .toUtf8()));
     }
 
     void faultsOnlyChangeTheHint_data()
