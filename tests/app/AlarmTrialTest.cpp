@@ -96,12 +96,7 @@ private slots:
                                                                               u"0000(正常)/FFFF(异常)"_s));
         f.db.exec(u"UPDATE node_record SET node_name = '温度', node_reg_add = 77 WHERE device_id = 4 AND "
                   "node_name = '浪涌保护器'"_s); // a register device 4 lacks
-        f.form->loginDialog->userEdit->setText(u"op"_s);
-        f.form->loginDialog->passwordEdit->setText(u"pw"_s);
-        f.form->loginDialog->logIn();
-        f.showLoggedIn();
-        f.form->serialDialog->FormShow();
-        f.form->serialDialog->openPort();
+        f.logInAndOpenPort(u"op"_s, u"pw"_s);
         f.form->toggleMonitoring();
 
         // "device|node|state|time|user|text" of every alarm event, and the texts of those raising an alarm.

@@ -5,10 +5,12 @@
 
 #include "app/MainWindow.h"
 #include "kit/MessageBox.h"
+#include "link/SerialDialog.h"
 #include "users/LoginDialog.h"
 
 #include <QApplication>
 #include <QDialog>
+#include <QLineEdit>
 #include <QTest>
 #include <QTimer>
 #include <memory>
@@ -33,6 +35,17 @@ struct MainWindowFixture
         if (!QTest::qWaitForWindowExposed(form.get()))
             qWarning("main window not exposed");
         QCoreApplication::processEvents();
+    }
+
+    // Logs in through the login dialog, then opens the stored port in the serial dialog.
+    void logInAndOpenPort(const QString& user, const QString& password)
+    {
+        form->loginDialog->userEdit->setText(user);
+        form->loginDialog->passwordEdit->setText(password);
+        form->loginDialog->logIn();
+        showLoggedIn();
+        form->serialDialog->FormShow();
+        form->serialDialog->openPort();
     }
 
     // Waits until the station answered every request; step() after one poll tick.

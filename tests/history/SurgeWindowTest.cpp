@@ -99,12 +99,7 @@ void SurgeWindowTest::surgesFromTheBusReachWindowBrokerAndExport()
                   "datetime('now', 'localtime'))"_s.arg(device));
     KpvSim sim;
     QVERIFY(sim.start(kPort, {1, 2}));
-    f.form->loginDialog->userEdit->setText(u"op"_s);
-    f.form->loginDialog->passwordEdit->setText(u"pw"_s);
-    f.form->loginDialog->logIn();
-    f.showLoggedIn();
-    f.form->serialDialog->FormShow();
-    f.form->serialDialog->openPort();
+    f.logInAndOpenPort(u"op"_s, u"pw"_s);
     f.form->toggleMonitoring();
     // The first readings are baselines.
     QTRY_VERIFY_WITH_TIMEOUT(QSqlQuery(u"SELECT 1 FROM node_record WHERE node_name='浪涌次数' GROUP BY "

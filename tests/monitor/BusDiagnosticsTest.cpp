@@ -44,12 +44,7 @@ void BusDiagnosticsTest::eachFailureCountedShownAndReset()
                   "node_reg_add, con_data_type) VALUES (%1, 'KPV%1', 3, '0000(正常)/FFFF(异常)', '设备状态', "
                   "11, '开关量')"_s.arg(device));
     }
-    f.form->loginDialog->userEdit->setText(u"op"_s);
-    f.form->loginDialog->passwordEdit->setText(u"pw"_s);
-    f.form->loginDialog->logIn();
-    f.showLoggedIn();
-    f.form->serialDialog->FormShow();
-    f.form->serialDialog->openPort();
+    f.logInAndOpenPort(u"op"_s, u"pw"_s);
     f.station.bus()->setDelay(250); // room for the slow device on a busy machine
     BusDiagnosticsDialog* window = f.form->diagnosticsDialog;
     QAbstractItemModel* grid = window->countersGrid->model();

@@ -48,14 +48,7 @@ void EndToEndTest::abnormalAndSilentDevicesAreRecorded()
     KpvSim sim;
     QVERIFY2(sim.start(kPort, {1, 2, 3}), "kpv-sim did not start");
 
-    f.form->loginDialog->userEdit->setText(u"op"_s);
-    f.form->loginDialog->passwordEdit->setText(u"pw"_s);
-    f.form->loginDialog->logIn();
-    f.showLoggedIn();
-
-    // Open the port in the serial dialog with the stored settings.
-    f.form->serialDialog->FormShow();
-    f.form->serialDialog->openPort();
+    f.logInAndOpenPort(u"op"_s, u"pw"_s);
     QCOMPARE(f.form->statusText(StatusPanel::kPort), u"串口%1:打开"_s.arg(kPort));
 
     // Start: the first pass reads every node and finds all normal.
