@@ -32,13 +32,6 @@ class AlarmTrialTest final : public QObject
     Q_OBJECT
     QTemporaryDir m_dir;
 
-    QProcess* startPeer(const QString& program, const QStringList& arguments)
-    {
-        auto* peer = new QProcess(this); // ended with the test
-        peer->start(program, arguments);
-        return peer->waitForStarted() ? peer : nullptr;
-    }
-
 public:
     AlarmTrialTest() { qputenv("QTEST_FUNCTION_TIMEOUT", "3600000"); } // longer than any trial
 
@@ -59,18 +52,19 @@ private slots:
         qputenv("XDG_RUNTIME_DIR", m_dir.path().toUtf8());
         qputenv("PULSE_SERVER", "unix:" + socket.toUtf8());
         qputenv("SPDMON_PORT_DIR", m_dir.path().toUtf8());
-        QVERIFY(startPeer(u"pulseaudio"_s,
+        QVERIFY(startPeer(this, u"pulseaudio"_s,
                           {u"-n"_s, u"--daemonize=no"_s, u"--exit-idle-time=-1"_s,
                            u"-Lmodule-null-sink sink_name=trial"_s,
                            u"-Lmodule-native-protocol-unix auth-anonymous=1 socket="_s + socket}));
         QTRY_VERIFY(QFile::exists(socket));
-        QVERIFY(
-            startPeer(u"parecord"_s, {u"--raw"_s, u"--format=s16le"_s, u"--channels=1"_s, u"--rate=22050"_s,
-                                      u"--latency-msec=50"_s, u"--device=trial.monitor"_s, raw}));
-        QProcess* daemon = startPeer(u"dbus-daemon"_s, {u"--session"_s, u"--print-address"_s, u"--nofork"_s});
+        QVERIFY(startPeer(this, u"parecord"_s,
+                          {u"--raw"_s, u"--format=s16le"_s, u"--channels=1"_s, u"--rate=22050"_s,
+                           u"--latency-msec=50"_s, u"--device=trial.monitor"_s, raw}));
+        QProcess* daemon =
+            startPeer(this, u"dbus-daemon"_s, {u"--session"_s, u"--print-address"_s, u"--nofork"_s});
         QVERIFY(daemon && daemon->waitForReadyRead());
         qputenv("DBUS_SESSION_BUS_ADDRESS", daemon->readLine().trimmed());
-        QVERIFY(startPeer(u"/usr/bin/python3"_s,
+        QVERIFY(startPeer(this, u"/usr/bin/python3"_s,
                           {u"-m"_s, u"dbusmock"_s, u"--template"_s, u"notification_daemon"_s}));
         QDBusConnection bus = QDBusConnection::sessionBus();
         QTRY_VERIFY(bus.interface()->isServiceRegistered(u"org.freedesktop.Notifications"_s));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFile>
+#include <QProcess>
 #include <QtDBus>
 #include <cmath>
 
@@ -39,4 +40,13 @@ inline QList<QVariantList> noticeCalls(const QDBusConnection& bus, const QString
         all << arguments;
     }
     return all;
+}
+
+// A peer the test starts (sound server, recorder, bus, notification service),
+// a child of owner; null if it did not start.
+inline QProcess* startPeer(QObject* owner, const QString& program, const QStringList& arguments)
+{
+    auto* peer = new QProcess(owner);
+    peer->start(program, arguments);
+    return peer->waitForStarted() ? peer : nullptr;
 }

@@ -14,13 +14,6 @@ class AlarmAlertTest final : public QObject
     Q_OBJECT
     QTemporaryDir m_dir;
 
-    QProcess* startPeer(const QString& program, const QStringList& arguments)
-    {
-        auto* peer = new QProcess(this); // ended with the test
-        peer->start(program, arguments);
-        return peer->waitForStarted() ? peer : nullptr;
-    }
-
 private slots:
     void initTestCase()
     {
@@ -29,7 +22,7 @@ private slots:
         qputenv("XDG_RUNTIME_DIR", m_dir.path().toUtf8());
         qputenv("PULSE_SERVER", "unix:" + m_dir.filePath(u"pulse.sock"_s).toUtf8());
         QVERIFY(startPeer(
-            u"pulseaudio"_s,
+            this, u"pulseaudio"_s,
             {u"-n"_s, u"--daemonize=no"_s, u"--exit-idle-time=-1"_s,
              u"-Lmodule-null-sink sink_name=spdmon_test"_s, u"-Lmodule-null-sink sink_name=spdmon_stall"_s,
              u"-Lmodule-native-protocol-unix auth-anonymous=1 socket="_s + m_dir.filePath(u"pulse.sock"_s)}));
@@ -78,9 +71,9 @@ private slots:
     {
         // The null sink's monitor, recorded all along; the file grows 44100 bytes a second.
         const QString path = m_dir.filePath(u"sink.raw"_s);
-        QVERIFY(
-            startPeer(u"parecord"_s, {u"--raw"_s, u"--format=s16le"_s, u"--channels=1"_s, u"--rate=22050"_s,
-                                      u"--latency-msec=50"_s, u"--device=spdmon_test.monitor"_s, path}));
+        QVERIFY(startPeer(this, u"parecord"_s,
+                          {u"--raw"_s, u"--format=s16le"_s, u"--channels=1"_s, u"--rate=22050"_s,
+                           u"--latency-msec=50"_s, u"--device=spdmon_test.monitor"_s, path}));
         const auto recorded = [&]() { return QFileInfo(path).size(); };
         const auto heardSince = [&](qint64 from) {
             return QTest::qWaitFor([&]() { return level(path, from, recorded()) > 1000; }, 5000);
@@ -141,7 +134,8 @@ private slots:
 
     void noticeAsksForAcknowledgement()
     {
-        QProcess* daemon = startPeer(u"dbus-daemon"_s, {u"--session"_s, u"--print-address"_s, u"--nofork"_s});
+        QProcess* daemon =
+            startPeer(this, u"dbus-daemon"_s, {u"--session"_s, u"--print-address"_s, u"--nofork"_s});
         QVERIFY(daemon && daemon->waitForReadyRead());
         const QString address = QString::fromUtf8(daemon->readLine().trimmed());
         QDBusConnection bus = QDBusConnection::connectToBus(address, u"private"_s);
@@ -159,7 +153,7 @@ private slots:
         QTest::qWait(300);
 
         qputenv("DBUS_SESSION_BUS_ADDRESS", address.toUtf8());
-        QVERIFY(startPeer(u"/usr/bin/python3"_s,
+        QVERIFY(startPeer(this, u"/usr/bin/python3"_s,
                           {u"-m"_s, u"dbusmock"_s, u"--template"_s, u"notification_daemon"_s}));
         const QString service = u"org.freedesktop.Notifications"_s,
                       path = u"/org/freedesktop/Notifications"_s;
