@@ -1,9 +1,7 @@
 #include "MainWindowFixture.h"
 
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
-#include <QTableView>
 
 class LoginTest final : public QObject
 {
@@ -15,6 +13,7 @@ private slots:
         QTest::newRow("blank name") << QStringList{" \t ", "pw", "用户名不能为空！", "userEdit"};
         QTest::newRow("blank password") << QStringList{"admin", "   ", "密码不能为空！", "passwordEdit"};
         QTest::newRow("wrong password") << QStringList{"admin", "nope", "用户或密码错误！", ""};
+        QTest::newRow("name in capitals") << QStringList{"Admin", "secret", "用户或密码错误！", ""};
     }
 
     void blankOrWrongInputStaysOnMessageLine()
