@@ -56,8 +56,8 @@ private slots:
         insertNode(f.connection(), node);
         // Both views fill their cards by the same rules.
         for (const QString& name : {node.nodeName, QString()}) {
-            FreeCards(f.form().panel());
-            show(f.form(), "创建", 1, name);
+            FreeCards(f.form->panel());
+            show(*f.form, "创建", 1, name);
             QCOMPARE(f.headerColour(1), colour);
             QCOMPARE(QStringList{f.header(1)->text()} + f.lines(1), lines);
             // The colour is painted, not only set: a pixel clear of the text.
@@ -74,13 +74,8 @@ private slots:
             nodes << QString("n%1").arg(i, 2, 10, QLatin1Char('0'));
         insertDevice(f.connection(), 8, "KPV8", nodes);
         insertDevice(f.connection(), 9, "KPV9", texts("a"));
-        // On screen as after a login: the scroll bars need a shown frame.
-        MainWindow& form = f.form();
-        delete form.loginDialog;
-        form.loginDialog = nullptr;
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        QTest::qWait(0);
+        f.showLoggedIn(); // the scroll bars need a shown frame
+        MainWindow& form = *f.form;
         show(form, "创建", 8);
         QCOMPARE(form.panel().CardCount, 13);
         for (int card = 1; card <= 13; ++card) {

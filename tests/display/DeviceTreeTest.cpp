@@ -1,39 +1,11 @@
 // The device tree: its order, and what a click selects, shows and hands to the
 // poll cycle as its scope.
 #include "DisplayFixture.h"
+#include "TreeItems.h"
 
 #include "display/DeviceTree.h"
 
 #include <QLabel>
-#include <QSqlQuery>
-#include <QTreeWidget>
-
-namespace {
-// "root(device(node,node),device(node))"
-QString treeText(const QTreeWidgetItem* item)
-{
-    QStringList children;
-    for (int i = 0; i < item->childCount(); ++i)
-        children << treeText(item->child(i));
-    return item->text(0) + (children.isEmpty() ? QString() : u'(' + children.join(u',') + u')');
-}
-
-// A mouse click on the item at path "监控系统[/<device>[/<node>]]".
-void click(MainWindow& form, const QString& path)
-{
-    QTreeWidgetItem* item = form.deviceTree->topLevelItem(0);
-    for (const QString& part : path.split(QLatin1Char('/')).mid(1)) {
-        QTreeWidgetItem* parent = item;
-        for (int i = 0; i < parent->childCount(); ++i) {
-            if (parent->child(i)->text(0) == part)
-                item = parent->child(i);
-        }
-        QVERIFY2(item != parent, qPrintable(path));
-    }
-    QTest::mouseClick(form.deviceTree->viewport(), Qt::LeftButton, {},
-                      form.deviceTree->visualItemRect(item).center());
-}
-} // namespace
 
 class DeviceTreeTest final : public QObject
 {
@@ -48,18 +20,18 @@ private slots:
 
         // Every click follows one on node 设备状态 of device 3: a click keeps what
         // it does not set, and frees the cards of the view before.
-        QTest::newRow("root") << QStringLiteral("监控系统") << texts("监控系统|3|设备状态|系统数据") << 4
+        QTest::newRow("root") << QString() << texts("监控系统|3|设备状态|系统数据") << 4
                               << texts("1:a|1:b|1:c|3:浪涌保护器|3:浪涌次数|3:设备状态|4:a|5:z");
         // The address is the item's own, whatever brackets the name holds.
-        QTest::newRow("device named A[1]") << QStringLiteral("监控系统/A[1][地址:5]")
-                                           << texts("设备|5|设备状态|A[1][地址:5]") << 1 << texts("5:z");
+        QTest::newRow("device named A[1]")
+            << QStringLiteral("A[1][地址:5]") << texts("设备|5|设备状态|A[1][地址:5]") << 1 << texts("5:z");
         QTest::newRow("same node again")
-            << QStringLiteral("监控系统/KPV1[地址:3]/设备状态")
-            << texts("节点|3|设备状态|设备状态   KPV1[地址:3]") << 1 << texts("3:设备状态");
-        QTest::newRow("node of A[1]") << QStringLiteral("监控系统/A[1][地址:5]/z")
-                                      << texts("节点|5|z|z   A[1][地址:5]") << 1 << texts("5:z");
-        QTest::newRow("device named X[]") << QStringLiteral("监控系统/X[][地址:4]")
-                                          << texts("设备|4|设备状态|X[][地址:4]") << 1 << texts("4:a");
+            << QStringLiteral("KPV1[地址:3]/设备状态") << texts("节点|3|设备状态|设备状态   KPV1[地址:3]")
+            << 1 << texts("3:设备状态");
+        QTest::newRow("node of A[1]")
+            << QStringLiteral("A[1][地址:5]/z") << texts("节点|5|z|z   A[1][地址:5]") << 1 << texts("5:z");
+        QTest::newRow("device named X[]")
+            << QStringLiteral("X[][地址:4]") << texts("设备|4|设备状态|X[][地址:4]") << 1 << texts("4:a");
     }
 
     void clickSelectsShowsAndScopes()
@@ -74,7 +46,7 @@ private slots:
         insertDevice(f.connection(), 1, QStringLiteral("KPV1"), texts("b|a|c"));
         insertDevice(f.connection(), 5, QStringLiteral("A[1]"), texts("z"));
         insertDevice(f.connection(), 4, QStringLiteral("X[]"), texts("a"));
-        MainWindow& form = f.form();
+        MainWindow& form = *f.form;
         BuildDeviceTree(form.station.treeQuery, *form.deviceTree, form.treeImages);
         // Devices by address, even two of the same name; nodes by name.
         QCOMPARE(form.deviceTree->topLevelItemCount(), 1);
@@ -82,9 +54,9 @@ private slots:
                  QStringLiteral("监控系统(KPV1[地址:1](a,b,c),KPV1[地址:3](浪涌保护器,浪涌次数,设备状态),"
                                 "X[][地址:4](a),A[1][地址:5](z))"));
 
-        click(form, QStringLiteral("监控系统/KPV1[地址:3]/设备状态"));
+        clickItem(form.deviceTree, QStringLiteral("KPV1[地址:3]/设备状态"));
         QVERIFY(MessageBox::takeShown().isEmpty());
-        click(form, path);
+        clickItem(form.deviceTree, path);
         QVERIFY(f.settle());
 
         QVERIFY(MessageBox::takeShown().isEmpty());
@@ -95,12 +67,9 @@ private slots:
         QCOMPARE(form.panel().CardCount, cards);
         QCOMPARE(f.cardControls().size(), 2 * cards);
         QStringList rows;
-        for (qint64 id : form.station.scopeRowIds()) {
-            QSqlQuery q(
-                QStringLiteral("SELECT device_id||':'||node_name FROM node_record WHERE rowid=%1").arg(id),
-                f.connection().database());
-            rows << (q.next() ? q.value(0).toString() : QString());
-        }
+        for (qint64 id : form.station.scopeRowIds())
+            rows << f.db.column(
+                QStringLiteral("SELECT device_id||':'||node_name FROM node_record WHERE rowid=%1").arg(id));
         QCOMPARE(rows, scope);
     }
 
@@ -110,7 +79,7 @@ private slots:
     {
         DisplayFixture f;
         insertDevice(f.connection(), 3, QStringLiteral("KPV1"), texts("设备状态|浪涌保护器"));
-        MainWindow& form = f.form();
+        MainWindow& form = *f.form;
         BuildDeviceTree(form.station.treeQuery, *form.deviceTree, form.treeImages);
         QTreeWidgetItem* device = form.deviceTree->topLevelItem(0)->child(0);
         const auto setQuietly = [&form](QTreeWidgetItem* item) { // only the click may act

@@ -1,46 +1,21 @@
 #pragma once
 
+#include "MainWindowFixture.h"
 #include "NodeRows.h"
 
 #include "app/CardFrame.h"
-#include "app/MainWindow.h"
 #include "display/DataPanel.h"
-#include "kit/MessageBox.h"
-#include "users/LoginDialog.h"
 
 #include <QLineEdit>
 #include <QListWidget>
-#include <QTest>
-#include <memory>
 
-// A main window on a fresh database, message boxes recorded; the window is
-// made only when a test asks for it, after filling the table.
-struct DisplayFixture final
+// The main window fixture with the parts of the cards at hand.
+struct DisplayFixture final : MainWindowFixture
 {
-    DisplayFixture() { MessageBox::setRecording(true); }
-    ~DisplayFixture()
-    {
-        window.reset();
-        MessageBox::setRecording(false);
-    }
-
     Connection& connection() { return db.connection(); }
 
-    MainWindow& form()
-    {
-        if (!window)
-            window = std::make_unique<MainWindow>(station, 1280);
-        return *window;
-    }
-
-    // Waits until the station answered every request.
-    bool settle()
-    {
-        return QTest::qWaitFor([this]() { return !station.busy(); }, 10000);
-    }
-
-    QLineEdit* header(int card) { return form().panel().CardHeaders.at(card - 1); }
-    QListWidget* list(int card) { return form().panel().CardLists.at(card - 1); }
+    QLineEdit* header(int card) { return form->panel().CardHeaders.at(card - 1); }
+    QListWidget* list(int card) { return form->panel().CardLists.at(card - 1); }
     QColor headerColour(int card) { return header(card)->palette().color(QPalette::Base); }
 
     QStringList lines(int card)
@@ -53,12 +28,8 @@ struct DisplayFixture final
 
     QList<QWidget*> cardControls()
     {
-        return form().cardFrame->host()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+        return form->cardFrame->host()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
     }
-
-    TestDatabase db;
-    Station station{db.connection()};
-    std::unique_ptr<MainWindow> window;
 };
 
 namespace Colours {

@@ -53,12 +53,6 @@ inline void insertNode(Connection& connection, const NodeRow& row)
 // A device of the given nodes, all communicating and normal.
 inline void insertDevice(Connection& connection, int id, const QString& name, const QStringList& nodes)
 {
-    NodeRow row;
-    row.deviceId = id;
-    row.deviceName = name;
-    row.conData = "正常";
-    for (const QString& node : nodes) {
-        row.nodeName = node;
-        insertNode(connection, row);
-    }
+    for (const QString& node : nodes)
+        insertNode(connection, NodeRow(id, name, node, "正常"));
 }

@@ -64,7 +64,7 @@ private slots:
         }
         f.db.exec("UPDATE node_record SET node_code=3, node_reg_add=11");
         ScriptedBus bus;
-        MainWindow& form = f.form();
+        MainWindow& form = *f.form;
         form.setBus(&bus);
         select(form, kind);
         form.station.openPollScope();

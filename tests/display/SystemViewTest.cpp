@@ -34,7 +34,7 @@ private slots:
         f.db.exec("INSERT INTO surge_event (device_id, event_time, count_before, count_after, surges, kind) "
                   "VALUES (7, '2024-05-17 12:00:00', 0, 3, 3, 'surge'), (7, '2024-05-15 12:00:00', 0, 5, 5, "
                   "'surge')");
-        MainWindow& form = f.form();
+        MainWindow& form = *f.form;
         ShowSystemView(form.panel(), "创建");
         const QList<QWidget*> before = f.cardControls();
         QCOMPARE(before.size(), 6);
@@ -83,7 +83,7 @@ private slots:
         }
         f.db.exec("INSERT INTO surge_event (device_id, event_time, count_before, count_after, surges, kind) "
                   "VALUES (247, datetime('now', 'localtime', '-1 day'), 0, 65535, 65535, 'surge')");
-        MainWindow& form = f.form();
+        MainWindow& form = *f.form;
         ShowSystemView(form.panel(), "创建");
         Cards::setUnacknowledgedMark(form.panel(), 1, true);
         const QLineEdit* header = f.header(1);
