@@ -1,20 +1,15 @@
-// The device dialog, opened by the "设备管理" command while monitoring runs and
-// driven by field names; every case checks the message and node_record's rows.
+// The device dialog, opened by the "设备管理" command and driven by field
+// names; every case checks the message and node_record's rows.
 #include "ModalDriver.h"
+#include "TreeItems.h"
 
 #include "app/ActiveAlarmPanel.h"
 #include "device/DeviceDialog.h"
 #include "display/DataPanel.h"
 #include "store/Clock.h"
 
-#include <QComboBox>
 #include <QDateTimeEdit>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QSignalSpy>
-#include <QSqlQuery>
-#include <QTableView>
-#include <QTreeWidget>
 #include <QWindow>
 #include <functional>
 
@@ -52,27 +47,9 @@ QString type(QDialog& dialog, const char* name, const QString& text)
 }
 
 // A mouse click on the root, a device item or one of its nodes.
-void pick(QDialog& dialog, const QString& device = {}, const QString& node = {})
+void pick(QDialog& dialog, const QString& path = {})
 {
-    auto* tree = child<QTreeWidget>(dialog, "deviceTree");
-    QTreeWidgetItem* item = tree->topLevelItem(0);
-    for (const QString& text : {device, node}) {
-        for (int i = 0; !text.isEmpty() && i < item->childCount(); ++i) {
-            if (item->child(i)->text(0) == text)
-                item = item->child(i);
-        }
-    }
-    QCOMPARE(item->text(0), node.isEmpty() ? device.isEmpty() ? u"监控系统"_s : device : node);
-    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(item).center());
-}
-
-// "root(device(node,node),device(node))"
-QString treeText(const QTreeWidgetItem* item)
-{
-    QStringList children;
-    for (int i = 0; i < item->childCount(); ++i)
-        children << treeText(item->child(i));
-    return item->text(0) + (children.isEmpty() ? QString() : u'(' + children.join(u',') + u')');
+    clickItem(child<QTreeWidget>(dialog, "deviceTree"), path);
 }
 
 struct DeviceFixture : MainWindowFixture
@@ -88,21 +65,15 @@ struct DeviceFixture : MainWindowFixture
                         .arg(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8]));
         }
         Clock::setFixed(kNow);
-        form->setBus(&bus);
         form->station.session.LoggedInPermission = u"管理员"_s;
-        form->station.line.PortState = u"打开"_s;
         showLoggedIn();
-        form->periodEdit->setText(u"5"_s);
-        form->readPeriodEdit->setText(u"100"_s);
-        form->toggleMonitoring();
     }
     ~DeviceFixture() { Clock::setFixed(QDateTime()); }
 
     // Opens the dialog by the toolbar command, runs steps in it and leaves it
-    // by Exit or by the close box. Monitoring is stopped and stays stopped.
+    // by Exit or by the close box.
     void inDialog(const std::function<void(DeviceDialog&)>& steps, bool closeBox = false)
     {
-        QVERIFY(form->station.polling());
         bool opened = false;
         QTimer::singleShot(0, [&]() {
             auto* dialog = qobject_cast<DeviceDialog*>(QApplication::activeModalWidget());
@@ -117,18 +88,16 @@ struct DeviceFixture : MainWindowFixture
         });
         QTest::mouseClick(form->devicesButton, Qt::LeftButton);
         QVERIFY(opened);
-        QVERIFY(!form->station.polling());
-        QCOMPARE(form->monitorButton->text(), u"启动监控"_s);
     }
 
     QString rows(int device)
     {
-        QSqlQuery q(db.connection().database());
-        q.exec(u"SELECT group_concat(r, ';') FROM (SELECT node_name||'|'||node_code||'|'||node_reg_add||'|'||"
-               "con_data_type||'|'||ifnull(node_data_lower,'')||'|'||ifnull(node_data_upper,'')||'|'||"
-               "node_alarm_type||'|'||device_name||'|'||ifnull(install_date,'') AS r FROM node_record "
-               "WHERE device_id=%1 ORDER BY node_name)"_s.arg(device));
-        return q.next() ? q.value(0).toString() : u"?"_s;
+        const QString row = u"node_name||'|'||node_code||'|'||node_reg_add||'|'||con_data_type||'|'||"
+                            "ifnull(node_data_lower,'')||'|'||ifnull(node_data_upper,'')||'|'||"
+                            "node_alarm_type||'|'||device_name||'|'||ifnull(install_date,'')"_s;
+        const QString sql = u"SELECT group_concat(%1, ';') FROM (SELECT * FROM node_record WHERE "
+                            "device_id=%2 ORDER BY node_name)"_s;
+        return db.column(sql.arg(row).arg(device)).value(0, u"?"_s);
     }
 };
 } // namespace
@@ -172,7 +141,6 @@ private slots:
         QCOMPARE(treeText(f.form->deviceTree->topLevelItem(0)),
                  u"监控系统(KPV3[地址:3](浪涌保护器,浪涌次数,设备状态),KPV4[地址:4](设备状态),"
                  "A[地址:5](浪涌保护器,浪涌次数,设备状态))"_s);
-        f.form->toggleMonitoring();
         f.inDialog([](DeviceDialog& d) {
             QCOMPARE(child<QComboBox>(d, "deviceTypeCombo")->currentText(), u"KPV"_s);
         });
@@ -302,58 +270,44 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("rows");
-        const QString surges = u"浪涌次数"_s, status = u"设备状态"_s, ok = u"节点修改成功"_s;
-        const QString analogue = kDevice3.section(u';', 1, 1);
-        // Letters and "-" typed into the numeric fields are dropped.
+        const auto row = [](const char* tag, const char* field, const QString& text, const QString& message,
+                            const QString& rows = kDevice3, const QString& node = u"浪涌次数"_s) {
+            QTest::newRow(tag) << node << QString::fromLatin1(field) << text << message << rows;
+        };
+        const QString ok = u"节点修改成功"_s, analogue = kDevice3.section(u';', 1, 1);
         const auto saved = [&](const QString& from, const QString& to) {
             return changed(analogue, QString(kSaved).replace(from, to));
         };
-        QTest::newRow("code 5") << surges << "functionCodeCombo" << u"5a"_s << u"节名代码错误"_s << kDevice3;
-        QTest::newRow("code 2") << surges << "functionCodeCombo" << u"2"_s << u"节名代码错误"_s << kDevice3;
-        QTest::newRow("code 4") << surges << "functionCodeCombo" << u"4"_s << ok
-                                << saved(u"|3|5|"_s, u"|4|5|"_s);
-        QTest::newRow("register 257")
-            << surges << "registerEdit" << u"257"_s << u"节名地址错误"_s << kDevice3;
-        QTest::newRow("register 99999999999")
-            << surges << "registerEdit" << u"99999999999"_s << u"节名地址错误"_s << kDevice3;
-        QTest::newRow("pasted register -1")
-            << surges << "registerEdit" << u"-1"_s << u"节名地址错误"_s << kDevice3;
-        QTest::newRow("register 256")
-            << surges << "registerEdit" << u"2a56"_s << ok << saved(u"|5|"_s, u"|256|"_s);
-        QTest::newRow("no node name")
-            << surges << "nodeNameEdit" << u""_s << u"节名名称不能为空"_s << kDevice3;
-        QTest::newRow("data type 开关")
-            << surges << "dataTypeCombo" << u"开关"_s << u"数据类型错误"_s << kDevice3;
-        QTest::newRow("no lower limit")
-            << surges << "lowerLimitEdit" << u"a"_s << u"报警下限不能为空"_s << kDevice3;
-        QTest::newRow("no upper limit")
-            << surges << "upperLimitEdit" << u"a"_s << u"报警上限不能为空"_s << kDevice3;
-        QTest::newRow("upper limit") << surges << "upperLimitEdit" << u"9-9"_s << ok
-                                     << saved(u"65535"_s, u"99"_s);
+        // Letters and "-" typed into the numeric fields are dropped.
+        row("code 5", "functionCodeCombo", u"5a"_s, u"节名代码错误"_s);
+        row("code 2", "functionCodeCombo", u"2"_s, u"节名代码错误"_s);
+        row("code 4", "functionCodeCombo", u"4"_s, ok, saved(u"|3|5|"_s, u"|4|5|"_s));
+        row("register 257", "registerEdit", u"257"_s, u"节名地址错误"_s);
+        row("register 99999999999", "registerEdit", u"99999999999"_s, u"节名地址错误"_s);
+        row("pasted register -1", "registerEdit", u"-1"_s, u"节名地址错误"_s);
+        row("register 256", "registerEdit", u"2a56"_s, ok, saved(u"|5|"_s, u"|256|"_s));
+        row("no node name", "nodeNameEdit", u""_s, u"节名名称不能为空"_s);
+        row("data type 开关", "dataTypeCombo", u"开关"_s, u"数据类型错误"_s);
+        row("no lower limit", "lowerLimitEdit", u"a"_s, u"报警下限不能为空"_s);
+        row("no upper limit", "upperLimitEdit", u"a"_s, u"报警上限不能为空"_s);
+        row("upper limit", "upperLimitEdit", u"9-9"_s, ok, saved(u"65535"_s, u"99"_s));
         // A limit is a whole number a register holds.
-        QTest::newRow("lower limit 1.5")
-            << surges << "lowerLimitEdit" << u"1.5"_s << u"报警下限错误"_s << kDevice3;
-        QTest::newRow("lower limit 99999999999")
-            << surges << "lowerLimitEdit" << u"99999999999"_s << u"报警下限错误"_s << kDevice3;
-        QTest::newRow("upper limit 65536")
-            << surges << "upperLimitEdit" << u"65536"_s << u"报警上限错误"_s << kDevice3;
-        QTest::newRow("name 21 bytes")
-            << surges << "nodeDeviceNameEdit" << u"abcdefghijklmnopqrstu"_s << u"设备名称太长"_s << kDevice3;
-        QTest::newRow("name of one row")
-            << surges << "nodeDeviceNameEdit" << u"新名"_s << ok << saved(u"KPV3"_s, u"新名"_s);
+        row("lower limit 1.5", "lowerLimitEdit", u"1.5"_s, u"报警下限错误"_s);
+        row("lower limit 99999999999", "lowerLimitEdit", u"99999999999"_s, u"报警下限错误"_s);
+        row("upper limit 65536", "upperLimitEdit", u"65536"_s, u"报警上限错误"_s);
+        row("name 21 bytes", "nodeDeviceNameEdit", u"abcdefghijklmnopqrstu"_s, u"设备名称太长"_s);
+        row("name of one row", "nodeDeviceNameEdit", u"新名"_s, ok, saved(u"KPV3"_s, u"新名"_s));
         // The picked node stays; a new name adds a node.
-        QTest::newRow("renamed") << surges << "nodeNameEdit" << u"浪涌次数2"_s << u"节点添加成功"_s
-                                 << changed(analogue, analogue + u";浪涌次数2|3|5|模拟量|0|65535||KPV3|"_s);
-        QTest::newRow("blank after name")
-            << surges << "nodeNameEdit" << u"浪涌次数 "_s << ok << changed(analogue, kSaved);
+        row("renamed", "nodeNameEdit", u"浪涌次数2"_s, u"节点添加成功"_s,
+            changed(analogue, analogue + u";浪涌次数2|3|5|模拟量|0|65535||KPV3|"_s));
+        row("blank after name", "nodeNameEdit", u"浪涌次数 "_s, ok, changed(analogue, kSaved));
         // The data type's change handler offers the first alarm type; the limits stay stored.
-        QTest::newRow("made switch") << surges << "dataTypeCombo" << u"开关量"_s << ok
-                                     << changed(u"5|模拟量"_s, u"5|开关量"_s);
-        QTest::newRow("switch, FFFF normal") << status << "alarmTypeCombo" << u"FFFF(正常)/0000(异常)"_s << ok
-                                             << changed(u"11|开关量|0|65535|0000(正常)/FFFF(异常)"_s,
-                                                        u"11|开关量|0|65535|FFFF(正常)/0000(异常)"_s);
-        QTest::newRow("switch, 0000")
-            << status << "alarmTypeCombo" << u"0000"_s << u"报警类型错误"_s << kDevice3;
+        row("made switch", "dataTypeCombo", u"开关量"_s, ok, changed(u"5|模拟量"_s, u"5|开关量"_s));
+        row("switch, FFFF normal", "alarmTypeCombo", u"FFFF(正常)/0000(异常)"_s, ok,
+            changed(u"11|开关量|0|65535|0000(正常)/FFFF(异常)"_s,
+                    u"11|开关量|0|65535|FFFF(正常)/0000(异常)"_s),
+            u"设备状态"_s);
+        row("switch, 0000", "alarmTypeCombo", u"0000"_s, u"报警类型错误"_s, kDevice3, u"设备状态"_s);
     }
 
     void saveNode()
@@ -363,7 +317,7 @@ private slots:
         QFETCH(QString, message);
         DeviceFixture f;
         f.inDialog([&](DeviceDialog& d) {
-            pick(d, u"KPV3[地址:3]"_s, node);
+            pick(d, u"KPV3[地址:3]/"_s + node);
             QVERIFY(!child(d, "nodeAddressEdit")->isEnabled());
             const bool analogue = node == u"浪涌次数"_s; // limits shown, alarm type hidden
             QCOMPARE(
@@ -411,7 +365,7 @@ private slots:
             pick(d, u"A[3][地址:7]"_s);
             press(d, "deleteButton");
             QTRY_COMPARE(listed(), u"XLS"_s);
-            pick(d, u"KPV3[地址:3]"_s, u"浪涌次数"_s);
+            pick(d, u"KPV3[地址:3]/浪涌次数"_s);
             press(d, "deleteButton");
             QTRY_COMPARE(listed(), u"XL"_s);
             press(d, "deleteButton");
