@@ -41,10 +41,7 @@ public:
 
     int count(const QString& table)
     {
-        QSqlQuery query(m_connection.database());
-        if (!query.exec(QStringLiteral("SELECT COUNT(*) FROM ") + table) || !query.next())
-            return -1;
-        return query.value(0).toInt();
+        return column(QStringLiteral("SELECT COUNT(*) FROM ") + table).value(0, QStringLiteral("-1")).toInt();
     }
 
     void addUser(const QString& name, const QString& password, const QString& permission)
@@ -78,8 +75,8 @@ private:
 // One expression over a table's rows in stored order, joined by blanks.
 inline QString tableText(TestDatabase& db, const QString& expression, const QString& table)
 {
-    QSqlQuery q(QStringLiteral("SELECT group_concat(%1, ' ') FROM (SELECT * FROM %2 ORDER BY rowid)")
-                    .arg(expression, table),
-                db.connection().database());
-    return q.next() ? q.value(0).toString() : QStringLiteral("?");
+    return db
+        .column(QStringLiteral("SELECT group_concat(%1, ' ') FROM (SELECT * FROM %2 ORDER BY rowid)")
+                    .arg(expression, table))
+        .value(0, QStringLiteral("?"));
 }
