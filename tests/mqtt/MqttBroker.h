@@ -5,8 +5,6 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
-#include <arpa/inet.h>
-#include <unistd.h>
 
 // A mosquitto of its own on a free loopback port; with a login only "spd" /
 // "right" gets in. Sessions are saved across a stop and a start.
@@ -114,43 +112,4 @@ public:
 private:
     QProcess m_process;
     QStringList m_lines; // the client's own log lines too
-};
-
-// A loopback listener that takes connections and never says a word; with
-// fillers connections waiting beyond its backlog of none, later ones are
-// not even taken.
-class SilentListener final
-{
-public:
-    SilentListener(int port, int fillers)
-    {
-        const sockaddr_in address = loopback(port);
-        const int fd = socket(AF_INET, SOCK_STREAM, 0);
-        m_sockets << fd;
-        m_listening = bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
-                      listen(fd, fillers > 0 ? 0 : 8) == 0;
-        for (int i = 0; i < fillers; ++i) {
-            m_sockets << socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-            ::connect(m_sockets.last(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
-        }
-    }
-    ~SilentListener()
-    {
-        for (const int fd : std::as_const(m_sockets))
-            close(fd);
-    }
-    bool listening() const { return m_listening; }
-
-private:
-    static sockaddr_in loopback(int port)
-    {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(quint16(port));
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        return address;
-    }
-
-    QList<int> m_sockets;
-    bool m_listening = false;
 };

@@ -11,7 +11,6 @@
 #include "mqtt/MqttPublisher.h"
 #include "store/StationState.h"
 
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSignalSpy>
@@ -70,16 +69,6 @@ QList<QJsonObject> payloads(const QStringList& lines)
         result << QJsonDocument::fromJson(line.section(u'|', 2).toUtf8()).object();
     return result;
 }
-// Repeats dropped: a consumer tells them apart by time and text.
-QList<QJsonObject> distinct(const QList<QJsonObject>& messages)
-{
-    QList<QJsonObject> result;
-    for (const QJsonObject& message : messages) {
-        if (!result.contains(message))
-            result << message;
-    }
-    return result;
-}
 QMap<QString, QJsonObject> nodes(const QStringList& lines)
 {
     QMap<QString, QJsonObject> result;
@@ -111,9 +100,8 @@ private slots:
         MqttBroker broker;
         MqttSubscriber sub;
         QVERIFY(broker.start() && sub.start(broker.port()));
-        broker.writeConfig({});
         // Room for four messages while the broker is away.
-        auto publisher = std::make_unique<MqttPublisher>(*MqttConfig::load(MqttConfig::defaultPath()), 4);
+        auto publisher = std::make_unique<MqttPublisher>(*MqttConfig::load(broker.writeConfig({})), 4);
         QTRY_COMPARE(publisher->hint(), u"MQTT: 已连接"_s);
         Station s(publisher.get());
         QVERIFY(s.started && s.sim.command(u"surge 1 4"_s));
@@ -142,7 +130,9 @@ private slots:
         for (int step = 0; step < 6; ++step)
             s.cycle.pollTick();
         QTRY_COMPARE(nodes(sub.messages(u"/node/"_s)), nodes(s));
-        QCOMPARE(distinct(payloads(before + sub.messages(u"/alarm"_s))),
+        QStringList alarms = before + sub.messages(u"/alarm"_s);
+        alarms.removeDuplicates(); // a consumer tells repeats apart by time and text
+        QCOMPARE(payloads(alarms),
                  payloads(s.db.column(u"SELECT '||' || json_object('time', 告警时间, 'text', 告警纪录) FROM "
                                       "alarm_record ORDER BY rowid"_s)));
 
@@ -191,8 +181,7 @@ private slots:
         MqttBroker broker;
         MqttSubscriber sub;
         QVERIFY(broker.start() && sub.start(broker.port()));
-        broker.writeConfig({});
-        MqttPublisher publisher(*MqttConfig::load(MqttConfig::defaultPath()));
+        MqttPublisher publisher(*MqttConfig::load(broker.writeConfig({})));
         QTRY_COMPARE(publisher.hint(), u"MQTT: 已连接"_s);
         Station s(&publisher);
         connect(&s.alarms, &AlarmStates::changed, &publisher, &MqttPublisher::alarmStatesChanged);
@@ -280,14 +269,26 @@ private slots:
     {
         QFETCH(int, fillers);
         MqttBroker broker; // its port and settings only
-        const SilentListener listener(broker.port(), fillers);
-        QVERIFY(listener.listening());
+        // A listener that takes connections and never says a word; with fillers
+        // connections waiting beyond its backlog of none, later ones are not even taken.
+        QProcess listener;
+        listener.start(u"python3"_s,
+                       {u"-c"_s,
+                        u"import socket, sys, time\nport, n = int(sys.argv[1]), int(sys.argv[2])\n"
+                        "l = socket.create_server(('127.0.0.1', port), backlog=0 if n else 8)\n"
+                        "fillers = [socket.socket() for _ in range(n)]\nfor s in fillers:\n"
+                        "    s.setblocking(False)\n    s.connect_ex(('127.0.0.1', port))\n"
+                        "print('listening', flush=True)\ntime.sleep(600)"_s,
+                        QString::number(broker.port()), QString::number(fillers)});
+        QVERIFY(listener.waitForReadyRead(10000));
         auto publisher = std::make_unique<MqttPublisher>(*MqttConfig::load(broker.writeConfig({})));
         QTest::qWait(500); // connecting, or waiting for an answer
         QElapsedTimer timer;
         timer.start();
         publisher.reset();
         QCOMPARE_LT(timer.elapsed(), 2000);
+        listener.kill();
+        listener.waitForFinished();
     }
 
     void connectsOnceABrokerTakesOverThePort_data()
