@@ -143,12 +143,10 @@ private slots:
         QSignalSpy acknowledge(&alert, &AlarmAlert::acknowledgeRequested);
         QTest::failOnWarning(QRegularExpression(u".*"_s));
         // A communication loss and a node alarm, their names typed with markup characters.
-        const AlarmEntry loss{
-            {3, u""_s}, AlarmState::ActiveUnacknowledged, u"2026-06-01 08:00:00"_s, u"K&<3>[3];  通信异常"_s};
-        const AlarmEntry entry{{5, u"浪涌次数"_s},
-                               AlarmState::ActiveUnacknowledged,
-                               u"2026-06-01 08:00:00"_s,
-                               u"B<5>[5];  浪涌次数:9"_s};
+        const QString since = u"2026-06-01 08:00:00"_s;
+        const AlarmEntry loss{{3, u""_s}, AlarmState::ActiveUnacknowledged, since, u"K&<3>[3];  通信异常"_s};
+        const AlarmEntry entry{
+            {5, u"浪涌次数"_s}, AlarmState::ActiveUnacknowledged, since, u"B<5>[5];  浪涌次数:9"_s};
         alert.alarmRaised(entry); // no service yet: nothing happens
         QTest::qWait(300);
 
