@@ -13,10 +13,13 @@
 #include "store/Text.h"
 
 #include <QComboBox>
+#include <QEventLoop>
 #include <QLabel>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QStringEncoder>
+#include <exception>
+#include <thread>
 
 namespace {
 
@@ -171,8 +174,7 @@ void SerialDialog::openPort()
 
         int result = 0;
         try {
-            result =
-                m_bus->comOpen(s.ComNum, s.ComBaud, s.ComDataBit, parityBytes(s.ComParity), s.ComStopBit);
+            result = openAside(s);
         } catch (...) {
             // A library that fails inside the open leaves everything as it was.
             return;
@@ -208,11 +210,36 @@ void SerialDialog::openPort()
                 m_bus->comClose(before.ComNum);
             emit statusTextChanged(StatusPanel::kPort, portStatus(s.ComNum, s.PortState));
         } else if (result == -1) {
-            MessageBox::show(QStringLiteral("打开串口失败"), this);
+            // A gateway port says why: no connection is not a wrong setting.
+            const QString why = gatewayOpenProblem(port, m_bus->openFailure(port));
+            MessageBox::show(QStringLiteral("打开串口失败") + (why.isEmpty() ? QString() : u'\n' + why), this);
             emit statusTextChanged(StatusPanel::kPort, QStringLiteral("串口打开失败"));
             s.PortState = PortState::kFailed;
         }
     });
+}
+
+// A gateway may take up to three seconds to answer or not: the open runs on a
+// thread of its own while the window goes on painting, taking no input.
+int SerialDialog::openAside(const LineSettings& line)
+{
+    const QByteArray parity = parityBytes(line.ComParity);
+    int result = -1;
+    std::exception_ptr failure;
+    QEventLoop waiting;
+    std::thread opener([&]() {
+        try {
+            result = m_bus->comOpen(line.ComNum, line.ComBaud, line.ComDataBit, parity, line.ComStopBit);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        QMetaObject::invokeMethod(&waiting, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    waiting.exec(QEventLoop::ExcludeUserInputEvents);
+    opener.join();
+    if (failure)
+        std::rethrow_exception(failure);
+    return result;
 }
 
 void SerialDialog::storeLineSettings()
