@@ -77,8 +77,10 @@ int connectOne(int fd, const addrinfo& address, Clock::time_point deadline)
     return error;
 }
 
-std::mutex claimMutex;
-std::set<std::string> claimed;
+// Never destroyed: ports still open when the program ends release their
+// claim from the link table's destructor, which may run after this file's.
+std::mutex& claimMutex = *new std::mutex;
+std::set<std::string>& claimed = *new std::set<std::string>;
 
 } // namespace
 
