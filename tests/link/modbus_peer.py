@@ -17,15 +17,28 @@ import asyncio
 import sys
 
 from pymodbus.datastore import ModbusSequentialDataBlock as Block, ModbusServerContext, ModbusSlaveContext
+from pymodbus.exceptions import NoSuchSlaveException
 from pymodbus.server import StartAsyncSerialServer, StartAsyncTcpServer
 from pymodbus.transaction import ModbusRtuFramer, ModbusSocketFramer
+
+
+class GatewayContext(ModbusServerContext):
+    """Takes requests for every address; pymodbus answers 0x0B for one it has no slave for."""
+
+    def slaves(self):
+        return list(range(1, 248))
+
+    def __getitem__(self, address):
+        if address not in self._slaves:
+            raise NoSuchSlaveException(address)
+        return self._slaves[address]
 
 
 async def serve(where, addresses):
     slaves = {a: ModbusSlaveContext(hr=Block(0, [0, 1, 65535, 100 * a + 3]),
                                     ir=Block(0, [65535, 0, 1, 100 * a + 4]), zero_mode=True) for a in addresses}
-    context = ModbusServerContext(slaves=slaves, single=False)
     kind, _, port = where.partition(":")
+    context = (GatewayContext if kind == "modbus-tcp" else ModbusServerContext)(slaves=slaves, single=False)
     if kind in ("modbus-tcp", "rtu-over-tcp"):
         framer = ModbusSocketFramer if kind == "modbus-tcp" else ModbusRtuFramer
         server = await StartAsyncTcpServer(context=context, framer=framer, address=("127.0.0.1", int(port)),
