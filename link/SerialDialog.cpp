@@ -12,12 +12,14 @@
 #include "store/StationState.h"
 #include "store/Text.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QEventLoop>
 #include <QLabel>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QStringEncoder>
+#include <algorithm>
 #include <exception>
 #include <thread>
 
@@ -123,6 +125,12 @@ void SerialDialog::fillPortList(QComboBox& combo)
     const QStringList names = serialPortNames();
     combo.clear();
     combo.addItems(names);
+    // Gateway and by-id names are longer than the field: the list opens wide
+    // enough to show them whole.
+    int widest = 0;
+    for (const QString& name : names)
+        widest = std::max(widest, combo.view()->fontMetrics().horizontalAdvance(name));
+    combo.view()->setMinimumWidth(widest + 24);
 }
 
 void SerialDialog::FormShow()
