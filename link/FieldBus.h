@@ -20,4 +20,6 @@ public:
     virtual int fcn04(int port, int slave, int reg, int count, int* buffer) = 0;
     virtual void comClose(int port) = 0;
     virtual ReadFailure lastFailure(int port) = 0;
+    // Why the last comOpen of the port failed: MBRTU_OPEN_... of link/modbus_rtu.h.
+    virtual int openFailure(int /*port*/) { return 0; }
 };

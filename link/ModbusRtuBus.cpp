@@ -45,3 +45,8 @@ ReadFailure ModbusRtuBus::lastFailure(int port)
         return ReadFailure::NoReply;
     }
 }
+
+int ModbusRtuBus::openFailure(int port)
+{
+    return mbrtuOpenFailure(port);
+}

@@ -13,4 +13,5 @@ public:
     int fcn04(int port, int slave, int reg, int count, int* buffer) override;
     void comClose(int port) override;
     ReadFailure lastFailure(int port) override;
+    int openFailure(int port) override;
 };

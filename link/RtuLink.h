@@ -1,24 +1,21 @@
 #pragma once
 
+#include "link/RtuFrames.h"
+
 #include <atomic>
 #include <chrono>
-#include <cstdint>
+#include <memory>
 #include <mutex>
 
-typedef struct _modbus modbus_t;
+class Transport;
 
-// One serial port in use by the link library: its libmodbus context, its line
-// settings and the recovery of a port that has gone away.
+// One port in use by the link library: the transport chosen when it opened
+// (serial line or gateway), one request at a time, and the recovery of a
+// line or connection that has gone away.
 class RtuLink final
 {
 public:
-    struct LineSettings
-    {
-        int baud;
-        int dataBits;
-        char parity; // 'n', 'o' or 'e'
-        int stopBits;
-    };
+    using LineSettings = RtuLineSettings;
 
     static constexpr int maxRegisters = 40; // the callers' buffer holds 40 elements
 
@@ -29,7 +26,10 @@ public:
 
     static bool isValid(const LineSettings& settings);
 
+    // Chooses the transport (ports.conf, else the serial device) and
+    // connects; false with openFailure() saying why.
     bool open();
+    int openFailure() const { return m_openFailure; }
     // function is 3 or 4. Returns the number of registers read or -1.
     int readRegisters(int function, int slave, int reg, int count, int* buffer, int delayMs);
     bool busy() const { return m_busy.load(); }
@@ -37,18 +37,14 @@ public:
     int lastFailure() const { return m_lastFailure.load(); }
 
 private:
-    bool connect();
-    void disconnect();
     bool ensureConnected();
-    long replyTimeoutMicros(int count, int delayMs) const;
-    // Sends the request and takes its reply into values; returns the kind.
-    int exchange(int function, int slave, int reg, int count, uint16_t* values, long timeoutMicros);
 
     const int m_port;
     const LineSettings m_settings;
-    modbus_t* m_context = nullptr;
+    std::unique_ptr<Transport> m_transport;
     std::mutex m_requestMutex;
     std::atomic<bool> m_busy{false};
     std::atomic<int> m_lastFailure{0};
+    int m_openFailure = 0;
     std::chrono::steady_clock::time_point m_lastConnectAttempt;
 };

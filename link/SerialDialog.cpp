@@ -12,11 +12,16 @@
 #include "store/StationState.h"
 #include "store/Text.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QLabel>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QStringEncoder>
+#include <algorithm>
+#include <exception>
+#include <thread>
 
 namespace {
 
@@ -120,6 +125,12 @@ void SerialDialog::fillPortList(QComboBox& combo)
     const QStringList names = serialPortNames();
     combo.clear();
     combo.addItems(names);
+    // Gateway and by-id names are longer than the field: the list opens wide
+    // enough to show them whole.
+    int widest = 0;
+    for (const QString& name : names)
+        widest = std::max(widest, combo.view()->fontMetrics().horizontalAdvance(name));
+    combo.view()->setMinimumWidth(widest + 24);
 }
 
 void SerialDialog::FormShow()
@@ -171,8 +182,7 @@ void SerialDialog::openPort()
 
         int result = 0;
         try {
-            result =
-                m_bus->comOpen(s.ComNum, s.ComBaud, s.ComDataBit, parityBytes(s.ComParity), s.ComStopBit);
+            result = openAside(s);
         } catch (...) {
             // A library that fails inside the open leaves everything as it was.
             return;
@@ -208,11 +218,36 @@ void SerialDialog::openPort()
                 m_bus->comClose(before.ComNum);
             emit statusTextChanged(StatusPanel::kPort, portStatus(s.ComNum, s.PortState));
         } else if (result == -1) {
-            MessageBox::show(QStringLiteral("打开串口失败"), this);
+            // A gateway port says why: no connection is not a wrong setting.
+            const QString why = gatewayOpenProblem(port, m_bus->openFailure(port));
+            MessageBox::show(QStringLiteral("打开串口失败") + (why.isEmpty() ? QString() : u'\n' + why), this);
             emit statusTextChanged(StatusPanel::kPort, QStringLiteral("串口打开失败"));
             s.PortState = PortState::kFailed;
         }
     });
+}
+
+// A gateway may take up to three seconds to answer or not: the open runs on a
+// thread of its own while the window goes on painting, taking no input.
+int SerialDialog::openAside(const LineSettings& line)
+{
+    const QByteArray parity = parityBytes(line.ComParity);
+    int result = -1;
+    std::exception_ptr failure;
+    QEventLoop waiting;
+    std::thread opener([&]() {
+        try {
+            result = m_bus->comOpen(line.ComNum, line.ComBaud, line.ComDataBit, parity, line.ComStopBit);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        QMetaObject::invokeMethod(&waiting, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    waiting.exec(QEventLoop::ExcludeUserInputEvents);
+    opener.join();
+    if (failure)
+        std::rethrow_exception(failure);
+    return result;
 }
 
 void SerialDialog::storeLineSettings()

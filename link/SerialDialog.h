@@ -55,6 +55,7 @@ protected:
 private:
     void fillPortList(QComboBox& combo);
     void storeLineSettings();
+    int openAside(const LineSettings& line);
 
     LineSettings& m_line;
     OperationLog& m_log;

@@ -14,6 +14,15 @@ std::map<int, std::shared_ptr<RtuLink>> openLinks;
 // 64 ms is what the settings dialog sets; a caller that never sets it still
 // gets an allowance that suits real slaves.
 std::atomic<int> delayMs{64};
+// The failure of each port's last opening (MBRTU_OPEN_...), under tableMutex.
+std::map<int, int> openFailures;
+
+int failOpen(int port, int failure)
+{
+    const std::lock_guard<std::mutex> lock(tableMutex);
+    openFailures[port] = failure;
+    return -1;
+}
 
 std::shared_ptr<RtuLink> findLink(int port)
 {
@@ -51,14 +60,15 @@ int mbrtuComOpen(int port, int baud, int dataBits, const char* parity, int stopB
     // leaves the port closed rather than open with stale settings.
     takeLink(port).reset();
     if (port < 1 || !parity || parity[0] == '\0' || parity[1] != '\0')
-        return -1;
+        return failOpen(port, MBRTU_OPEN_NO_DEVICE);
     const RtuLink::LineSettings settings{baud, dataBits, parity[0], stopBits};
     if (!RtuLink::isValid(settings))
-        return -1;
+        return failOpen(port, MBRTU_OPEN_NO_DEVICE);
     auto link = std::make_shared<RtuLink>(port, settings);
     if (!link->open())
-        return -1;
+        return failOpen(port, link->openFailure());
     const std::lock_guard<std::mutex> lock(tableMutex);
+    openFailures.erase(port);
     openLinks[port] = std::move(link);
     return 1;
 }
@@ -93,6 +103,13 @@ int mbrtuLastFailure(int port)
 {
     const std::shared_ptr<RtuLink> link = findLink(port);
     return link ? link->lastFailure() : MBRTU_NO_REPLY;
+}
+
+int mbrtuOpenFailure(int port)
+{
+    const std::lock_guard<std::mutex> lock(tableMutex);
+    const auto it = openFailures.find(port);
+    return it == openFailures.end() ? MBRTU_OPEN_GOOD : it->second;
 }
 
 } // extern "C"

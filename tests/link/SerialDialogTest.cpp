@@ -1,10 +1,13 @@
 #include "ModalDriver.h"
 
 #include "link/FieldBus.h"
+#include "link/ModbusRtuBus.h"
 #include "link/SerialDialog.h"
 
 #include <QComboBox>
 #include <QFile>
+#include <QElapsedTimer>
+#include <QProcess>
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -177,6 +180,58 @@ private slots:
             calls << u"delay 64"_s;
         QCOMPARE(s.bus.calls, calls << u"close "_s + port);
         QCOMPARE(s.state(), state.section(u' ', 0, 4) + u" 关闭 串口"_s + port + u":关闭"_s);
+    }
+
+    // A gateway port that cannot be opened says why, within three seconds,
+    // the window painting meanwhile.
+    void gatewayNotOpened()
+    {
+        // A full listen queue never answers a connect; the second port is free.
+        QProcess listener;
+        listener.start("/usr/bin/python3",
+                       {"-c", "import socket, time\nl = socket.socket(); l.bind(('127.0.0.1', 0)); l.listen(0)\n"
+                              "c = socket.create_connection(l.getsockname()); f = socket.socket(); f.bind(('127.0.0.1', 0))\n"
+                              "print(l.getsockname()[1], f.getsockname()[1], flush=True); f.close(); time.sleep(60)"});
+        QTRY_VERIFY_WITH_TIMEOUT(listener.canReadLine(), 10000);
+        const QList<QByteArray> ports = listener.readLine().trimmed().split(' ');
+        QTemporaryDir home;
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path()));
+        QVERIFY(QDir(home.path()).mkpath(u"spdmon"_s));
+        QFile conf(home.filePath(u"spdmon/ports.conf"_s));
+        QVERIFY(conf.open(QIODevice::WriteOnly));
+        conf.write("COM50 = modbus-tcp 127.0.0.1:" + ports.value(0) + "\nCOM51 = rtu-over-tcp 127.0.0.1:" +
+                   ports.value(1) + "\nCOM52 = modbus 127.0.0.1:502\n");
+        conf.close();
+        ModbusRtuBus bus;
+        SerialFixture s;
+        s.f.form->setBus(&bus);
+        s.dialog().show();
+        QVERIFY(s.dialog().portCombo->findText(u"127.0.0.1:"_s + ports.value(1) + u" (RTU over TCP) = COM51"_s) >= 0);
+        int ticks = 0;
+        QTimer painting;
+        connect(&painting, &QTimer::timeout, [&ticks]() { ++ticks; });
+        painting.start(100);
+        const QString host = u"127.0.0.1:"_s;
+        const QStringList expected{
+            u"打开串口失败\n网关 "_s + host + ports.value(0) + u" (Modbus TCP) 在 3 秒内没有应答"_s,
+            u"打开串口失败\n网关 "_s + host + ports.value(1) + u" (RTU over TCP) 拒绝连接"_s,
+            u"打开串口失败\n"_s + conf.fileName() +
+                u" line 3: unknown kind 'modbus' (rtu-over-tcp or modbus-tcp)"_s};
+        for (int port = 50; port <= 52; ++port) {
+            s.type(u"COM%1|9600|8|1|none"_s.arg(port));
+            QElapsedTimer clock;
+            clock.start();
+            s.dialog().openPort();
+            QVERIFY(clock.elapsed() < 3500);
+            QCOMPARE(MessageBox::takeShown(), QStringList{expected[port - 50]});
+            QCOMPARE(s.state(), u"%1 9600 8 1 n 失败 串口打开失败"_s.arg(port));
+            if (port == 50)
+                QVERIFY2(ticks >= 20, "the window did not go on while the open waited");
+        }
+        s.f.form->setBus(&s.bus);
+        qunsetenv("XDG_CONFIG_HOME");
+        listener.kill();
+        listener.waitForFinished();
     }
 
     void refusedTexts_data()

@@ -1,0 +1,106 @@
+#include "link/RtuOverTcpTransport.h"
+
+#include "link/TcpConnect.h"
+#include "link/modbus_rtu.h"
+
+#include <cerrno>
+#include <csignal>
+#include <functional>
+#include <modbus/modbus.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// libmodbus's RTU backend writes with write(), which raises SIGPIPE on a
+// connection the gateway has closed and would end the program. The signal
+// is held back on this thread for the exchange and a SIGPIPE it caused is
+// taken away before the mask is restored.
+int withoutSigpipe(const std::function<int()>& exchange)
+{
+    sigset_t pipe, old, pending;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe, &old);
+    sigpending(&pending);
+    const bool pendingBefore = sigismember(&pending, SIGPIPE);
+    const int result = exchange();
+    const int error = errno;
+    sigpending(&pending);
+    if (!pendingBefore && sigismember(&pending, SIGPIPE)) {
+        const timespec now{0, 0};
+        sigtimedwait(&pipe, nullptr, &now);
+    }
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    errno = error;
+    return result;
+}
+
+} // namespace
+
+RtuOverTcpTransport::RtuOverTcpTransport(const PortsConfig::Gateway& gateway, const RtuLineSettings& line)
+    : m_gateway(gateway), m_endpoint(gateway.host + ":" + std::to_string(gateway.tcpPort)), m_line(line)
+{
+}
+
+RtuOverTcpTransport::~RtuOverTcpTransport()
+{
+    disconnect();
+    if (m_claimed)
+        releaseEndpoint(m_endpoint);
+}
+
+bool RtuOverTcpTransport::connect(int timeoutMs)
+{
+    if (!m_claimed && !(m_claimed = claimEndpoint(m_endpoint))) {
+        m_openFailure = MBRTU_OPEN_IN_USE;
+        return false;
+    }
+    const int fd = tcpConnect(m_gateway.host, m_gateway.tcpPort, timeoutMs, &m_openFailure);
+    if (fd == -1)
+        return false;
+    // The device name is never opened: the context only frames, on our socket.
+    const char parity = m_line.parity == 'o' ? 'O' : m_line.parity == 'e' ? 'E' : 'N';
+    m_context = modbus_new_rtu("/dev/null", m_line.baud, parity, m_line.dataBits, m_line.stopBits);
+    if (!m_context) {
+        ::close(fd);
+        m_openFailure = MBRTU_OPEN_UNREACHABLE;
+        return false;
+    }
+    modbus_set_error_recovery(m_context, MODBUS_ERROR_RECOVERY_NONE);
+    modbus_set_byte_timeout(m_context, 0, 0);
+    modbus_set_socket(m_context, fd);
+    return true;
+}
+
+void RtuOverTcpTransport::disconnect()
+{
+    if (!m_context)
+        return;
+    modbus_close(m_context);
+    modbus_free(m_context);
+    m_context = nullptr;
+}
+
+int RtuOverTcpTransport::exchange(int function, int slave, int reg, int count, uint16_t* values, int delayMs)
+{
+    // libmodbus flushes an RTU context with tcflush, which a socket does not
+    // take: bytes of an earlier, late reply are read away here instead. End of
+    // file on the way means the gateway has closed the connection.
+    const int fd = modbus_get_socket(m_context);
+    uint8_t stale[256];
+    ssize_t got = 0;
+    while ((got = recv(fd, stale, sizeof stale, MSG_DONTWAIT)) > 0) {
+    }
+    int kind = MBRTU_NO_REPLY;
+    if (got == 0) {
+        errno = ECONNRESET;
+    } else {
+        const long timeout = rtuReplyTimeoutMicros(m_line, count, delayMs) + gatewayAllowanceMicros;
+        kind = withoutSigpipe(
+            [&]() { return rtuExchange(m_context, function, slave, reg, count, values, timeout); });
+    }
+    if (kind != MBRTU_GOOD && lineLost(errno))
+        disconnect();
+    return kind;
+}
