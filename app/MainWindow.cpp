@@ -179,16 +179,19 @@ void MainWindow::showBusDiagnostics()
     connect(diagnosticsDialog, &BusDiagnosticsDialog::resetRequested, this, reset);
     connect(&station, &Station::countersChanged, this, [this](const DeviceCounters& changed) {
         diagnosticsDialog->showCounters(changed);
-        showCardTips();
+        Cards::setTipsOf(*m_panel, changed.deviceId, cardTip(changed.deviceId));
     });
+}
+
+QString MainWindow::cardTip(int deviceId) const
+{
+    const DeviceCounters counters = diagnosticsDialog->counters(deviceId);
+    return counters.requests > 0 ? counters.summary() : QString();
 }
 
 void MainWindow::showCardTips()
 {
-    Cards::setTips(*m_panel, [this](int deviceId) {
-        const DeviceCounters counters = diagnosticsDialog->counters(deviceId);
-        return counters.requests > 0 ? counters.summary() : QString();
-    });
+    Cards::setTips(*m_panel, [this](int deviceId) { return cardTip(deviceId); });
 }
 
 void MainWindow::showPublishing()
@@ -589,11 +592,12 @@ void MainWindow::showSteps(const PollSteps& steps)
                 reloadAlarmLog();
             for (const AlarmLine& line : steps.alarms)
                 AlarmLogTable(station.alarmLogQuery).takeAdded(line.rowId, line.time, line.text);
-            if (steps.fullRefresh)
-                ShowPolledRow(*m_panel, PolledRow(), true);
+            bool whole = steps.fullRefresh && ShowPolledRow(*m_panel, PolledRow(), true);
             for (const PolledRow& row : steps.rows)
-                ShowPolledRow(*m_panel, row, false);
-            if (steps.fullRefresh || !steps.rows.isEmpty())
+                whole = ShowPolledRow(*m_panel, row, false) || whole;
+            // A card refreshed alone keeps its device and its tip; a whole
+            // refresh may have given the cards other devices.
+            if (whole)
                 showCardTips();
             if (!steps.error.isEmpty())
                 throw AppError(steps.error);

@@ -157,6 +157,8 @@ private:
     void createDialogs();
     void showPublishing();
     void showBusDiagnostics();
+    // The tooltip of a device's cards: how it answered on the bus.
+    QString cardTip(int deviceId) const;
     void showCardTips();
     // The system as the selection and the scope of polling.
     void showSystemSelection();

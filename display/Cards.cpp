@@ -162,6 +162,17 @@ void setLine(DataPanel& panel, int cardNumber, int line, const QString& text)
         item->setText(text);
 }
 
+namespace {
+void setTip(DataPanel& panel, int cardNumber, const QString& tip)
+{
+    for (QWidget* part :
+         {static_cast<QWidget*>(header(panel, cardNumber)), static_cast<QWidget*>(list(panel, cardNumber))}) {
+        if (part && part->toolTip() != tip)
+            part->setToolTip(tip);
+    }
+}
+} // namespace
+
 void setTips(DataPanel& panel, const std::function<QString(int deviceId)>& tipOf)
 {
     if (panel.shownKind.isEmpty())
@@ -171,14 +182,22 @@ void setTips(DataPanel& panel, const std::function<QString(int deviceId)>& tipOf
     for (auto it = panel.overview.cardOfDevice.cbegin(); overview && it != panel.overview.cardOfDevice.cend();
          ++it)
         deviceOfCard.insert(it.value(), it.key());
-    for (int n = 1; n <= qBound(0, panel.CardCount, DataPanel::kMaxCards); ++n) {
-        const QString tip = tipOf(overview ? deviceOfCard.value(n) : panel.selection.SelectedDeviceId);
-        for (QWidget* part :
-             {static_cast<QWidget*>(header(panel, n)), static_cast<QWidget*>(list(panel, n))}) {
-            if (part && part->toolTip() != tip)
-                part->setToolTip(tip);
-        }
+    for (int n = 1; n <= qBound(0, panel.CardCount, DataPanel::kMaxCards); ++n)
+        setTip(panel, n, tipOf(overview ? deviceOfCard.value(n) : panel.selection.SelectedDeviceId));
+}
+
+void setTipsOf(DataPanel& panel, int deviceId, const QString& tip)
+{
+    if (panel.shownKind.isEmpty())
+        return;
+    if (panel.shownKind == SelectionKind::kSystem) {
+        setTip(panel, panel.overview.cardOfDevice.value(deviceId), tip);
+        return;
     }
+    if (deviceId != panel.selection.SelectedDeviceId)
+        return;
+    for (int n = 1; n <= qBound(0, panel.CardCount, DataPanel::kMaxCards); ++n)
+        setTip(panel, n, tip);
 }
 
 } // namespace Cards

@@ -34,6 +34,9 @@ void setLine(DataPanel& panel, int cardNumber, int line, const QString& text);
 // Gives each card shown the tooltip of its device: in the overview a card is
 // one device, in the other views every card belongs to the selected device.
 void setTips(DataPanel& panel, const std::function<QString(int deviceId)>& tipOf);
+// The same for one device's cards alone, as its counters change: a step
+// then costs the same however many cards the bus has.
+void setTipsOf(DataPanel& panel, int deviceId, const QString& tip);
 
 } // namespace Cards
 

@@ -48,8 +48,10 @@ bool refreshPolledCard(DataPanel& panel, const PolledRow& polled)
 }
 } // namespace
 
-void ShowPolledRow(DataPanel& panel, const PolledRow& polled, bool passEnded)
+bool ShowPolledRow(DataPanel& panel, const PolledRow& polled, bool passEnded)
 {
-    if (passEnded || polled.row < 0 || !refreshPolledCard(panel, polled))
-        ShowSelectedView(panel, ViewMode::kUpdate);
+    if (!passEnded && polled.row >= 0 && refreshPolledCard(panel, polled))
+        return false;
+    ShowSelectedView(panel, ViewMode::kUpdate);
+    return true;
 }

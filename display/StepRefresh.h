@@ -9,5 +9,6 @@ struct PolledRow;
 // view is refreshed as by ShowSelectedView in update mode at the end of a
 // pass, when another connection wrote the file, when a remaining life may
 // have changed, and whenever the row is not among those shown. Either way the
-// cards end up as a full refresh would leave them.
-void ShowPolledRow(DataPanel& panel, const PolledRow& polled, bool passEnded);
+// cards end up as a full refresh would leave them. True when the whole view
+// was refreshed.
+bool ShowPolledRow(DataPanel& panel, const PolledRow& polled, bool passEnded);

@@ -60,7 +60,6 @@ BusDiagnosticsDialog::BusDiagnosticsDialog(QWidget* parent)
     countersGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
     countersGrid->verticalHeader()->hide();
     countersGrid->verticalHeader()->setDefaultSectionSize(20);
-    countersGrid->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     resetButton->setObjectName(QStringLiteral("resetButton"));
     resetButton->setAutoDefault(false);
     connect(resetButton, &QPushButton::clicked, this, &BusDiagnosticsDialog::resetRequested);
@@ -86,15 +85,17 @@ void BusDiagnosticsDialog::showCounters(const DeviceCounters& counters)
                                  counters.lastGood.isNull() ? QStringLiteral("-")
                                                             : Text::dateTimeText(counters.lastGood),
                                  counters.consecutiveFailures};
-    const QList<QStandardItem*> found = m_model->findItems(QString::number(counters.deviceId));
-    if (found.isEmpty()) {
+    QStandardItem*& device = m_deviceItems[counters.deviceId];
+    if (!device) {
         QList<QStandardItem*> row;
         for (const QVariant& value : values)
             row << cell(value);
+        device = row.first();
         m_model->appendRow(row);
         return;
     }
-    const int row = found.first()->row();
+    // Found by its item: the operator's sorting moves the rows.
+    const int row = device->row();
     for (int column = kRequests; column < values.size(); ++column)
         m_model->item(row, column)->setData(values.at(column), Qt::DisplayRole);
 }
@@ -102,5 +103,21 @@ void BusDiagnosticsDialog::showCounters(const DeviceCounters& counters)
 void BusDiagnosticsDialog::clear()
 {
     m_counters.clear();
+    m_deviceItems.clear();
     m_model->removeRows(0, m_model->rowCount());
+}
+
+// Fitting the columns to their contents measures every row after each
+// change: only while the window is seen, so that a hidden one costs a poll
+// step nothing however many devices the bus has.
+void BusDiagnosticsDialog::showEvent(QShowEvent* event)
+{
+    countersGrid->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    QDialog::showEvent(event);
+}
+
+void BusDiagnosticsDialog::hideEvent(QHideEvent* event)
+{
+    countersGrid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    QDialog::hideEvent(event);
 }

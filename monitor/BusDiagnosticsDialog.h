@@ -6,6 +6,7 @@
 #include <QHash>
 
 class QPushButton;
+class QStandardItem;
 class QStandardItemModel;
 class QTableView;
 
@@ -31,7 +32,12 @@ public slots:
 signals:
     void resetRequested();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
 private:
     QStandardItemModel* m_model;
     QHash<int, DeviceCounters> m_counters;
+    QHash<int, QStandardItem*> m_deviceItems; // the address cell of each device's row
 };

@@ -262,6 +262,26 @@ private slots:
         QCOMPARE(f.form->soundFaultLabel->text(), "报警声无法播放：\n没有可用的声卡");
     }
 
+    // A read in mid-pass gives its device's card, and no other, its counts at
+    // once, though the card is refreshed alone.
+    void cardTipFollowsEachRead()
+    {
+        MainWindowFixture f;
+        for (const int device : {3, 5, 7})
+            f.db.exec(QString("INSERT INTO node_record (device_id, device_name, node_name, node_code, "
+                              "node_reg_add, con_data_type) VALUES (%1, 'K%1', 'a', 3, 11, '模拟量')")
+                          .arg(device));
+        f.showLoggedIn();
+        f.form->setBus(&f.bus);
+        f.form->deviceTree->setCurrentItem(f.form->deviceTree->topLevelItem(0));
+        f.form->selectClickedItem();
+        QVERIFY(f.step() && f.step());
+        QStringList tips;
+        for (int card = 0; card < 3; ++card)
+            tips << f.form->panel().CardHeaders[card]->toolTip().section(u'，', 0, 0);
+        QCOMPARE(tips, (QStringList{"请求 1", "请求 1", ""}));
+    }
+
     // mqtt.conf that cannot be used says why in the MQTT panel; without the file there is no panel.
     void mqttSettingsProblemShown()
     {

@@ -22,6 +22,7 @@ class BusDiagnosticsTest final : public QObject
     Q_OBJECT
 private slots:
     void eachFailureCountedShownAndReset();
+    void hiddenGridFitsOnceShownAndFollowsSorting();
 };
 
 void BusDiagnosticsTest::eachFailureCountedShownAndReset()
@@ -96,6 +97,28 @@ void BusDiagnosticsTest::eachFailureCountedShownAndReset()
     window->resetButton->click();
     QCOMPARE(grid->rowCount(), 0);
     QCOMPARE(f.form->panel().CardHeaders[2]->toolTip(), QString());
+}
+
+// Counts taken in while hidden fit their columns once shown; a count reaches
+// its device's row however the rows were sorted.
+void BusDiagnosticsTest::hiddenGridFitsOnceShownAndFollowsSorting()
+{
+    BusDiagnosticsDialog window;
+    DeviceCounters counters;
+    counters.lastGood = QDateTime(QDate(2026, 1, 1), QTime(8, 0));
+    for (const int device : {1, 2, 1}) {
+        if (counters.requests == 4) // both rows there: device 1 moves down
+            window.countersGrid->horizontalHeader()->setSortIndicator(0, Qt::DescendingOrder);
+        counters.deviceId = device;
+        counters.requests += 2;
+        window.showCounters(counters);
+    }
+    const QModelIndex device1 = window.countersGrid->model()->index(1, 0);
+    QCOMPARE(device1.data().toString() + u'|' + device1.siblingAtColumn(1).data().toString(), u"1|6"_s);
+    window.show();
+    const QAbstractItemView* grid = window.countersGrid;
+    QTRY_VERIFY(grid->sizeHintForColumn(10) > 0 &&
+                window.countersGrid->columnWidth(10) >= grid->sizeHintForColumn(10));
 }
 
 QTEST_MAIN(BusDiagnosticsTest)
