@@ -54,6 +54,13 @@ test('logs in and shows each station with its devices counted', async () => {
   assert.ok(!kept.includes(PASSWORD), kept);
 });
 
+test("counts a station's devices by its summary, without its readings", async () => {
+  execFileSync('mosquitto_pub', ['-p', String(broker.mqttPort), '-u', 'writer', '-P', PASSWORD, '-r', '-q', '1',
+    '-t', 'spdmon/room-9/summary', '-m', '{"alarm":1,"commloss":2,"normal":5}']);
+  await waitText(tile('room-9'), '设备正常 5');
+  assert.match(await text(tile('room-9')), /设备报警 1.*通信异常 2/);
+});
+
 test('shows a device name as text, never as markup', async () => {
   await page.click(tile('room-1'));
   await waitText('#cards [data-device="1"] h3', XSS);
