@@ -22,7 +22,7 @@ public:
     // Starts again from the node_record rows held in the query; a node never
     // read is not counted.
     void setStored(Query& nodes);
-    // {"normal":n,"alarm":n,"commloss":n}
+    // {"alarm":n,"commloss":n,"normal":n}
     QByteArray json() const;
 
 private:

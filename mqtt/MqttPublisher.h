@@ -24,12 +24,12 @@
 //   spdmon/<station>/status                        retained online/offline
 //   spdmon/<station>/diag/<device_id>              retained JSON of the bus
 //                                                  counters, at most every 10 s
-//   spdmon/<station>/summary                       retained {"normal":..,"alarm":..,"commloss":..},
-//                                                  the devices' states, when they change
+//   spdmon/<station>/summary                       retained {"alarm":..,"commloss":..,"normal":..},
+//                                                  the devices' counts, when they change
 // and, with discovery on, Home Assistant's configurations of the station and
 // its devices (see HomeAssistant.h), sent again whenever Home Assistant says
-// it started. On each connection the configurations and the list of alarms
-// not normal go out as they stand, for a broker that lost them.
+// it started. On each connection the configurations, the summary and the list
+// of alarms not normal go out as they stand, for a broker that lost them.
 //   spdmon/<station>/alarms/active                 retained JSON list of the alarms not normal
 //   spdmon/<station>/alarms/event                  JSON of each change of an alarm's state
 // A network thread of its own resolves, connects, and after any failure tries
