@@ -121,6 +121,7 @@ void Station::publishDevices()
     Query nodes(dbConnection);
     NodeTable(nodes).openAll();
     m_mqtt->devicesChanged(HomeAssistant::devices(nodes));
+    m_mqtt->nodesStored(nodes);
 }
 
 void Station::setBus(FieldBus* bus)

@@ -146,6 +146,31 @@ void MqttPublisher::nodeWritten(const QVariantMap& row)
         QLatin1Char('/') + MqttConfig::segment(row.value(QStringLiteral("node_name")).toString());
     send({m_config.topic(tail), QJsonDocument(json).toJson(QJsonDocument::Compact),
           MqttMessage::Kind::Reading});
+    tally([&row](DeviceTally& devices) { devices.setNode(row); });
+}
+
+void MqttPublisher::nodesStored(Query& nodes)
+{
+    tally([&nodes](DeviceTally& devices) { devices.setStored(nodes); });
+}
+
+template <typename Change> void MqttPublisher::tally(Change change)
+{
+    if (!m_network)
+        return;
+    {
+        const std::lock_guard lock(m_queueMutex);
+        change(m_tally);
+        const QByteArray summary = m_tally.json();
+        if (summary == m_summary)
+            return;
+        m_summary = summary;
+        // A broker away hears the counts as they stand when it is back (sendState).
+        if (!m_network->connected)
+            return;
+        m_queue.push({m_config.topic(QStringLiteral("summary")), summary, MqttMessage::Kind::State});
+    }
+    flush();
 }
 
 void MqttPublisher::devicesChanged(const QVector<HomeAssistant::Device>& devices)
@@ -182,6 +207,8 @@ void MqttPublisher::sendState()
     if (!m_activeAlarms.isNull())
         m_queue.push(
             {m_config.topic(QStringLiteral("alarms/active")), m_activeAlarms, MqttMessage::Kind::State});
+    if (!m_summary.isNull())
+        m_queue.push({m_config.topic(QStringLiteral("summary")), m_summary, MqttMessage::Kind::State});
 }
 
 void MqttPublisher::deviceRemoved(int deviceId)
@@ -194,6 +221,7 @@ void MqttPublisher::deviceRemoved(int deviceId)
     const QString tail = QStringLiteral("diag/") + MqttConfig::segment(QString::number(deviceId));
     send({m_config.topic(tail), QByteArray(), MqttMessage::Kind::State});
     m_diagnostics.remove(deviceId);
+    tally([deviceId](DeviceTally& devices) { devices.removeDevice(deviceId); });
     if (m_config.discoveryPrefix.isEmpty())
         return;
     send({HomeAssistant::configTopic(m_config, deviceId), QByteArray(), MqttMessage::Kind::State});
@@ -249,6 +277,7 @@ void MqttPublisher::nodeRemoved(int deviceId, const QString& nodeName)
     const QString tail = QStringLiteral("node/") + MqttConfig::segment(QString::number(deviceId)) +
                          QLatin1Char('/') + MqttConfig::segment(nodeName);
     send({m_config.topic(tail), QByteArray(), MqttMessage::Kind::State});
+    tally([deviceId, &nodeName](DeviceTally& devices) { devices.removeNode(deviceId, nodeName); });
 }
 
 void MqttPublisher::alarmRecorded(const QString& time, const QString& text)

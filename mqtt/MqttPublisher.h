@@ -2,6 +2,7 @@
 
 #include "monitor/BusCounters.h"
 #include "monitor/PollEvents.h"
+#include "mqtt/DeviceTally.h"
 #include "mqtt/HomeAssistant.h"
 #include "mqtt/MqttConfig.h"
 #include "mqtt/MqttQueue.h"
@@ -23,10 +24,12 @@
 //   spdmon/<station>/status                        retained online/offline
 //   spdmon/<station>/diag/<device_id>              retained JSON of the bus
 //                                                  counters, at most every 10 s
+//   spdmon/<station>/summary                       retained {"alarm":..,"commloss":..,"normal":..},
+//                                                  the devices' counts, when they change
 // and, with discovery on, Home Assistant's configurations of the station and
 // its devices (see HomeAssistant.h), sent again whenever Home Assistant says
-// it started. On each connection the configurations and the list of alarms
-// not normal go out as they stand, for a broker that lost them.
+// it started. On each connection the configurations, the summary and the list
+// of alarms not normal go out as they stand, for a broker that lost them.
 //   spdmon/<station>/alarms/active                 retained JSON list of the alarms not normal
 //   spdmon/<station>/alarms/event                  JSON of each change of an alarm's state
 // A network thread of its own resolves, connects, and after any failure tries
@@ -67,6 +70,9 @@ public:
     // configuration of each device added or changed goes out, that of each
     // one gone is cleared.
     void devicesChanged(const QVector<HomeAssistant::Device>& devices);
+    // The node_record rows held in the query, whose states the summary
+    // counts until readings change them.
+    void nodesStored(Query& nodes);
     // A device's bus counters changed; the latest go out once its interval is over.
     void countersChanged(const DeviceCounters& counters);
     // One event message per change, then the list of alarms not normal.
@@ -99,6 +105,8 @@ private:
     void sendDiscovery();
     // What a broker that has just been reached may not know.
     void sendState();
+    // Changes the tally and queues the summary if its counts changed.
+    template <typename Change> void tally(Change change);
 
     const MqttConfig m_config;
     // Held while a message is queued or handed to the client, so messages
@@ -110,6 +118,8 @@ private:
     QTimer m_diagnosticsTimer;
     QHash<int, QByteArray> m_deviceConfigs; // the last sent of each device
     QByteArray m_activeAlarms;              // under m_queueMutex; null until told
+    DeviceTally m_tally;                    // under m_queueMutex
+    QByteArray m_summary;                   // under m_queueMutex; the last queued
     // Shared with the network thread, which may outlive the publisher while
     // a name lookup keeps it.
     std::shared_ptr<Network> m_network;

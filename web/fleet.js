@@ -17,11 +17,13 @@
     normal: '已恢复',
   };
   // The broker sends the retained messages in this order: the stations'
-  // status and alarms (one each) come before the many node readings, so the
-  // tiles say which station is offline or alarmed at once. Bus counts only
-  // for the open station: a fleet's worth would add a quarter to the
-  // messages a page takes in on connecting.
-  const TOPICS = ['spdmon/+/status', 'spdmon/+/alarms/#', 'spdmon/+/alarm', 'spdmon/+/surge', 'spdmon/+/node/#'];
+  // status, device counts and alarms (one each) come before the many node
+  // readings, so every tile is complete at once; the browser takes in some
+  // 10,000 messages a second, and a large fleet has tens of thousands of
+  // readings. Bus counts only for the open station: a fleet's worth would
+  // add a quarter to the messages a page takes in on connecting.
+  const TOPICS = ['spdmon/+/status', 'spdmon/+/summary', 'spdmon/+/alarms/#', 'spdmon/+/alarm', 'spdmon/+/surge',
+    'spdmon/+/node/#'];
   const diagTopic = (name) => `spdmon/${name}/diag/+`;
   const $ = (id) => document.getElementById(id);
   const decoder = new TextDecoder();
@@ -38,7 +40,8 @@
   function station(name) {
     let st = stations.get(name);
     if (!st) {
-      st = { name, online: null, since: null, devices: new Map(), active: [], dirty: true, dirtyDevices: new Set() };
+      st = { name, online: null, since: null, summary: null, devices: new Map(), active: [], dirty: true,
+        dirtyDevices: new Set() };
       stations.set(name, st);
     }
     return st;
@@ -109,6 +112,10 @@
       const counts = parse(text);
       d.diag = text !== '' && isObject(counts) ? counts : null;
       forgetIfEmpty(st, d);
+    } else if (kind === 'summary') {
+      const counts = parse(text);
+      st.summary = isObject(counts) && ['normal', 'alarm', 'commloss'].every((k) => Number.isInteger(counts[k]))
+        ? counts : null;
     } else if (kind === 'alarms/active') {
       const list = parse(text);
       st.active = Array.isArray(list) ? list.filter(isObject) : [];
@@ -140,6 +147,16 @@
         state = s;
     }
     return state;
+  }
+
+  // A station that publishes no summary (an older spdmon) is counted here.
+  function deviceCounts(st) {
+    const counts = { normal: 0, alarm: 0, commloss: 0 };
+    for (const d of st.devices.values()) {
+      if (d.nodes.size)
+        counts[deviceState(d)]++;
+    }
+    return counts;
   }
 
   function deviceLabel(st, id) {
@@ -189,11 +206,7 @@
       const after = Array.from(tiles.children).find((t) => t.dataset.station.localeCompare(st.name) > 0);
       tiles.insertBefore(tile, after || null);
     }
-    const counts = { normal: 0, alarm: 0, commloss: 0 };
-    for (const d of st.devices.values()) {
-      if (d.nodes.size)
-        counts[deviceState(d)]++;
-    }
+    const counts = st.summary || deviceCounts(st);
     const unacknowledged = st.active.filter((a) => a.state !== 'active_acknowledged').length;
     let status = st.online === null ? '状态未知' : st.online ? '在线' : '离线';
     if (st.online !== null)

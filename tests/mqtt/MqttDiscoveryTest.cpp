@@ -67,6 +67,7 @@ private slots:
     void stationNamesKeptApart();
     void discoveryStaysOnTheWindowsThread();
     void fullQueueKeepsWhatClearsAndLists();
+    void summaryCountsDevices();
     void diagnostics();
 };
 
@@ -138,8 +139,10 @@ void MqttDiscoveryTest::stationAnnouncesWithoutMonitoring()
     QVERIFY(broker.start());
     broker.writeConfig(u"discovery=homeassistant"_s);
     TestDatabase db;
-    db.exec(u"INSERT INTO node_record (device_id, device_name, node_name, node_reg_add) VALUES "
-            "(4, 'KPV4', '设备状态', 11), (7, 'KPV7', '浪涌次数', 5)"_s);
+    db.exec(
+        u"INSERT INTO node_record (device_id, device_name, node_name, node_reg_add, communication_status, "
+        "alarm_status, read_time) VALUES (4, 'KPV4', '设备状态', 11, '通信正常', '告警', 't'), "
+        "(7, 'KPV7', '浪涌次数', 5, '通信正常', '正常', 't'), (8, 'KPV8', '浪涌次数', 5, '', '', NULL)"_s);
     db.exec(
         u"INSERT INTO alarm_state VALUES (7, '', 'active_acknowledged', '2025-06-01 10:00:00', 'lost')"_s);
     Station station(db.connection());
@@ -148,6 +151,8 @@ void MqttDiscoveryTest::stationAnnouncesWithoutMonitoring()
     QTRY_VERIFY(sub.on(u"spdmon/st/alarms/active"_s).value(0).contains(u"\"text\":\"lost\""_s) &&
                 sub.on(u"homeassistant/device/spdmon_st_4/config"_s).value(0).contains(u"KPV4"_s) &&
                 sub.on(u"homeassistant/device/spdmon_st_7/config"_s).value(0).contains(u"KPV7"_s));
+    // A device never read is not counted.
+    QTRY_COMPARE(sub.on(u"spdmon/st/summary"_s).value(0), u"{\"alarm\":1,\"commloss\":0,\"normal\":1}"_s);
 }
 
 void MqttDiscoveryTest::stationNamesKeptApart_data()
@@ -235,7 +240,43 @@ void MqttDiscoveryTest::fullQueueKeepsWhatClearsAndLists()
     QTRY_COMPARE(late.held(u".+"_s).keys(),
                  (QStringList{u"homeassistant/device/spdmon_st_2/config"_s,
                               u"homeassistant/device/spdmon_st_station/config"_s,
-                              u"spdmon/st/alarms/active"_s, u"spdmon/st/status"_s}));
+                              u"spdmon/st/alarms/active"_s, u"spdmon/st/status"_s, u"spdmon/st/summary"_s}));
+}
+
+// The fleet page's tiles read one message per station: a device counts once,
+// in the worst state of its nodes, until its last node goes; only changes are sent.
+void MqttDiscoveryTest::summaryCountsDevices()
+{
+    MqttBroker broker;
+    Watcher sub;
+    QVERIFY(broker.start() && sub.start(broker.port()));
+    MqttPublisher publisher(*MqttConfig::load(broker.writeConfig({})));
+    QTRY_COMPARE(publisher.hint(), u"MQTT: 已连接"_s);
+    const auto node = [&](int device, const QString& name, const QString& comm, const QString& alarm) {
+        publisher.nodeWritten({{u"device_id"_s, device},
+                               {u"node_name"_s, name},
+                               {u"communication_status"_s, comm},
+                               {u"alarm_status"_s, alarm}});
+    };
+    const auto counts = [&]() {
+        return sub.on(u"spdmon/st/summary"_s).value(sub.on(u"spdmon/st/summary"_s).size() - 1);
+    };
+    const QString ok = u"通信正常"_s;
+    node(1, u"a"_s, ok, u"正常"_s);
+    node(1, u"b"_s, ok, u"告警"_s);
+    node(2, u"a"_s, ok, u"正常"_s);
+    node(3, u"a"_s, u"通信异常"_s, u"正常"_s);
+    QTRY_COMPARE(counts(), u"{\"alarm\":1,\"commloss\":1,\"normal\":1}"_s);
+    node(2, u"b"_s, u"通信异常"_s, u"告警"_s);
+    QTRY_COMPARE(counts(), u"{\"alarm\":1,\"commloss\":2,\"normal\":0}"_s);
+    const qsizetype sent = sub.on(u"spdmon/st/summary"_s).size();
+    node(1, u"a"_s, ok, u"正常"_s);
+    publisher.nodeRemoved(2, u"b"_s);
+    QTRY_COMPARE(counts(), u"{\"alarm\":1,\"commloss\":1,\"normal\":1}"_s);
+    QCOMPARE(sub.on(u"spdmon/st/summary"_s).size(), sent + 1);
+    publisher.nodeRemoved(2, u"a"_s);
+    publisher.deviceRemoved(3);
+    QTRY_COMPARE(counts(), u"{\"alarm\":1,\"commloss\":0,\"normal\":0}"_s);
 }
 
 // The first counts at once, the latest once ten seconds are over, not before.

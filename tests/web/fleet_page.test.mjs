@@ -54,6 +54,16 @@ test('logs in and shows each station with its devices counted', async () => {
   assert.ok(!kept.includes(PASSWORD), kept);
 });
 
+test("counts a station's devices by its summary, or by its readings without one", async () => {
+  const publish = (topic, message) => execFileSync('mosquitto_pub',
+    ['-p', String(broker.mqttPort), '-u', 'writer', '-P', PASSWORD, '-r', '-q', '1', '-t', topic, '-m', message]);
+  publish('spdmon/room-9/node/1/a', '{"communication_status":"通信正常","alarm_status":"告警"}');
+  await waitText(tile('room-9'), '设备正常 0设备报警 1通信异常 0');
+  publish('spdmon/room-9/summary', '{"alarm":1,"commloss":2,"normal":5}');
+  await waitText(tile('room-9'), '设备正常 5');
+  assert.match(await text(tile('room-9')), /设备报警 1.*通信异常 2/);
+});
+
 test('shows a device name as text, never as markup', async () => {
   await page.click(tile('room-1'));
   await waitText('#cards [data-device="1"] h3', XSS);
