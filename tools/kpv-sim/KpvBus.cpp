@@ -86,6 +86,8 @@ QString KpvBus::commandHelp()
         "  surge <addr> [n]          count n surges (default 1) in register 5\n"
         "  set <addr> <reg> <value>  set any register (decimal or 0x hex); registers not set\n"
         "                            answer with exception 02\n"
+        "  turnaround <addr> <ms>    with --line-time, the device's time from the end of a\n"
+        "                            request to its reply (default 5 ms)\n"
         "  status                    show every device\n"
         "  help                      show this text\n"
         "  quit                      remove the port link and exit\n"
