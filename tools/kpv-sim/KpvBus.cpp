@@ -88,6 +88,8 @@ QString KpvBus::commandHelp()
         "                            answer with exception 02\n"
         "  turnaround <addr> <ms>    with --line-time, the device's time from the end of a\n"
         "                            request to its reply (default 5 ms)\n"
+        "  trace on|off              print \"request <addr> <function> [<register> <count>]\"\n"
+        "                            for each request received\n"
         "  status                    show every device\n"
         "  help                      show this text\n"
         "  quit                      remove the port link and exit\n"

@@ -60,6 +60,12 @@ bool SimLoop::runCommand(const QString& line)
         printLine(QStringLiteral("ok quit"));
         return true;
     }
+    const QString words = line.simplified();
+    if (words == QLatin1String("trace on") || words == QLatin1String("trace off")) {
+        m_trace = words.endsWith(QLatin1String("on"));
+        printLine(QStringLiteral("ok ") + words);
+        return true;
+    }
     if (LineTime::handles(line)) {
         QStringList lines{QStringLiteral("error: turnaround needs --line-time")};
         const bool ok = m_lineTime && m_lineTime->execute(line, &lines);
@@ -158,6 +164,13 @@ void SimLoop::readCommands()
 
 void SimLoop::handleFrame(const QByteArray& frame)
 {
+    if (m_trace) {
+        QString text = QStringLiteral("request %1 %2").arg(quint8(frame.at(0))).arg(quint8(frame.at(1)));
+        if (frame.size() == 8) // a read: first register and count
+            text += QStringLiteral(" %1 %2").arg(quint8(frame.at(2)) << 8 | quint8(frame.at(3)))
+                        .arg(quint8(frame.at(4)) << 8 | quint8(frame.at(5)));
+        printLine(text);
+    }
     if (!m_bus.serves(static_cast<quint8>(frame.at(0))))
         addDevicesFromTable();
     const KpvBus::Reply reply = m_bus.answer(frame);

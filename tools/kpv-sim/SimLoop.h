@@ -13,7 +13,8 @@
 // until "quit" or a termination signal. With a device table, devices added
 // to it meanwhile join the bus before a command runs and when a request names
 // an address not simulated yet. With a line time, each reply leaves when the
-// exchange would end on the line; without, at once.
+// exchange would end on the line; without, at once. "trace on" prints a line
+// for each request received, for whoever measures the station's passes.
 class SimLoop final
 {
 public:
@@ -48,6 +49,7 @@ private:
     QList<PendingReply> m_pending;
     QByteArray m_commandBuffer;
     Clock::time_point m_lastByte;
+    bool m_trace = false;
     bool m_stdinOpen = true;
     bool m_quit = false;
 };
