@@ -104,18 +104,24 @@ private slots:
         QTest::addColumn<QString>("setup");
         QTest::addColumn<int>("replyBytes");
         QTest::addColumn<qint64>("micros");
-        QTest::newRow("one register, 9600 8N1") << "9600 8 n 1" << "" << 7 << qint64(22917 + 5000);
-        QTest::newRow("registers 5 to 11") << "9600 8 n 1" << "" << 19 << qint64(35417 + 5000);
-        QTest::newRow("2400 8E2") << "2400 8 e 2" << "" << 7 << qint64(110000 + 5000);
-        QTest::newRow("4800 7O1") << "4800 7 o 1" << "" << 7 << qint64(45833 + 5000);
-        QTest::newRow("38400 8N1") << "38400 8 n 1" << "" << 7 << qint64(3906 + 3500 + 5000);
-        QTest::newRow("own turnaround") << "9600 8 n 1" << "turnaround all 9;turnaround 7 0" << 7
-                                        << qint64(22917);
-        QTest::newRow("another's turnaround") << "9600 8 n 1" << "turnaround 2 0" << 7 << qint64(27917);
-        QTest::newRow("all after one") << "9600 8 n 1" << "turnaround 7 0;turnaround all 20" << 7
-                                       << qint64(42917);
-        QTest::newRow("refused") << "9600 8 n 1" << "turnaround 7 -1;turnaround 0 1;turnaround 7" << 7
-                                 << qint64(27917);
+        QTest::newRow("one register, 9600 8N1") << "9600 8 n 1"
+                                                << "" << 7 << qint64(22917 + 5000);
+        QTest::newRow("registers 5 to 11") << "9600 8 n 1"
+                                           << "" << 19 << qint64(35417 + 5000);
+        QTest::newRow("2400 8E2") << "2400 8 e 2"
+                                  << "" << 7 << qint64(110000 + 5000);
+        QTest::newRow("4800 7O1") << "4800 7 o 1"
+                                  << "" << 7 << qint64(45833 + 5000);
+        QTest::newRow("38400 8N1") << "38400 8 n 1"
+                                   << "" << 7 << qint64(3906 + 3500 + 5000);
+        QTest::newRow("own turnaround") << "9600 8 n 1"
+                                        << "turnaround all 9;turnaround 7 0" << 7 << qint64(22917);
+        QTest::newRow("another's turnaround") << "9600 8 n 1"
+                                              << "turnaround 2 0" << 7 << qint64(27917);
+        QTest::newRow("all after one") << "9600 8 n 1"
+                                       << "turnaround 7 0;turnaround all 20" << 7 << qint64(42917);
+        QTest::newRow("refused") << "9600 8 n 1"
+                                 << "turnaround 7 -1;turnaround 0 1;turnaround 7" << 7 << qint64(27917);
     }
 
     void lineTime()

@@ -167,7 +167,8 @@ void SimLoop::handleFrame(const QByteArray& frame)
     if (m_trace) {
         QString text = QStringLiteral("request %1 %2").arg(quint8(frame.at(0))).arg(quint8(frame.at(1)));
         if (frame.size() == 8) // a read: first register and count
-            text += QStringLiteral(" %1 %2").arg(quint8(frame.at(2)) << 8 | quint8(frame.at(3)))
+            text += QStringLiteral(" %1 %2")
+                        .arg(quint8(frame.at(2)) << 8 | quint8(frame.at(3)))
                         .arg(quint8(frame.at(4)) << 8 | quint8(frame.at(5)));
         printLine(text);
     }

@@ -71,7 +71,8 @@ int main(int argc, char* argv[])
                                             QStringLiteral("Data bits of the line time, 7 or 8 (default 8)."),
                                             QStringLiteral("n"), QStringLiteral("8"));
     const QCommandLineOption parityOption(
-        QStringLiteral("parity"), QStringLiteral("Parity of the line time: none, odd or even (default none)."),
+        QStringLiteral("parity"),
+        QStringLiteral("Parity of the line time: none, odd or even (default none)."),
         QStringLiteral("parity"), QStringLiteral("none"));
     const QCommandLineOption stopBitsOption(QStringLiteral("stop-bits"),
                                             QStringLiteral("Stop bits of the line time, 1 or 2 (default 1)."),
