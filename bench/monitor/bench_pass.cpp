@@ -47,6 +47,7 @@ struct Figures
 {
     double passS = -1;
     int requests = -1;
+    qint64 failed = -1; // reads of the pass without a good reply, by the bus counters
     int device = 0; // made abnormal
     double alarmS = -1;
     QString error;
@@ -89,8 +90,10 @@ public:
     // ended, its requests.
     QVector<double> passStarts;
     QVector<int> passRequests;
-    // Told the device whose requests have just given way to another's.
-    std::function<void(int device, double at)> deviceLeft;
+    // Told the device whose requests have just given way to another's, and
+    // each pass begun.
+    std::function<void(int device)> deviceLeft;
+    std::function<void()> passBegun;
 
 private:
     bool waitFor(const QString& prefix)
@@ -118,9 +121,11 @@ private:
                     passRequests << m_requests;
                 passStarts << at;
                 m_requests = 0;
+                if (passBegun)
+                    passBegun();
             }
             if (address != m_lastAddress && m_lastAddress != 0 && deviceLeft)
-                deviceLeft(m_lastAddress, at);
+                deviceLeft(m_lastAddress);
             ++m_requests;
             m_lastAddress = address;
         }
@@ -172,6 +177,10 @@ bool waitUntil(const std::function<bool()>& done, const QElapsedTimer& clock, qi
 Figures measure(const Case& run)
 {
     Figures figures;
+    const auto fail = [&figures](const QString& error) {
+        figures.error = error;
+        return figures;
+    };
     QTemporaryDir dir;
     // The program finds the port, spdmon.conf and nothing else of the user's here.
     qputenv("SPDMON_PORT_DIR", dir.filePath("ports").toLocal8Bit());
@@ -181,7 +190,7 @@ Figures measure(const Case& run)
         QDir().mkpath(dir.filePath("config/spdmon"));
         QFile conf(dir.filePath("config/spdmon/spdmon.conf"));
         if (!conf.open(QIODevice::WriteOnly) || conf.write("[poll]\npace=line\n") < 0)
-            return {-1, -1, 0, -1, "cannot write spdmon.conf"};
+            return fail("cannot write spdmon.conf");
     }
     QList<int> silent;
     for (int i = 1; i <= run.silent; ++i)
@@ -194,7 +203,7 @@ Figures measure(const Case& run)
     clock.start();
     TracedSim sim(clock);
     if (!sim.start(run, silent))
-        return {-1, -1, 0, -1, "kpv-sim did not start"};
+        return fail("kpv-sim did not start");
     Connection connection;
     connection.create(dir.filePath("table.db"));
     fillDatabase(connection, run);
@@ -212,14 +221,23 @@ Figures measure(const Case& run)
     form.serialDialog->FormShow();
     form.serialDialog->openPort();
     if (station.line.PortState != PortState::kOpen)
-        return {-1, -1, 0, -1, "port not open: " + MessageBox::takeShown().join("; ")};
+        return fail("port not open: " + MessageBox::takeShown().join("; "));
 
     double abnormalAt = -1;
     double alarmAt = -1;
     bool leftInPass2 = false;
-    sim.deviceLeft = [&](int device, double) {
+    sim.deviceLeft = [&](int device) {
         leftInPass2 = leftInPass2 || (device == figures.device && sim.passStarts.size() == 2);
     };
+    QHash<int, qint64> failedOf; // by device
+    qint64 failures = 0;
+    QVector<qint64> failuresAtPassStart;
+    QObject::connect(&station, &Station::countersChanged, [&](const DeviceCounters& counters) {
+        const qint64 now = counters.noReply + counters.badReply + counters.exceptionReply;
+        failures += now - failedOf.value(counters.deviceId);
+        failedOf[counters.deviceId] = now;
+    });
+    sim.passBegun = [&]() { failuresAtPassStart << failures; };
     QObject::connect(&station, &Station::stepsDone, [&](const PollSteps& steps) {
         for (const AlarmLine& line : steps.alarms) {
             if (abnormalAt >= 0 && alarmAt < 0 && line.text.startsWith(head))
@@ -239,6 +257,7 @@ Figures measure(const Case& run)
     if (sim.passStarts.size() >= 3) {
         figures.passS = (sim.passStarts[2] - sim.passStarts[1]) / 1000;
         figures.requests = sim.passRequests[1];
+        figures.failed = failuresAtPassStart[2] - failuresAtPassStart[1];
     }
     if (alarmAt >= 0)
         figures.alarmS = (alarmAt - abnormalAt) / 1000;
@@ -277,7 +296,7 @@ int main(int argc, char** argv)
     parser.addOptions({devicesOption, baudOption, modeOption, silentOption});
     parser.process(app);
 
-    std::printf("mode   devices   baud  silent   pass s  requests   alarm s (device)\n");
+    std::printf("mode   devices   baud  silent   pass s  requests  failed   alarm s (device)\n");
     std::fflush(stdout);
     int failed = 0;
     for (const QString& mode : parser.value(modeOption).split(',', Qt::SkipEmptyParts)) {
@@ -285,8 +304,8 @@ int main(int argc, char** argv)
             for (const int baud : numbers(parser.value(baudOption))) {
                 for (const int devices : numbers(parser.value(devicesOption))) {
                     const Figures f = measure({mode, devices, baud, silent});
-                    std::printf("%-5s  %7d  %5d  %6d  %7.2f  %8d  %8.2f (%d)%s%s\n", qPrintable(mode),
-                                devices, baud, silent, f.passS, f.requests, f.alarmS, f.device,
+                    std::printf("%-5s  %7d  %5d  %6d  %7.2f  %8d  %6lld  %8.2f (%d)%s%s\n", qPrintable(mode),
+                                devices, baud, silent, f.passS, f.requests, f.failed, f.alarmS, f.device,
                                 f.error.isEmpty() ? "" : "  ", qPrintable(f.error));
                     std::fflush(stdout);
                     failed += f.error.isEmpty() ? 0 : 1;
