@@ -48,7 +48,7 @@ struct Figures
     double passS = -1;
     int requests = -1;
     qint64 failed = -1; // reads of the pass without a good reply, by the bus counters
-    int device = 0; // made abnormal
+    int device = 0;     // made abnormal
     double alarmS = -1;
     QString error;
 };
