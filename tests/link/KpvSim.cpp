@@ -10,9 +10,9 @@ KpvSim::~KpvSim()
     m_process.waitForFinished(5000);
 }
 
-bool KpvSim::start(int port, const QList<int>& addresses, const QString& database)
+bool KpvSim::start(int port, const QList<int>& addresses, const QString& database, const QStringList& options)
 {
-    QStringList arguments{"--com", QString::number(port)};
+    QStringList arguments = QStringList{"--com", QString::number(port)} + options;
     if (!database.isEmpty())
         arguments << "--db" << database;
     for (const int address : addresses)

@@ -10,8 +10,9 @@ public:
     // Asks the simulator to end (SIGTERM) so that it removes its port link: a
     // dangling one would name whatever pty gets its number next.
     ~KpvSim();
-    // With a database, also its devices (--db).
-    bool start(int port, const QList<int>& addresses, const QString& database = {});
+    // With a database, also its devices (--db); options go before the addresses.
+    bool start(int port, const QList<int>& addresses, const QString& database = {},
+               const QStringList& options = {});
     // Runs one stdin command; true when the simulator accepted it.
     bool command(const QString& line);
 

@@ -1,4 +1,5 @@
 #include "tools/kpv-sim/KpvBus.h"
+#include "tools/kpv-sim/LineTime.h"
 #include "tools/kpv-sim/RtuFramer.h"
 
 #include <QTest>
@@ -92,6 +93,52 @@ private slots:
         else
             QCOMPARE(answer.bytes, reply);
         QCOMPARE(answer.delayMs, 0);
+    }
+
+    // Expected: characters of (1 + data + parity + stop) bits for both frames
+    // and two 3.5-character silences (1750 us each above 19200 baud), plus
+    // the turnaround, in microseconds.
+    void lineTime_data()
+    {
+        QTest::addColumn<QString>("line"); // baud, data bits, parity, stop bits
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<int>("replyBytes");
+        QTest::addColumn<qint64>("micros");
+        QTest::newRow("one register, 9600 8N1") << "9600 8 n 1"
+                                                << "" << 7 << qint64(22917 + 5000);
+        QTest::newRow("registers 5 to 11") << "9600 8 n 1"
+                                           << "" << 19 << qint64(35417 + 5000);
+        QTest::newRow("2400 8E2") << "2400 8 e 2"
+                                  << "" << 7 << qint64(110000 + 5000);
+        QTest::newRow("4800 7O1") << "4800 7 o 1"
+                                  << "" << 7 << qint64(45833 + 5000);
+        QTest::newRow("38400 8N1") << "38400 8 n 1"
+                                   << "" << 7 << qint64(3906 + 3500 + 5000);
+        QTest::newRow("own turnaround") << "9600 8 n 1"
+                                        << "turnaround all 9;turnaround 7 0" << 7 << qint64(22917);
+        QTest::newRow("another's turnaround") << "9600 8 n 1"
+                                              << "turnaround 2 0" << 7 << qint64(27917);
+        QTest::newRow("all after one") << "9600 8 n 1"
+                                       << "turnaround 7 0;turnaround all 20" << 7 << qint64(42917);
+        QTest::newRow("refused") << "9600 8 n 1"
+                                 << "turnaround 7 -1;turnaround 0 1;turnaround 7" << 7 << qint64(27917);
+    }
+
+    void lineTime()
+    {
+        QFETCH(QString, line);
+        QFETCH(QString, setup);
+        const QStringList f = line.split(' ');
+        LineTime time({f[0].toInt(), f[1].toInt(), f[2].at(0).toLatin1(), f[3].toInt()});
+        const bool accepted = QByteArray(QTest::currentDataTag()) != "refused";
+        for (const QString& command : setup.split(';', Qt::SkipEmptyParts)) {
+            QStringList lines;
+            QVERIFY(LineTime::handles(command));
+            QCOMPARE(time.execute(command, &lines), accepted);
+        }
+        QFETCH(int, replyBytes);
+        QFETCH(qint64, micros);
+        QVERIFY(qAbs(time.exchange(7, 8, replyBytes).count() - micros) <= 1);
     }
 };
 

@@ -268,6 +268,29 @@ private slots:
         QCOMPARE(read(3, 1, 11), 1);
     }
 
+    // With --line-time a reply comes no sooner than the exchange takes on the
+    // line: 22 characters of 12 bits at 4800 8E2 (55 ms) and the turnaround.
+    void repliesAtTheLinePace()
+    {
+        KpvSim timed;
+        QVERIFY(timed.start(port + 1, {1, 2}, {},
+                            {"--line-time", "--baud", "4800", "--parity", "even", "--stop-bits", "2"}));
+        QCOMPARE(openLine(port + 1, "4800,8,e,2"), 1);
+        mbrtuSetDelay(3000);
+        QVERIFY(timed.command("turnaround 2 300"));
+        std::array<double, 2> ms{};
+        for (const int slave : {1, 2}) {
+            QElapsedTimer timer;
+            timer.start();
+            std::array<int, 40> buffer{};
+            QCOMPARE(mbrtufcn03(port + 1, slave, 11, 1, buffer.data()), 1);
+            ms[slave - 1] = timer.nsecsElapsed() / 1e6;
+        }
+        mbrtuComClose(port + 1);
+        QVERIFY2(ms[0] >= 60 && ms[0] < 1500 && ms[1] >= 355 && ms[1] < 2000,
+                 qPrintable(QString("%1 ms, then %2 ms").arg(ms[0]).arg(ms[1])));
+    }
+
     void devicesAddedToTheDatabaseAreServed()
     {
         // Found when a request names the device, or a command does.

@@ -49,8 +49,8 @@ int millisecondsUntil(std::chrono::steady_clock::time_point when)
 
 } // namespace
 
-SimLoop::SimLoop(int masterFd, KpvBus& bus, const DeviceTable* devices)
-    : m_masterFd(masterFd), m_bus(bus), m_devices(devices)
+SimLoop::SimLoop(int masterFd, KpvBus& bus, const DeviceTable* devices, LineTime* lineTime)
+    : m_masterFd(masterFd), m_bus(bus), m_devices(devices), m_lineTime(lineTime)
 {}
 
 bool SimLoop::runCommand(const QString& line)
@@ -59,6 +59,19 @@ bool SimLoop::runCommand(const QString& line)
         m_quit = true;
         printLine(QStringLiteral("ok quit"));
         return true;
+    }
+    const QString words = line.simplified();
+    if (words == QLatin1String("trace on") || words == QLatin1String("trace off")) {
+        m_trace = words.endsWith(QLatin1String("on"));
+        printLine(QStringLiteral("ok ") + words);
+        return true;
+    }
+    if (LineTime::handles(line)) {
+        QStringList lines{QStringLiteral("error: turnaround needs --line-time")};
+        const bool ok = m_lineTime && m_lineTime->execute(line, &lines);
+        for (const QString& text : lines)
+            printLine(text);
+        return ok;
     }
     addDevicesFromTable();
     const KpvBus::CommandResult result = m_bus.execute(line);
@@ -151,15 +164,30 @@ void SimLoop::readCommands()
 
 void SimLoop::handleFrame(const QByteArray& frame)
 {
+    if (m_trace) {
+        QString text = QStringLiteral("request %1 %2").arg(quint8(frame.at(0))).arg(quint8(frame.at(1)));
+        if (frame.size() == 8) // a read: first register and count
+            text += QStringLiteral(" %1 %2")
+                        .arg(quint8(frame.at(2)) << 8 | quint8(frame.at(3)))
+                        .arg(quint8(frame.at(4)) << 8 | quint8(frame.at(5)));
+        printLine(text);
+    }
     if (!m_bus.serves(static_cast<quint8>(frame.at(0))))
         addDevicesFromTable();
     const KpvBus::Reply reply = m_bus.answer(frame);
     if (reply.bytes.isEmpty())
         return;
-    if (reply.delayMs == 0)
+    // The request's last byte came at m_lastByte; a frame taken at the idle
+    // gap is handled later, but its exchange began then all the same.
+    const Clock::time_point due =
+        (m_lineTime ? m_lastByte + m_lineTime->exchange(static_cast<quint8>(frame.at(0)), int(frame.size()),
+                                                        int(reply.bytes.size()))
+                    : Clock::now()) +
+        std::chrono::milliseconds(reply.delayMs);
+    if (due <= Clock::now())
         send(reply.bytes);
     else
-        m_pending.append({Clock::now() + std::chrono::milliseconds(reply.delayMs), reply.bytes});
+        m_pending.append({due, reply.bytes});
 }
 
 void SimLoop::sendDueReplies()

@@ -2,6 +2,7 @@
 
 #include "tools/kpv-sim/DeviceTable.h"
 #include "tools/kpv-sim/KpvBus.h"
+#include "tools/kpv-sim/LineTime.h"
 #include "tools/kpv-sim/RtuFramer.h"
 
 #include <QByteArray>
@@ -11,11 +12,13 @@
 // Serves the bus on the pty master and takes commands from standard input
 // until "quit" or a termination signal. With a device table, devices added
 // to it meanwhile join the bus before a command runs and when a request names
-// an address not simulated yet.
+// an address not simulated yet. With a line time, each reply leaves when the
+// exchange would end on the line; without, at once. "trace on" prints a line
+// for each request received, for whoever measures the station's passes.
 class SimLoop final
 {
 public:
-    SimLoop(int masterFd, KpvBus& bus, const DeviceTable* devices);
+    SimLoop(int masterFd, KpvBus& bus, const DeviceTable* devices, LineTime* lineTime);
 
     // Runs one command as if typed, printing its result.
     bool runCommand(const QString& line);
@@ -41,10 +44,12 @@ private:
     const int m_masterFd;
     KpvBus& m_bus;
     const DeviceTable* const m_devices;
+    LineTime* const m_lineTime;
     RtuFramer m_framer;
     QList<PendingReply> m_pending;
     QByteArray m_commandBuffer;
     Clock::time_point m_lastByte;
+    bool m_trace = false;
     bool m_stdinOpen = true;
     bool m_quit = false;
 };

@@ -1,6 +1,7 @@
 #include "link/PortDirectory.h"
 #include "tools/kpv-sim/DeviceTable.h"
 #include "tools/kpv-sim/KpvBus.h"
+#include "tools/kpv-sim/LineTime.h"
 #include "tools/kpv-sim/PtyEndpoint.h"
 #include "tools/kpv-sim/SimLoop.h"
 
@@ -15,6 +16,16 @@ void fail(const QString& message)
 {
     std::fprintf(stderr, "kpv-sim: %s\n", qPrintable(message));
     std::exit(2);
+}
+
+// A whole number within [low, high] or the program ends with what it needed.
+int optionNumber(const QCommandLineParser& parser, const QCommandLineOption& option, int low, int high)
+{
+    bool ok = false;
+    const int value = parser.value(option).toInt(&ok);
+    if (!ok || value < low || value > high)
+        fail(QStringLiteral("--%1 must be %2 to %3").arg(option.names().constLast()).arg(low).arg(high));
+    return value;
 }
 
 } // namespace
@@ -47,7 +58,27 @@ int main(int argc, char* argv[])
                                            QStringLiteral("Run a command at start, as if typed; repeatable, "
                                                           "e.g. -c \"abnormal 2\" -c \"silent 3\"."),
                                            QStringLiteral("command"));
-    parser.addOptions({comOption, dbOption, commandOption});
+    const QCommandLineOption lineTimeOption(
+        QStringLiteral("line-time"),
+        QStringLiteral("Send each reply only when the exchange would end on the line: request and reply "
+                       "at the line settings below, a 3.5-character silence after each and the device's "
+                       "turnaround between them (5 ms, see the turnaround command). Without it replies "
+                       "go at once."));
+    const QCommandLineOption baudOption(QStringLiteral("baud"),
+                                        QStringLiteral("Baud rate of the line time (default 9600)."),
+                                        QStringLiteral("rate"), QStringLiteral("9600"));
+    const QCommandLineOption dataBitsOption(QStringLiteral("data-bits"),
+                                            QStringLiteral("Data bits of the line time, 7 or 8 (default 8)."),
+                                            QStringLiteral("n"), QStringLiteral("8"));
+    const QCommandLineOption parityOption(
+        QStringLiteral("parity"),
+        QStringLiteral("Parity of the line time: none, odd or even (default none)."),
+        QStringLiteral("parity"), QStringLiteral("none"));
+    const QCommandLineOption stopBitsOption(QStringLiteral("stop-bits"),
+                                            QStringLiteral("Stop bits of the line time, 1 or 2 (default 1)."),
+                                            QStringLiteral("n"), QStringLiteral("1"));
+    parser.addOptions({comOption, dbOption, commandOption, lineTimeOption, baudOption, dataBitsOption,
+                       parityOption, stopBitsOption});
     parser.addPositionalArgument(QStringLiteral("address"),
                                  QStringLiteral("Bus addresses to simulate, 1 to 247."),
                                  QStringLiteral("[address...]"));
@@ -82,6 +113,19 @@ int main(int argc, char* argv[])
     if (addresses.isEmpty() && !devices)
         fail(QStringLiteral("no device to simulate: give addresses or --db"));
 
+    // The station's defaults, as spdmon-initdb stores them: 9600 baud, 8N1.
+    LineTime::Settings line;
+    line.baud = optionNumber(parser, baudOption, 300, 1000000);
+    line.dataBits = optionNumber(parser, dataBitsOption, 7, 8);
+    line.stopBits = optionNumber(parser, stopBitsOption, 1, 2);
+    const QString parity = parser.value(parityOption).toLower();
+    if (parity != QLatin1String("none") && parity != QLatin1String("odd") && parity != QLatin1String("even"))
+        fail(QStringLiteral("--parity must be none, odd or even"));
+    line.parity = parity.at(0).toLatin1();
+    std::unique_ptr<LineTime> lineTime;
+    if (parser.isSet(lineTimeOption))
+        lineTime = std::make_unique<LineTime>(line);
+
     KpvBus bus(addresses);
     const std::string linkPath = PortDirectory(PortDirectory::userDirectory()).linkPath(port);
     if (linkPath.empty())
@@ -91,7 +135,7 @@ int main(int argc, char* argv[])
     if (!pty.open(&error))
         fail(error);
 
-    SimLoop loop(pty.masterFd(), bus, devices.get());
+    SimLoop loop(pty.masterFd(), bus, devices.get(), lineTime.get());
     for (const QString& command : parser.values(commandOption)) {
         if (!loop.runCommand(command))
             fail(QStringLiteral("start command \"%1\" failed").arg(command));
