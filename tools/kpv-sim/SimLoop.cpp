@@ -50,7 +50,8 @@ int millisecondsUntil(std::chrono::steady_clock::time_point when)
 } // namespace
 
 SimLoop::SimLoop(int masterFd, KpvBus& bus, const DeviceTable* devices)
-    : m_masterFd(masterFd), m_bus(bus), m_devices(devices)
+    : m_masterFd(masterFd), m_bus(bus), m_devices(devices),
+      m_toPty([this](const QByteArray& bytes) { send(bytes); })
 {}
 
 bool SimLoop::runCommand(const QString& line)
@@ -61,7 +62,14 @@ bool SimLoop::runCommand(const QString& line)
         return true;
     }
     addDevicesFromTable();
-    const KpvBus::CommandResult result = m_bus.execute(line);
+    const QStringList words = line.simplified().split(QLatin1Char(' '));
+    KpvBus::CommandResult result = words.at(0) == QLatin1String("gateway")
+                                       ? switchGateways(words.mid(1).join(QLatin1Char(' ')))
+                                       : m_bus.execute(line);
+    if (words.at(0) == QLatin1String("help") && result.ok)
+        result.lines.insert(result.lines.size() - 1,
+                            QStringLiteral("  gateway down|up           close the TCP endpoints and every "
+                                           "connection; listen again on the same ports"));
     for (const QString& text : result.lines)
         printLine(text);
     return result.ok;
@@ -82,12 +90,30 @@ void SimLoop::addDevicesFromTable()
         std::fprintf(stderr, "kpv-sim: device %d added from the database\n", address);
 }
 
+KpvBus::CommandResult SimLoop::switchGateways(const QString& state)
+{
+    if (m_endpoints.isEmpty())
+        return {false, {QStringLiteral("error: no gateway: start with --tcp or --modbus-tcp")}};
+    if (state != QLatin1String("down") && state != QLatin1String("up"))
+        return {false, {QStringLiteral("error: gateway takes down or up")}};
+    for (TcpEndpoint* endpoint : m_endpoints) {
+        QString error;
+        if (state == QLatin1String("down"))
+            endpoint->close();
+        else if (!endpoint->listen(&error))
+            return {false, {QStringLiteral("error: ") + error}};
+    }
+    return {true, {QStringLiteral("ok gateway ") + state}};
+}
+
 void SimLoop::run()
 {
     installStopHandlers();
     while (!m_quit && !stopSignal) {
-        pollfd fds[2] = {{m_masterFd, POLLIN, 0}, {m_stdinOpen ? STDIN_FILENO : -1, POLLIN, 0}};
-        const int ready = poll(fds, 2, pollTimeoutMs());
+        std::vector<pollfd> fds{{m_masterFd, POLLIN, 0}, {m_stdinOpen ? STDIN_FILENO : -1, POLLIN, 0}};
+        for (TcpEndpoint* endpoint : m_endpoints)
+            endpoint->addPollFds(&fds);
+        const int ready = poll(fds.data(), fds.size(), pollTimeoutMs());
         if (ready < 0 && errno != EINTR)
             break;
         if (ready > 0 && (fds[0].revents & POLLIN))
@@ -97,7 +123,11 @@ void SimLoop::run()
         if (m_framer.hasPending() && Clock::now() - m_lastByte >= frameGap) {
             const QByteArray frame = m_framer.idle();
             if (!frame.isEmpty())
-                handleFrame(frame);
+                handleFrame(frame, m_toPty);
+        }
+        for (TcpEndpoint* endpoint : m_endpoints) {
+            for (const TcpEndpoint::Request& request : endpoint->serve(fds, Clock::now()))
+                handleFrame(request.frame, request.deliver);
         }
         if (ready > 0 && (fds[1].revents & (POLLIN | POLLHUP)))
             readCommands();
@@ -110,6 +140,12 @@ int SimLoop::pollTimeoutMs() const
     int timeout = -1;
     if (m_framer.hasPending())
         timeout = millisecondsUntil(m_lastByte + frameGap);
+    for (const TcpEndpoint* endpoint : m_endpoints) {
+        if (const auto gap = endpoint->nextGap()) {
+            const int left = millisecondsUntil(*gap);
+            timeout = timeout < 0 ? left : std::min(timeout, left);
+        }
+    }
     for (const PendingReply& reply : m_pending) {
         const int left = millisecondsUntil(reply.due);
         timeout = timeout < 0 ? left : std::min(timeout, left);
@@ -127,7 +163,7 @@ void SimLoop::readRequests()
         m_lastByte = Clock::now();
         const QList<QByteArray> frames = m_framer.feed(QByteArray(buffer, static_cast<int>(got)));
         for (const QByteArray& frame : frames)
-            handleFrame(frame);
+            handleFrame(frame, m_toPty);
     }
 }
 
@@ -149,7 +185,7 @@ void SimLoop::readCommands()
     }
 }
 
-void SimLoop::handleFrame(const QByteArray& frame)
+void SimLoop::handleFrame(const QByteArray& frame, const TcpEndpoint::Deliver& deliver)
 {
     if (!m_bus.serves(static_cast<quint8>(frame.at(0))))
         addDevicesFromTable();
@@ -157,9 +193,9 @@ void SimLoop::handleFrame(const QByteArray& frame)
     if (reply.bytes.isEmpty())
         return;
     if (reply.delayMs == 0)
-        send(reply.bytes);
+        deliver(reply.bytes);
     else
-        m_pending.append({Clock::now() + std::chrono::milliseconds(reply.delayMs), reply.bytes});
+        m_pending.append({Clock::now() + std::chrono::milliseconds(reply.delayMs), reply.bytes, deliver});
 }
 
 void SimLoop::sendDueReplies()
@@ -167,7 +203,7 @@ void SimLoop::sendDueReplies()
     const Clock::time_point now = Clock::now();
     for (auto it = m_pending.begin(); it != m_pending.end();) {
         if (it->due <= now) {
-            send(it->bytes);
+            it->deliver(it->bytes);
             it = m_pending.erase(it);
         } else {
             ++it;

@@ -3,19 +3,23 @@
 #include "tools/kpv-sim/DeviceTable.h"
 #include "tools/kpv-sim/KpvBus.h"
 #include "tools/kpv-sim/RtuFramer.h"
+#include "tools/kpv-sim/TcpEndpoint.h"
 
 #include <QByteArray>
 #include <QList>
 #include <chrono>
 
-// Serves the bus on the pty master and takes commands from standard input
-// until "quit" or a termination signal. With a device table, devices added
-// to it meanwhile join the bus before a command runs and when a request names
-// an address not simulated yet.
+// Serves the bus on the pty master (none: -1) and on the TCP endpoints added,
+// and takes commands from standard input until "quit" or a termination
+// signal. With a device table, devices added to it meanwhile join the bus
+// before a command runs and when a request names an address not simulated yet.
 class SimLoop final
 {
 public:
     SimLoop(int masterFd, KpvBus& bus, const DeviceTable* devices);
+
+    // Serves the bus there as well; "gateway down" and "gateway up" switch it.
+    void addEndpoint(TcpEndpoint& endpoint) { m_endpoints.append(&endpoint); }
 
     // Runs one command as if typed, printing its result.
     bool runCommand(const QString& line);
@@ -28,19 +32,23 @@ private:
     {
         Clock::time_point due;
         QByteArray bytes;
+        TcpEndpoint::Deliver deliver;
     };
 
     void addDevicesFromTable();
     int pollTimeoutMs() const;
     void readRequests();
     void readCommands();
-    void handleFrame(const QByteArray& frame);
+    void handleFrame(const QByteArray& frame, const TcpEndpoint::Deliver& deliver);
+    KpvBus::CommandResult switchGateways(const QString& state);
     void sendDueReplies();
     void send(const QByteArray& bytes);
 
     const int m_masterFd;
     KpvBus& m_bus;
     const DeviceTable* const m_devices;
+    QList<TcpEndpoint*> m_endpoints;
+    const TcpEndpoint::Deliver m_toPty;
     RtuFramer m_framer;
     QList<PendingReply> m_pending;
     QByteArray m_commandBuffer;
