@@ -12,12 +12,14 @@ public:
     ~KpvSim();
     // With a database, also its devices (--db).
     bool start(int port, const QList<int>& addresses, const QString& database = {});
+    // Without a pty: as a gateway of each kind, on ports it picks.
+    bool startGateways(const QList<int>& addresses, quint16* rtuOverTcp, quint16* modbusTcp);
     // Runs one stdin command; true when the simulator accepted it.
     bool command(const QString& line);
 
 private:
     // True once an output line starts with the prefix; false on "error:", time-out or exit.
-    bool waitFor(const QString& prefix);
+    bool waitFor(const QString& prefix, QString* line = nullptr);
 
     QProcess m_process;
 };
