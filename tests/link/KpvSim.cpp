@@ -21,18 +21,17 @@ bool KpvSim::start(int port, const QList<int>& addresses, const QString& databas
     return m_process.waitForStarted(10000) && waitFor(QString("open COM%1").arg(port));
 }
 
-bool KpvSim::startGateways(const QList<int>& addresses, quint16* rtuOverTcp, quint16* modbusTcp)
+QMap<QString, quint16> KpvSim::startGateways(const QList<int>& addresses)
 {
     QStringList arguments{"--tcp", "0", "--modbus-tcp", "0"};
     for (const int address : addresses)
         arguments << QString::number(address);
     m_process.start(KPV_SIM_PATH, arguments);
-    QString rtu, mbap;
-    const bool opened = m_process.waitForStarted(10000) && waitFor("open rtu-over-tcp 127.0.0.1:", &rtu) &&
-                        waitFor("open modbus-tcp 127.0.0.1:", &mbap);
-    *rtuOverTcp = quint16(rtu.section(':', 1).toUInt());
-    *modbusTcp = quint16(mbap.section(':', 1).toUInt());
-    return opened && *rtuOverTcp && *modbusTcp;
+    QMap<QString, quint16> ports;
+    QString line;
+    while (ports.size() < 2 && m_process.waitForStarted(10000) && waitFor("open ", &line))
+        ports.insert(line.section(' ', 1, 1), quint16(line.section(':', 1).toUInt()));
+    return ports;
 }
 
 bool KpvSim::command(const QString& line)

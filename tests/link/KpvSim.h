@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QMap>
 #include <QProcess>
 
 // kpv-sim on port COM<port> of the port directory ($SPDMON_PORT_DIR).
@@ -12,8 +13,9 @@ public:
     ~KpvSim();
     // With a database, also its devices (--db).
     bool start(int port, const QList<int>& addresses, const QString& database = {});
-    // Without a pty: as a gateway of each kind, on ports it picks.
-    bool startGateways(const QList<int>& addresses, quint16* rtuOverTcp, quint16* modbusTcp);
+    // Without a pty: as a gateway of each kind on a port it picks; the port by
+    // kind ("rtu-over-tcp", "modbus-tcp"), empty when it did not start.
+    QMap<QString, quint16> startGateways(const QList<int>& addresses);
     // Runs one stdin command; true when the simulator accepted it.
     bool command(const QString& line);
 

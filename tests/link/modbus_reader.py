@@ -18,7 +18,7 @@ from pymodbus.transaction import ModbusRtuFramer, ModbusSocketFramer
 
 def main(kind, port, reads):
     framer = {"modbus-tcp": ModbusSocketFramer, "rtu-over-tcp": ModbusRtuFramer}[kind]
-    client = ModbusTcpClient("127.0.0.1", port=int(port), framer=framer, timeout=0.5, retries=0)
+    client = ModbusTcpClient("127.0.0.1", port=int(port), framer=framer, timeout=1, retries=0)
     if not client.connect():
         sys.exit(f"cannot connect to port {port}")
     for read in reads:
