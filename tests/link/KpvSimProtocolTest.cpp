@@ -6,7 +6,6 @@
 #include <QTcpSocket>
 #include <QTest>
 #include <algorithm>
-#include <utility>
 
 namespace {
 QByteArray frame(const char* hexWithoutCrc)
@@ -119,11 +118,11 @@ private slots:
     {
         QFETCH(Frames, chunks);
         MbapFramer framer;
-        QList<MbapFramer::Request> requests;
         Frames got;
         for (const QByteArray& chunk : chunks) {
+            QList<MbapFramer::Request> requests;
             const bool inStep = framer.feed(chunk, &requests);
-            for (const MbapFramer::Request& request : std::exchange(requests, {}))
+            for (const MbapFramer::Request& request : requests)
                 got += request.frame;
             if (!inStep)
                 got += "";
