@@ -13,11 +13,6 @@ namespace {
 // Bytes other than a read request become a frame after this pause, as on the pty.
 constexpr auto frameGap = std::chrono::milliseconds(20);
 
-QString systemError(const char* what)
-{
-    return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(strerror(errno)));
-}
-
 } // namespace
 
 TcpEndpoint::TcpEndpoint(Kind kind, quint16 port) : m_kind(kind), m_port(port) {}
@@ -43,7 +38,9 @@ bool TcpEndpoint::listen(QString* error)
         ::bind(m_listenFd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
         ::listen(m_listenFd, SOMAXCONN) != 0 ||
         ::getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&local), &size) != 0) {
-        *error = QStringLiteral("cannot listen on 127.0.0.1:%1 (%2)").arg(m_port).arg(systemError("socket"));
+        *error = QStringLiteral("cannot listen on 127.0.0.1:%1: %2")
+                     .arg(m_port)
+                     .arg(QString::fromLocal8Bit(strerror(errno)));
         close();
         return false;
     }
