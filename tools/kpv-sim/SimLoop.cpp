@@ -67,9 +67,7 @@ bool SimLoop::runCommand(const QString& line)
                                        ? switchGateways(words.mid(1).join(QLatin1Char(' ')))
                                        : m_bus.execute(line);
     if (words.at(0) == QLatin1String("help") && result.ok)
-        result.lines.insert(result.lines.size() - 1,
-                            QStringLiteral("  gateway down|up           close the TCP endpoints and every "
-                                           "connection; listen again on the same ports"));
+        result.lines.insert(result.lines.size() - 1, gatewayHelp());
     for (const QString& text : result.lines)
         printLine(text);
     return result.ok;
@@ -88,6 +86,13 @@ void SimLoop::addDevicesFromTable()
     }
     for (const int address : m_bus.addDevices(addresses))
         std::fprintf(stderr, "kpv-sim: device %d added from the database\n", address);
+}
+
+QString SimLoop::gatewayHelp()
+{
+    return QStringLiteral("With --tcp or --modbus-tcp:\n"
+                          "  gateway down|up           close the TCP endpoints and every connection;\n"
+                          "                            listen again on the same ports");
 }
 
 KpvBus::CommandResult SimLoop::switchGateways(const QString& state)

@@ -21,6 +21,8 @@ public:
     // Serves the bus there as well; "gateway down" and "gateway up" switch it.
     void addEndpoint(TcpEndpoint& endpoint) { m_endpoints.append(&endpoint); }
 
+    // The line "help" adds to KpvBus::commandHelp().
+    static QString gatewayHelp();
     // Runs one command as if typed, printing its result.
     bool runCommand(const QString& line);
     void run();

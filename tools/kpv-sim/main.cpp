@@ -45,7 +45,7 @@ int main(int argc, char* argv[])
             "and 04 on registers 11 (device status), 9 (surge protector) and 5 (surge count), on a "
             "pseudo-terminal reachable as port COM<N>, and over TCP on 127.0.0.1 as a network gateway. "
             "Prints \"open COM<N>\" and \"open <kind> 127.0.0.1:<port>\" once it is ready.\n\n") +
-        KpvBus::commandHelp());
+        KpvBus::commandHelp() + QLatin1Char('\n') + SimLoop::gatewayHelp());
     parser.addHelpOption();
     const QCommandLineOption comOption(
         QStringLiteral("com"),
