@@ -1,24 +1,72 @@
+#include "KpvSim.h"
 #include "tools/kpv-sim/KpvBus.h"
 #include "tools/kpv-sim/LineTime.h"
+#include "tools/kpv-sim/MbapFramer.h"
 #include "tools/kpv-sim/RtuFramer.h"
 
+#include <QProcess>
+#include <QTcpSocket>
 #include <QTest>
+#include <algorithm>
 
 namespace {
 QByteArray frame(const char* hexWithoutCrc)
 {
     return RtuFramer::withCrc(QByteArray::fromHex(hexWithoutCrc));
 }
+// An RTU frame in the MBAP header of transaction 0x0A01, without its CRC.
+QByteArray mbap(const QByteArray& rtu)
+{
+    return QByteArray::fromHex("0A010000") + char(0) + char(rtu.size() - 2) + rtu.chopped(2);
+}
+QByteArray over(const QString& endpoint, const QByteArray& rtu)
+{
+    return endpoint == "modbus-tcp" ? mbap(rtu) : rtu;
+}
+// What arrived on the socket until there were `size` bytes, at most 5 s.
+QByteArray receive(QTcpSocket* socket, qsizetype size)
+{
+    QByteArray got;
+    while (got.size() < size && (socket->bytesAvailable() || socket->waitForReadyRead(5000)))
+        got += socket->read(size - got.size());
+    return got;
+}
+bool answered(QTcpSocket* socket, const QByteArray& reply)
+{
+    return receive(socket, reply.size()) == reply;
+}
 using Frames = QList<QByteArray>;
 } // namespace
 
-// The simulator's slave side: framing of requests and answers. Its CRC is
-// checked by every exchange with libmodbus in the link tests.
+// The simulator's slave side: framing of requests and answers, over its TCP
+// endpoints. Its CRC is checked by every exchange with libmodbus in the link
+// tests, and by pymodbus here.
 class TestKpvSimProtocol final : public QObject
 {
     Q_OBJECT
 
+    KpvSim m_sim;
+    QMap<QString, quint16> m_ports;
+
+    bool commands(const QString& list) // separated by ';'
+    {
+        const QStringList commands = list.split(';', Qt::SkipEmptyParts);
+        return std::all_of(commands.begin(), commands.end(),
+                           [&](const QString& c) { return m_sim.command(c); });
+    }
+    void connectTo(QTcpSocket* socket, const QString& endpoint)
+    {
+        socket->connectToHost("127.0.0.1", m_ports.value(endpoint));
+        QVERIFY2(socket->waitForConnected(5000), qPrintable(socket->errorString()));
+    }
+
 private slots:
+    void initTestCase()
+    {
+        m_ports = m_sim.startGateways({2, 7});
+        QVERIFY(m_ports.value("rtu-over-tcp") && m_ports.value("modbus-tcp"));
+    }
+
     void framing_data()
     {
         QTest::addColumn<Frames>("chunks"); // an empty chunk stands for the line going idle
@@ -56,43 +104,131 @@ private slots:
         QTEST(got, "frames");
     }
 
+    void mbapFraming_data()
+    {
+        QTest::addColumn<Frames>("chunks");
+        QTest::addColumn<Frames>("frames"); // unit id, PDU, CRC; a broken header ends the list with ""
+        const QByteArray a = frame("0703000B0001"), b = frame("F70400050002"), first = mbap(a);
+        QTest::newRow("two in one chunk") << Frames{first + mbap(b)} << Frames{a, b};
+        QTest::newRow("split across chunks")
+            << Frames{first.left(5), first.mid(5) + mbap(b).left(9), mbap(b).mid(9)} << Frames{a, b};
+        QTest::newRow("protocol 1") << Frames{first + QByteArray::fromHex("0A0100010006")} << Frames{a, ""};
+        QTest::newRow("length 255") << Frames{QByteArray::fromHex("0A01000000FF07")} << Frames{""};
+    }
+
+    void mbapFraming()
+    {
+        QFETCH(Frames, chunks);
+        MbapFramer framer;
+        Frames got;
+        for (const QByteArray& chunk : chunks) {
+            QList<MbapFramer::Request> requests;
+            const bool inStep = framer.feed(chunk, &requests);
+            for (const MbapFramer::Request& request : requests)
+                got += request.frame;
+            if (!inStep)
+                got += "";
+        }
+        QTEST(got, "frames");
+    }
+
     void answers_data()
     {
+        QTest::addColumn<QString>("endpoint");
         QTest::addColumn<QString>("setup"); // commands separated by ';'
         QTest::addColumn<QByteArray>("request");
-        QTest::addColumn<QByteArray>("reply");        // empty: no answer
+        QTest::addColumn<QByteArray>("reply"); // empty: no answer
+        // Modbus TCP has no CRC: the gateway passes on only replies whose CRC checks.
+        const auto add = [](const char* name, const QString& setup, const QByteArray& request,
+                            const QByteArray& reply, bool passed = true) {
+            QTest::addRow("rtu-over-tcp, %s", name) << "rtu-over-tcp" << setup << request << reply;
+            QTest::addRow("modbus-tcp, %s", name)
+                << "modbus-tcp" << setup << mbap(request) << (passed ? mbap(reply) : QByteArray());
+        };
         const QByteArray r11 = frame("0703000B0001"); // register 11 (0000) of device 7
         QByteArray badCrc = frame("0703020000");
         badCrc[6] = char(badCrc.at(6) ^ 0x5A);
-        QTest::newRow("unsupported function") << "" << frame("0206000B0001") << frame("028601");
-        QTest::newRow("missing register") << "" << frame("070300280001") << frame("078302");
-        QTest::newRow("no such device") << "" << frame("0303000B0001") << QByteArray();
+        add("unsupported function", "", frame("0206000B0001"), frame("028601"));
+        add("missing register", "", frame("070300280001"), frame("078302"));
+        add("no such device", "", frame("0303000B0001"), {}, false);
         // The count stays at the largest register value instead of wrapping to 0.
-        QTest::newRow("surge count at the top")
-            << "surge all 2;surge 7 65535" << frame("070300050001") << frame("070302FFFF");
-        QTest::newRow("garbage crc") << "garbage 7 crc" << r11 << badCrc;
-        QTest::newRow("garbage address") << "garbage 7 address" << r11 << frame("0803020000");
-        QTest::newRow("garbage short") << "garbage 7 short" << r11 << frame("0703020000").left(4);
-        QTest::newRow("garbage exception") << "garbage 7 exception" << r11 << frame("078304");
-        QTest::newRow("garbage noise") << "garbage 7 noise" << r11 << QByteArray("noise");
-        QTest::newRow("garbage zero") << "garbage 7 zero" << r11 << frame("0003020000");
-        QTest::newRow("normal again") << "garbage 7 crc;silent 7;normal 7" << r11 << frame("0703020000");
+        add("surge count at the top", "surge all 2;surge 7 65535", frame("070300050001"),
+            frame("070302FFFF"));
+        add("garbage crc", "garbage 7 crc", r11, badCrc, false);
+        add("garbage address", "garbage 7 address", r11, frame("0803020000"));
+        add("garbage short", "garbage 7 short", r11, frame("0703020000").left(4), false);
+        add("garbage exception", "garbage 7 exception", r11, frame("078304"));
+        add("garbage noise", "garbage 7 noise", r11, "noise", false);
+        add("garbage zero", "garbage 7 zero", r11, frame("0003020000"));
+        add("normal again", "garbage 7 crc;silent 7;normal 7", r11, frame("0703020000"));
     }
 
     void answers()
     {
+        QFETCH(QString, endpoint);
         QFETCH(QString, setup);
-        QFETCH(QByteArray, reply);
-        KpvBus bus({2, 7});
-        for (const QString& command : setup.split(';', Qt::SkipEmptyParts))
-            QVERIFY2(bus.execute(command).ok, qPrintable(command));
         QFETCH(QByteArray, request);
-        const KpvBus::Reply answer = bus.answer(request);
+        QFETCH(QByteArray, reply);
+        QVERIFY(commands("normal all;" + setup));
+        QTcpSocket socket;
+        connectTo(&socket, endpoint);
+        socket.write(request);
+        const QByteArray got = receive(&socket, reply == "noise" ? 7 : reply.size());
+        // A request to device 2 after it: the answer to ours comes first, at once, or none at all.
+        socket.write(over(endpoint, frame("0204000B0001")));
+        QVERIFY(answered(&socket, over(endpoint, frame("0204020000"))));
         if (reply == "noise") // random bytes of a reply's length that fail the CRC
-            QVERIFY(answer.bytes.size() == 7 && !RtuFramer::hasValidCrc(answer.bytes));
+            QVERIFY(got.size() == 7 && !RtuFramer::hasValidCrc(got));
         else
-            QCOMPARE(answer.bytes, reply);
-        QCOMPARE(answer.delayMs, 0);
+            QCOMPARE(got, reply);
+    }
+
+    void connections_data()
+    {
+        QTest::addColumn<QString>("endpoint");
+        for (const char* endpoint : {"rtu-over-tcp", "modbus-tcp"})
+            QTest::newRow(endpoint) << QString(endpoint);
+    }
+
+    // Two clients at once, one waiting for a late device: each gets its own
+    // answers only; then the gateway goes away and comes back on its port, and
+    // pymodbus's client reads as other programs would: framing and CRC as it expects them.
+    void connections()
+    {
+        QFETCH(QString, endpoint);
+        const auto on = [&](const char* hex) { return over(endpoint, frame(hex)); };
+        QVERIFY(commands("normal all;set 7 11 0x1234;late 7 200"));
+        QTcpSocket late, other;
+        connectTo(&late, endpoint);
+        connectTo(&other, endpoint);
+        late.write(on("0703000B0001"));
+        other.write(on("0203000B0001"));
+        QVERIFY(answered(&other, on("0203020000")));
+        QVERIFY(answered(&late, on("0703021234")));
+        other.write(on("0204000B0001"));
+        QVERIFY(answered(&other, on("0204020000")));
+
+        QVERIFY(m_sim.command("gateway down"));
+        QTRY_COMPARE(other.state(), QAbstractSocket::UnconnectedState);
+        QTcpSocket refused;
+        refused.connectToHost("127.0.0.1", m_ports.value(endpoint));
+        QVERIFY(!refused.waitForConnected(5000));
+        QCOMPARE(refused.error(), QAbstractSocket::ConnectionRefusedError);
+        QVERIFY(m_sim.command("gateway up"));
+        QTcpSocket again;
+        connectTo(&again, endpoint);
+        again.write(on("0203000B0001"));
+        QVERIFY(answered(&again, on("0203020000")));
+
+        QVERIFY(commands("abnormal 7;set 7 12 4660;silent 2"));
+        QProcess client; // reads slave/function/register/count
+        client.start("/usr/bin/python3",
+                     {MODBUS_READER_SCRIPT, endpoint, QString::number(m_ports.value(endpoint)), "7/3/11/2",
+                      "7/4/9/1", "7/3/40/1", "5/3/11/1", "2/4/11/1"});
+        QVERIFY(client.waitForFinished(30000));
+        QVERIFY2(client.exitCode() == 0, client.readAllStandardError().constData());
+        QCOMPARE(QString(client.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts),
+                 QStringList({"65535 4660", "65535", "exception 2", "no reply", "no reply"}));
     }
 
     // Expected: characters of (1 + data + parity + stop) bits for both frames

@@ -50,7 +50,8 @@ int millisecondsUntil(std::chrono::steady_clock::time_point when)
 } // namespace
 
 SimLoop::SimLoop(int masterFd, KpvBus& bus, const DeviceTable* devices, LineTime* lineTime)
-    : m_masterFd(masterFd), m_bus(bus), m_devices(devices), m_lineTime(lineTime)
+    : m_masterFd(masterFd), m_bus(bus), m_devices(devices), m_lineTime(lineTime),
+      m_toPty([this](const QByteArray& bytes) { send(bytes); })
 {}
 
 bool SimLoop::runCommand(const QString& line)
@@ -60,10 +61,10 @@ bool SimLoop::runCommand(const QString& line)
         printLine(QStringLiteral("ok quit"));
         return true;
     }
-    const QString words = line.simplified();
-    if (words == QLatin1String("trace on") || words == QLatin1String("trace off")) {
-        m_trace = words.endsWith(QLatin1String("on"));
-        printLine(QStringLiteral("ok ") + words);
+    const QString simplified = line.simplified();
+    if (simplified == QLatin1String("trace on") || simplified == QLatin1String("trace off")) {
+        m_trace = simplified.endsWith(QLatin1String("on"));
+        printLine(QStringLiteral("ok ") + simplified);
         return true;
     }
     if (LineTime::handles(line)) {
@@ -74,7 +75,12 @@ bool SimLoop::runCommand(const QString& line)
         return ok;
     }
     addDevicesFromTable();
-    const KpvBus::CommandResult result = m_bus.execute(line);
+    const QStringList words = line.simplified().split(QLatin1Char(' '));
+    KpvBus::CommandResult result = words.at(0) == QLatin1String("gateway")
+                                       ? switchGateways(words.mid(1).join(QLatin1Char(' ')))
+                                       : m_bus.execute(line);
+    if (words.at(0) == QLatin1String("help") && result.ok)
+        result.lines.insert(result.lines.size() - 1, gatewayHelp());
     for (const QString& text : result.lines)
         printLine(text);
     return result.ok;
@@ -95,12 +101,37 @@ void SimLoop::addDevicesFromTable()
         std::fprintf(stderr, "kpv-sim: device %d added from the database\n", address);
 }
 
+QString SimLoop::gatewayHelp()
+{
+    return QStringLiteral("With --tcp or --modbus-tcp:\n"
+                          "  gateway down|up           close the TCP endpoints and every connection;\n"
+                          "                            listen again on the same ports");
+}
+
+KpvBus::CommandResult SimLoop::switchGateways(const QString& state)
+{
+    if (m_endpoints.isEmpty())
+        return {false, {QStringLiteral("error: no gateway: start with --tcp or --modbus-tcp")}};
+    if (state != QLatin1String("down") && state != QLatin1String("up"))
+        return {false, {QStringLiteral("error: gateway takes down or up")}};
+    for (TcpEndpoint* endpoint : m_endpoints) {
+        QString error;
+        if (state == QLatin1String("down"))
+            endpoint->close();
+        else if (!endpoint->listen(&error))
+            return {false, {QStringLiteral("error: ") + error}};
+    }
+    return {true, {QStringLiteral("ok gateway ") + state}};
+}
+
 void SimLoop::run()
 {
     installStopHandlers();
     while (!m_quit && !stopSignal) {
-        pollfd fds[2] = {{m_masterFd, POLLIN, 0}, {m_stdinOpen ? STDIN_FILENO : -1, POLLIN, 0}};
-        const int ready = poll(fds, 2, pollTimeoutMs());
+        std::vector<pollfd> fds{{m_masterFd, POLLIN, 0}, {m_stdinOpen ? STDIN_FILENO : -1, POLLIN, 0}};
+        for (TcpEndpoint* endpoint : m_endpoints)
+            endpoint->addPollFds(&fds);
+        const int ready = poll(fds.data(), fds.size(), pollTimeoutMs());
         if (ready < 0 && errno != EINTR)
             break;
         if (ready > 0 && (fds[0].revents & POLLIN))
@@ -110,7 +141,11 @@ void SimLoop::run()
         if (m_framer.hasPending() && Clock::now() - m_lastByte >= frameGap) {
             const QByteArray frame = m_framer.idle();
             if (!frame.isEmpty())
-                handleFrame(frame);
+                handleFrame(frame, m_toPty, m_lastByte);
+        }
+        for (TcpEndpoint* endpoint : m_endpoints) {
+            for (const TcpEndpoint::Request& request : endpoint->serve(fds, Clock::now()))
+                handleFrame(request.frame, request.deliver, Clock::now());
         }
         if (ready > 0 && (fds[1].revents & (POLLIN | POLLHUP)))
             readCommands();
@@ -123,6 +158,12 @@ int SimLoop::pollTimeoutMs() const
     int timeout = -1;
     if (m_framer.hasPending())
         timeout = millisecondsUntil(m_lastByte + frameGap);
+    for (const TcpEndpoint* endpoint : m_endpoints) {
+        if (const auto gap = endpoint->nextGap()) {
+            const int left = millisecondsUntil(*gap);
+            timeout = timeout < 0 ? left : std::min(timeout, left);
+        }
+    }
     for (const PendingReply& reply : m_pending) {
         const int left = millisecondsUntil(reply.due);
         timeout = timeout < 0 ? left : std::min(timeout, left);
@@ -140,7 +181,7 @@ void SimLoop::readRequests()
         m_lastByte = Clock::now();
         const QList<QByteArray> frames = m_framer.feed(QByteArray(buffer, static_cast<int>(got)));
         for (const QByteArray& frame : frames)
-            handleFrame(frame);
+            handleFrame(frame, m_toPty, m_lastByte);
     }
 }
 
@@ -162,7 +203,8 @@ void SimLoop::readCommands()
     }
 }
 
-void SimLoop::handleFrame(const QByteArray& frame)
+void SimLoop::handleFrame(const QByteArray& frame, const TcpEndpoint::Deliver& deliver,
+                          Clock::time_point lastByte)
 {
     if (m_trace) {
         QString text = QStringLiteral("request %1 %2").arg(quint8(frame.at(0))).arg(quint8(frame.at(1)));
@@ -177,17 +219,17 @@ void SimLoop::handleFrame(const QByteArray& frame)
     const KpvBus::Reply reply = m_bus.answer(frame);
     if (reply.bytes.isEmpty())
         return;
-    // The request's last byte came at m_lastByte; a frame taken at the idle
+    // The request's last byte came at lastByte; a frame taken at the idle
     // gap is handled later, but its exchange began then all the same.
     const Clock::time_point due =
-        (m_lineTime ? m_lastByte + m_lineTime->exchange(static_cast<quint8>(frame.at(0)), int(frame.size()),
-                                                        int(reply.bytes.size()))
+        (m_lineTime ? lastByte + m_lineTime->exchange(static_cast<quint8>(frame.at(0)), int(frame.size()),
+                                                      int(reply.bytes.size()))
                     : Clock::now()) +
         std::chrono::milliseconds(reply.delayMs);
     if (due <= Clock::now())
-        send(reply.bytes);
+        deliver(reply.bytes);
     else
-        m_pending.append({due, reply.bytes});
+        m_pending.append({due, reply.bytes, deliver});
 }
 
 void SimLoop::sendDueReplies()
@@ -195,7 +237,7 @@ void SimLoop::sendDueReplies()
     const Clock::time_point now = Clock::now();
     for (auto it = m_pending.begin(); it != m_pending.end();) {
         if (it->due <= now) {
-            send(it->bytes);
+            it->deliver(it->bytes);
             it = m_pending.erase(it);
         } else {
             ++it;

@@ -4,11 +4,13 @@
 #include "tools/kpv-sim/LineTime.h"
 #include "tools/kpv-sim/PtyEndpoint.h"
 #include "tools/kpv-sim/SimLoop.h"
+#include "tools/kpv-sim/TcpEndpoint.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -28,6 +30,18 @@ int optionNumber(const QCommandLineParser& parser, const QCommandLineOption& opt
     return value;
 }
 
+// The TCP port of an option, or nullopt when it is not given.
+std::optional<quint16> tcpPort(const QCommandLineParser& parser, const QCommandLineOption& option)
+{
+    if (!parser.isSet(option))
+        return std::nullopt;
+    bool ok = false;
+    const int port = parser.value(option).toInt(&ok);
+    if (!ok || port < 0 || port > 65535)
+        fail(QStringLiteral("--%1 needs a TCP port from 0 to 65535").arg(option.names().constFirst()));
+    return static_cast<quint16>(port);
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -40,8 +54,9 @@ int main(int argc, char* argv[])
         QStringLiteral(
             "Simulates a bus of KPV surge-protection devices, Modbus RTU slaves answering functions 03 "
             "and 04 on registers 11 (device status), 9 (surge protector) and 5 (surge count), on a "
-            "pseudo-terminal reachable as port COM<N>. Prints \"open COM<N>\" once it is ready.\n\n") +
-        KpvBus::commandHelp());
+            "pseudo-terminal reachable as port COM<N>, and over TCP on 127.0.0.1 as a network gateway. "
+            "Prints \"open COM<N>\" and \"open <kind> 127.0.0.1:<port>\" once it is ready.\n\n") +
+        KpvBus::commandHelp() + QLatin1Char('\n') + SimLoop::gatewayHelp());
     parser.addHelpOption();
     const QCommandLineOption comOption(
         QStringLiteral("com"),
@@ -77,17 +92,30 @@ int main(int argc, char* argv[])
     const QCommandLineOption stopBitsOption(QStringLiteral("stop-bits"),
                                             QStringLiteral("Stop bits of the line time, 1 or 2 (default 1)."),
                                             QStringLiteral("n"), QStringLiteral("1"));
-    parser.addOptions({comOption, dbOption, commandOption, lineTimeOption, baudOption, dataBitsOption,
-                       parityOption, stopBitsOption});
+        const QCommandLineOption tcpOption(
+        QStringLiteral("tcp"),
+        QStringLiteral("Serve RTU over TCP (frames as on the line) on 127.0.0.1:PORT; 0 picks a free port."),
+        QStringLiteral("PORT"));
+    const QCommandLineOption modbusTcpOption(
+        QStringLiteral("modbus-tcp"),
+        QStringLiteral("Serve Modbus TCP (unit id = device address) on 127.0.0.1:PORT; 0 picks a free port."),
+        QStringLiteral("PORT"));
+    parser.addOptions({comOption, dbOption, commandOption, tcpOption, modbusTcpOption, lineTimeOption, baudOption,
+                       dataBitsOption, parityOption, stopBitsOption});
     parser.addPositionalArgument(QStringLiteral("address"),
                                  QStringLiteral("Bus addresses to simulate, 1 to 247."),
                                  QStringLiteral("[address...]"));
     parser.process(app);
 
+    std::vector<std::unique_ptr<TcpEndpoint>> endpoints;
+    if (const auto tcp = tcpPort(parser, tcpOption))
+        endpoints.push_back(std::make_unique<TcpEndpoint>(TcpEndpoint::Kind::RtuOverTcp, *tcp));
+    if (const auto modbusTcp = tcpPort(parser, modbusTcpOption))
+        endpoints.push_back(std::make_unique<TcpEndpoint>(TcpEndpoint::Kind::ModbusTcp, *modbusTcp));
     bool ok = false;
     const int port = parser.value(comOption).toInt(&ok);
-    if (!parser.isSet(comOption) || !ok || port < 1)
-        fail(QStringLiteral("--com N is required, N a port number from 1"));
+    if ((parser.isSet(comOption) || endpoints.empty()) && (!ok || port < 1))
+        fail(QStringLiteral("--com N is required without --tcp or --modbus-tcp, N a port number from 1"));
     QList<int> addresses;
     for (const QString& text : parser.positionalArguments()) {
         const int address = text.toInt(&ok);
@@ -127,15 +155,22 @@ int main(int argc, char* argv[])
         lineTime = std::make_unique<LineTime>(line);
 
     KpvBus bus(addresses);
-    const std::string linkPath = PortDirectory(PortDirectory::userDirectory()).linkPath(port);
-    if (linkPath.empty())
-        fail(QStringLiteral("no port directory: set SPDMON_PORT_DIR or HOME"));
-    PtyEndpoint pty(QString::fromStdString(linkPath));
+    std::unique_ptr<PtyEndpoint> pty;
     QString error;
-    if (!pty.open(&error))
-        fail(error);
-
-    SimLoop loop(pty.masterFd(), bus, devices.get(), lineTime.get());
+    if (parser.isSet(comOption)) {
+        const std::string linkPath = PortDirectory(PortDirectory::userDirectory()).linkPath(port);
+        if (linkPath.empty())
+            fail(QStringLiteral("no port directory: set SPDMON_PORT_DIR or HOME"));
+        pty = std::make_unique<PtyEndpoint>(QString::fromStdString(linkPath));
+        if (!pty->open(&error))
+            fail(error);
+    }
+    SimLoop loop(pty ? pty->masterFd() : -1, bus, devices.get(), lineTime.get());
+    for (const auto& endpoint : endpoints) {
+        if (!endpoint->listen(&error))
+            fail(error);
+        loop.addEndpoint(*endpoint);
+    }
     for (const QString& command : parser.values(commandOption)) {
         if (!loop.runCommand(command))
             fail(QStringLiteral("start command \"%1\" failed").arg(command));
@@ -145,9 +180,18 @@ int main(int argc, char* argv[])
         shown.append(QString::number(address));
     if (shown.isEmpty())
         shown.append(QStringLiteral("none yet"));
-    std::fprintf(stderr, "kpv-sim: %s -> %s, devices %s; type help for commands\n", linkPath.c_str(),
-                 qPrintable(pty.slavePath()), qPrintable(shown.join(QLatin1Char(' '))));
-    std::printf("open COM%d\n", port);
+    QStringList opened;
+    if (pty) {
+        std::fprintf(stderr, "kpv-sim: %s -> %s\n", qPrintable(pty->linkPath()),
+                     qPrintable(pty->slavePath()));
+        opened.append(QStringLiteral("COM%1").arg(port));
+    }
+    for (const auto& endpoint : endpoints)
+        opened.append(endpoint->address());
+    std::fprintf(stderr, "kpv-sim: devices %s; type help for commands\n",
+                 qPrintable(shown.join(QLatin1Char(' '))));
+    for (const QString& endpoint : opened)
+        std::printf("open %s\n", qPrintable(endpoint));
     std::fflush(stdout);
     loop.run();
     return 0;
