@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QtCore/qtsan_impl.h>
 #include <cstdio>
+#include <mutex>
 
 Station::Station(Connection& connection)
     : dbConnection(connection), alarmLogQuery(connection), treeQuery(connection), viewQuery(connection),
@@ -85,15 +86,22 @@ Station::~Station()
     m_mqtt.reset();
 }
 
-// Qt's event queue waits on futexes, which ThreadSanitizer does not see: the
-// marks tell it that what a request carries is written before it runs there.
+namespace {
+// Held while Qt makes and posts a request, and taken by the station's thread
+// before it reads one. Qt's event queue waits on futexes, which
+// ThreadSanitizer does not see; this lock it sees, so it knows a request is
+// whole, the object Qt made of it too, before it runs there.
+std::mutex handOver;
+} // namespace
+
 template <typename Work> void Station::ask(Work&& work)
 {
-    QtTsan::futexRelease(m_worker);
+    const std::lock_guard lock(handOver);
     QMetaObject::invokeMethod(
         m_worker,
-        [worker = m_worker, work = std::forward<Work>(work)]() mutable {
-            QtTsan::futexAcquire(worker);
+        [work = std::forward<Work>(work)]() mutable {
+            handOver.lock(); // once Qt let go of the request
+            handOver.unlock();
             work();
         },
         Qt::QueuedConnection);
