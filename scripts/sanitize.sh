@@ -60,8 +60,11 @@ check() { # name dir ctest-arguments...
       echo "---- ${report##*/report.}"
       # The heading of each report, its frames (where the project's own are
       # named with file and line), and its one-line summary.
-      grep -E '^(WARNING|ERROR|SUMMARY|Direct leak|Indirect leak|  (Read|Write|Previous|Location|Mutex|Thread)|    #[0-9]+ |.*runtime error)' \
-        "$report" | head -n 80
+      # (grep stops itself: head would end it by SIGPIPE, and pipefail the script.)
+      grep -m 80 -E '^(WARNING|ERROR|SUMMARY|Direct leak|Indirect leak|  (Read|Write|Previous|Location|Mutex|Thread)|    #[0-9]+ |.*runtime error)' \
+        "$report"
+      echo "-- all its reports:"
+      grep '^SUMMARY' "$report" | sort | uniq -c
     done
   elif ((status != 0)); then
     failed=1
