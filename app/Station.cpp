@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QtCore/qtsan_impl.h>
 #include <cstdio>
+#include <future>
 #include <mutex>
 
 Station::Station(Connection& connection)
@@ -69,16 +70,17 @@ Station::Station(Connection& connection)
 Station::~Station()
 {
     const int openPort = line.PortState == PortState::kOpen ? line.ComNum : 0;
-    // Waited for: a request still queued when the thread's loop ends is never run.
-    // Qt waits on futexes, which ThreadSanitizer does not see: the two marks
-    // tell it that finish() and the thread's end come before the delete.
-    QMetaObject::invokeMethod(
-        m_worker,
-        [worker = m_worker, openPort]() {
-            worker->finish(openPort);
-            QtTsan::futexRelease(worker);
-        },
-        Qt::BlockingQueuedConnection);
+    // Waited for: a request still queued when the thread's loop ends is never
+    // run. Asked and awaited in ways ThreadSanitizer sees (Qt's own blocking
+    // call waits on futexes); the two marks tell it that finish() and the
+    // thread's end come before the delete.
+    std::promise<void> finished;
+    ask([worker = m_worker, openPort, &finished]() {
+        worker->finish(openPort);
+        QtTsan::futexRelease(worker);
+        finished.set_value();
+    });
+    finished.get_future().wait();
     m_thread.quit();
     m_thread.wait();
     QtTsan::futexAcquire(m_worker);

@@ -92,8 +92,10 @@ for run in "${runs[@]}"; do
       fork="$here/build-tsan/tsan_real_fork.so"
       cc -shared -fPIC -O2 -Wall -Werror -o "$fork" "$here/scripts/tsan_real_fork.c" -ldl
       # Qt and libmosquitto are not instrumented: accesses inside them are
-      # not seen. The tests start their peers after threads exist.
-      export TSAN_OPTIONS="suppressions=$here/tests/tsan.supp ignore_noninstrumented_modules=1 die_after_fork=0"
+      # not seen. The tests start their peers after threads exist. A rule
+      # names a frame of the earlier access, whose stack TSan restores from
+      # its history: the longest it keeps.
+      export TSAN_OPTIONS="suppressions=$here/tests/tsan.supp ignore_noninstrumented_modules=1 die_after_fork=0 history_size=7"
       LD_PRELOAD="$fork" check ThreadSanitizer build-tsan -L threads -LE long
       ;;
     *)
