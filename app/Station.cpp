@@ -10,6 +10,8 @@
 #include <QFileInfo>
 #include <QtCore/qtsan_impl.h>
 #include <cstdio>
+#include <future>
+#include <mutex>
 
 Station::Station(Connection& connection)
     : dbConnection(connection), alarmLogQuery(connection), treeQuery(connection), viewQuery(connection),
@@ -68,16 +70,17 @@ Station::Station(Connection& connection)
 Station::~Station()
 {
     const int openPort = line.PortState == PortState::kOpen ? line.ComNum : 0;
-    // Waited for: a request still queued when the thread's loop ends is never run.
-    // Qt waits on futexes, which ThreadSanitizer does not see: the two marks
-    // tell it that finish() and the thread's end come before the delete.
-    QMetaObject::invokeMethod(
-        m_worker,
-        [worker = m_worker, openPort]() {
-            worker->finish(openPort);
-            QtTsan::futexRelease(worker);
-        },
-        Qt::BlockingQueuedConnection);
+    // Waited for: a request still queued when the thread's loop ends is never
+    // run. Asked and awaited in ways ThreadSanitizer sees (Qt's own blocking
+    // call waits on futexes); the two marks tell it that finish() and the
+    // thread's end come before the delete.
+    std::promise<void> finished;
+    ask([worker = m_worker, openPort, &finished]() {
+        worker->finish(openPort);
+        QtTsan::futexRelease(worker);
+        finished.set_value();
+    });
+    finished.get_future().wait();
     m_thread.quit();
     m_thread.wait();
     QtTsan::futexAcquire(m_worker);
@@ -85,15 +88,22 @@ Station::~Station()
     m_mqtt.reset();
 }
 
-// Qt's event queue waits on futexes, which ThreadSanitizer does not see: the
-// marks tell it that what a request carries is written before it runs there.
+namespace {
+// Held while Qt makes and posts a request, and taken by the station's thread
+// before it reads one. Qt's event queue waits on futexes, which
+// ThreadSanitizer does not see; this lock it sees, so it knows a request is
+// whole, the object Qt made of it too, before it runs there.
+std::mutex handOver;
+} // namespace
+
 template <typename Work> void Station::ask(Work&& work)
 {
-    QtTsan::futexRelease(m_worker);
+    const std::lock_guard lock(handOver);
     QMetaObject::invokeMethod(
         m_worker,
-        [worker = m_worker, work = std::forward<Work>(work)]() mutable {
-            QtTsan::futexAcquire(worker);
+        [work = std::forward<Work>(work)]() mutable {
+            handOver.lock(); // once Qt let go of the request
+            handOver.unlock();
             work();
         },
         Qt::QueuedConnection);
