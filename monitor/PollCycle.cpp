@@ -183,10 +183,11 @@ QVector<PollStepResult> PollCycle::lineTick()
     if (!nextDue(now)) {
         m_ranges.clear();
         endPass();
-        if (results.isEmpty())
-            results << PollStepResult();
-        results.last().passEnded = true;
-        results.last().refresh = true;
+        // Each row was told as written: a pass of a few seconds must not cost
+        // the window a refresh of every card.
+        PollStepResult passEnd;
+        passEnd.passEnded = true;
+        results << passEnd;
     }
     return results;
 }
@@ -549,10 +550,13 @@ bool PollCycle::judgeSurgeCount(int deviceId, int count, const QDateTime& time)
 void PollCycle::readingsPaused()
 {
     m_surgeCounter.pause();
+    m_ranges.clear();
 }
 
 void PollCycle::scopeOpened()
 {
+    // Line mode plans its requests anew on the new scope.
+    m_ranges.clear();
     QSet<int> polled;
     const int column = int(m_scope.columnNames().indexOf(QStringLiteral("device_id")));
     for (int row = 0; row < m_scope.recordCount(); ++row)
