@@ -6,10 +6,12 @@
 
 #include "display/DataPanel.h"
 #include "link/FieldBus.h"
+#include "monitor/PollPacer.h"
 #include "store/FixedTexts.h"
 
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QSettings>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QThread>
@@ -43,12 +45,24 @@ class WindowStallTest final : public QObject
 {
     Q_OBJECT
 private slots:
+    void windowKeepsAnswering_data();
     void windowKeepsAnswering();
     void readingsGoOnWhileWindowBlocked();
 };
 
+void WindowStallTest::windowKeepsAnswering_data()
+{
+    QTest::addColumn<bool>("lineMode");
+    QTest::newRow("node by node") << false;
+    QTest::newRow("line mode") << true;
+}
+
 void WindowStallTest::windowKeepsAnswering()
 {
+    QFETCH(bool, lineMode);
+    QSettings conf(PollPacer::settingsPath(), QSettings::IniFormat);
+    lineMode ? conf.setValue(u"poll/pace"_s, u"line"_s) : conf.remove(u"poll/pace"_s);
+    conf.sync();
     constexpr int kPort = 203;
     QTemporaryDir portDir;
     qputenv("SPDMON_PORT_DIR", portDir.path().toLocal8Bit());
@@ -75,10 +89,11 @@ void WindowStallTest::windowKeepsAnswering()
     QObject::connect(&f.station, &Station::stepsDone,
                      [&steps](const PollSteps& done) { steps += done.taken; });
 
-    // The pass starts on device 1: three reads of each of its nodes time out.
+    // The pass starts on device 1: three reads of each of its nodes time out
+    // (in line mode one request, lost at once as never read: the others go on).
     // The first answer brings the overview's full refresh; the silence follows.
     f.form->toggleMonitoring();
-    QTRY_VERIFY(steps == 1);
+    QTRY_VERIFY(lineMode ? steps >= 1 : steps == 1);
     const qint64 silent = worstStall(1800);
     QVERIFY(steps >= 4);
     QVERIFY(sim.command(u"normal 1"_s));
@@ -95,8 +110,8 @@ void WindowStallTest::windowKeepsAnswering()
     const qint64 locked = worstStall(5000);
     QVERIFY(hold.exec(u"COMMIT"_s));
     QCOMPARE(MessageBox::takeShown(), QStringList{u"database is locked"_s});
-    qInfo("worst window stall: silent device %lld ms, 741 nodes at 100 ms %lld ms, locked file %lld ms",
-          silent, wholeBus, locked);
+    qInfo("worst window stall: silent device %lld ms, 741 nodes %s %lld ms, locked file %lld ms", silent,
+          lineMode ? "in line mode" : "at 100 ms", wholeBus, locked);
     QVERIFY(silent < kStallBoundMs && wholeBus < kStallBoundMs && locked < kStallBoundMs);
 }
 
