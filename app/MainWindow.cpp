@@ -98,7 +98,8 @@ MainWindow::MainWindow(Station& shown, int screenWidth, QWidget* parent) : QMain
     connect(m_monitor, &MonitorControl::started, &station, &Station::startPolling);
     connect(m_monitor, &MonitorControl::stopped, &station, &Station::stopPolling);
     // After the station started: it knows then whether line mode is on.
-    connect(m_monitor, &MonitorControl::started, this, [this]() { lineModeLabel->setVisible(station.lineMode()); });
+    connect(m_monitor, &MonitorControl::started, this,
+            [this]() { lineModeLabel->setVisible(station.lineMode()); });
     connect(m_monitor, &MonitorControl::stopped, this, [this]() { lineModeLabel->hide(); });
 
     FormCreate(screenWidth);

@@ -71,6 +71,8 @@ BusDiagnosticsDialog::BusDiagnosticsDialog(QWidget* parent)
     layout->addWidget(resetButton, 0, Qt::AlignRight);
 }
 
+// The last column says that line mode reads the device node by node: it
+// refused to read several registers in one request.
 void BusDiagnosticsDialog::showCounters(const DeviceCounters& counters)
 {
     m_counters.insert(counters.deviceId, counters);
@@ -87,7 +89,6 @@ void BusDiagnosticsDialog::showCounters(const DeviceCounters& counters)
                                  counters.lastGood.isNull() ? QStringLiteral("-")
                                                             : Text::dateTimeText(counters.lastGood),
                                  counters.consecutiveFailures,
-                                 // Line mode reads a device that refuses ranges node by node.
                                  counters.rangesRefused ? QStringLiteral("逐点读取") : QString()};
     QStandardItem*& device = m_deviceItems[counters.deviceId];
     if (!device) {

@@ -162,8 +162,8 @@ QVector<PollStepResult> PollCycle::lineTick()
             const int row = m_scope.rowOfId(node.rowId, m_scope.recNo());
             answering = answering || (row >= 0 && m_scope.heldRow(row).value(status) == kCommNormal);
         }
-        const bool refusedAtOnce = range.count > 1 && failure == ReadFailure::ExceptionReply &&
-                                   !m_rangesWork.contains(deviceId);
+        const bool refusedAtOnce =
+            range.count > 1 && failure == ReadFailure::ExceptionReply && !m_rangesWork.contains(deviceId);
         hold = !refusedAtOnce && answering && ++m_failsInRow[deviceId] < kConfirmations;
         if (!hold) {
             m_failsInRow.remove(deviceId);
@@ -257,7 +257,8 @@ void PollCycle::refuseRanges(int deviceId)
     m_refusing.insert(deviceId);
     if (m_counters)
         m_counters->rangesRefused(deviceId);
-    std::fprintf(stderr, "device %d refuses to read several registers at once: read node by node\n", deviceId);
+    std::fprintf(stderr, "device %d refuses to read several registers at once: read node by node\n",
+                 deviceId);
     const int done = m_rangeIndex;
     planLinePass();
     m_rangeIndex = done;
@@ -267,8 +268,8 @@ void PollCycle::refuseRanges(int deviceId)
 
 // Each node of the range gets the columns a single read of it would give,
 // its abnormal readings counted on their own; all in one transaction.
-QVector<PollStepResult> PollCycle::writeRange(const ReadRange& range, const int* values, std::optional<bool> lost,
-                                              bool& hold)
+QVector<PollStepResult> PollCycle::writeRange(const ReadRange& range, const int* values,
+                                              std::optional<bool> lost, bool& hold)
 {
     struct Written
     {

@@ -34,11 +34,9 @@ QVector<ReadRange> ReadRanges::build(const QVector<RangeNode>& nodes, const QSet
         for (const RangeNode& node : group) {
             if (merge && !ranges.isEmpty()) {
                 ReadRange& last = ranges.last();
-                const bool sameGroup =
-                    last.deviceId == node.deviceId && last.function == node.function;
+                const bool sameGroup = last.deviceId == node.deviceId && last.function == node.function;
                 const int end = last.start + last.count;
-                if (sameGroup && node.reg - end <= kMaxHole &&
-                    node.reg - last.start < kMaxCount) {
+                if (sameGroup && node.reg - end <= kMaxHole && node.reg - last.start < kMaxCount) {
                     last.count = std::max(last.count, node.reg - last.start + 1);
                     last.nodes.append(node);
                     continue;

@@ -65,8 +65,8 @@ private slots:
         badCrc[6] = char(badCrc.at(6) ^ 0x5A);
         QTest::newRow("unsupported function") << "" << frame("0206000B0001") << frame("028601");
         QTest::newRow("missing register") << "" << frame("070300280001") << frame("078302");
-        QTest::newRow("whole block, unset read 0") << "surge 7 3;abnormal 7" << frame("070300050007")
-                                                   << frame("07030E0003000000000000FFFF0000FFFF");
+        QTest::newRow("whole block, unset read 0")
+            << "surge 7 3;abnormal 7" << frame("070300050007") << frame("07030E0003000000000000FFFF0000FFFF");
         QTest::newRow("strict refuses the block") << "strict 7" << frame("070300050007") << frame("078302");
         QTest::newRow("no such device") << "" << frame("0303000B0001") << QByteArray();
         // The count stays at the largest register value instead of wrapping to 0.

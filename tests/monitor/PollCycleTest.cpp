@@ -49,7 +49,8 @@ struct PollFixture
             openScope("select * from node_record order by  device_id ASC, node_name ASC");
         for (int i = 0; i < times; ++i) {
             Clock::setFixed(now = now.addSecs(1));
-            for (const PollStepResult& result : lineMode ? cycle.lineTick() : QVector<PollStepResult>{cycle.pollTick()}) {
+            for (const PollStepResult& result :
+                 lineMode ? cycle.lineTick() : QVector<PollStepResult>{cycle.pollTick()}) {
                 refreshes += result.refresh;
                 if (result.alarm) // as the window takes the line into its grid
                     AlarmLogTable(log).takeAdded(result.alarm->rowId, result.alarm->time, result.alarm->text);
@@ -378,39 +379,62 @@ private slots:
         QCOMPARE(raised.count(), 1);
     }
 
-    // Line mode, device 1's nodes a and b (registers 9, 11) in one request, then
-    // device 2's c. Device 1 answers as listed, then the last answer for good (-1 silent).
+    // Line mode: device 1's nodes a and b (registers 9, 11) in one request, then
+    // device 2's c, a step a second. Device 1 answers as listed, then the last
+    // answer for good (-1 silent); it may refuse ranges (by an exception or by
+    // silence while a single read answers) and is then read node by node.
     void lineConfirmation_data()
     {
         QTest::addColumn<Ints>("answers");
-        QTest::addColumn<QString>("asked"); // requests in six steps: 1 device 1, s a single of a, 2 device 2
-        QTest::addColumn<QString>("rows");  // a and b afterwards
+        QTest::addColumn<int>("refusal");
+        QTest::addColumn<QString>("asked"); // the first requests: 1 device 1, s one node of it, 2 device 2
+        QTest::addColumn<QString>("rows");  // a and b after 26 steps
         QTest::addColumn<QStringList>("records");
-        const QString ok = "通信正常/正常 通信正常/正常";
-        QTest::newRow("fails once, answers") << Ints{-1, 0} << "112121" << ok << QStringList();
-        QTest::newRow("fails, answers, fails") << Ints{-1, -1, 0, -1, 0} << "111211" << ok << QStringList();
-        QTest::newRow("fails three times") << Ints{-1} << "111s222" << "通信异常/正常 通信异常/正常"
-                                           << QStringList();
-        QTest::newRow("abnormal twice, normal") << Ints{0xFFFF, 0xFFFF, 0} << "111212" << ok << QStringList();
-        QTest::newRow("abnormal three times") << Ints{0xFFFF} << "111212" << "通信正常/告警 通信正常/告警"
-                                              << QStringList{"KPV1[1];  a:异常", "KPV1[1];  b:异常"};
+        const QString ok = "通信正常/正常 通信正常/正常", lost = "通信异常/正常 通信异常/正常";
+        const QString wait = QString(9, '2'); // a lost device asked again ten seconds after
+        QTest::newRow("fails once, answers") << Ints{-1, 0} << 0 << "112121" << ok << QStringList();
+        QTest::newRow("fails, answers, fails")
+            << Ints{-1, -1, 0, -1, 0} << 0 << "111211" << ok << QStringList();
+        QTest::newRow("fails three times")
+            << Ints{-1} << 0 << "111s" + wait + '1' + wait + '1' << lost << QStringList();
+        QTest::newRow("lost, rejoins")
+            << Ints{-1, -1, -1, -1, -1, 0} << 0 << "111s" + wait + '1' + wait + "1212" << ok << QStringList();
+        QTest::newRow("abnormal twice, normal")
+            << Ints{0xFFFF, 0xFFFF, 0} << 0 << "111212" << ok << QStringList();
+        QTest::newRow("abnormal three times")
+            << Ints{0xFFFF} << 0 << "111212"
+            << "通信正常/告警 通信正常/告警" << QStringList{"KPV1[1];  a:异常", "KPV1[1];  b:异常"};
+        QTest::newRow("refuses by exception")
+            << Ints{0} << int(ReadFailure::ExceptionReply) << "1ss2ss2" << ok << QStringList();
+        QTest::newRow("refuses by silence")
+            << Ints{0} << int(ReadFailure::NoReply) << "111sss2ss2" << ok << QStringList();
     }
 
     void lineConfirmation()
     {
         QFETCH(Ints, answers);
+        QFETCH(int, refusal);
+        QFETCH(QString, asked);
         PollFixture f;
         f.lineMode = true;
+        BusCounters counters;
+        f.cycle.setCounters(&counters);
+        QHash<int, bool> nodeByNode; // as the diagnostics window shows it
+        QObject::connect(&counters, &BusCounters::deviceChanged,
+                         [&](const DeviceCounters& c) { nodeByNode[c.deviceId] = c.rangesRefused; });
         f.add(1, "a", "通信正常", "正常", kZeroNormal, 20, 3, 9);
         f.add(1, "b", "通信正常", "正常");
         f.add(2, "c", "通信正常", "正常");
         for (int i = 0; i + 1 < answers.size(); ++i)
             f.bus.queue(1, answers[i] < 0 ? std::nullopt : std::optional<int>(answers[i]));
         answers.last() < 0 ? f.bus.silence(1) : f.bus.answer(1, answers.last());
-        f.step(6);
-        QTEST(f.requests(), "asked");
+        if (refusal)
+            f.bus.refuseRanges(1, ReadFailure(refusal));
+        f.step(26);
+        QCOMPARE(f.requests().left(asked.size()), asked);
         QTEST(f.status("a") + ' ' + f.status("b"), "rows");
         QTEST(f.records(), "records");
+        QCOMPARE(nodeByNode.value(1), refusal != 0);
     }
 
     // Every node of a range gets what a single read of it gives: the same
@@ -436,53 +460,8 @@ private slots:
             QCOMPARE(f.bus.calls.size(), lineMode ? 4 : 12);
         }
         QCOMPARE(seen[1], seen[0]);
-        QVERIFY(seen[0].contains("温度/通信正常/告警/25/25") && seen[0].contains("浪涌次数/通信正常/正常/16/16"));
-    }
-
-    // Device 1 refuses ranges, by an exception reply or by silence while a
-    // single read answers: it is read node by node from then on, each value right.
-    void lineRangeRefused_data()
-    {
-        QTest::addColumn<int>("refusal");
-        QTest::addColumn<QString>("asked");
-        QTest::newRow("exception reply") << int(ReadFailure::ExceptionReply) << "1ss2s";
-        QTest::newRow("no reply") << int(ReadFailure::NoReply) << "1sss2s";
-    }
-
-    void lineRangeRefused()
-    {
-        PollFixture f;
-        f.lineMode = true;
-        BusCounters counters;
-        f.cycle.setCounters(&counters);
-        QSignalSpy told(&counters, &BusCounters::deviceChanged);
-        f.add(1, "a", {}, {}, {}, 20, 3, 9);
-        f.add(1, "b", {}, {}, {}, 20, 3, 11);
-        f.add(2, "c");
-        QFETCH(int, refusal);
-        f.bus.refuseRanges(1, ReadFailure(refusal));
-        f.bus.setRegister(1, 9, 12);
-        f.bus.setRegister(1, 11, 15);
-        f.step(5);
-        QTEST(f.requests(), "asked");
-        QCOMPARE(f.row("a").section('/', 0, 3) + ' ' + f.row("b").section('/', 0, 3), "通信正常/正常/12/12 通信正常/正常/15/15");
-        const auto last = told.last().first().value<DeviceCounters>();
-        QVERIFY(last.deviceId == 1 && last.rangesRefused); // for the diagnostics window
-    }
-
-    // Device 1 never answered and stays silent: asked again only ten seconds
-    // after it was last asked, a step being a second; the first answer puts
-    // it back into every pass.
-    void lineLostDeviceAskedEvery10s()
-    {
-        PollFixture f;
-        f.lineMode = true;
-        f.add(1, "a");
-        f.add(2, "c");
-        f.bus.queue(1, std::nullopt);
-        f.bus.queue(1, std::nullopt);
-        f.step(24);
-        QCOMPARE(f.requests(), "s222222222s222222222s2s2");
+        QVERIFY(seen[0].contains("温度/通信正常/告警/25/25") &&
+                seen[0].contains("浪涌次数/通信正常/正常/16/16"));
     }
 
     // Another program locks the file to rename device 1 and write the read time

@@ -2,54 +2,55 @@
 
 #include <QTest>
 
-// Nodes and ranges written "device:function:register" and "device:function:start+count".
+// "nodes = ranges": nodes "device:function:register" in scope order, ~ before
+// the device of one that refuses ranges; ranges "device:function:start+count".
 class ReadRangesTest final : public QObject
 {
     Q_OBJECT
 private slots:
     void build_data()
     {
-        QTest::addColumn<QString>("nodes");
-        QTest::addColumn<QString>("refusing"); // devices read node by node
-        QTest::addColumn<QString>("ranges");
-        QTest::newRow("KPV block") << "1:3:11 1:3:9 1:3:5" << "" << "1:3:5+7";
-        QTest::newRow("hole of 8") << "1:3:1 1:3:10" << "" << "1:3:1+10";
-        QTest::newRow("hole of 9") << "1:3:1 1:3:11" << "" << "1:3:1+1 1:3:11+1";
-        QTest::newRow("40 registers") << "1:4:0 1:4:8 1:4:16 1:4:24 1:4:32 1:4:39" << "" << "1:4:0+40";
-        QTest::newRow("41 registers") << "1:4:0 1:4:8 1:4:16 1:4:24 1:4:32 1:4:40" << ""
-                                      << "1:4:0+33 1:4:40+1";
-        QTest::newRow("mixed 03 and 04") << "1:3:5 1:4:6 1:3:9" << "" << "1:3:5+5 1:4:6+1";
-        QTest::newRow("devices in scope order") << "2:3:9 1:3:5 2:3:11 1:3:6" << ""
-                                                << "2:3:9+3 1:3:5+2";
-        QTest::newRow("same register twice") << "1:3:9 1:3:9" << "" << "1:3:9+1";
-        QTest::newRow("single node") << "1:3:9" << "" << "1:3:9+1";
-        QTest::newRow("node selected in the tree") << "7:4:11" << "" << "7:4:11+1";
-        QTest::newRow("other function alone") << "1:6:5 1:6:6" << "" << "1:6:5+1 1:6:6+1";
-        QTest::newRow("refusing device") << "1:3:5 1:3:9 2:3:5 2:3:9" << "1" << "1:3:5+1 1:3:9+1 2:3:5+5";
+        QTest::addColumn<QString>("plan");
+        QTest::newRow("KPV block") << "1:3:11 1:3:9 1:3:5 = 1:3:5+7";
+        QTest::newRow("hole of 8") << "1:3:1 1:3:10 = 1:3:1+10";
+        QTest::newRow("hole of 9") << "1:3:1 1:3:11 = 1:3:1+1 1:3:11+1";
+        QTest::newRow("40 registers") << "1:4:0 1:4:8 1:4:16 1:4:24 1:4:32 1:4:39 = 1:4:0+40";
+        QTest::newRow("41 registers") << "1:4:0 1:4:8 1:4:16 1:4:24 1:4:32 1:4:40 = 1:4:0+33 1:4:40+1";
+        QTest::newRow("mixed 03 and 04") << "1:3:5 1:4:6 1:3:9 = 1:3:5+5 1:4:6+1";
+        QTest::newRow("devices in scope order") << "2:3:9 1:3:5 2:3:11 1:3:6 = 2:3:9+3 1:3:5+2";
+        QTest::newRow("same register twice") << "1:3:9 1:3:9 = 1:3:9+1";
+        QTest::newRow("single node") << "1:3:9 = 1:3:9+1";
+        QTest::newRow("node selected in the tree") << "7:4:11 = 7:4:11+1";
+        QTest::newRow("other function alone") << "1:6:5 1:6:6 = 1:6:5+1 1:6:6+1";
+        QTest::newRow("refusing device") << "~1:3:5 ~1:3:9 2:3:5 2:3:9 = 1:3:5+1 1:3:9+1 2:3:5+5";
     }
 
     void build()
     {
-        QFETCH(QString, nodes);
-        QFETCH(QString, refusing);
-        QVector<RangeNode> in;
-        for (const QString& node : nodes.split(' ')) {
-            const QStringList p = node.split(':');
-            in.append({in.size() + 1, p[0].toInt(), p[1].toInt(), p[2].toInt()});
-        }
+        QFETCH(QString, plan);
+        QVector<RangeNode> nodes;
         QSet<int> nodeByNode;
-        for (const QString& device : refusing.split(' ', Qt::SkipEmptyParts))
-            nodeByNode.insert(device.toInt());
+        for (QString node : plan.section(" = ", 0, 0).split(' ')) {
+            const bool refusing = node.startsWith('~');
+            const QStringList p = node.remove('~').split(':');
+            nodes.append({nodes.size() + 1, p[0].toInt(), p[1].toInt(), p[2].toInt()});
+            if (refusing)
+                nodeByNode.insert(p[0].toInt());
+        }
         QStringList out;
         int covered = 0;
-        for (const ReadRange& range : ReadRanges::build(in, nodeByNode)) {
-            out << QString("%1:%2:%3+%4").arg(range.deviceId).arg(range.function).arg(range.start).arg(range.count);
+        for (const ReadRange& range : ReadRanges::build(nodes, nodeByNode)) {
+            out << QString("%1:%2:%3+%4")
+                       .arg(range.deviceId)
+                       .arg(range.function)
+                       .arg(range.start)
+                       .arg(range.count);
             for (const RangeNode& node : range.nodes)
                 covered += node.deviceId == range.deviceId && node.function == range.function &&
                            node.reg >= range.start && node.reg < range.start + range.count;
         }
-        QTEST(out.join(' '), "ranges");
-        QCOMPARE(covered, int(in.size())); // every node once, in a range that reads it
+        QCOMPARE(out.join(' '), plan.section(" = ", 1));
+        QCOMPARE(covered, int(nodes.size())); // every node once, in a range that reads it
     }
 };
 
