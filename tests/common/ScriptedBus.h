@@ -4,15 +4,13 @@
 
 #include <QHash>
 #include <QList>
-#include <QPair>
 #include <QVector>
 #include <functional>
 #include <optional>
 
 // A bus whose answers the test decides: per slave address either a value or
-// silence (-1), optionally with a queue of one-off answers first. A read of
-// several registers gets the value in each, or where set a register's own;
-// a slave may refuse such reads with an exception reply.
+// silence (-1), optionally with a queue of one-off answers first; in each
+// register read the value or one set for it, or a refusal of several at once.
 class ScriptedBus final : public FieldBus
 {
 public:
@@ -54,7 +52,7 @@ private:
     int read(int function, int port, int slave, int reg, int count, int* buffer)
     {
         calls.append({function, port, slave, reg, count});
-        if (count > 1 && m_refusing.contains(slave)) {
+        if (count > 1 && m_refusing.value(slave, ReadFailure::None) != ReadFailure::None) {
             m_lastFailure = m_refusing.value(slave);
             return -1;
         }

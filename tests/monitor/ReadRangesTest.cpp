@@ -38,19 +38,13 @@ private slots:
                 nodeByNode.insert(p[0].toInt());
         }
         QStringList out;
-        int covered = 0;
-        for (const ReadRange& range : ReadRanges::build(nodes, nodeByNode)) {
+        for (const ReadRange& range : ReadRanges::build(nodes, nodeByNode))
             out << QString("%1:%2:%3+%4")
                        .arg(range.deviceId)
                        .arg(range.function)
                        .arg(range.start)
                        .arg(range.count);
-            for (const RangeNode& node : range.nodes)
-                covered += node.deviceId == range.deviceId && node.function == range.function &&
-                           node.reg >= range.start && node.reg < range.start + range.count;
-        }
         QCOMPARE(out.join(' '), plan.section(" = ", 1));
-        QCOMPARE(covered, int(nodes.size())); // every node once, in a range that reads it
     }
 };
 
