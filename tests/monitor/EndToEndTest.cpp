@@ -90,8 +90,8 @@ void EndToEndTest::abnormalAndSilentDevicesAreRecorded()
         u"3|浪涌次数|通信异常|正常|0|0"_s};
     QTRY_COMPARE_WITH_TIMEOUT(f.db.column(nodeSql), expected, 30000);
     // The overview follows: alarm red, communication loss yellow.
-    QCOMPARE(f.form->panel().CardHeaders[1]->palette().color(QPalette::Base), QColor(231, 0, 0));
-    QCOMPARE(f.form->panel().CardHeaders[2]->palette().color(QPalette::Base), QColor(255, 255, 0));
+    QTRY_COMPARE(f.form->panel().CardHeaders[1]->palette().color(QPalette::Base), QColor(231, 0, 0));
+    QTRY_COMPARE(f.form->panel().CardHeaders[2]->palette().color(QPalette::Base), QColor(255, 255, 0));
     const qint64 before = f.form->diagnosticsDialog->counters(2).requests;
     QTest::qWait(1500); // a few more passes: nothing is logged twice
     // At the line's pace device 2 is asked every pass, not once in four tenths of a second.
