@@ -31,11 +31,10 @@ private slots:
         QVector<RangeNode> nodes;
         QSet<int> nodeByNode;
         for (QString node : plan.section(" = ", 0, 0).split(' ')) {
-            const bool refusing = node.startsWith('~');
-            const QStringList p = node.remove('~').split(':');
+            if (node.startsWith('~'))
+                nodeByNode.insert(node.remove('~').section(':', 0, 0).toInt());
+            const QStringList p = node.split(':');
             nodes.append({nodes.size() + 1, p[0].toInt(), p[1].toInt(), p[2].toInt()});
-            if (refusing)
-                nodeByNode.insert(p[0].toInt());
         }
         QStringList out;
         for (const ReadRange& range : ReadRanges::build(nodes, nodeByNode))

@@ -76,6 +76,7 @@ void WindowStallTest::windowKeepsAnswering()
     std::iota(addresses.begin(), addresses.end(), 1);
     KpvSim sim;
     QVERIFY2(sim.start(kPort, addresses), "kpv-sim did not start");
+    QVERIFY(!lineMode || sim.command(u"late all 25"_s)); // replies at about a 9600-baud line's pace
     QVERIFY(sim.command(u"silent 1"_s));
     f.showLoggedIn();
     QCOMPARE(f.station.bus()->comOpen(kPort, 9600, 8, "n", 1), 1);
