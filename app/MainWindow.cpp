@@ -97,6 +97,10 @@ MainWindow::MainWindow(Station& shown, int screenWidth, QWidget* parent) : QMain
     connect(m_monitor, &MonitorControl::statusTextChanged, this, &MainWindow::setStatusText);
     connect(m_monitor, &MonitorControl::started, &station, &Station::startPolling);
     connect(m_monitor, &MonitorControl::stopped, &station, &Station::stopPolling);
+    // After the station started: it knows then whether line mode is on.
+    connect(m_monitor, &MonitorControl::started, this,
+            [this]() { lineModeLabel->setVisible(station.lineMode()); });
+    connect(m_monitor, &MonitorControl::stopped, this, [this]() { lineModeLabel->hide(); });
 
     FormCreate(screenWidth);
     createDialogs();
@@ -378,6 +382,12 @@ void MainWindow::createControls()
         statusLine->addWidget(m_panels[i]);
     }
     m_panels[StatusPanel::kVersion]->setText(QStringLiteral("V1.0"));
+    lineModeLabel = new QLabel(QStringLiteral("线路模式"), statusLine);
+    lineModeLabel->setObjectName(QStringLiteral("lineModeLabel"));
+    lineModeLabel->setFrameShape(QFrame::Panel);
+    lineModeLabel->setFrameShadow(QFrame::Sunken);
+    lineModeLabel->hide();
+    statusLine->addWidget(lineModeLabel);
 
     countdownTimer = new QTimer(this);
     countdownTimer->setObjectName(QStringLiteral("countdownTimer"));

@@ -61,6 +61,7 @@ public:
     QPushButton* operationLogButton;
     QPushButton* silenceButton; // silences the alarm sound without acknowledging
     QLabel* soundFaultLabel;    // why the alarm sound cannot be heard, shown only then
+    QLabel* lineModeLabel;      // beside the status panels while polling runs in line mode
     QLabel* periodLabel;
     QLineEdit* periodEdit;
     QLabel* readPeriodLabel;

@@ -2,6 +2,7 @@
 
 #include "app/StationWorker.h"
 #include "link/ModbusRtuBus.h"
+#include "monitor/PollPacer.h"
 #include "mqtt/MqttPublisher.h"
 #include "store/AlarmLogTable.h"
 #include "store/FixedTexts.h"
@@ -170,8 +171,9 @@ void Station::reloadAlarmStates()
 void Station::startPolling(int nodeReadPeriod, int monitorPeriod)
 {
     m_readPeriod = nodeReadPeriod;
-    ask([worker = m_worker, port = line.ComNum, nodeReadPeriod, monitorPeriod]() {
-        worker->startPolling(port, nodeReadPeriod, monitorPeriod);
+    m_lineMode = PollPacer::linePaceSet(PollPacer::settingsPath());
+    ask([worker = m_worker, port = line.ComNum, nodeReadPeriod, monitorPeriod, lineMode = m_lineMode]() {
+        worker->startPolling(port, nodeReadPeriod, monitorPeriod, lineMode);
     });
 }
 

@@ -62,12 +62,16 @@ public:
     void openPollScope();
     // Monitoring: the station's thread steps through the scope on its own,
     // one step every node read period (ms) and, after each pass, a pause of
-    // the monitoring period (s); stepsDone tells the steps.
+    // the monitoring period (s); stepsDone tells the steps. With [poll]
+    // pace=line in spdmon.conf (line mode) one request reads a device's
+    // nodes and the next follows as soon as the reply is in.
     void startPolling(int nodeReadPeriod, int monitorPeriod);
     void stopPolling();
     bool polling() const { return m_readPeriod > 0; }
     // The node read period polling runs at; 0 while it does not.
     int readPeriod() const { return m_readPeriod; }
+    // Whether polling runs in line mode; false while it does not run.
+    bool lineMode() const { return polling() && m_lineMode; }
     // Held, the station's thread takes no step of its own: tests and
     // benchmarks step by hand with pollTick.
     void holdPace(bool held);
@@ -115,6 +119,7 @@ private:
     int m_unanswered = 0;
     bool m_stepUnderWay = false;
     int m_readPeriod = 0;
+    bool m_lineMode = false;
     QVector<qint64> m_scopeRowIds;
     int m_unansweredResets = 0;
 };

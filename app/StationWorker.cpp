@@ -11,6 +11,7 @@
 #include "store/NodeTable.h"
 #include "store/Query.h"
 
+#include <algorithm>
 #include <exception>
 
 namespace {
@@ -96,14 +97,18 @@ void StationWorker::openScope(const Selection& selection)
     emit scopeOpened(rowIds, error);
 }
 
-void StationWorker::startPolling(int port, int nodeReadPeriod, int monitorPeriod)
+void StationWorker::startPolling(int port, int nodeReadPeriod, int monitorPeriod, bool lineMode)
 {
     m_line.ComNum = port;
+    m_lineMode = lineMode;
     // A start follows a stop or the program's start: surges seen next may
     // have come at any time since the last reading.
     if (m_cycle)
         m_cycle->readingsPaused();
-    m_pacer->start(nodeReadPeriod, monitorPeriod);
+    if (lineMode)
+        m_pacer->startLinePace(monitorPeriod);
+    else
+        m_pacer->start(nodeReadPeriod, monitorPeriod);
 }
 
 void StationWorker::stopPolling()
@@ -118,21 +123,42 @@ void StationWorker::holdPace(bool held)
 
 void StationWorker::step(int port, bool asked)
 {
-    PollStepResult result;
-    result.error = failureOf([&]() {
+    // In line mode one request may write several rows: one result each.
+    QVector<PollStepResult> results(1);
+    bool requested = true;
+    const QString error = failureOf([&]() {
         ensureOpen();
         m_line.ComNum = port;
-        result = m_cycle->pollTick();
+        if (m_lineMode) {
+            results = m_cycle->lineTick();
+            requested = m_cycle->lineRequested();
+            if (results.isEmpty())
+                results.append(PollStepResult());
+        } else {
+            results.first() = m_cycle->pollTick();
+        }
         // Only a step the window refreshes for moves the mark on: a write by
         // another connection is told with the next refresh, whenever it came.
-        if (result.refresh) {
+        const auto refreshing = std::find_if(results.begin(), results.end(),
+                                             [](const PollStepResult& result) { return result.refresh; });
+        if (refreshing != results.end()) {
             const qint64 version = m_connection->dataVersion();
-            result.polled.fileChanged = version != m_seenDataVersion;
+            refreshing->polled.fileChanged = version != m_seenDataVersion;
             m_seenDataVersion = version;
+            // The step's own rows come after the mark: no other writer between them.
+            for (auto later = refreshing + 1; later != results.end(); ++later)
+                later->polled.fileChanged = false;
         }
     });
-    m_pacer->stepTaken(result.passEnded);
-    if (m_steps.put(result, asked))
+    if (!error.isEmpty()) {
+        results = {PollStepResult()};
+        results.first().error = error;
+    }
+    m_pacer->stepTaken(results.last().passEnded, requested);
+    bool wasEmpty = false;
+    for (int i = 0; i < results.size(); ++i)
+        wasEmpty = m_steps.put(results.at(i), asked && i == results.size() - 1) || wasEmpty;
+    if (wasEmpty)
         emit stepsWaiting();
 }
 

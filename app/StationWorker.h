@@ -37,8 +37,9 @@ public:
     // Reopens the scope on the selection (the system, a device or a node),
     // standing on its first row.
     void openScope(const Selection& selection);
-    // Monitoring started: steps on the port at the pace of the two periods.
-    void startPolling(int port, int nodeReadPeriod, int monitorPeriod);
+    // Monitoring started: steps on the port at the pace of the two periods,
+    // or in line mode one request after another, pausing between passes.
+    void startPolling(int port, int nodeReadPeriod, int monitorPeriod, bool lineMode);
     // Monitoring stopped: no step of the worker's own from here on.
     void stopPolling();
     // Held, the worker takes no step of its own; tests step by hand.
@@ -84,6 +85,7 @@ private:
     LineSettings m_line;
     PollState m_poll;
     qint64 m_seenDataVersion = -1; // data_version at the last refreshing step
+    bool m_lineMode = false;
     std::unique_ptr<Connection> m_connection;
     std::unique_ptr<Query> m_scope;
     std::unique_ptr<AlarmStates> m_alarms; // written in the poll step's transactions

@@ -26,6 +26,7 @@ void BusCounters::record(int deviceId, ReadFailure failure, double milliseconds,
 {
     DeviceCounters& counters = m_devices[deviceId];
     counters.deviceId = deviceId;
+    counters.rangesRefused = m_refusing.contains(deviceId);
     ++counters.requests;
     ++counters.consecutiveFailures;
     switch (failure) {
@@ -48,6 +49,15 @@ void BusCounters::record(int deviceId, ReadFailure failure, double milliseconds,
         ++counters.exceptionReply;
         break;
     }
+    emit deviceChanged(counters);
+}
+
+void BusCounters::rangesRefused(int deviceId)
+{
+    m_refusing.insert(deviceId);
+    DeviceCounters& counters = m_devices[deviceId];
+    counters.deviceId = deviceId;
+    counters.rangesRefused = true;
     emit deviceChanged(counters);
 }
 

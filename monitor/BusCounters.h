@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QMetaType>
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 // How one device has answered since monitoring started: what a technician
@@ -25,6 +26,7 @@ struct DeviceCounters
     double totalMs = 0;
     QDateTime lastGood; // null before the first good reply
     int consecutiveFailures = 0;
+    bool rangesRefused = false; // line mode reads it node by node
 
     double meanMs() const { return good > 0 ? totalMs / double(good) : -1; }
     // Three lines for a tooltip.
@@ -42,6 +44,9 @@ public:
 
     // One read of the device that took this long and ended so.
     void record(int deviceId, ReadFailure failure, double milliseconds, const QDateTime& at);
+    // The device refused to read a range of registers in one request: read
+    // node by node for the rest of the run, which a reset does not forget.
+    void rangesRefused(int deviceId);
 
 public slots:
     // Forgets every count: monitoring starts afresh, or a technician asked.
@@ -53,4 +58,5 @@ signals:
 
 private:
     QHash<int, DeviceCounters> m_devices;
+    QSet<int> m_refusing;
 };

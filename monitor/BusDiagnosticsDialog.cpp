@@ -21,7 +21,8 @@ enum Column {
     kMean,
     kMax,
     kLastGood,
-    kFailures
+    kFailures,
+    kReading
 };
 
 // Numbers as numbers, so that a column sorts by value; "-" for none yet.
@@ -42,7 +43,7 @@ QVariant milliseconds(double value)
 BusDiagnosticsDialog::BusDiagnosticsDialog(QWidget* parent)
     : QDialog(parent), countersGrid(new QTableView(this)),
       resetButton(new QPushButton(QStringLiteral("清零"), this)),
-      m_model(new QStandardItemModel(0, kFailures + 1, this))
+      m_model(new QStandardItemModel(0, kReading + 1, this))
 {
     setObjectName(QStringLiteral("busDiagnosticsDialog"));
     setWindowTitle(QStringLiteral("通信诊断"));
@@ -51,7 +52,8 @@ BusDiagnosticsDialog::BusDiagnosticsDialog(QWidget* parent)
         {QStringLiteral("设备地址"), QStringLiteral("请求"), QStringLiteral("正常应答"),
          QStringLiteral("无应答"), QStringLiteral("错误应答"), QStringLiteral("异常应答"),
          QStringLiteral("最近(ms)"), QStringLiteral("最小(ms)"), QStringLiteral("平均(ms)"),
-         QStringLiteral("最大(ms)"), QStringLiteral("最近正常应答"), QStringLiteral("连续失败")});
+         QStringLiteral("最大(ms)"), QStringLiteral("最近正常应答"), QStringLiteral("连续失败"),
+         QStringLiteral("读取方式")});
     countersGrid->setObjectName(QStringLiteral("countersGrid"));
     countersGrid->setModel(m_model);
     countersGrid->setSortingEnabled(true);
@@ -69,6 +71,8 @@ BusDiagnosticsDialog::BusDiagnosticsDialog(QWidget* parent)
     layout->addWidget(resetButton, 0, Qt::AlignRight);
 }
 
+// The last column says that line mode reads the device node by node: it
+// refused to read several registers in one request.
 void BusDiagnosticsDialog::showCounters(const DeviceCounters& counters)
 {
     m_counters.insert(counters.deviceId, counters);
@@ -84,7 +88,8 @@ void BusDiagnosticsDialog::showCounters(const DeviceCounters& counters)
                                  milliseconds(counters.maxMs),
                                  counters.lastGood.isNull() ? QStringLiteral("-")
                                                             : Text::dateTimeText(counters.lastGood),
-                                 counters.consecutiveFailures};
+                                 counters.consecutiveFailures,
+                                 counters.rangesRefused ? QStringLiteral("逐点读取") : QString()};
     QStandardItem*& device = m_deviceItems[counters.deviceId];
     if (!device) {
         QList<QStandardItem*> row;

@@ -16,6 +16,7 @@
 
 #include <QElapsedTimer>
 #include <array>
+#include <cstdio>
 #include <utility>
 
 using namespace StatusTexts;
@@ -115,6 +116,270 @@ void PollCycle::PollStep()
     refresh(polledRow, passEnded);
 }
 
+QVector<PollStepResult> PollCycle::lineTick()
+{
+    m_lineRequested = false;
+    if (m_bus->comWork(m_line.ComNum) == 1 || m_poll.Countdown != 0)
+        return {};
+    m_result = {};
+    if (!m_scope.isActive() || m_scope.recordCount() == 0) {
+        endPass();
+        refresh(-1, true);
+        return {m_result};
+    }
+    const QDateTime now = Clock::now();
+    if (m_ranges.isEmpty())
+        planLinePass();
+    // Every device left in the pass lost and not due: the pass ends unread.
+    if (!nextDue(now)) {
+        m_ranges.clear();
+        endPass();
+        m_result.passEnded = true;
+        return {m_result};
+    }
+
+    const ReadRange range = m_ranges.at(m_rangeIndex);
+    const int deviceId = range.deviceId;
+    std::array<int, ReadRanges::kMaxCount> values{};
+    const int result = readRange(range, values.data());
+    m_lineRequested = true;
+    const ReadFailure failure = result == -1 ? m_bus->lastFailure(m_line.ComNum) : ReadFailure::None;
+    std::optional<bool> lost;
+    bool hold = false;
+    if (result != -1) {
+        m_failsInRow.remove(deviceId);
+        m_lostAsked.remove(deviceId);
+        if (range.count > 1)
+            m_rangesWork.insert(deviceId);
+        lost = false;
+    } else {
+        // A failed request counts once for the device, and only while a node
+        // it covers is shown answering; the loss of all of them is confirmed
+        // at the third in a row, the request held until then.
+        bool answering = false;
+        const int status = int(m_scope.columnNames().indexOf(QStringLiteral("communication_status")));
+        for (const RangeNode& node : range.nodes) {
+            const int row = m_scope.rowOfId(node.rowId, m_scope.recNo());
+            answering = answering || (row >= 0 && m_scope.heldRow(row).value(status) == kCommNormal);
+        }
+        const bool refusedAtOnce =
+            range.count > 1 && failure == ReadFailure::ExceptionReply && !m_rangesWork.contains(deviceId);
+        hold = !refusedAtOnce && answering && ++m_failsInRow[deviceId] < kConfirmations;
+        if (!hold) {
+            m_failsInRow.remove(deviceId);
+            if (range.count > 1 && rangeRefused(range, failure)) {
+                refuseRanges(deviceId);
+                return {};
+            }
+            lost = true;
+            m_lostAsked.insert(deviceId, now);
+        }
+    }
+
+    QVector<PollStepResult> results = writeRange(range, values.data(), lost, hold);
+    if (hold)
+        return results;
+    ++m_rangeIndex;
+    if (!nextDue(now)) {
+        m_ranges.clear();
+        endPass();
+        // Each row was told as written: a pass of a few seconds must not cost
+        // the window a refresh of every card.
+        PollStepResult passEnd;
+        passEnd.passEnded = true;
+        results << passEnd;
+    }
+    return results;
+}
+
+void PollCycle::planLinePass()
+{
+    const QStringList columns = m_scope.columnNames();
+    const int device = int(columns.indexOf(QStringLiteral("device_id")));
+    const int code = int(columns.indexOf(QStringLiteral("node_code")));
+    const int reg = int(columns.indexOf(QStringLiteral("node_reg_add")));
+    QVector<RangeNode> nodes;
+    for (int row = 0; row < m_scope.recordCount(); ++row) {
+        const QVector<QVariant> values = m_scope.heldRow(row);
+        nodes.append({m_scope.rowId(row), values.value(device).toInt(), values.value(code).toInt(),
+                      values.value(reg).toInt()});
+    }
+    m_ranges = ReadRanges::build(nodes, m_refusing);
+    m_rangeIndex = 0;
+}
+
+// A lost device is asked at most once every ten seconds, so that a few dead
+// devices do not slow the whole line.
+bool PollCycle::nextDue(const QDateTime& now)
+{
+    constexpr qint64 kLostInterval = 10 * 1000;
+    for (; m_rangeIndex < m_ranges.size(); ++m_rangeIndex) {
+        const auto lost = m_lostAsked.constFind(m_ranges.at(m_rangeIndex).deviceId);
+        if (lost == m_lostAsked.cend() || lost->msecsTo(now) >= kLostInterval)
+            return true;
+    }
+    return false;
+}
+
+int PollCycle::readRange(const ReadRange& range, int* values)
+{
+    QElapsedTimer timer;
+    timer.start();
+    int result = 0;
+    if (range.function == 3)
+        result = m_bus->fcn03(m_line.ComNum, range.deviceId, range.start, range.count, values);
+    else if (range.function == 4)
+        result = m_bus->fcn04(m_line.ComNum, range.deviceId, range.start, range.count, values);
+    if (m_counters && (range.function == 3 || range.function == 4))
+        countRead(range.deviceId, result != -1, double(timer.nsecsElapsed()) / 1e6);
+    return result;
+}
+
+// Refused: an exception reply to a range, or no reply to one while a single
+// read answers. Asked once before a loss is confirmed, not of a device that
+// answered a range or is known lost, so that silent devices cost no more.
+bool PollCycle::rangeRefused(const ReadRange& range, ReadFailure failure)
+{
+    if (m_rangesWork.contains(range.deviceId))
+        return false;
+    if (failure == ReadFailure::ExceptionReply)
+        return true;
+    if (failure != ReadFailure::NoReply || m_lostAsked.contains(range.deviceId))
+        return false;
+    const RangeNode& first = range.nodes.first();
+    std::array<int, ReadRanges::kMaxCount> single{};
+    return readRange({range.deviceId, range.function, first.reg, 1, {first}}, single.data()) != -1;
+}
+
+// Read node by node from now on, its requests anew from its first.
+void PollCycle::refuseRanges(int deviceId)
+{
+    m_refusing.insert(deviceId);
+    if (m_counters)
+        m_counters->rangesRefused(deviceId);
+    std::fprintf(stderr, "device %d refuses to read several registers at once: read node by node\n",
+                 deviceId);
+    const int done = m_rangeIndex;
+    planLinePass();
+    m_rangeIndex = done;
+    while (m_rangeIndex > 0 && m_ranges.at(m_rangeIndex - 1).deviceId == deviceId)
+        --m_rangeIndex;
+}
+
+// Each node of the range gets the columns a single read of it would give,
+// its abnormal readings counted on their own; all in one transaction.
+QVector<PollStepResult> PollCycle::writeRange(const ReadRange& range, const int* values,
+                                              std::optional<bool> lost, bool& hold)
+{
+    struct Written
+    {
+        qint64 rowId;
+        std::optional<QString> record;
+        QString time;
+        qint64 alarmId;
+        std::optional<SurgeEvent> surge;
+        std::optional<SurgeReading> surgeReading;
+    };
+    QVector<Written> written;
+    QVector<AlarmChange> changes;
+    const QDateTime now = Clock::now();
+    Connection& connection = m_scope.connection();
+    connection.beginTransaction();
+    try {
+        for (const RangeNode& node : range.nodes) {
+            const int row = m_scope.rowOfId(node.rowId, m_scope.recNo());
+            if (row < 0)
+                continue;
+            m_scope.setRecNo(row);
+            m_scope.cancel();
+            m_scope.edit();
+            m_pendingAlarm.reset();
+            m_surgeReading.reset();
+            m_pendingSurge.reset();
+            m_scope.setField(QStringLiteral("read_time"), now);
+            const bool surgeCounter =
+                m_scope.fieldText(QStringLiteral("node_name")) == NodeTexts::kSurgeCount;
+            if (lost == true) {
+                if (surgeCounter)
+                    m_surgeCounter.readFailed(range.deviceId);
+                if (m_scope.fieldText(QStringLiteral("communication_status")) == kCommNormal)
+                    m_scope.setField(QStringLiteral("communication_status"), kCommAbnormal);
+            } else if (lost == false) {
+                m_scope.setField(QStringLiteral("communication_status"), kCommNormal);
+                const int value = values[node.reg - range.start];
+                m_poll.AlarmConfirmCount = m_abnormalInRow.value(node.rowId);
+                bool nodeHold = false;
+                if (!surgeCounter || judgeSurgeCount(range.deviceId, value, now)) {
+                    m_scope.setField(QStringLiteral("node_data"), value);
+                    nodeHold = EvaluateAlarm(value);
+                }
+                if (nodeHold)
+                    m_abnormalInRow.insert(node.rowId, m_poll.AlarmConfirmCount);
+                else
+                    m_abnormalInRow.remove(node.rowId);
+                hold = hold || nodeHold;
+            } else if (surgeCounter) {
+                m_surgeCounter.readFailed(range.deviceId);
+            }
+            if (m_alarms)
+                if (auto change = judgeNodeAlarm(now))
+                    changes << *change;
+            m_scope.post();
+            Written one{node.rowId, m_pendingAlarm, {}, 0, m_pendingSurge, m_surgeReading};
+            if (one.record) {
+                one.time = AddAlarmRecord(*one.record);
+                one.alarmId = m_alarmInsert.lastInsertId();
+            }
+            if (one.surge)
+                SurgeLogTable(m_surgeInsert).add(*one.surge);
+            written << one;
+        }
+        // The device's loss once, from its last node, when all of them are written.
+        if (m_alarms && !written.isEmpty()) {
+            if (auto change = judgeDeviceLoss(now, lost))
+                changes << *change;
+            m_alarms->write(changes);
+        }
+        connection.commit();
+    } catch (const AppError&) {
+        connection.rollback();
+        m_pendingAlarm.reset();
+        m_pendingSurge.reset();
+        m_surgeReading.reset();
+        for (const RangeNode& node : range.nodes) {
+            const int row = m_scope.rowOfId(node.rowId, m_scope.recNo());
+            if (row >= 0) {
+                m_scope.setRecNo(row);
+                m_scope.refreshCurrent();
+            }
+        }
+        throw;
+    }
+    m_pendingAlarm.reset();
+    m_pendingSurge.reset();
+    if (m_alarms)
+        m_alarms->apply(changes);
+    QVector<PollStepResult> results;
+    for (const Written& one : written) {
+        m_surgeReading = one.surgeReading;
+        acceptSurgeCount();
+        const int row = m_scope.rowOfId(one.rowId, m_scope.recNo());
+        m_scope.setRecNo(row);
+        reportRow();
+        m_result = {};
+        if (one.record) {
+            m_result.alarm = AlarmLine{one.alarmId, one.time, *one.record};
+            reportAlarm(one.time, *one.record);
+        }
+        if (one.surge)
+            reportSurge(*one.surge);
+        refresh(row, false);
+        results << m_result;
+    }
+    m_surgeReading.reset();
+    return results;
+}
+
 // The node's alarm follows its row's alarm status; the device's loss of
 // communication is raised by a confirmed loss, or by any failed reading of a
 // row not shown answering, and ends only once none of the device's nodes is
@@ -124,23 +389,34 @@ QVector<AlarmChange> PollCycle::judgeAlarmStates(const QDateTime& readTime, std:
     QVector<AlarmChange> changes;
     if (!m_alarms)
         return changes;
+    if (auto change = judgeNodeAlarm(readTime))
+        changes << *change;
+    if (auto change = judgeDeviceLoss(readTime, lost))
+        changes << *change;
+    return changes;
+}
+
+std::optional<AlarmChange> PollCycle::judgeNodeAlarm(const QDateTime& readTime)
+{
     const int deviceId = m_scope.fieldInt(QStringLiteral("device_id"));
     const bool alarm = m_scope.fieldText(QStringLiteral("alarm_status")) == kAlarm;
     // An alarm status stored before the states were kept has no record this step.
     const auto nodeText = [this]() {
         return m_pendingAlarm.value_or(nodeHead() + m_scope.fieldText(QStringLiteral("con_data")));
     };
-    if (auto change = m_alarms->judge({deviceId, m_scope.fieldText(QStringLiteral("node_name"))}, alarm,
-                                      readTime, nodeText))
-        changes << *change;
+    return m_alarms->judge({deviceId, m_scope.fieldText(QStringLiteral("node_name"))}, alarm, readTime,
+                           nodeText);
+}
+
+std::optional<AlarmChange> PollCycle::judgeDeviceLoss(const QDateTime& readTime, std::optional<bool> lost)
+{
+    const int deviceId = m_scope.fieldInt(QStringLiteral("device_id"));
     if (lost == false && m_alarms->isRaised({deviceId, QString()}))
         lost = NodeTable(m_nodeCheck).othersLost(deviceId, m_scope.rowId(m_scope.recNo()));
-    if (lost) {
-        const auto lossText = [this]() { return deviceHead() + QStringLiteral(";  ") + kCommAbnormal; };
-        if (auto change = m_alarms->judge({deviceId, QString()}, *lost, readTime, lossText))
-            changes << *change;
-    }
-    return changes;
+    if (!lost)
+        return std::nullopt;
+    const auto lossText = [this]() { return deviceHead() + QStringLiteral(";  ") + kCommAbnormal; };
+    return m_alarms->judge({deviceId, QString()}, *lost, readTime, lossText);
 }
 
 // "name[address]", the head of every alarm text.
@@ -275,10 +551,13 @@ bool PollCycle::judgeSurgeCount(int deviceId, int count, const QDateTime& time)
 void PollCycle::readingsPaused()
 {
     m_surgeCounter.pause();
+    m_ranges.clear();
 }
 
 void PollCycle::scopeOpened()
 {
+    // Line mode plans its requests anew on the new scope.
+    m_ranges.clear();
     QSet<int> polled;
     const int column = int(m_scope.columnNames().indexOf(QStringLiteral("device_id")));
     for (int row = 0; row < m_scope.recordCount(); ++row)

@@ -1,9 +1,14 @@
 #pragma once
 
+#include "link/FieldBus.h"
+#include "monitor/ReadRanges.h"
 #include "monitor/SurgeCounter.h"
 #include "store/PollStepResult.h"
 #include "store/Query.h"
 
+#include <QDateTime>
+#include <QHash>
+#include <QSet>
 #include <QString>
 #include <QVector>
 #include <optional>
@@ -42,6 +47,13 @@ public:
     // throws AppError when the step's write failed.
     PollStepResult pollTick();
     void PollStep();
+    // Line mode: one request reads a range of a device's registers (see
+    // ReadRanges) and every node of it is written as a single read would
+    // write it, in one transaction; one result per node written, the last
+    // ending the pass when it did. Nothing while the link is busy.
+    QVector<PollStepResult> lineTick();
+    // Whether the last line tick sent a request.
+    bool lineRequested() const { return m_lineRequested; }
     // Judges a successful reading of the current row; true means hold (the
     // same node is read again at the next tick).
     bool EvaluateAlarm(int value);
@@ -57,6 +69,16 @@ private:
     void countRead(int deviceId, bool good, double milliseconds);
     void postStep();
     QVector<AlarmChange> judgeAlarmStates(const QDateTime& readTime, std::optional<bool> lost);
+    std::optional<AlarmChange> judgeNodeAlarm(const QDateTime& readTime);
+    std::optional<AlarmChange> judgeDeviceLoss(const QDateTime& readTime, std::optional<bool> lost);
+    int readRange(const ReadRange& range, int* values);
+    bool rangeRefused(const ReadRange& range, ReadFailure failure);
+    void refuseRanges(int deviceId);
+    void planLinePass();
+    // Moves to the next request due at now; false at the end of the pass.
+    bool nextDue(const QDateTime& now);
+    QVector<PollStepResult> writeRange(const ReadRange& range, const int* values, std::optional<bool> lost,
+                                       bool& hold);
     QString deviceHead() const;
     QString nodeHead() const;
     void postStep(const QVector<AlarmChange>& changes);
@@ -91,4 +113,15 @@ private:
     PollEvents* m_events = nullptr;
     BusCounters* m_counters = nullptr;
     AlarmStates* m_alarms = nullptr;
+
+    // Line mode: the requests of the pass and what is known of each device
+    // for the run.
+    QVector<ReadRange> m_ranges; // empty until the pass is planned
+    int m_rangeIndex = 0;
+    bool m_lineRequested = false;
+    QHash<int, int> m_failsInRow;       // failed requests in a row, by device
+    QHash<qint64, int> m_abnormalInRow; // abnormal readings in a row, by node row id
+    QHash<int, QDateTime> m_lostAsked;  // devices lost: when last asked
+    QSet<int> m_rangesWork;             // devices that answered a range
+    QSet<int> m_refusing;               // devices read node by node
 };

@@ -8,18 +8,26 @@
 // during the pause of the monitoring period that follows each pass. The step
 // runs in a slot of stepDue on this thread, so one never overlaps another;
 // ticks that come while it runs go by. Held, it lets no step fall due: tests
-// then step by hand.
+// then step by hand. At the line's pace (line mode) the next step is due as
+// soon as the last one is done, the node read period unused.
 class PollPacer final : public QObject
 {
     Q_OBJECT
 public:
     explicit PollPacer(QObject* parent = nullptr);
 
+    // The station's settings file (~/.config/spdmon/spdmon.conf), and whether
+    // it asks for the line's pace ([poll] pace=line).
+    static QString settingsPath();
+    static bool linePaceSet(const QString& path);
+
     void start(int nodeReadPeriodMs, int monitorPeriodS);
+    void startLinePace(int monitorPeriodS);
     void stop();
     void setHeld(bool held) { m_held = held; }
     // Told after every step, paced or not: a pass that ended begins the pause.
-    void stepTaken(bool passEnded);
+    // At the line's pace a step that sent no request waits a little.
+    void stepTaken(bool passEnded, bool requested = true);
 
 signals:
     void stepDue();
@@ -35,4 +43,6 @@ private:
     int m_monitorPeriod = 0;
     int m_pauseLeft = 0;
     bool m_held = false;
+    bool m_linePace = false;
+    bool m_running = false;
 };

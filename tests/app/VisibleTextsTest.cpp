@@ -18,7 +18,7 @@ private slots:
     {
         QTest::addColumn<QString>("texts");
         // clang-format off: one window a line
-        QTest::newRow("mainWindow") << u"mainWindow=|usersButton=用户管理|softwareNameButton=软件名称|devicesButton=设备管理|alarmsButton=告警管理|serialButton=串口设置|monitorButton=启动监控|periodLabel=监控周期(秒)|periodEdit=Edit1|readPeriodLabel=节点读取周期(毫秒)|readPeriodEdit=Edit2|historyButton=浪涌记录|diagnosticsButton=通信诊断|operationLogButton=操作日志|normalLegend=设备正常|alarmLegend=设备报警|commLossLegend=通信异常|treeCaption=设备列表|viewCaption=监控数据|alarmLogCaption=告警日志|silenceButton=消音|acknowledgeButton=确认|acknowledgeAllButton=全部确认|Panel4=V1.0"_s;
+        QTest::newRow("mainWindow") << u"mainWindow=|usersButton=用户管理|softwareNameButton=软件名称|devicesButton=设备管理|alarmsButton=告警管理|serialButton=串口设置|monitorButton=启动监控|periodLabel=监控周期(秒)|periodEdit=Edit1|readPeriodLabel=节点读取周期(毫秒)|readPeriodEdit=Edit2|historyButton=浪涌记录|diagnosticsButton=通信诊断|operationLogButton=操作日志|normalLegend=设备正常|alarmLegend=设备报警|commLossLegend=通信异常|treeCaption=设备列表|viewCaption=监控数据|alarmLogCaption=告警日志|silenceButton=消音|acknowledgeButton=确认|acknowledgeAllButton=全部确认|Panel4=V1.0|lineModeLabel=线路模式"_s;
         QTest::newRow("loginDialog") << u"loginDialog=用户登陆|userLabel=用户名|passwordLabel=密    码|loginButton=登陆|cancelButton=取消|hintLabel=登陆提示！"_s;
         QTest::newRow("userDialog") << u"userDialog=用户管理|userLabel=用户名|passwordLabel=密    码|permissionLabel=权    限|permissionCombo=管理员|addButton=添    加|saveButton=保    存|deleteButton=删    除|modifyButton=修    改|cancelButton=取    消"_s;
         QTest::newRow("passwordDialog") << u"passwordDialog=Form4|passwordLabel=输入新密码|hintLabel=提示|changeButton=确定"_s;

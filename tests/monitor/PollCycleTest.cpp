@@ -2,6 +2,7 @@
 #include "TestDatabase.h"
 
 #include "monitor/AlarmStates.h"
+#include "monitor/BusCounters.h"
 #include "monitor/PollCycle.h"
 #include "store/AlarmLogTable.h"
 #include "store/AppError.h"
@@ -29,16 +30,16 @@ struct PollFixture
 
     // Empty statuses are stored as NULL (never read); an empty alarm type makes an analogue node.
     void add(int device, const QString& node, const QString& comm = {}, const QString& alarm = {},
-             const QString& alarmType = kZeroNormal, int upper = 20, int code = 3)
+             const QString& alarmType = kZeroNormal, int upper = 20, int code = 3, int reg = 11)
     {
         db.exec(
             QString("INSERT INTO node_record (device_id, device_name, node_name, node_code, node_reg_add, "
                     "con_data_type, node_data_lower, node_data_upper, node_alarm_type, communication_status, "
-                    "alarm_status) VALUES (%1, 'KPV%1', '%2', %3, 11, '%4', 10, %5, '%6', NULLIF('%7', ''), "
+                    "alarm_status) VALUES (%1, 'KPV%1', '%2', %3, %9, '%4', 10, %5, '%6', NULLIF('%7', ''), "
                     "NULLIF('%8', ''))")
                 .arg(QString::number(device), node, QString::number(code),
                      alarmType.isEmpty() ? "模拟量" : "开关量", QString::number(upper), alarmType, comm,
-                     alarm));
+                     alarm, QString::number(reg)));
     }
 
     // The first tick opens the whole node table as the scope unless a test opened its own.
@@ -48,10 +49,12 @@ struct PollFixture
             openScope("select * from node_record order by  device_id ASC, node_name ASC");
         for (int i = 0; i < times; ++i) {
             Clock::setFixed(now = now.addSecs(1));
-            const PollStepResult result = cycle.pollTick();
-            refreshes += result.refresh;
-            if (result.alarm) // as the window takes the line into its grid
-                AlarmLogTable(log).takeAdded(result.alarm->rowId, result.alarm->time, result.alarm->text);
+            for (const PollStepResult& result :
+                 lineMode ? cycle.lineTick() : QVector<PollStepResult>{cycle.pollTick()}) {
+                refreshes += result.refresh;
+                if (result.alarm) // as the window takes the line into its grid
+                    AlarmLogTable(log).takeAdded(result.alarm->rowId, result.alarm->time, result.alarm->text);
+            }
         }
     }
     void openScope(const QString& sql)
@@ -83,6 +86,14 @@ struct PollFixture
     }
     QString status(const QString& node) { return row(node).section('/', 0, 1); }
     QStringList records() { return values("SELECT 告警纪录 FROM alarm_record ORDER BY rowid"); }
+    // Line mode's requests: the slave, s for a single register below the highest slave.
+    QString requests() const
+    {
+        QString result;
+        for (const auto& call : bus.calls)
+            result += call.count == 1 && call.slave == 1 ? QString("s") : QString::number(call.slave);
+        return result;
+    }
     Ints slavesRead() const
     {
         Ints result;
@@ -101,6 +112,7 @@ struct PollFixture
     AlarmStates alarms{db.connection()};
     PollCycle cycle{line, state, scope, &bus};
     int refreshes = 0;
+    bool lineMode = false;
     QDateTime now{QDate(2026, 6, 1), QTime(8, 0, 0)};
 };
 } // namespace
@@ -365,6 +377,83 @@ private slots:
                   .replace("returned_unacknowledged", "RU"),
               "events");
         QCOMPARE(raised.count(), 1);
+    }
+
+    // Line mode: device 1's nodes a and b (registers 9, 11) in one request, then
+    // device 2's c, a step a second. Device 1 answers as listed, then the last
+    // answer for good (-1 silent); it may refuse ranges (by an exception or by
+    // silence while a single read answers) and is then read node by node.
+    void lineConfirmation_data()
+    {
+        QTest::addColumn<Ints>("answers");
+        QTest::addColumn<int>("refusal");
+        QTest::addColumn<QString>("asked"); // the first requests: 1 device 1, s one node of it, 2 device 2
+        QTest::addColumn<QString>("rows");  // a and b after 26 steps, and the alarm log
+        const QString ok = "通信正常/正常 通信正常/正常", lost = "通信异常/正常 通信异常/正常";
+        const QString wait = QString(9, '2'); // a lost device asked again ten seconds after
+        QTest::newRow("fails once, answers") << Ints{-1, 0} << 0 << "112121" << ok;
+        QTest::newRow("fails, answers, fails") << Ints{-1, -1, 0, -1, 0} << 0 << "111211" << ok;
+        QTest::newRow("fails three times") << Ints{-1} << 0 << "111s" + wait + '1' + wait + '1' << lost;
+        QTest::newRow("lost, rejoins")
+            << Ints{-1, -1, -1, -1, -1, 0} << 0 << "111s" + wait + '1' + wait + "1212" << ok;
+        QTest::newRow("abnormal twice, normal") << Ints{0xFFFF, 0xFFFF, 0} << 0 << "111212" << ok;
+        QTest::newRow("abnormal three times")
+            << Ints{0xFFFF} << 0 << "111212"
+            << "通信正常/告警 通信正常/告警 KPV1[1];  a:异常|KPV1[1];  b:异常";
+        QTest::newRow("refuses by exception")
+            << Ints{0} << int(ReadFailure::ExceptionReply) << "1ss2ss2" << ok;
+        QTest::newRow("refuses by silence") << Ints{0} << int(ReadFailure::NoReply) << "111sss2ss2" << ok;
+    }
+
+    void lineConfirmation()
+    {
+        QFETCH(Ints, answers);
+        QFETCH(int, refusal);
+        QFETCH(QString, asked);
+        PollFixture f;
+        f.lineMode = true;
+        BusCounters counters;
+        f.cycle.setCounters(&counters);
+        QHash<int, bool> nodeByNode; // as the diagnostics window shows it
+        QObject::connect(&counters, &BusCounters::deviceChanged,
+                         [&](const DeviceCounters& c) { nodeByNode[c.deviceId] = c.rangesRefused; });
+        f.add(1, "a", "通信正常", "正常", kZeroNormal, 20, 3, 9);
+        f.add(1, "b", "通信正常", "正常");
+        f.add(2, "c", "通信正常", "正常");
+        for (int i = 0; i + 1 < answers.size(); ++i)
+            f.bus.queue(1, answers[i] < 0 ? std::nullopt : std::optional<int>(answers[i]));
+        answers.last() < 0 ? f.bus.silence(1) : f.bus.answer(1, answers.last());
+        f.bus.refuseRanges(1, ReadFailure(refusal));
+        f.step(26);
+        QCOMPARE(f.requests().left(asked.size()), asked);
+        QTEST((QStringList{f.status("a"), f.status("b"), f.records().join('|')}.join(' ').trimmed()), "rows");
+        QCOMPARE(nodeByNode.value(1), refusal != 0);
+    }
+
+    // Every node of a range gets what a single read of it gives: the same
+    // rows, records and surge events after the same readings in either mode.
+    void lineWritesAsSingleReads()
+    {
+        QStringList seen[2];
+        for (const bool lineMode : {false, true}) {
+            PollFixture f;
+            f.lineMode = lineMode;
+            f.add(1, "设备状态", "通信正常", "正常", kZeroNormal, 20, 3, 11);
+            f.add(1, "浪涌次数", "通信正常", "正常", {}, 65535, 3, 5);
+            f.add(1, "温度", "通信正常", "正常", {}, 20, 3, 7);
+            for (const auto& [reg, value] : {std::pair{11, 0xFFFF}, {5, 14}, {7, 25}})
+                f.bus.setRegister(1, reg, value);
+            f.step(lineMode ? 3 : 7);
+            f.bus.setRegister(1, 5, 16);
+            f.step(lineMode ? 1 : 3);
+            seen[lineMode] = f.values("SELECT node_name||'/'||communication_status||'/'||alarm_status||'/'||"
+                                      "con_data||'/'||node_data FROM node_record ORDER BY rowid") +
+                             f.records() + f.values("SELECT count(*)||' surges' FROM surge_event");
+            QCOMPARE(f.bus.calls.size(), lineMode ? 4 : 10);
+        }
+        QCOMPARE(seen[1], seen[0]);
+        QVERIFY(seen[0].contains("温度/通信正常/告警/25/25") &&
+                seen[0].contains("浪涌次数/通信正常/正常/16/16"));
     }
 
     // Another program locks the file to rename device 1 and write the read time

@@ -85,7 +85,9 @@ QString KpvBus::commandHelp()
         "  late <addr> <ms>          answer correctly, but only after <ms> milliseconds\n"
         "  surge <addr> [n]          count n surges (default 1) in register 5\n"
         "  set <addr> <reg> <value>  set any register (decimal or 0x hex); registers not set\n"
-        "                            answer with exception 02\n"
+        "                            outside the block 5-11 answer with exception 02\n"
+        "  strict <addr>             registers not set answer with exception 02 in the\n"
+        "                            block 5-11 too (a device that refuses ranges)\n"
         "  turnaround <addr> <ms>    with --line-time, the device's time from the end of a\n"
         "                            request to its reply (default 5 ms)\n"
         "  trace on|off              print \"request <addr> <function> [<register> <count>]\"\n"
@@ -125,11 +127,13 @@ QByteArray KpvBus::correctAnswer(const Device& device, const QByteArray& request
     body.append(static_cast<char>(2 * count));
     // Functions 03 and 04 read the same registers: KPV devices keep one map.
     for (int reg = first; reg < first + count; ++reg) {
-        const auto value = device.registers.constFind(reg);
-        if (value == device.registers.constEnd())
+        const auto found = device.registers.constFind(reg);
+        const bool inBlock = !device.strict && surgeCountRegister <= reg && reg <= blockEnd;
+        if (found == device.registers.constEnd() && !inBlock)
             return exceptionReply(request, illegalDataAddress);
-        body.append(static_cast<char>(*value >> 8));
-        body.append(static_cast<char>(*value & 0xFF));
+        const quint16 value = found == device.registers.constEnd() ? 0 : *found;
+        body.append(static_cast<char>(value >> 8));
+        body.append(static_cast<char>(value & 0xFF));
     }
     return RtuFramer::withCrc(body);
 }
@@ -187,7 +191,7 @@ KpvBus::CommandResult KpvBus::execute(const QString& commandLine)
     static const QStringList withTarget{QStringLiteral("normal"), QStringLiteral("abnormal"),
                                         QStringLiteral("silent"), QStringLiteral("garbage"),
                                         QStringLiteral("late"),   QStringLiteral("surge"),
-                                        QStringLiteral("set")};
+                                        QStringLiteral("set"),    QStringLiteral("strict")};
     if (!withTarget.contains(command))
         return failure(QStringLiteral("unknown command \"%1\" (try help)").arg(command));
     QList<int> targets;
@@ -226,7 +230,7 @@ KpvBus::CommandResult KpvBus::execute(const QString& commandLine)
         behaviour = Behaviour::Silent;
     }
     if (!arguments.isEmpty() && (command == QLatin1String("normal") || command == QLatin1String("abnormal") ||
-                                 command == QLatin1String("silent")))
+                                 command == QLatin1String("silent") || command == QLatin1String("strict")))
         return failure(QStringLiteral("%1 takes only an address").arg(command));
 
     for (const int address : targets) {
@@ -236,6 +240,8 @@ KpvBus::CommandResult KpvBus::execute(const QString& commandLine)
             count = static_cast<quint16>(qMin(65535, count + number));
         } else if (command == QLatin1String("set")) {
             device.registers[reg] = static_cast<quint16>(number);
+        } else if (command == QLatin1String("strict")) {
+            device.strict = true;
         } else {
             if (command == QLatin1String("normal") || command == QLatin1String("abnormal")) {
                 const quint16 value = command == QLatin1String("normal") ? 0 : abnormalValue;
@@ -275,6 +281,8 @@ QString KpvBus::describe(int address, const Device& device)
         line += QLatin1Char(' ') + QLatin1String(garbages[int(device.garbage)]);
     if (device.behaviour == Behaviour::Late)
         line += QStringLiteral(" %1 ms").arg(device.lateMs);
+    if (device.strict)
+        line += QStringLiteral(" strict");
     for (auto it = device.registers.cbegin(); it != device.registers.cend(); ++it)
         line += QStringLiteral(" r%1=%2").arg(it.key()).arg(*it);
     return line;

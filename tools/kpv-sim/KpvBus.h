@@ -8,13 +8,16 @@
 
 // The simulated KPV devices on one bus: their registers and how each one
 // answers. Register 11 is the device status, 9 the surge protector, 5 the
-// surge count; 0x0000 is normal and 0xFFFF abnormal.
+// surge count; 0x0000 is normal and 0xFFFF abnormal. A device answers its
+// whole block 5 to 11 (the registers without meaning read 0) unless marked
+// strict: then only the registers set, as devices that refuse ranges.
 class KpvBus final
 {
 public:
     static constexpr int statusRegister = 11;
     static constexpr int protectorRegister = 9;
     static constexpr int surgeCountRegister = 5;
+    static constexpr int blockEnd = 11;
 
     struct Reply
     {
@@ -51,6 +54,7 @@ private:
         Behaviour behaviour = Behaviour::Answer;
         Garbage garbage = Garbage::Crc;
         int lateMs = 0;
+        bool strict = false;
     };
 
     static QByteArray correctAnswer(const Device& device, const QByteArray& request);
