@@ -150,7 +150,7 @@ private slots:
         badCrc[6] = char(badCrc.at(6) ^ 0x5A);
         add("unsupported function", "", frame("0206000B0001"), frame("028601"));
         add("missing register", "", frame("070300280001"), frame("078302"));
-        add("whole block, unset read 0", "surge 7 3;abnormal 7", frame("070300050007"),
+        add("whole block, unset read 0", "set 7 5 3;abnormal 7", frame("070300050007"),
             frame("07030E0003000000000000FFFF0000FFFF"));
         add("strict refuses the block", "strict 7", frame("070300050007"), frame("078302"));
         add("no such device", "", frame("0303000B0001"), {}, false);
