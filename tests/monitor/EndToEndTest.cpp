@@ -1,7 +1,8 @@
 // The whole monitoring path with the real link library against the bus
-// simulator on a pseudo-terminal: log in, open the port in the serial dialog,
-// start monitoring on the real timers, break the devices, check the tables;
-// in line mode too, with device 1 refusing ranges.
+// simulator on a pseudo-terminal or behind each kind of network gateway: log
+// in, open the port in the serial dialog, start monitoring on the real timers,
+// break the devices (and the gateway), check the tables; in line mode too,
+// with device 1 refusing ranges.
 #include "KpvSim.h"
 #include "MainWindowFixture.h"
 
@@ -10,6 +11,8 @@
 #include "monitor/BusDiagnosticsDialog.h"
 #include "monitor/PollPacer.h"
 
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -31,20 +34,24 @@ private slots:
 
 void EndToEndTest::abnormalAndSilentDevicesAreRecorded_data()
 {
+    QTest::addColumn<QString>("kind"); // of the port: a pty, else a gateway named in ports.conf
     QTest::addColumn<bool>("lineMode");
-    QTest::newRow("node by node") << false;
-    QTest::newRow("line mode") << true;
+    for (const char* kind : {"pty", "rtu-over-tcp", "modbus-tcp"})
+        QTest::newRow(kind) << QString::fromLatin1(kind) << false;
+    QTest::newRow("pty, line mode") << u"pty"_s << true;
 }
 
 void EndToEndTest::abnormalAndSilentDevicesAreRecorded()
 {
+    QFETCH(QString, kind);
     QFETCH(bool, lineMode);
-    QSettings(PollPacer::settingsPath(), QSettings::IniFormat)
-        .setValue(u"poll/pace"_s, lineMode ? u"line"_s : u""_s);
     constexpr int kPort = 201;
     QTemporaryDir portDir;
     QVERIFY(portDir.isValid());
     qputenv("SPDMON_PORT_DIR", portDir.path().toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", portDir.path().toLocal8Bit());
+    if (lineMode)
+        QSettings(PollPacer::settingsPath(), QSettings::IniFormat).setValue(u"poll/pace"_s, u"line"_s);
     MainWindowFixture f;
     f.db.addUser(u"op"_s, u"pw"_s, u"普通用户"_s);
     f.db.exec(u"INSERT INTO soft_record VALUES ('E2E', %1, 9600, 8, 1, 'n', 0, 100)"_s.arg(kPort));
@@ -62,7 +69,15 @@ void EndToEndTest::abnormalAndSilentDevicesAreRecorded()
     const QStringList settings = f.db.column(settingsSql);
 
     KpvSim sim;
-    QVERIFY2(sim.start(kPort, {1, 2, 3}), "kpv-sim did not start");
+    if (kind == u"pty"_s) {
+        QVERIFY2(sim.start(kPort, {1, 2, 3}), "kpv-sim did not start");
+    } else {
+        const quint16 tcpPort = sim.startGateways({1, 2, 3}).value(kind);
+        QFile conf(portDir.filePath(u"spdmon/ports.conf"_s));
+        QVERIFY2(tcpPort && QDir(portDir.path()).mkpath(u"spdmon"_s) && conf.open(QIODevice::WriteOnly),
+                 "no gateway");
+        conf.write(u"COM%1 = %2 127.0.0.1:%3\n"_s.arg(kPort).arg(kind).arg(tcpPort).toUtf8());
+    }
     QVERIFY(sim.command(u"strict 1"_s));
 
     f.logInAndOpenPort(u"op"_s, u"pw"_s);
@@ -71,9 +86,28 @@ void EndToEndTest::abnormalAndSilentDevicesAreRecorded()
     // Start: the first pass reads every node and finds all normal.
     f.form->toggleMonitoring();
     QCOMPARE(!f.form->findChild<QLabel*>(u"lineModeLabel"_s)->isHidden(), lineMode);
-    QTRY_COMPARE_WITH_TIMEOUT(f.db.column(u"SELECT COUNT(*) FROM node_record WHERE alarm_status='正常' "
-                                          "AND communication_status='通信正常'"_s),
-                              QStringList{u"9"_s}, 20000);
+    const QString normalSql = u"SELECT COUNT(*) FROM node_record WHERE alarm_status='正常' "
+                              "AND communication_status='通信正常'"_s;
+    QTRY_COMPARE_WITH_TIMEOUT(f.db.column(normalSql), QStringList{u"9"_s}, 20000);
+
+    // A gateway switched off takes every device with it: the loss is confirmed
+    // as on a cut cable. Switched on, the port connects again by itself.
+    if (kind != u"pty"_s) {
+        const QString lossSql =
+            u"SELECT device_id || state FROM alarm_state WHERE node_name = '' ORDER BY device_id"_s;
+        const auto losses = [](const QString& state) {
+            return QStringList{"1" + state, "2" + state, "3" + state};
+        };
+        QVERIFY(sim.command(u"gateway down"_s));
+        QTRY_COMPARE_WITH_TIMEOUT(
+            f.db.column(u"SELECT COUNT(*) FROM node_record WHERE communication_status='通信异常'"_s),
+            QStringList{u"9"_s}, 20000);
+        QCOMPARE(f.db.column(lossSql), losses(u"active_unacknowledged"_s));
+        QTRY_COMPARE(f.form->panel().CardHeaders[0]->palette().color(QPalette::Base), QColor(255, 255, 0));
+        QVERIFY(sim.command(u"gateway up"_s));
+        QTRY_COMPARE_WITH_TIMEOUT(f.db.column(lossSql), losses(u"returned_unacknowledged"_s), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.db.column(normalSql), QStringList{u"9"_s}, 20000);
+    }
 
     QVERIFY(sim.command(u"abnormal 2"_s));
     QVERIFY(sim.command(u"silent 3"_s));
