@@ -16,7 +16,6 @@
 
 #include <QElapsedTimer>
 #include <array>
-#include <cstdio>
 #include <utility>
 
 using namespace StatusTexts;
@@ -27,7 +26,10 @@ constexpr int kConfirmations = 3;
 
 PollCycle::PollCycle(const LineSettings& line, PollState& poll, Query& scope, FieldBus* bus)
     : m_line(line), m_poll(poll), m_scope(scope), m_alarmInsert(scope.connection()), m_bus(bus),
-      m_surgeInsert(scope.connection()), m_nodeCheck(scope.connection())
+      m_surgeInsert(scope.connection()), m_nodeCheck(scope.connection()),
+      m_linePoll(scope, [this](const ReadRange& range, int* values, ReadFailure* failure) {
+          return readRange(range, values, failure);
+      })
 {}
 
 PollStepResult PollCycle::pollTick()
@@ -128,60 +130,27 @@ QVector<PollStepResult> PollCycle::lineTick()
         return {m_result};
     }
     const QDateTime now = Clock::now();
-    if (m_ranges.isEmpty())
-        planLinePass();
     // Every device left in the pass lost and not due: the pass ends unread.
-    if (!nextDue(now)) {
-        m_ranges.clear();
+    if (!m_linePoll.nextDue(now)) {
         endPass();
         m_result.passEnded = true;
         return {m_result};
     }
 
-    const ReadRange range = m_ranges.at(m_rangeIndex);
-    const int deviceId = range.deviceId;
+    const ReadRange range = m_linePoll.current();
     std::array<int, ReadRanges::kMaxCount> values{};
-    const int result = readRange(range, values.data());
+    const LinePoll::Outcome outcome = m_linePoll.request(values.data(), now);
     m_lineRequested = true;
-    const ReadFailure failure = result == -1 ? m_bus->lastFailure(m_line.ComNum) : ReadFailure::None;
+    if (outcome == LinePoll::Outcome::Refused)
+        return {};
+    bool hold = outcome == LinePoll::Outcome::Held;
     std::optional<bool> lost;
-    bool hold = false;
-    if (result != -1) {
-        m_failsInRow.remove(deviceId);
-        m_lostAsked.remove(deviceId);
-        if (range.count > 1)
-            m_rangesWork.insert(deviceId);
-        lost = false;
-    } else {
-        // A failed request counts once for the device, and only while a node
-        // it covers is shown answering; the loss of all of them is confirmed
-        // at the third in a row, the request held until then.
-        bool answering = false;
-        const int status = int(m_scope.columnNames().indexOf(QStringLiteral("communication_status")));
-        for (const RangeNode& node : range.nodes) {
-            const int row = m_scope.rowOfId(node.rowId, m_scope.recNo());
-            answering = answering || (row >= 0 && m_scope.heldRow(row).value(status) == kCommNormal);
-        }
-        const bool refusedAtOnce =
-            range.count > 1 && failure == ReadFailure::ExceptionReply && !m_rangesWork.contains(deviceId);
-        hold = !refusedAtOnce && answering && ++m_failsInRow[deviceId] < kConfirmations;
-        if (!hold) {
-            m_failsInRow.remove(deviceId);
-            if (range.count > 1 && rangeRefused(range, failure)) {
-                refuseRanges(deviceId);
-                return {};
-            }
-            lost = true;
-            m_lostAsked.insert(deviceId, now);
-        }
-    }
-
+    if (outcome != LinePoll::Outcome::Held)
+        lost = outcome == LinePoll::Outcome::Lost;
     QVector<PollStepResult> results = writeRange(range, values.data(), lost, hold);
     if (hold)
         return results;
-    ++m_rangeIndex;
-    if (!nextDue(now)) {
-        m_ranges.clear();
+    if (!m_linePoll.advance(now)) {
         endPass();
         // Each row was told as written: a pass of a few seconds must not cost
         // the window a refresh of every card.
@@ -192,36 +161,7 @@ QVector<PollStepResult> PollCycle::lineTick()
     return results;
 }
 
-void PollCycle::planLinePass()
-{
-    const QStringList columns = m_scope.columnNames();
-    const int device = int(columns.indexOf(QStringLiteral("device_id")));
-    const int code = int(columns.indexOf(QStringLiteral("node_code")));
-    const int reg = int(columns.indexOf(QStringLiteral("node_reg_add")));
-    QVector<RangeNode> nodes;
-    for (int row = 0; row < m_scope.recordCount(); ++row) {
-        const QVector<QVariant> values = m_scope.heldRow(row);
-        nodes.append({m_scope.rowId(row), values.value(device).toInt(), values.value(code).toInt(),
-                      values.value(reg).toInt()});
-    }
-    m_ranges = ReadRanges::build(nodes, m_refusing);
-    m_rangeIndex = 0;
-}
-
-// A lost device is asked at most once every ten seconds, so that a few dead
-// devices do not slow the whole line.
-bool PollCycle::nextDue(const QDateTime& now)
-{
-    constexpr qint64 kLostInterval = 10 * 1000;
-    for (; m_rangeIndex < m_ranges.size(); ++m_rangeIndex) {
-        const auto lost = m_lostAsked.constFind(m_ranges.at(m_rangeIndex).deviceId);
-        if (lost == m_lostAsked.cend() || lost->msecsTo(now) >= kLostInterval)
-            return true;
-    }
-    return false;
-}
-
-int PollCycle::readRange(const ReadRange& range, int* values)
+bool PollCycle::readRange(const ReadRange& range, int* values, ReadFailure* failure)
 {
     QElapsedTimer timer;
     timer.start();
@@ -232,38 +172,8 @@ int PollCycle::readRange(const ReadRange& range, int* values)
         result = m_bus->fcn04(m_line.ComNum, range.deviceId, range.start, range.count, values);
     if (m_counters && (range.function == 3 || range.function == 4))
         countRead(range.deviceId, result != -1, double(timer.nsecsElapsed()) / 1e6);
-    return result;
-}
-
-// Refused: an exception reply to a range, or no reply to one while a single
-// read answers. Asked once before a loss is confirmed, not of a device that
-// answered a range or is known lost, so that silent devices cost no more.
-bool PollCycle::rangeRefused(const ReadRange& range, ReadFailure failure)
-{
-    if (m_rangesWork.contains(range.deviceId))
-        return false;
-    if (failure == ReadFailure::ExceptionReply)
-        return true;
-    if (failure != ReadFailure::NoReply || m_lostAsked.contains(range.deviceId))
-        return false;
-    const RangeNode& first = range.nodes.first();
-    std::array<int, ReadRanges::kMaxCount> single{};
-    return readRange({range.deviceId, range.function, first.reg, 1, {first}}, single.data()) != -1;
-}
-
-// Read node by node from now on, its requests anew from its first.
-void PollCycle::refuseRanges(int deviceId)
-{
-    m_refusing.insert(deviceId);
-    if (m_counters)
-        m_counters->rangesRefused(deviceId);
-    std::fprintf(stderr, "device %d refuses to read several registers at once: read node by node\n",
-                 deviceId);
-    const int done = m_rangeIndex;
-    planLinePass();
-    m_rangeIndex = done;
-    while (m_rangeIndex > 0 && m_ranges.at(m_rangeIndex - 1).deviceId == deviceId)
-        --m_rangeIndex;
+    *failure = result == -1 ? m_bus->lastFailure(m_line.ComNum) : ReadFailure::None;
+    return result != -1;
 }
 
 // Each node of the range gets the columns a single read of it would give,
@@ -551,13 +461,13 @@ bool PollCycle::judgeSurgeCount(int deviceId, int count, const QDateTime& time)
 void PollCycle::readingsPaused()
 {
     m_surgeCounter.pause();
-    m_ranges.clear();
+    m_linePoll.forgetPass();
 }
 
 void PollCycle::scopeOpened()
 {
     // Line mode plans its requests anew on the new scope.
-    m_ranges.clear();
+    m_linePoll.forgetPass();
     QSet<int> polled;
     const int column = int(m_scope.columnNames().indexOf(QStringLiteral("device_id")));
     for (int row = 0; row < m_scope.recordCount(); ++row)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/FieldBus.h"
+#include "monitor/LinePoll.h"
 #include "monitor/ReadRanges.h"
 #include "monitor/SurgeCounter.h"
 #include "store/PollStepResult.h"
@@ -38,7 +39,11 @@ public:
     // Told of every written node row and alarm record; null for nobody.
     void setEvents(PollEvents* events) { m_events = events; }
     // Told how each read went; null for nobody.
-    void setCounters(BusCounters* counters) { m_counters = counters; }
+    void setCounters(BusCounters* counters)
+    {
+        m_counters = counters;
+        m_linePoll.setCounters(counters);
+    }
     // Keeps the alarm states in step with the readings; null keeps none.
     void setAlarmStates(AlarmStates* alarms) { m_alarms = alarms; }
 
@@ -71,12 +76,7 @@ private:
     QVector<AlarmChange> judgeAlarmStates(const QDateTime& readTime, std::optional<bool> lost);
     std::optional<AlarmChange> judgeNodeAlarm(const QDateTime& readTime);
     std::optional<AlarmChange> judgeDeviceLoss(const QDateTime& readTime, std::optional<bool> lost);
-    int readRange(const ReadRange& range, int* values);
-    bool rangeRefused(const ReadRange& range, ReadFailure failure);
-    void refuseRanges(int deviceId);
-    void planLinePass();
-    // Moves to the next request due at now; false at the end of the pass.
-    bool nextDue(const QDateTime& now);
+    bool readRange(const ReadRange& range, int* values, ReadFailure* failure);
     QVector<PollStepResult> writeRange(const ReadRange& range, const int* values, std::optional<bool> lost,
                                        bool& hold);
     QString deviceHead() const;
@@ -114,14 +114,8 @@ private:
     BusCounters* m_counters = nullptr;
     AlarmStates* m_alarms = nullptr;
 
-    // Line mode: the requests of the pass and what is known of each device
-    // for the run.
-    QVector<ReadRange> m_ranges; // empty until the pass is planned
-    int m_rangeIndex = 0;
+    // Line mode: its requests, and abnormal readings in a row by node row id.
+    LinePoll m_linePoll;
     bool m_lineRequested = false;
-    QHash<int, int> m_failsInRow;       // failed requests in a row, by device
-    QHash<qint64, int> m_abnormalInRow; // abnormal readings in a row, by node row id
-    QHash<int, QDateTime> m_lostAsked;  // devices lost: when last asked
-    QSet<int> m_rangesWork;             // devices that answered a range
-    QSet<int> m_refusing;               // devices read node by node
+    QHash<qint64, int> m_abnormalInRow;
 };

@@ -28,6 +28,7 @@
 #include <QProcess>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <cstdio>
 #include <functional>
 
@@ -164,12 +165,16 @@ void fillDatabase(Connection& connection, const Case& run)
 }
 
 // Waits, running the window's events, until done() or the time is up.
+// processEvents with a time limit never waits for events: it would spin a
+// core the station and the simulator need. The timer wakes the wait instead.
 bool waitUntil(const std::function<bool()>& done, const QElapsedTimer& clock, qint64 untilMs)
 {
+    QTimer wake;
+    wake.start(50);
     while (!done()) {
         if (clock.elapsed() > untilMs)
             return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;
 }

@@ -40,13 +40,6 @@ void printLine(const QString& line)
     std::fflush(stdout);
 }
 
-int millisecondsUntil(std::chrono::steady_clock::time_point when)
-{
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(when - std::chrono::steady_clock::now());
-    return std::max<int>(0, static_cast<int>(left.count()) + 1);
-}
-
 } // namespace
 
 SimLoop::SimLoop(int masterFd, KpvBus& bus, const DeviceTable* devices, LineTime* lineTime)
@@ -131,7 +124,17 @@ void SimLoop::run()
         std::vector<pollfd> fds{{m_masterFd, POLLIN, 0}, {m_stdinOpen ? STDIN_FILENO : -1, POLLIN, 0}};
         for (TcpEndpoint* endpoint : m_endpoints)
             endpoint->addPollFds(&fds);
-        const int ready = poll(fds.data(), fds.size(), pollTimeoutMs());
+        // To the microsecond: a reply due at the line's pace must not wait
+        // for the next whole millisecond.
+        const std::optional<Clock::time_point> wake = wakeAt();
+        timespec timeout{};
+        if (wake) {
+            const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                std::max(Clock::duration::zero(), *wake - Clock::now()));
+            timeout.tv_sec = time_t(left.count() / 1000000000);
+            timeout.tv_nsec = long(left.count() % 1000000000);
+        }
+        const int ready = ppoll(fds.data(), fds.size(), wake ? &timeout : nullptr, nullptr);
         if (ready < 0 && errno != EINTR)
             break;
         if (ready > 0 && (fds[0].revents & POLLIN))
@@ -153,22 +156,19 @@ void SimLoop::run()
     }
 }
 
-int SimLoop::pollTimeoutMs() const
+std::optional<SimLoop::Clock::time_point> SimLoop::wakeAt() const
 {
-    int timeout = -1;
+    std::optional<Clock::time_point> wake;
+    const auto earliest = [&wake](Clock::time_point when) { wake = wake ? std::min(*wake, when) : when; };
     if (m_framer.hasPending())
-        timeout = millisecondsUntil(m_lastByte + frameGap);
+        earliest(m_lastByte + frameGap);
     for (const TcpEndpoint* endpoint : m_endpoints) {
-        if (const auto gap = endpoint->nextGap()) {
-            const int left = millisecondsUntil(*gap);
-            timeout = timeout < 0 ? left : std::min(timeout, left);
-        }
+        if (const auto gap = endpoint->nextGap())
+            earliest(*gap);
     }
-    for (const PendingReply& reply : m_pending) {
-        const int left = millisecondsUntil(reply.due);
-        timeout = timeout < 0 ? left : std::min(timeout, left);
-    }
-    return timeout;
+    for (const PendingReply& reply : m_pending)
+        earliest(reply.due);
+    return wake;
 }
 
 void SimLoop::readRequests()

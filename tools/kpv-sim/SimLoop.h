@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QList>
 #include <chrono>
+#include <optional>
 
 // Serves the bus on the pty master (none: -1) and on the TCP endpoints added,
 // and takes commands from standard input until "quit" or a termination
@@ -42,11 +43,13 @@ private:
     };
 
     void addDevicesFromTable();
-    int pollTimeoutMs() const;
+    // When the loop must wake up; never when none.
+    std::optional<Clock::time_point> wakeAt() const;
     void readRequests();
     void readCommands();
     // lastByte: when the request's last byte came, where its exchange on the line began.
-    void handleFrame(const QByteArray& frame, const TcpEndpoint::Deliver& deliver, Clock::time_point lastByte);
+    void handleFrame(const QByteArray& frame, const TcpEndpoint::Deliver& deliver,
+                     Clock::time_point lastByte);
     KpvBus::CommandResult switchGateways(const QString& state);
     void sendDueReplies();
     void send(const QByteArray& bytes);
