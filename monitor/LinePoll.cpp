@@ -14,15 +14,18 @@ constexpr int kConfirmations = 3;
 LinePoll::LinePoll(Query& scope, Read read) : m_scope(scope), m_read(std::move(read)) {}
 
 // A lost device is asked at most once every ten seconds, so that a few dead
-// devices do not slow the whole line.
+// devices do not slow the whole line; but a request of it whose nodes are not
+// all shown lost yet goes on, or a device read node by node would keep its
+// other nodes shown answering (and unread) while it is lost.
 bool LinePoll::nextDue(const QDateTime& now)
 {
     constexpr qint64 kLostInterval = 10 * 1000;
     if (m_ranges.isEmpty())
         plan();
     for (; m_index < m_ranges.size(); ++m_index) {
-        const auto lost = m_lostAsked.constFind(m_ranges.at(m_index).deviceId);
-        if (lost == m_lostAsked.cend() || lost->msecsTo(now) >= kLostInterval)
+        const ReadRange& range = m_ranges.at(m_index);
+        const auto lost = m_lostAsked.constFind(range.deviceId);
+        if (lost == m_lostAsked.cend() || lost->msecsTo(now) >= kLostInterval || shownAnswering(range))
             return true;
     }
     m_ranges.clear();
@@ -50,12 +53,7 @@ LinePoll::Outcome LinePoll::request(int* values, const QDateTime& now)
     // A failed request counts once for the device, and only while a node it
     // covers is shown answering; the loss of all of them is confirmed at the
     // third in a row, the request held until then.
-    bool answering = false;
-    const int status = int(m_scope.columnNames().indexOf(QStringLiteral("communication_status")));
-    for (const RangeNode& node : range.nodes) {
-        const int row = m_scope.rowOfId(node.rowId, m_scope.recNo());
-        answering = answering || (row >= 0 && m_scope.heldRow(row).value(status) == StatusTexts::kCommNormal);
-    }
+    const bool answering = shownAnswering(range);
     const bool refusedAtOnce =
         range.count > 1 && failure == ReadFailure::ExceptionReply && !m_rangesWork.contains(deviceId);
     if (!refusedAtOnce && answering && ++m_failsInRow[deviceId] < kConfirmations)
@@ -67,6 +65,17 @@ LinePoll::Outcome LinePoll::request(int* values, const QDateTime& now)
     }
     m_lostAsked.insert(deviceId, now);
     return Outcome::Lost;
+}
+
+bool LinePoll::shownAnswering(const ReadRange& range) const
+{
+    const int status = int(m_scope.columnNames().indexOf(QStringLiteral("communication_status")));
+    for (const RangeNode& node : range.nodes) {
+        const int row = m_scope.rowOfId(node.rowId, m_scope.recNo());
+        if (row >= 0 && m_scope.heldRow(row).value(status) == StatusTexts::kCommNormal)
+            return true;
+    }
+    return false;
 }
 
 void LinePoll::plan()

@@ -46,6 +46,8 @@ public:
 
 private:
     void plan();
+    // A node of the request is shown answering (its loss not confirmed).
+    bool shownAnswering(const ReadRange& range) const;
     bool refused(const ReadRange& range, ReadFailure failure);
     void refuseRanges(int deviceId);
 

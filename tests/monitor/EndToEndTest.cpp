@@ -39,6 +39,7 @@ void EndToEndTest::abnormalAndSilentDevicesAreRecorded_data()
     for (const char* kind : {"pty", "rtu-over-tcp", "modbus-tcp"})
         QTest::newRow(kind) << QString::fromLatin1(kind) << false;
     QTest::newRow("pty, line mode") << u"pty"_s << true;
+    QTest::newRow("modbus-tcp, line mode") << u"modbus-tcp"_s << true;
 }
 
 void EndToEndTest::abnormalAndSilentDevicesAreRecorded()
