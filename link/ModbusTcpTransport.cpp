@@ -27,48 +27,11 @@ int failureKind(int error)
 
 } // namespace
 
-ModbusTcpTransport::ModbusTcpTransport(const PortsConfig::Gateway& gateway, const RtuLineSettings& line)
-    : m_gateway(gateway), m_endpoint(gateway.host + ":" + std::to_string(gateway.tcpPort)), m_line(line)
+modbus_t* ModbusTcpTransport::newContext() const
 {
-}
-
-ModbusTcpTransport::~ModbusTcpTransport()
-{
-    disconnect();
-    if (m_claimed)
-        releaseEndpoint(m_endpoint);
-}
-
-bool ModbusTcpTransport::connect(int timeoutMs)
-{
-    if (!m_claimed && !(m_claimed = claimEndpoint(m_endpoint))) {
-        m_openFailure = MBRTU_OPEN_IN_USE;
-        return false;
-    }
-    const int fd = tcpConnect(m_gateway.host, m_gateway.tcpPort, timeoutMs, &m_openFailure);
-    if (fd == -1)
-        return false;
     // The connection is ours (bounded, any address family); the context
     // only speaks Modbus TCP on it.
-    m_context = modbus_new_tcp("127.0.0.1", m_gateway.tcpPort);
-    if (!m_context) {
-        ::close(fd);
-        m_openFailure = MBRTU_OPEN_UNREACHABLE;
-        return false;
-    }
-    modbus_set_error_recovery(m_context, MODBUS_ERROR_RECOVERY_NONE);
-    modbus_set_byte_timeout(m_context, 0, 0);
-    modbus_set_socket(m_context, fd);
-    return true;
-}
-
-void ModbusTcpTransport::disconnect()
-{
-    if (!m_context)
-        return;
-    modbus_close(m_context);
-    modbus_free(m_context);
-    m_context = nullptr;
+    return modbus_new_tcp("127.0.0.1", m_gateway.tcpPort);
 }
 
 int ModbusTcpTransport::exchange(int function, int slave, int reg, int count, uint16_t* values, int delayMs)

@@ -38,48 +38,11 @@ int withoutSigpipe(const std::function<int()>& exchange)
 
 } // namespace
 
-RtuOverTcpTransport::RtuOverTcpTransport(const PortsConfig::Gateway& gateway, const RtuLineSettings& line)
-    : m_gateway(gateway), m_endpoint(gateway.host + ":" + std::to_string(gateway.tcpPort)), m_line(line)
+modbus_t* RtuOverTcpTransport::newContext() const
 {
-}
-
-RtuOverTcpTransport::~RtuOverTcpTransport()
-{
-    disconnect();
-    if (m_claimed)
-        releaseEndpoint(m_endpoint);
-}
-
-bool RtuOverTcpTransport::connect(int timeoutMs)
-{
-    if (!m_claimed && !(m_claimed = claimEndpoint(m_endpoint))) {
-        m_openFailure = MBRTU_OPEN_IN_USE;
-        return false;
-    }
-    const int fd = tcpConnect(m_gateway.host, m_gateway.tcpPort, timeoutMs, &m_openFailure);
-    if (fd == -1)
-        return false;
     // The device name is never opened: the context only frames, on our socket.
     const char parity = m_line.parity == 'o' ? 'O' : m_line.parity == 'e' ? 'E' : 'N';
-    m_context = modbus_new_rtu("/dev/null", m_line.baud, parity, m_line.dataBits, m_line.stopBits);
-    if (!m_context) {
-        ::close(fd);
-        m_openFailure = MBRTU_OPEN_UNREACHABLE;
-        return false;
-    }
-    modbus_set_error_recovery(m_context, MODBUS_ERROR_RECOVERY_NONE);
-    modbus_set_byte_timeout(m_context, 0, 0);
-    modbus_set_socket(m_context, fd);
-    return true;
-}
-
-void RtuOverTcpTransport::disconnect()
-{
-    if (!m_context)
-        return;
-    modbus_close(m_context);
-    modbus_free(m_context);
-    m_context = nullptr;
+    return modbus_new_rtu("/dev/null", m_line.baud, parity, m_line.dataBits, m_line.stopBits);
 }
 
 int RtuOverTcpTransport::exchange(int function, int slave, int reg, int count, uint16_t* values, int delayMs)
